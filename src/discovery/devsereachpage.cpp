@@ -1,0 +1,6 @@
+#include "devsereachpage.h"
+
+DevSereachPage::DevSereachPage(QWidget* parent)
+    : QWidget(parent)
+{
+}

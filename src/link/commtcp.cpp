@@ -1,0 +1,183 @@
+#include "commtcp.h"
+
+#include "usernotice.h"
+
+#include <QHostAddress>
+#include <QTimer>
+
+CommTcp::CommTcp(QObject* parent)
+    : QObject(parent)
+    , m_recvTimer(new QTimer(this))
+{
+    connect(&m_socket, &QTcpSocket::readyRead, this, &CommTcp::onSocketReadyRead);
+    connect(&m_socket, &QTcpSocket::disconnected, this, &CommTcp::onSocketDisconnected);
+    connect(m_recvTimer, &QTimer::timeout, this, &CommTcp::onTimerTimeout);
+}
+
+CommTcp::~CommTcp()
+{
+    // The socket member outlives this body; it must not call back into a
+    // link (and its receivers) that is being destroyed.
+    m_socket.disconnect(this);
+    m_socket.abort();
+}
+
+void CommTcp::connectToDevice(const QString& ip)
+{
+    if (m_socket.state() != QAbstractSocket::UnconnectedState)
+        m_socket.abort();
+    m_socket.connectToHost(QHostAddress(ip), kCommandPort, QIODevice::ReadWrite);
+    const bool connected = m_socket.waitForConnected(kConnectTimeoutMs);
+    m_assembler.reset();
+    if (connected) {
+        emit connectedToDevice();
+        return;
+    }
+    const QString error = m_socket.errorString();
+    // A connection attempt left pending would complete behind the caller's
+    // back, for instance while the failure box is open.
+    m_socket.abort();
+    emit connectionError(error);
+}
+
+void CommTcp::disconnectFromDevice()
+{
+    m_recvTimer->stop();
+    if (m_socket.state() != QAbstractSocket::UnconnectedState)
+        m_socket.disconnectFromHost();
+}
+
+bool CommTcp::isConnected() const
+{
+    return m_socket.state() == QAbstractSocket::ConnectedState;
+}
+
+void CommTcp::onSocketDisconnected()
+{
+    m_recvTimer->stop();
+    m_socket.close();
+    emit disconnected();
+}
+
+void CommTcp::send(int cmd, QByteArray data)
+{
+    if (!isConnected()) {
+        if (m_quiet)
+            emit sendRefused();
+        else
+            warn(tr("Device not connected!"));
+        return;
+    }
+    const QByteArray frame = CommandFrame::build(cmd, data);
+    // An oversized payload cannot be framed: its length would not fit the
+    // 16-bit field. It counts as a failed write.
+    if (frame.isEmpty() || m_socket.write(frame) == -1) {
+        emit sendError();
+        if (!m_quiet)
+            warn(tr("Send command failed!"));
+    }
+    m_recvTimer->stop();
+}
+
+void CommTcp::onSocketReadyRead()
+{
+    // A receiver that opens a modal box runs a nested event loop. Bytes that
+    // arrive meanwhile stay in the socket and are reassembled once the
+    // receiver has returned, so no reply is lost behind the box.
+    if (m_dispatching)
+        return;
+    bool readSomething = false;
+    while (m_socket.bytesAvailable() > 0) {
+        const QByteArray bytes = m_socket.readAll();
+        if (bytes.isEmpty())
+            break;
+        readSomething = true;
+        m_assembler.feed(bytes.constData(), bytes.size(),
+            [this](const quint8* frame, int size) { dispatchFrame(frame, size); });
+        if (m_socket.state() == QAbstractSocket::UnconnectedState)
+            break;
+    }
+    if (readSomething)
+        m_recvTimer->start(kReassemblyTimeoutMs);
+}
+
+void CommTcp::onTimerTimeout()
+{
+    m_recvTimer->stop();
+    if (!m_dispatching)
+        m_assembler.reset();
+}
+
+void CommTcp::inform(const QString& text)
+{
+    const QString title = tr("Information");
+    if (m_quiet)
+        emit notice(title, text);
+    else
+        UserNotice::show(UserNotice::Icon::Information, title, text);
+}
+
+void CommTcp::warn(const QString& text)
+{
+    const QString title = tr("Warning");
+    if (m_quiet)
+        emit notice(title, text);
+    else
+        UserNotice::show(UserNotice::Icon::Warning, title, text);
+}
+
+void CommTcp::dispatchFrame(const quint8* frame, int size)
+{
+    const int cmd = frame[3] * 256 + frame[4];
+    const quint8* data = frame + CommandFrame::kHeaderSize;
+    const int dataSize = size - CommandFrame::kOverhead;
+
+    m_dispatching = true;
+    switch (cmd) {
+    case 1:
+    case 256:
+    case 257:
+    case 258:
+    case 259:
+    case 336:
+    case 337:
+    case 338:
+        emit gotProgRespond(cmd, data, dataSize);
+        break;
+    case 3:
+    case 6:
+    case 16:
+    case 17:
+        emit gotSettingsRespond(cmd, data, dataSize);
+        break;
+    case 4:
+        inform(tr("Set device's IP Settings success!"));
+        break;
+    case 5:
+        inform(tr("Reset device's IP Settings success!"));
+        break;
+    case 7:
+        inform(tr("Set device's date success!"));
+        break;
+    case 8:
+    case 9:
+    case 10:
+        emit gotLogRespond(cmd, data, dataSize);
+        break;
+    case 11:
+    case 12:
+    case 13:
+        emit gotSPTestRespond(cmd, data, dataSize);
+        break;
+    case 14:
+    case 15:
+        emit gotFixedParamRespond(cmd, data, dataSize);
+        break;
+    case 19:
+        emit gotRootRespond(cmd, data, dataSize);
+        break;
+    default: // 2, 18 and every unlisted code are dropped
+        break;
+    }
+    m_dispatching = false;
+}

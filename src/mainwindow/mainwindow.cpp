@@ -1,0 +1,321 @@
+#include "mainwindow.h"
+
+#include "app/buildinfo.h"
+#include "app/dialogprompt.h"
+#include "app/messagebox.h"
+#include "app/startup.h"
+#include "discovery/devsereachpage.h"
+#include "iphistory.h"
+#include "link/ipaddresspattern.h"
+#include "pages/displaylogpage.h"
+#include "pages/fixedparampage.h"
+#include "pages/pageroot.h"
+#include "pages/settingspage.h"
+#include "pages/sptestpage.h"
+#include "programming/programmingpage.h"
+#include "ui_mainwindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCompleter>
+#include <QDir>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QResizeEvent>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QStringListModel>
+#include <QTimer>
+#include <QTranslator>
+
+namespace {
+
+const QString kConnectedStatus = QStringLiteral("<font color=#00FF00>");
+const QString kDisconnectedStatus = QStringLiteral("<font color=#FF0000>");
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , m_isConnected(false)
+    , m_clickCount(0)
+    , ui(std::make_shared<UI_MainWindow>())
+    , m_langGroup(new QActionGroup(this))
+    , m_clickTimer(new QTimer(this))
+    , m_completer(new QCompleter(this))
+    , m_historyModel(new QStringListModel(this))
+{
+    QDir().mkpath(QStringLiteral("config"));
+    m_settings = std::make_unique<QSettings>(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);
+
+    ui->setupUi(this);
+    m_clickTimer->setSingleShot(true);
+    loadSettings();
+    initUI();
+    initConnections();
+}
+
+MainWindow::~MainWindow()
+{
+    // The pages go before the link they are wired to.
+    delete ui->stackWidget;
+    m_settings->sync();
+}
+
+void MainWindow::loadSettings()
+{
+    const QStringList groups = m_settings->childGroups();
+    if (groups.contains(QStringLiteral("Font"))) {
+        QFont font;
+        const int size = m_settings->value(QStringLiteral("Font/size")).toInt();
+        if (size > 0)
+            font.setPointSize(size);
+        font.setFamily(m_settings->value(QStringLiteral("Font/family")).toString());
+        font.setWeight(m_settings->value(QStringLiteral("Font/bold")).toBool() ? QFont::Bold : QFont::Normal);
+        font.setItalic(m_settings->value(QStringLiteral("Font/italic")).toBool());
+        QApplication::setFont(font);
+    }
+    if (groups.contains(QStringLiteral("screen"))) {
+        resize(m_settings->value(QStringLiteral("screen/width")).toInt(),
+            m_settings->value(QStringLiteral("screen/height")).toInt());
+    }
+}
+
+void MainWindow::initUI()
+{
+    m_langGroup->setExclusive(true);
+    m_langGroup->addAction(ui->actionEnglish);
+    m_langGroup->addAction(ui->actionChinese);
+
+    m_pageProgramming = new ProgrammingPage(ui->stackWidget);
+    m_pageSettings = new SettingsPage(ui->stackWidget);
+    m_pageFixedParam = new FixedParamPage(ui->stackWidget);
+    m_pageDisplayLog = new DisplayLogPage(ui->stackWidget);
+    m_pageSPTest = new SPTestPage(ui->stackWidget);
+    m_pageDevSearch = new DevSereachPage(ui->stackWidget);
+    ui->stackWidget->addWidget(m_pageProgramming);
+    ui->stackWidget->addWidget(m_pageSettings);
+    ui->stackWidget->addWidget(m_pageFixedParam);
+    ui->stackWidget->addWidget(m_pageDisplayLog);
+    ui->stackWidget->addWidget(m_pageSPTest);
+    ui->stackWidget->addWidget(m_pageDevSearch);
+
+    ui->ipEdit->setValidator(new QRegularExpressionValidator(IpAddressPattern::ipRegExp(), ui->ipEdit));
+    m_completer->setCaseSensitivity(Qt::CaseInsensitive);
+    ui->ipEdit->setCompleter(m_completer);
+    setHistory(IpHistory::read(QString::fromLatin1(IpHistory::kFile)));
+
+    ui->statusLabel->installEventFilter(this);
+    ui->ipEdit->setFocus();
+    updateConnectState();
+}
+
+// Every connection of the window, in the order the pages are stacked: the
+// link's state goes to the window, each reply family to its page, and each
+// page's requests into the link.
+void MainWindow::initConnections()
+{
+    connect(m_clickTimer, &QTimer::timeout, this, &MainWindow::onTimerTimeout);
+
+    connect(ui->actionReboot, &QAction::triggered, this, &MainWindow::rebootDevice);
+    connect(ui->actionFont, &QAction::triggered, this, &MainWindow::setAPPFont);
+    connect(ui->actionEnglish, &QAction::triggered, this, &MainWindow::changeLanguage);
+    connect(ui->actionChinese, &QAction::triggered, this, &MainWindow::changeLanguage);
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
+
+    connect(ui->connectButton, &QPushButton::clicked, this, &MainWindow::connectEvent);
+    connect(ui->ipEdit, &QLineEdit::returnPressed, this, [this] {
+        if (!m_isConnected && ui->connectButton->isEnabled())
+            connectEvent();
+    });
+    connect(ui->clearHistoryButton, &QPushButton::clicked, this, &MainWindow::clearHistory);
+    connect(ui->pageList, &QListWidget::currentRowChanged, ui->stackWidget, &QStackedWidget::setCurrentIndex);
+
+    connect(&m_comm, &CommTcp::connectedToDevice, this, &MainWindow::connectedToDevice);
+    connect(&m_comm, &CommTcp::connectionError, this, &MainWindow::connectionError);
+    connect(&m_comm, &CommTcp::disconnected, this, &MainWindow::disconnectedFromDeivce);
+
+    connect(&m_comm, &CommTcp::gotProgRespond, m_pageProgramming, &ProgrammingPage::handleRespond);
+    connect(&m_comm, &CommTcp::disconnected, m_pageProgramming, &ProgrammingPage::handleError);
+    connect(&m_comm, &CommTcp::sendError, m_pageProgramming, &ProgrammingPage::handleError);
+    connect(&m_comm, &CommTcp::gotSettingsRespond, m_pageSettings, &SettingsPage::handleRespond);
+    connect(&m_comm, &CommTcp::gotFixedParamRespond, m_pageFixedParam, &FixedParamPage::handleRespond);
+    connect(&m_comm, &CommTcp::gotLogRespond, m_pageDisplayLog, &DisplayLogPage::handleRespond);
+    connect(&m_comm, &CommTcp::gotSPTestRespond, m_pageSPTest, &SPTestPage::handleRespond);
+
+    connect(m_pageProgramming, &ProgrammingPage::sendCmd, &m_comm, &CommTcp::send);
+    connect(m_pageSettings, &SettingsPage::sendCmd, &m_comm, &CommTcp::send);
+    connect(m_pageFixedParam, &FixedParamPage::sendCmd, &m_comm, &CommTcp::send);
+    connect(m_pageDisplayLog, &DisplayLogPage::sendCmd, &m_comm, &CommTcp::send);
+    connect(m_pageSPTest, &SPTestPage::sendCmd, &m_comm, &CommTcp::send);
+}
+
+void MainWindow::setTranslator(QTranslator* translator, int language)
+{
+    m_translator = translator;
+    if (language == 1)
+        ui->actionChinese->setChecked(true);
+    else
+        ui->actionEnglish->setChecked(true);
+}
+
+void MainWindow::setHistory(const QStringList& history)
+{
+    m_ipHistory = history;
+    m_historyModel->setStringList(m_ipHistory);
+    m_completer->setModel(m_historyModel);
+}
+
+void MainWindow::connectEvent()
+{
+    if (m_isConnected) {
+        m_comm.disconnectFromDevice();
+        return;
+    }
+    const QString ip = ui->ipEdit->text();
+    if (ip.isEmpty()) {
+        MessageBox::information(nullptr, tr("Tip"), tr("Device IP Address could not be null!"));
+        return;
+    }
+    if (!IpAddressPattern::matches(ip)) {
+        MessageBox::information(nullptr, tr("Tip"), tr("Device IP Address format error!"));
+        return;
+    }
+    ui->connectButton->setEnabled(false);
+    m_comm.connectToDevice(ip);
+}
+
+void MainWindow::connectedToDevice()
+{
+    const QString ip = ui->ipEdit->text();
+    if (!m_ipHistory.contains(ip)) {
+        QStringList history = m_ipHistory;
+        history.append(ip);
+        setHistory(history);
+        // Not writable: the entry lives in memory until the program ends.
+        IpHistory::write(QString::fromLatin1(IpHistory::kFile), m_ipHistory);
+    }
+    m_isConnected = true;
+    ui->connectButton->setEnabled(true);
+    updateConnectState();
+}
+
+void MainWindow::connectionError(QString error)
+{
+    MessageBox::information(nullptr, tr("Tip"), tr("Connect to device failed, %1!").arg(error));
+    ui->connectButton->setEnabled(true);
+}
+
+void MainWindow::disconnectedFromDeivce()
+{
+    m_comm.disconnectFromDevice();
+    m_isConnected = false;
+    updateConnectState();
+}
+
+void MainWindow::updateConnectState()
+{
+    if (m_isConnected) {
+        ui->connectButton->setText(tr("Disconnect"));
+        ui->statusLabel->setText(kConnectedStatus + tr("Connected to device"));
+    } else {
+        ui->connectButton->setText(tr("Connect"));
+        ui->statusLabel->setText(kDisconnectedStatus + tr("Disconnect with device"));
+    }
+}
+
+void MainWindow::clearHistory()
+{
+    // The history is emptied in memory even when the file cannot be written.
+    IpHistory::write(QString::fromLatin1(IpHistory::kFile), QStringList());
+    setHistory(QStringList());
+}
+
+void MainWindow::rebootDevice()
+{
+    const auto answer = MessageBox::standard(this, QMessageBox::Warning, tr("Warning"),
+        tr("Are you sure to reboot device?"), QMessageBox::Ok | QMessageBox::No, QMessageBox::No);
+    if (answer == QMessageBox::Ok)
+        m_comm.send(2);
+}
+
+void MainWindow::setAPPFont()
+{
+    const QFont font = DialogPrompt::font(QApplication::font());
+    QApplication::setFont(font);
+    m_settings->setValue(QStringLiteral("Font/size"), font.pointSize());
+    m_settings->setValue(QStringLiteral("Font/family"), font.family());
+    m_settings->setValue(QStringLiteral("Font/bold"), font.weight() > QFont::Medium);
+    m_settings->setValue(QStringLiteral("Font/italic"), font.style() != QFont::StyleNormal);
+    m_settings->sync();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    m_settings->setValue(QStringLiteral("screen/width"), width());
+    m_settings->setValue(QStringLiteral("screen/height"), height());
+    QMainWindow::resizeEvent(event);
+}
+
+void MainWindow::changeLanguage()
+{
+    const bool chinese = sender() == ui->actionChinese;
+    if (chinese) {
+        m_settings->setValue(QStringLiteral("language"), QStringLiteral("Chinese"));
+        ui->actionChinese->setChecked(true);
+        // A catalogue that does not load leaves the texts as they are.
+        if (m_translator && m_translator->load(QString::fromLatin1(StartUp::kTranslationFile)))
+            QApplication::installTranslator(m_translator);
+    } else {
+        m_settings->setValue(QStringLiteral("language"), QString());
+        ui->actionEnglish->setChecked(true);
+        if (m_translator)
+            QApplication::removeTranslator(m_translator);
+    }
+    m_settings->sync();
+    updateConnectState();
+    ui->retranslateUi(this);
+}
+
+void MainWindow::showAbout()
+{
+    const QString html = QStringLiteral("<html><span style=\"font-weight:bold; font-size:16px\">Netquill v")
+        + QStringLiteral("1.3.7") + QStringLiteral("</span><br><br>") + tr("Built on") + QLatin1Char(' ')
+        + BuildInfo::date() + QLatin1Char(' ') + BuildInfo::time() + QStringLiteral("<br><br>")
+        + tr("This software is used for device programming and settings.") + QStringLiteral("</html>");
+    MessageBox::standard(nullptr, QMessageBox::NoIcon, tr("About Netquill"), html, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->statusLabel && event->type() == QEvent::MouseButtonPress && !m_pageRoot) {
+        if (m_clickCount == 0)
+            m_clickTimer->start(kUnlockWindowMs);
+        m_clickCount = m_clickCount + 1;
+        if (m_clickCount >= kUnlockPresses) {
+            m_clickTimer->stop();
+            unlockRootPage();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::unlockRootPage()
+{
+    m_pageRoot = new PageRoot(ui->stackWidget);
+    ui->stackWidget->addWidget(m_pageRoot);
+    ui->pageList->addItem(tr("root"));
+    connect(&m_comm, &CommTcp::gotRootRespond, m_pageRoot, &PageRoot::handleRespond);
+    connect(m_pageRoot, &PageRoot::sendCmd, &m_comm, &CommTcp::send);
+    m_pageProgramming->addRootProgType();
+}
+
+void MainWindow::onTimerTimeout()
+{
+    m_clickCount = 0;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "link/commtcp.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+class DevSereachPage;
+class DisplayLogPage;
+class FixedParamPage;
+class PageRoot;
+class ProgrammingPage;
+class QActionGroup;
+class QCompleter;
+class QSettings;
+class QStringListModel;
+class QTimer;
+class QTranslator;
+class SettingsPage;
+class SPTestPage;
+struct UI_MainWindow;
+
+// The tool's only top-level window: the connection bar, the page list beside
+// the page stack, the status label and the menus. It owns the command link
+// and wires every page into it.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr int kUnlockPresses = 5;
+    static constexpr int kUnlockWindowMs = 5000;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void setTranslator(QTranslator* translator, int language);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private slots:
+    void changeLanguage();
+    void showAbout();
+    void setAPPFont();
+    void connectEvent();
+    void connectedToDevice();
+    void connectionError(QString error);
+    void disconnectedFromDeivce();
+    void rebootDevice();
+    void onTimerTimeout();
+
+private:
+    void loadSettings();
+    void initUI();
+    void initConnections();
+    void updateConnectState();
+    void clearHistory();
+    void unlockRootPage();
+    void setHistory(const QStringList& history);
+
+    bool m_isConnected : 8;
+    quint32 m_clickCount : 24;
+    std::shared_ptr<UI_MainWindow> ui;
+    QTranslator* m_translator = nullptr;
+    QActionGroup* m_langGroup = nullptr;
+    QTimer* m_clickTimer = nullptr;
+    QCompleter* m_completer = nullptr;
+    QStringListModel* m_historyModel = nullptr;
+    ProgrammingPage* m_pageProgramming = nullptr;
+    SettingsPage* m_pageSettings = nullptr;
+    FixedParamPage* m_pageFixedParam = nullptr;
+    DisplayLogPage* m_pageDisplayLog = nullptr;
+    SPTestPage* m_pageSPTest = nullptr;
+    DevSereachPage* m_pageDevSearch = nullptr;
+    PageRoot* m_pageRoot = nullptr;
+    QStringList m_ipHistory;
+    CommTcp m_comm;
+    std::unique_ptr<QSettings> m_settings;
+};

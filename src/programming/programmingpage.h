@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+
+// Placeholder until the page is built; it holds its slot in the page stack
+// and already speaks the page interface.
+class ProgrammingPage : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ProgrammingPage(QWidget* parent = nullptr);
+
+    void addRootProgType();
+
+public slots:
+    void handleError();
+signals:
+    void sendCmd(int cmd, QByteArray data);
+
+public slots:
+    void handleRespond(int cmd, const quint8* data, int size);
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Every test works against simulated cards on loopback addresses of its own,
+// so test executables can run in parallel without clashing on port 8712.
+// Each executable takes a distinct second octet: 127.<area>.<case>.<card>.
+namespace TestAddresses {
+
+inline QString card(int area, int testCase, int cardNumber = 1)
+{
+    return QStringLiteral("127.%1.%2.%3").arg(area).arg(testCase).arg(cardNumber);
+}
+
+// Areas in use (keep them distinct):
+//   10 link, 11 main window, 12 simulator, 20 programming, 21 firmware package,
+//   30 settings, 31 fixed parameters, 40 serial port test, 41 device log,
+//   42 console, 50 batch worker, 51 batch dialog, 60 discovery, 70 command line
+
+} // namespace TestAddresses

@@ -1,0 +1,7 @@
+#include "cardfeature.h"
+
+QVector<FeatureDescriptor>& FeatureRegistry::all()
+{
+    static QVector<FeatureDescriptor> features;
+    return features;
+}
