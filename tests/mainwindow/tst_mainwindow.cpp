@@ -1,0 +1,439 @@
+// The main window with its real widgets (offscreen), its files in a
+// temporary working directory and the card simulator on loopback.
+
+#include "mainwindow/iphistory.h"
+#include "mainwindow/mainwindow.h"
+#include "support/boxrecorder.h"
+#include "support/simulatorfixture.h"
+#include "support/testaddresses.h"
+
+#include "card.h"
+#include "cardsession.h"
+
+#include <QAction>
+#include <QCompleter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int kArea = 11;
+
+template <typename T>
+T* child(QWidget* window, const char* name)
+{
+    T* w = window->findChild<T*>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("no child %s", name);
+    return w;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void pressStatusLabel(QWidget* window, int times)
+{
+    auto* label = child<QLabel>(window, "statusLabel");
+    for (int i = 0; i < times; ++i)
+        QTest::mouseClick(label, Qt::LeftButton);
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startsDisconnectedWithSixPages();
+    void addressValidation_data();
+    void addressValidation();
+    void fieldRefusesWhatCannotBeAnAddress_data();
+    void fieldRefusesWhatCannotBeAnAddress();
+    void connectWritesHistoryOnce();
+    void historyFileReadsPartialRecord();
+    void clearHistoryEmptiesFileAndCompleter();
+    void connectionFailureIsReported();
+    void cardClosingShowsDisconnected();
+    void rebootAsksAndSendsCodeTwo();
+    void unlockNeedsFivePressesInFiveSeconds();
+    void doubleClickCountsOnePress();
+    void settingsKeysWrittenAndReadBack();
+    void languageChoiceIsStored();
+    void aboutBoxNamesVersionAndBuild();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_oldCwd;
+    int m_case = 0;
+};
+
+void TestMainWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_oldCwd = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+    ++m_case;
+}
+
+void TestMainWindow::cleanup()
+{
+    QDir::setCurrent(m_oldCwd);
+    m_dir.reset();
+}
+
+void TestMainWindow::startsDisconnectedWithSixPages()
+{
+    MainWindow w;
+    w.show();
+    QCOMPARE(w.windowTitle(), QStringLiteral("Netquill"));
+    auto* list = child<QListWidget>(&w, "pageList");
+    auto* stack = child<QStackedWidget>(&w, "stackWidget");
+    QCOMPARE(list->count(), 6);
+    QCOMPARE(stack->count(), 6);
+    const QStringList names { "Programming", "Settings", "Fixed Parameters", "Display Log", "Serial Port Test",
+        "Device Search" };
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(list->item(i)->text(), names.at(i));
+    QCOMPARE(list->currentRow(), -1);
+    QCOMPARE(stack->currentIndex(), 0);
+    list->setCurrentRow(4);
+    QCOMPARE(stack->currentIndex(), 4);
+    QCOMPARE(child<QPushButton>(&w, "connectButton")->text(), QStringLiteral("Connect"));
+    QCOMPARE(child<QLabel>(&w, "statusLabel")->text(), QStringLiteral("<font color=#FF0000>Disconnect with device"));
+    QCOMPARE(child<QLabel>(&w, "ipLabel")->buddy(), child<QLineEdit>(&w, "ipEdit"));
+}
+
+void TestMainWindow::addressValidation_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << QString() << QStringLiteral("Device IP Address could not be null!");
+    QTest::newRow("incomplete") << QStringLiteral("192.168.1") << QStringLiteral("Device IP Address format error!");
+    QTest::newRow("trailing dot") << QStringLiteral("192.168.1.") << QStringLiteral("Device IP Address format error!");
+}
+
+void TestMainWindow::addressValidation()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    BoxRecorder boxes;
+    MainWindow w;
+    child<QLineEdit>(&w, "ipEdit")->setText(text);
+    QTest::mouseClick(child<QPushButton>(&w, "connectButton"), Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.last()->title, QStringLiteral("Tip"));
+    QCOMPARE(boxes.last()->text, message);
+    QCOMPARE(boxes.last()->icon, QMessageBox::Information);
+    QVERIFY(child<QPushButton>(&w, "connectButton")->isEnabled());
+}
+
+void TestMainWindow::fieldRefusesWhatCannotBeAnAddress_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letters") << QStringLiteral("abc") << QString();
+    QTest::newRow("above 255") << QStringLiteral("256") << QStringLiteral("25");
+    QTest::newRow("leading zero") << QStringLiteral("01") << QStringLiteral("0");
+    QTest::newRow("a whole address") << QStringLiteral("10.0.0.255") << QStringLiteral("10.0.0.255");
+    QTest::newRow("a fifth number") << QStringLiteral("1.2.3.4.5") << QStringLiteral("1.2.3.45");
+}
+
+void TestMainWindow::fieldRefusesWhatCannotBeAnAddress()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    MainWindow w;
+    w.show();
+    auto* edit = child<QLineEdit>(&w, "ipEdit");
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), shown);
+}
+
+void TestMainWindow::connectWritesHistoryOnce()
+{
+    BoxRecorder boxes;
+    const QString first = TestAddresses::card(kArea, m_case, 1);
+    const QString second = TestAddresses::card(kArea, m_case, 2);
+    SimulatorFixture sim({ QStringLiteral("--listen"), first + QLatin1Char(',') + second });
+    QVERIFY(sim.start());
+    MainWindow w;
+    auto* edit = child<QLineEdit>(&w, "ipEdit");
+    auto* button = child<QPushButton>(&w, "connectButton");
+    auto* status = child<QLabel>(&w, "statusLabel");
+
+    for (const QString& address : { first, first, second }) {
+        edit->setText(address);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("Disconnect"));
+        QCOMPARE(status->text(), QStringLiteral("<font color=#00FF00>Connected to device"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_COMPARE(button->text(), QStringLiteral("Connect"));
+    }
+    QVERIFY(boxes.boxes.isEmpty());
+
+    QByteArray expected = first.toLatin1();
+    expected.append(QByteArray(16 - first.size(), '\0'));
+    expected.append(second.toLatin1());
+    expected.append(QByteArray(16 - second.size(), '\0'));
+    QCOMPARE(readFile(QStringLiteral("config/completer.dat")), expected);
+    QCOMPARE(static_cast<QStringListModel*>(edit->completer()->model())->stringList(), (QStringList { first, second }));
+    QCOMPARE(edit->completer()->caseSensitivity(), Qt::CaseInsensitive);
+}
+
+void TestMainWindow::historyFileReadsPartialRecord()
+{
+    QDir().mkpath(QStringLiteral("config"));
+    QFile f(QStringLiteral("config/completer.dat"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QByteArray bytes("10.1.2.3");
+    bytes.append(QByteArray(8, '\0'));
+    bytes.append("1.2.");
+    QCOMPARE(bytes.size(), 20);
+    f.write(bytes);
+    f.close();
+    MainWindow w;
+    auto* completer = child<QLineEdit>(&w, "ipEdit")->completer();
+    QCOMPARE(static_cast<QStringListModel*>(completer->model())->stringList(),
+        (QStringList { QStringLiteral("10.1.2.3"), QStringLiteral("1.2.") }));
+}
+
+void TestMainWindow::clearHistoryEmptiesFileAndCompleter()
+{
+    QVERIFY(IpHistory::write(QStringLiteral("config/completer.dat"), { QStringLiteral("10.0.0.1") }));
+    MainWindow w;
+    auto* edit = child<QLineEdit>(&w, "ipEdit");
+    edit->setText(QStringLiteral("10.0.0.1"));
+    QTest::mouseClick(child<QPushButton>(&w, "clearHistoryButton"), Qt::LeftButton);
+    QCOMPARE(QFileInfo(QStringLiteral("config/completer.dat")).size(), 0);
+    QVERIFY(static_cast<QStringListModel*>(edit->completer()->model())->stringList().isEmpty());
+    QCOMPARE(edit->text(), QStringLiteral("10.0.0.1"));
+}
+
+void TestMainWindow::connectionFailureIsReported()
+{
+    BoxRecorder boxes;
+    MainWindow w;
+    auto* button = child<QPushButton>(&w, "connectButton");
+    child<QLineEdit>(&w, "ipEdit")->setText(TestAddresses::card(kArea, m_case)); // nothing listens
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.last()->title, QStringLiteral("Tip"));
+    QVERIFY2(boxes.last()->text.startsWith(QStringLiteral("Connect to device failed, ")), qPrintable(boxes.last()->text));
+    QVERIFY(boxes.last()->text.endsWith(QLatin1Char('!')));
+    QVERIFY(button->isEnabled());
+    QCOMPARE(button->text(), QStringLiteral("Connect"));
+    QVERIFY(!QFile::exists(QStringLiteral("config/completer.dat")));
+}
+
+void TestMainWindow::cardClosingShowsDisconnected()
+{
+    const QString address = TestAddresses::card(kArea, m_case);
+    SimulatorFixture sim({ QStringLiteral("--listen"), address });
+    QVERIFY(sim.start());
+    BoxRecorder boxes;
+    MainWindow w;
+    auto* button = child<QPushButton>(&w, "connectButton");
+    child<QLineEdit>(&w, "ipEdit")->setText(address);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), QStringLiteral("Disconnect"));
+    QTRY_COMPARE(sim.events(QStringLiteral("connected")).size(), 1);
+
+    sim.inSimulator([&address](CardSimulator& s) {
+        for (CardSession* session : s.card(address)->sessions())
+            session->abort();
+    });
+    QTRY_COMPARE(button->text(), QStringLiteral("Connect"));
+    QCOMPARE(child<QLabel>(&w, "statusLabel")->text(), QStringLiteral("<font color=#FF0000>Disconnect with device"));
+    QVERIFY(boxes.boxes.isEmpty());
+
+    // Connect again at once: the same link serves the next connection.
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), QStringLiteral("Disconnect"));
+}
+
+void TestMainWindow::rebootAsksAndSendsCodeTwo()
+{
+    const QString address = TestAddresses::card(kArea, m_case);
+    SimulatorFixture sim({ QStringLiteral("--listen"), address });
+    QVERIFY(sim.start());
+    BoxRecorder boxes;
+    MainWindow w;
+    auto* reboot = w.findChild<QAction*>(QStringLiteral("actionReboot"));
+    QVERIFY(reboot);
+
+    // Unconnected, OK: the link itself answers.
+    boxes.answerNext(QMessageBox::Ok);
+    reboot->trigger();
+    QCOMPARE(boxes.boxes.size(), 2);
+    QCOMPARE(boxes.boxes.at(0).title, QStringLiteral("Warning"));
+    QCOMPARE(boxes.boxes.at(0).text, QStringLiteral("Are you sure to reboot device?"));
+    QCOMPARE(boxes.boxes.at(0).standardButtons, QMessageBox::Ok | QMessageBox::No);
+    QCOMPARE(boxes.boxes.at(0).defaultButton, QMessageBox::No);
+    QCOMPARE(boxes.boxes.at(0).parent, &w);
+    QCOMPARE(boxes.boxes.at(1).text, QStringLiteral("Device not connected!"));
+
+    child<QLineEdit>(&w, "ipEdit")->setText(address);
+    QTest::mouseClick(child<QPushButton>(&w, "connectButton"), Qt::LeftButton);
+    QCOMPARE(child<QPushButton>(&w, "connectButton")->text(), QStringLiteral("Disconnect"));
+
+    // No (the default, also what Escape gives) sends nothing.
+    boxes.clear();
+    reboot->trigger();
+    QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Are you sure to reboot device?") });
+    QTest::qWait(50);
+    QVERIFY(sim.frames(QStringLiteral("in"), 2).isEmpty());
+
+    // OK: the card gets code 2 and drops the connection, as a rebooting card does.
+    boxes.answerNext(QMessageBox::Ok);
+    reboot->trigger();
+    QTRY_COMPARE(sim.frames(QStringLiteral("in"), 2).size(), 1);
+    QCOMPARE(sim.frames(QStringLiteral("in"), 2).first().value(QStringLiteral("frame")).toString(),
+        QStringLiteral("68000200026c"));
+    QTRY_COMPARE(child<QPushButton>(&w, "connectButton")->text(), QStringLiteral("Connect"));
+    QCOMPARE(child<QLabel>(&w, "statusLabel")->text(), QStringLiteral("<font color=#FF0000>Disconnect with device"));
+    QCOMPARE(boxes.count(QStringLiteral("Are you sure to reboot device?")), 2);
+    QCOMPARE(boxes.boxes.size(), 2);
+}
+
+void TestMainWindow::unlockNeedsFivePressesInFiveSeconds()
+{
+    MainWindow w;
+    w.show();
+    auto* list = child<QListWidget>(&w, "pageList");
+    auto* stack = child<QStackedWidget>(&w, "stackWidget");
+
+    pressStatusLabel(&w, 4);
+    QTest::qWait(MainWindow::kUnlockWindowMs + 200);
+    pressStatusLabel(&w, 4);
+    QCOMPARE(list->count(), 6);
+    QCOMPARE(stack->count(), 6);
+
+    pressStatusLabel(&w, 1); // the fifth press of the second window
+    QCOMPARE(list->count(), 7);
+    QCOMPARE(stack->count(), 7);
+    QCOMPARE(list->item(6)->text(), QStringLiteral("root"));
+    QCOMPARE(stack->widget(6)->metaObject()->className(), "PageRoot");
+
+    pressStatusLabel(&w, 10);
+    QCOMPARE(list->count(), 7);
+    QCOMPARE(stack->count(), 7);
+    list->setCurrentRow(6);
+    QCOMPARE(stack->currentIndex(), 6);
+}
+
+void TestMainWindow::doubleClickCountsOnePress()
+{
+    MainWindow w;
+    w.show();
+    auto* label = child<QLabel>(&w, "statusLabel");
+    // What a widget receives for a real double click.
+    auto send = [label](QEvent::Type type) {
+        QMouseEvent e(type, QPointF(2, 2), label->mapToGlobal(QPoint(2, 2)), Qt::LeftButton,
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(label, &e);
+    };
+    for (int i = 0; i < 4; ++i) {
+        send(QEvent::MouseButtonPress);
+        send(QEvent::MouseButtonRelease);
+        send(QEvent::MouseButtonDblClick);
+        send(QEvent::MouseButtonRelease);
+    }
+    QCOMPARE(child<QListWidget>(&w, "pageList")->count(), 6);
+    QTest::mouseClick(label, Qt::LeftButton);
+    QCOMPARE(child<QListWidget>(&w, "pageList")->count(), 7);
+}
+
+void TestMainWindow::settingsKeysWrittenAndReadBack()
+{
+    BoxRecorder boxes;
+    const QFont before = QApplication::font();
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(900, 640);
+        QTRY_COMPARE(w.size(), QSize(900, 640));
+
+        QFont chosen(QStringLiteral("DejaVu Serif"), 13);
+        chosen.setWeight(QFont::DemiBold);
+        chosen.setItalic(true);
+        boxes.answerDialog(chosen);
+        w.findChild<QAction*>(QStringLiteral("actionFont"))->trigger();
+        QCOMPARE(boxes.dialogs.size(), 1);
+        QCOMPARE(boxes.dialogs.first().kind, DialogPrompt::Kind::Font);
+        QCOMPARE(QApplication::font().pointSize(), 13);
+    }
+    {
+        QSettings s(QStringLiteral("config/settings.ini"), QSettings::IniFormat);
+        QCOMPARE(s.value(QStringLiteral("screen/width")).toInt(), 900);
+        QCOMPARE(s.value(QStringLiteral("screen/height")).toInt(), 640);
+        QCOMPARE(s.value(QStringLiteral("Font/size")).toInt(), 13);
+        QCOMPARE(s.value(QStringLiteral("Font/family")).toString(), QStringLiteral("DejaVu Serif"));
+        QCOMPARE(s.value(QStringLiteral("Font/bold")).toBool(), true);   // DemiBold is above Medium
+        QCOMPARE(s.value(QStringLiteral("Font/italic")).toBool(), true);
+    }
+    QApplication::setFont(before);
+    {
+        MainWindow w;
+        QCOMPARE(w.size(), QSize(900, 640));
+        QCOMPARE(QApplication::font().pointSize(), 13);
+        QCOMPARE(QApplication::font().weight(), int(QFont::Bold));
+        QVERIFY(QApplication::font().italic());
+    }
+    QApplication::setFont(before);
+}
+
+void TestMainWindow::languageChoiceIsStored()
+{
+    QTranslator translator;
+    MainWindow w;
+    w.setTranslator(&translator, 0);
+    auto* english = w.findChild<QAction*>(QStringLiteral("actionEnglish"));
+    auto* chinese = w.findChild<QAction*>(QStringLiteral("actionChinese"));
+    QVERIFY(english->isChecked());
+    // No catalogue in this working directory: the choice is stored and
+    // ticked, the texts stay English.
+    chinese->trigger();
+    QVERIFY(chinese->isChecked());
+    QCOMPARE(QSettings(QStringLiteral("config/settings.ini"), QSettings::IniFormat).value(QStringLiteral("language")).toString(),
+        QStringLiteral("Chinese"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Netquill"));
+    english->trigger();
+    QVERIFY(english->isChecked());
+    const QSettings s(QStringLiteral("config/settings.ini"), QSettings::IniFormat);
+    QVERIFY(s.contains(QStringLiteral("language")));
+    QCOMPARE(s.value(QStringLiteral("language")).toString(), QString());
+}
+
+void TestMainWindow::aboutBoxNamesVersionAndBuild()
+{
+    BoxRecorder boxes;
+    MainWindow w;
+    w.findChild<QAction*>(QStringLiteral("actionAbout"))->trigger();
+    QCOMPARE(boxes.boxes.size(), 1);
+    const MessageBox::Box& box = boxes.boxes.first();
+    QCOMPARE(box.title, QStringLiteral("About Netquill"));
+    QVERIFY(!box.parent);
+    QVERIFY(box.text.startsWith(
+        QStringLiteral("<html><span style=\"font-weight:bold; font-size:16px\">Netquill v1.3.7</span><br><br>Built on ")));
+    const QRegularExpression stamp(QStringLiteral(
+        "Built on [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d{2}:\\d{2}:\\d{2}<br><br>This software is used for device programming and settings.</html>$"));
+    QVERIFY2(stamp.match(box.text).hasMatch(), qPrintable(box.text));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
