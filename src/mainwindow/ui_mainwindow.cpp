@@ -53,6 +53,7 @@ void UI_MainWindow::setupUi(QMainWindow* window)
     splitter->addWidget(stackWidget);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 7);
+    splitter->setSizes({ 300, 700 }); // in proportion until the pages give size hints of their own
     centralLayout->addWidget(splitter);
     window->setCentralWidget(centralWidget);
 

@@ -18,7 +18,8 @@ CardSession::CardSession(Card& card, QTcpSocket* socket, int id)
     m_writeTimer->setSingleShot(true);
     connect(m_writeTimer, &QTimer::timeout, this, &CardSession::writeNext);
     connect(m_socket, &QTcpSocket::readyRead, this, &CardSession::onReadyRead);
-    connect(m_socket, &QTcpSocket::disconnected, this, [this] { finish(QStringLiteral("peer")); });
+    connect(m_socket, &QTcpSocket::disconnected, this,
+        [this] { finish(m_closedByCard ? QStringLiteral("card") : QStringLiteral("peer")); });
     connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
         if (m_closeWhenDrained && m_queue.isEmpty() && m_socket->bytesToWrite() == 0)
             abort();
@@ -133,6 +134,7 @@ void CardSession::abort()
 {
     if (m_finished)
         return;
+    m_closedByCard = true;
     m_queue.clear();
     m_writeTimer->stop();
     m_socket->flush();

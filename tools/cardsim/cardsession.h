@@ -60,4 +60,5 @@ private:
     int m_repliesSent = 0;
     bool m_closeWhenDrained = false;
     bool m_finished = false;
+    bool m_closedByCard = false;
 };

@@ -101,7 +101,8 @@ QStringList CardSimulator::expandAddresses(const QString& text)
         const QString tail = item.mid(dash + 1);
         quint32 last = 0;
         QHostAddress lastAddress;
-        if (lastAddress.setAddress(tail) && lastAddress.protocol() == QAbstractSocket::IPv4Protocol) {
+        if (tail.contains(QLatin1Char('.')) && lastAddress.setAddress(tail)
+            && lastAddress.protocol() == QAbstractSocket::IPv4Protocol) {
             last = lastAddress.toIPv4Address();
         } else {
             bool ok = false;
