@@ -1,0 +1,208 @@
+// Device lists (text, CSV, .xlsx written by real spreadsheet writers) and the
+// batch result report.
+
+#include "programming/batchreport.h"
+#include "programming/devicelist.h"
+#include "programming/xlsxreader.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QString fixture(const char* name)
+{
+    return QStringLiteral(FIXTURE_DIR "/") + QLatin1String(name);
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return QString();
+    f.write(bytes);
+    return path;
+}
+
+} // namespace
+
+class TestDeviceList : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lineRule_data();
+    void lineRule();
+    void textFile();
+    void textFileThatCannotOpen();
+    void workbooks_data();
+    void workbooks();
+    void hostileWorkbooks_data();
+    void hostileWorkbooks();
+    void cellReferences_data();
+    void cellReferences();
+    void reportLayout();
+    void reportNeverHalfWritten();
+};
+
+void TestDeviceList::lineRule_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("plain") << QByteArray("192.168.1.20\n") << "192.168.1.20";
+    QTest::newRow("CRLF") << QByteArray("192.168.1.20\r\n") << "192.168.1.20";
+    QTest::newRow("one trailing comma") << QByteArray("10.0.0.1,\n") << "10.0.0.1";
+    QTest::newRow("spaces around") << QByteArray("   10.0.0.2 \t\n") << "10.0.0.2";
+    QTest::newRow("comma then text") << QByteArray("10.0.0.3,card 3\n") << "";
+    QTest::newRow("two commas") << QByteArray("10.0.0.4,,\n") << "";
+    QTest::newRow("space before the comma") << QByteArray("10.0.0.5 ,\n") << "";
+    QTest::newRow("leading zero") << QByteArray("10.0.0.05\n") << "";
+    QTest::newRow("above 255") << QByteArray("10.0.0.256\n") << "";
+    QTest::newRow("empty") << QByteArray("\n") << "";
+    QTest::newRow("header") << QByteArray("IP,\n") << "";
+    QTest::newRow("no newline at the end") << QByteArray("10.0.0.6") << "10.0.0.6";
+}
+
+void TestDeviceList::lineRule()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, address);
+    QCOMPARE(DeviceList::addressFromLine(line), address);
+}
+
+void TestDeviceList::textFile()
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("cards.csv"),
+        "IP,\n10.0.0.1,\n  10.0.0.2  \n10.0.0.3,card three\n10.0.0.1\n\n10.0.0.4,,\n10.0.0.9");
+    QStringList addresses { QStringLiteral("stale") };
+    QCOMPARE(DeviceList::read(path, &addresses), DeviceList::Result::Ok);
+    QCOMPARE(addresses, (QStringList { "10.0.0.1", "10.0.0.2", "10.0.0.9" }));
+
+    const QString none = writeFile(dir, QStringLiteral("none.txt"), "no\naddresses\nhere\n");
+    QCOMPARE(DeviceList::read(none, &addresses), DeviceList::Result::Ok);
+    QVERIFY(addresses.isEmpty());
+}
+
+void TestDeviceList::textFileThatCannotOpen()
+{
+    QStringList addresses { QStringLiteral("stale") };
+    QCOMPARE(DeviceList::read(QStringLiteral("/no/such/list.txt"), &addresses), DeviceList::Result::CannotOpen);
+    QVERIFY(addresses.isEmpty());
+}
+
+void TestDeviceList::workbooks_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<QStringList>("addresses");
+    const QStringList columnB { "192.168.1.20", "192.168.1.21", "192.168.1.22", "192.168.1.23" };
+    QTest::newRow("column B, openpyxl") << fixture("columnB-openpyxl.xlsx") << "B2:B5" << columnB;
+    QTest::newRow("column B, xlsxwriter") << fixture("columnB-xlsxwriter.xlsx") << "B2:B5" << columnB;
+    QTest::newRow("only A1, openpyxl") << fixture("onlyA1-openpyxl.xlsx") << "A1" << QStringList { "10.0.0.7" };
+    QTest::newRow("only A1, xlsxwriter") << fixture("onlyA1-xlsxwriter.xlsx") << "A1" << QStringList { "10.0.0.7" };
+    QTest::newRow("empty, openpyxl") << fixture("empty-openpyxl.xlsx") << "" << QStringList();
+    QTest::newRow("empty, xlsxwriter") << fixture("empty-xlsxwriter.xlsx") << "" << QStringList();
+    QTest::newRow("current sheet, first used column")
+        << fixture("mixed-xlsxwriter.xlsx") << "C3:D11" << QStringList { "10.1.0.1", "10.1.0.2", "10.1.0.3", "10.1.0.5" };
+}
+
+void TestDeviceList::workbooks()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, range);
+    QFETCH(QStringList, addresses);
+    XlsxReader reader;
+    QVERIFY2(reader.read(file), qPrintable(reader.errorString()));
+    QCOMPARE(reader.usedRange().toString(), range);
+    QStringList got;
+    QCOMPARE(DeviceList::read(file, &got), DeviceList::Result::Ok);
+    QCOMPARE(got, addresses);
+}
+
+void TestDeviceList::hostileWorkbooks_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QFile good(fixture("columnB-xlsxwriter.xlsx"));
+    good.open(QIODevice::ReadOnly);
+    const QByteArray zip = good.readAll();
+    QTest::newRow("not a zip") << QByteArray("192.168.1.20\n");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("truncated zip") << zip.left(zip.size() / 2);
+    QTest::newRow("zip without its directory") << zip.left(zip.size() - 30);
+}
+
+void TestDeviceList::hostileWorkbooks()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("list.xlsx"), bytes);
+    QStringList got { QStringLiteral("stale") };
+    QString error;
+    QCOMPARE(DeviceList::read(path, &got, &error), DeviceList::Result::NotAWorkbook);
+    QVERIFY(got.isEmpty());
+    QVERIFY(!error.isEmpty());
+}
+
+void TestDeviceList::cellReferences_data()
+{
+    QTest::addColumn<QString>("reference");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::newRow("A1") << "A1" << 1 << 1;
+    QTest::newRow("B12") << "B12" << 12 << 2;
+    QTest::newRow("AA3") << "AA3" << 3 << 27;
+    QTest::newRow("XFD1048576") << "XFD1048576" << 1048576 << 16384;
+    QTest::newRow("past the last column") << "XFE1" << 0 << 0;
+    QTest::newRow("row 0") << "A0" << 0 << 0;
+    QTest::newRow("no row") << "AB" << 0 << 0;
+    QTest::newRow("no column") << "12" << 0 << 0;
+    QTest::newRow("sign") << "A-1" << 0 << 0;
+}
+
+void TestDeviceList::cellReferences()
+{
+    QFETCH(QString, reference);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    int r = 0, c = 0;
+    QCOMPARE(XlsxReader::parseReference(reference, &r, &c), row != 0);
+    if (row) {
+        QCOMPARE(r, row);
+        QCOMPARE(c, column);
+        QCOMPARE(XlsxReader::columnName(c) + QString::number(r), reference);
+    }
+}
+
+void TestDeviceList::reportLayout()
+{
+    const QDateTime when(QDate(2026, 12, 5), QTime(14, 3, 9));
+    const QByteArray report = BatchReport::format(when,
+        { { "192.168.1.20", "Succeeded" }, { "192.168.1.21", "Not Start" } });
+    QCOMPARE(report,
+        QByteArray("2026-12-05 14:03:09\n\nIP\t\t\t\t\tResult\n================================================\n"
+                   "192.168.1.20\t\tSucceeded\n192.168.1.21\t\tNot Start\n"));
+    QVERIFY(BatchReport::format(when, {}).isEmpty());
+}
+
+void TestDeviceList::reportNeverHalfWritten()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("result.txt"));
+    const QDateTime when = QDateTime::currentDateTime();
+    QVERIFY(BatchReport::write(path, when, { { "10.0.0.1", "Failed" } }));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll().endsWith("10.0.0.1\t\tFailed\n"));
+    f.close();
+
+    // A failed write changes nothing: a folder in the way, a missing folder.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken")));
+    QVERIFY(!BatchReport::write(dir.filePath(QStringLiteral("taken")), when, { { "a", "b" } }));
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("taken"))).isDir());
+    QVERIFY(!BatchReport::write(dir.filePath(QStringLiteral("no/such/dir/result.txt")), when, { { "a", "b" } }));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("no/such/dir/result.txt"))));
+}
+
+QTEST_APPLESS_MAIN(TestDeviceList)
+#include "tst_devicelist.moc"
