@@ -129,7 +129,8 @@ void TestCardSim::consoleAndRebootOnTheWire()
 
     socket.write(CommandFrame::build(2));
     QVERIFY(socket.waitForDisconnected(2000));
-    QCOMPARE(sim.events("reboot").size(), 1);
+    QTRY_COMPARE(sim.events("reboot").size(), 1);
+    QTRY_COMPARE(sim.events("closed").size(), 1);
     const auto in = sim.frames("in");
     QCOMPARE(in.size(), 3);
     QCOMPARE(in.at(0).value("data").toString(), QStringLiteral("766572"));
