@@ -11,12 +11,31 @@
 #include "card.h"
 
 #include <QJsonObject>
+#include <QTranslator>
 #include <QtTest>
 
 inline QByteArray hexBytes(const char* text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
+
+// Answers every text of one translation context with a marker, to see what a
+// page sets again on a language change.
+class MarkingTranslator : public QTranslator {
+public:
+    explicit MarkingTranslator(const char* context)
+        : m_context(context)
+    {
+    }
+    QString translate(const char* context, const char* source, const char* = nullptr, int = -1) const override
+    {
+        return qstrcmp(context, m_context) == 0 ? QStringLiteral("~") + QString::fromUtf8(source) : QString();
+    }
+    bool isEmpty() const override { return false; }
+
+private:
+    const char* m_context;
+};
 
 template <typename Page>
 class PageOnWire {

@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextEdit>
-#include <QTranslator>
 
 namespace {
 
@@ -57,7 +56,6 @@ class TestDisplayLogPage : public QObject {
     Q_OBJECT
 
 private slots:
-    void widgetsAndTexts();
     void listOffersNamesInOrder();
     void repeatedNameOfferedOnce();
     void refreshTwiceGivesOneCopy();
@@ -73,7 +71,6 @@ private slots:
     void strayOpenReplyChangesNothing();
     void folderFilesStreamLineByLine();
     void paragraphCap();
-    void richTextIsShownAsSuch();
     void clearKeepsStateAndList();
     void retranslationFollowsState();
 
@@ -82,24 +79,17 @@ private:
     QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
 };
 
-void TestDisplayLogPage::widgetsAndTexts()
-{
-    DisplayLogPage page;
-    QVERIFY(page.findChild<QComboBox*>(QStringLiteral("comboBoxLogType")));
-    QCOMPARE(page.findChild<QPushButton*>(QStringLiteral("btnOpen"))->text(), QStringLiteral("Open"));
-    QCOMPARE(page.findChild<QPushButton*>(QStringLiteral("Refresh"))->text(), QStringLiteral("Refresh log file"));
-    QCOMPARE(page.findChild<QPushButton*>(QStringLiteral("btnClear"))->text(), QStringLiteral("Clear"));
-    QVERIFY(page.findChild<QTextEdit*>(QStringLiteral("textLog"))->isReadOnly());
-    // Nothing is asked of the card when the page is built.
-    QCOMPARE(page.findChild<QComboBox*>(QStringLiteral("comboBoxLogType"))->count(), 0);
-}
-
 void TestDisplayLogPage::listOffersNamesInOrder()
 {
     Rig rig(nextAddress(), &CommTcp::gotLogRespond, { QStringLiteral("--log-files"), QStringLiteral("alpha,sys") });
     QVERIFY(rig.start());
-    rig.child<QPushButton>("Refresh")->click();
     auto* combo = rig.child<QComboBox>("comboBoxLogType");
+    // Nothing is asked of the card when the page is built.
+    QCOMPARE(combo->count(), 0);
+    QCOMPARE(rig.child<QPushButton>("Refresh")->text(), QStringLiteral("Refresh log file"));
+    QCOMPARE(rig.child<QPushButton>("btnClear")->text(), QStringLiteral("Clear"));
+    QVERIFY(rig.child<QTextEdit>("textLog")->isReadOnly());
+    rig.child<QPushButton>("Refresh")->click();
     QTRY_COMPARE(combo->count(), 2);
     QCOMPARE(offered(combo), (QStringList { "alpha", "sys" }));
     QCOMPARE(rig.in(8), QList<QByteArray> { QByteArray() });
@@ -353,15 +343,6 @@ void TestDisplayLogPage::paragraphCap()
     QCOMPARE(p.last(), QStringLiteral("line %1").arg(total));
 }
 
-void TestDisplayLogPage::richTextIsShownAsSuch()
-{
-    DisplayLogPage page;
-    feed(page, 10, "<b>alarm</b> raised");
-    feed(page, 10, "a < b");
-    feed(page, 10, QByteArray());
-    QCOMPARE(paragraphs(page), (QStringList { "alarm raised", "a < b", "" }));
-}
-
 void TestDisplayLogPage::clearKeepsStateAndList()
 {
     BoxRecorder boxes;
@@ -382,19 +363,6 @@ void TestDisplayLogPage::clearKeepsStateAndList()
         DisplayLogPage::kMaxParagraphs);
 }
 
-namespace {
-
-class MarkingTranslator : public QTranslator {
-public:
-    QString translate(const char* context, const char* source, const char* = nullptr, int = -1) const override
-    {
-        return qstrcmp(context, "DisplayLogPage") == 0 ? QStringLiteral("~") + QString::fromUtf8(source) : QString();
-    }
-    bool isEmpty() const override { return false; }
-};
-
-} // namespace
-
 void TestDisplayLogPage::retranslationFollowsState()
 {
     BoxRecorder boxes;
@@ -402,7 +370,7 @@ void TestDisplayLogPage::retranslationFollowsState()
     feed(page, 8, listOf({ "a.log" }));
     page.findChild<QPushButton*>(QStringLiteral("btnOpen"))->click();
     feed(page, 9, hexBytes("01"));
-    MarkingTranslator translator;
+    MarkingTranslator translator("DisplayLogPage");
     QCoreApplication::installTranslator(&translator);
     QCoreApplication::processEvents();
     QCOMPARE(page.findChild<QPushButton*>(QStringLiteral("btnOpen"))->text(), QStringLiteral("~Close"));

@@ -16,7 +16,6 @@
 #include <QRadioButton>
 #include <QTextBlock>
 #include <QTextBrowser>
-#include <QTranslator>
 
 namespace {
 
@@ -81,19 +80,6 @@ void send(Rig& rig, const char* mode, const QString& text)
     rig.child<QPushButton>("btnSend")->click();
 }
 
-// Answers every text of the page with a marker, to see what retranslation
-// sets again.
-class MarkingTranslator : public QTranslator {
-public:
-    QString translate(const char* context, const char* source, const char* = nullptr, int = -1) const override
-    {
-        if (qstrcmp(context, "SPTestPage") != 0)
-            return QString();
-        return QStringLiteral("~") + QString::fromUtf8(source);
-    }
-    bool isEmpty() const override { return false; }
-};
-
 } // namespace
 
 class TestSPTestPage : public QObject {
@@ -103,7 +89,6 @@ private slots:
     void widgetsAndTexts_data();
     void widgetsAndTexts();
     void settingsLists();
-    void labelsNameTheirFields();
     void openRequestOnTheWire_data();
     void openRequestOnTheWire();
     void disconnectClosesAtOnce();
@@ -122,7 +107,6 @@ private slots:
     void receiveEntries_data();
     void receiveEntries();
     void recordIsCapped();
-    void clearEmptiesTheRecordOnly();
     void sendTypeFollowsTheCheckedButton();
     void retranslationKeepsIndexes();
     void portNameLimitedTo255Bytes();
@@ -136,31 +120,35 @@ void TestSPTestPage::widgetsAndTexts_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    QTest::newRow("RS485") << "labelRS485" << "RS485:";
-    QTest::newRow("port name") << "labelPortName" << "Port Name:";
-    QTest::newRow("baud rate") << "labelBaudRate" << "Buad Rate:";
-    QTest::newRow("data bits") << "labelDataBits" << "Data Bits:";
-    QTest::newRow("flow control") << "labelFlowControl" << "Flow Control:";
-    QTest::newRow("parity") << "labelParity" << "Parity:";
-    QTest::newRow("stop bits") << "labelStopBits" << "Stop Bits:";
-    QTest::newRow("clear") << "btnClear" << "Clear";
-    QTest::newRow("open") << "btnOpen" << "Connect";
-    QTest::newRow("hex") << "rbHex" << "Hex";
-    QTest::newRow("ascii") << "rbASCII" << "ASCII";
-    QTest::newRow("modbus") << "rbModbus" << "Modbus";
-    QTest::newRow("send") << "btnSend" << "Send";
+    QTest::addColumn<QString>("field"); // the label's buddy
+    QTest::newRow("RS485") << "labelRS485" << "RS485:" << "checkBoxRS485";
+    QTest::newRow("port name") << "labelPortName" << "Port Name:" << "lePortName";
+    QTest::newRow("baud rate") << "labelBaudRate" << "Buad Rate:" << "comboBoxBaudRate";
+    QTest::newRow("data bits") << "labelDataBits" << "Data Bits:" << "comboBoxDataBits";
+    QTest::newRow("flow control") << "labelFlowControl" << "Flow Control:" << "comboBoxFlowControl";
+    QTest::newRow("parity") << "labelParity" << "Parity:" << "comboBoxParity";
+    QTest::newRow("stop bits") << "labelStopBits" << "Stop Bits:" << "comboBoxStopBits";
+    QTest::newRow("clear") << "btnClear" << "Clear" << "";
+    QTest::newRow("open") << "btnOpen" << "Connect" << "";
+    QTest::newRow("hex") << "rbHex" << "Hex" << "";
+    QTest::newRow("ascii") << "rbASCII" << "ASCII" << "";
+    QTest::newRow("modbus") << "rbModbus" << "Modbus" << "";
+    QTest::newRow("send") << "btnSend" << "Send" << "";
 }
 
 void TestSPTestPage::widgetsAndTexts()
 {
     QFETCH(QString, name);
     QFETCH(QString, text);
+    QFETCH(QString, field);
     SPTestPage page;
     auto* w = page.findChild<QWidget*>(name);
     QVERIFY(w);
-    if (auto* label = qobject_cast<QLabel*>(w))
+    if (auto* label = qobject_cast<QLabel*>(w)) {
         QCOMPARE(label->text(), text);
-    else
+        QCOMPARE(label->buddy(), page.findChild<QWidget*>(field));
+        QCOMPARE(label->alignment(), Qt::AlignRight | Qt::AlignVCenter);
+    } else
         QCOMPARE(qobject_cast<QAbstractButton*>(w)->text(), text);
 }
 
@@ -187,21 +175,6 @@ void TestSPTestPage::settingsLists()
     QVERIFY(page.findChild<QCheckBox*>(QStringLiteral("checkBoxRS485"))->text().isEmpty());
     QVERIFY(page.findChild<QLineEdit*>(QStringLiteral("lePortName"))->text().isEmpty());
     QVERIFY(page.findChild<QTextBrowser*>(QStringLiteral("textBrowserRecord"))->isReadOnly());
-}
-
-void TestSPTestPage::labelsNameTheirFields()
-{
-    SPTestPage page;
-    const char* const pairs[][2] = { { "labelRS485", "checkBoxRS485" }, { "labelPortName", "lePortName" },
-        { "labelBaudRate", "comboBoxBaudRate" }, { "labelDataBits", "comboBoxDataBits" },
-        { "labelFlowControl", "comboBoxFlowControl" }, { "labelParity", "comboBoxParity" },
-        { "labelStopBits", "comboBoxStopBits" } };
-    for (const auto& pair : pairs) {
-        auto* label = page.findChild<QLabel*>(QString::fromLatin1(pair[0]));
-        QVERIFY(label);
-        QCOMPARE(label->buddy(), page.findChild<QWidget*>(QString::fromLatin1(pair[1])));
-        QCOMPARE(label->alignment(), Qt::AlignRight | Qt::AlignVCenter);
-    }
 }
 
 void TestSPTestPage::openRequestOnTheWire_data()
@@ -536,22 +509,6 @@ void TestSPTestPage::recordIsCapped()
     QVERIFY(e.last().text.endsWith(SerialFrames::hexPayload(newest) + QLatin1Char('\n')));
 }
 
-void TestSPTestPage::clearEmptiesTheRecordOnly()
-{
-    BoxRecorder boxes;
-    SPTestPage page;
-    page.findChild<QPushButton*>(QStringLiteral("btnOpen"))->click();
-    const quint8 yes = 1;
-    page.handleRespond(11, &yes, 1);
-    page.findChild<QRadioButton*>(QStringLiteral("rbModbus"))->click();
-    page.handleRespond(13, &yes, 1);
-    QCOMPARE(entries(page).size(), 1);
-    page.findChild<QPushButton*>(QStringLiteral("btnClear"))->click();
-    QVERIFY(entries(page).isEmpty());
-    QVERIFY(page.isPortOpen());
-    QCOMPARE(page.sendType(), 2);
-}
-
 void TestSPTestPage::sendTypeFollowsTheCheckedButton()
 {
     SPTestPage page;
@@ -582,7 +539,7 @@ void TestSPTestPage::retranslationKeepsIndexes()
     const quint8 yes = 1;
     page.handleRespond(11, &yes, 1);
 
-    MarkingTranslator translator;
+    MarkingTranslator translator("SPTestPage");
     QCoreApplication::installTranslator(&translator);
     QCoreApplication::processEvents();
     QCOMPARE(page.findChild<QLabel*>(QStringLiteral("labelBaudRate"))->text(), QStringLiteral("~Buad Rate:"));
