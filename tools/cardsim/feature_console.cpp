@@ -1,6 +1,7 @@
 // Codes 18 and 19, the card's console: a small command interpreter that
 // answers each command line (code 18) with its output as code 19, text
-// followed by a zero byte.
+// followed by a zero byte (and, if asked for, bytes after it that the tool
+// must not show).
 
 #include "card.h"
 #include "cardfeature.h"
@@ -28,6 +29,7 @@ public:
             return true;
         QByteArray answer = run(QString::fromLocal8Bit(data)).toUtf8();
         answer.append('\0');
+        answer.append(card().config().text(QStringLiteral("console-trailer")).toUtf8());
         session.reply(19, answer);
         return true;
     }
@@ -66,8 +68,12 @@ private:
 };
 
 FeatureRegistry::Registrar reg({ QStringLiteral("console"),
-    { { QStringLiteral("console-silent"), QString(), QStringLiteral("Leave console commands (code 18) unanswered."),
-        QString() } },
+    {
+        { QStringLiteral("console-silent"), QString(), QStringLiteral("Leave console commands (code 18) unanswered."),
+            QString() },
+        { QStringLiteral("console-trailer"), QStringLiteral("text"),
+            QStringLiteral("Bytes the card sends after the zero byte that ends each answer."), QString() },
+    },
     [](Card& c) { return std::make_unique<ConsoleFeature>(c); } });
 
 } // namespace
