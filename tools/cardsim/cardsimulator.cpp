@@ -178,19 +178,19 @@ bool CardSimulator::configure(const QStringList& arguments, QString* error)
     }
 
     m_perCard.clear();
-    for (const QString& spec : m_parser.values(QStringLiteral("card"))) {
-        const int colon = spec.indexOf(QLatin1Char(':'));
+    for (const QString& cardOption : m_parser.values(QStringLiteral("card"))) {
+        const int colon = cardOption.indexOf(QLatin1Char(':'));
         if (colon <= 0)
-            return fail(QStringLiteral("--card wants ADDR:name[=value], not %1").arg(spec));
-        const QStringList addresses = expandAddresses(spec.left(colon));
-        const QString setting = spec.mid(colon + 1);
+            return fail(QStringLiteral("--card wants ADDR:name[=value], not %1").arg(cardOption));
+        const QStringList addresses = expandAddresses(cardOption.left(colon));
+        const QString setting = cardOption.mid(colon + 1);
         const int equals = setting.indexOf(QLatin1Char('='));
         const QString key = equals < 0 ? setting : setting.left(equals);
         const QString value = equals < 0 ? QStringLiteral("1") : setting.mid(equals + 1);
         if (addresses.isEmpty())
-            return fail(QStringLiteral("bad address in --card %1").arg(spec));
+            return fail(QStringLiteral("bad address in --card %1").arg(cardOption));
         if (!known.contains(key))
-            return fail(QStringLiteral("unknown card option in --card %1").arg(spec));
+            return fail(QStringLiteral("unknown card option in --card %1").arg(cardOption));
         for (const QString& a : addresses)
             m_perCard.append({ a, { key, value } });
     }
