@@ -1,4 +1,5 @@
 #include "displaylogpage.h"
+#include "link/resultbyte.h"
 
 #include "app/messagebox.h"
 #include "loglist.h"
@@ -156,7 +157,7 @@ void DisplayLogPage::handleOpenReply(const quint8* data, int size)
     if (m_pendingOpens.isEmpty())
         return;
     const QString name = m_pendingOpens.takeFirst();
-    if (LogList::openOk(data, size)) {
+    if (ResultByte::succeeded(data, size)) {
         m_isOpen = true;
         m_openName = name;
         ui->btnOpen->setText(tr("Close"));

@@ -58,9 +58,5 @@ QByteArray openRequest(const QString& name)
     return name.toLocal8Bit();
 }
 
-bool openOk(const quint8* data, int size)
-{
-    return size >= 1 && data && data[0] != 0;
-}
 
 } // namespace LogList

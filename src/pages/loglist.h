@@ -39,8 +39,5 @@ int choiceWidth(qreal pointSize, int longestName);
 // PC's local 8-bit encoding, no length, no terminator.
 QByteArray openRequest(const QString& name);
 
-// A reply of code 9 means the file is open only when it carries a first data
-// byte that is not 0.
-bool openOk(const quint8* data, int size);
 
 } // namespace LogList

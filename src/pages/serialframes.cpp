@@ -144,9 +144,4 @@ QString entryHtml(const QString& text, quint8 red, quint8 green, quint8 blue)
         + escapeEntry(text);
 }
 
-bool resultOk(const quint8* data, int size)
-{
-    return size >= 1 && data && data[0] != 0;
-}
-
 } // namespace SerialFrames

@@ -69,8 +69,5 @@ QString escapeEntry(const QString& text);
 // "<font color=#rrggbb>" followed by the escaped entry (no closing tag).
 QString entryHtml(const QString& text, quint8 red, quint8 green, quint8 blue);
 
-// A reply of code 11 or 12 means success only when it carries a first data
-// byte that is not 0.
-bool resultOk(const quint8* data, int size);
 
 } // namespace SerialFrames

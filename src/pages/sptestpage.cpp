@@ -1,4 +1,5 @@
 #include "sptestpage.h"
+#include "link/resultbyte.h"
 
 #include "app/messagebox.h"
 #include "serialframes.h"
@@ -324,7 +325,7 @@ void SPTestPage::handleRespond(int cmd, const quint8* data, int size)
         if (m_openRequests <= 0)
             return;
         --m_openRequests;
-        if (SerialFrames::resultOk(data, size)) {
+        if (ResultByte::succeeded(data, size)) {
             m_portOpen = true;
             updateOpenButton();
         } else {
@@ -333,7 +334,7 @@ void SPTestPage::handleRespond(int cmd, const quint8* data, int size)
         return;
     }
     case kSendCode:
-        if (!SerialFrames::resultOk(data, size)) {
+        if (!ResultByte::succeeded(data, size)) {
             m_portOpen = false;
             updateOpenButton();
             MessageBox::warning(nullptr, tr("Warning"), tr("Send data to device's serial port failed!"));

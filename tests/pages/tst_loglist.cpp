@@ -2,6 +2,7 @@
 // console's answer decoding, without widgets.
 
 #include "pages/consoletext.h"
+#include "link/resultbyte.h"
 #include "pages/loglist.h"
 
 #include <QtTest>
@@ -135,7 +136,7 @@ void TestLogList::openResult()
 {
     QFETCH(QByteArray, data);
     QFETCH(bool, open);
-    QCOMPARE(LogList::openOk(reinterpret_cast<const quint8*>(data.constData()), data.size()), open);
+    QCOMPARE(ResultByte::succeeded(reinterpret_cast<const quint8*>(data.constData()), data.size()), open);
     QCOMPARE(LogList::openRequest(QStringLiteral("system.log")), QByteArray("system.log"));
 }
 

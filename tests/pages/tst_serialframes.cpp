@@ -2,6 +2,7 @@
 // widgets: the open request, the three send encodings, the entry HTML.
 
 #include "pages/serialframes.h"
+#include "link/resultbyte.h"
 
 #include <QtTest>
 
@@ -214,7 +215,7 @@ void TestSerialFrames::resultByte()
 {
     QFETCH(QByteArray, data);
     QFETCH(bool, ok);
-    QCOMPARE(SerialFrames::resultOk(reinterpret_cast<const quint8*>(data.constData()), data.size()), ok);
+    QCOMPARE(ResultByte::succeeded(reinterpret_cast<const quint8*>(data.constData()), data.size()), ok);
 }
 
 QTEST_APPLESS_MAIN(TestSerialFrames)
