@@ -4,7 +4,6 @@
 #include "pages/devicedate.h"
 #include "pages/portrecords.h"
 
-#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -36,8 +35,6 @@ private slots:
     void portFromText();
     void dateReply_data();
     void dateReply();
-    void dateFieldPattern_data();
-    void dateFieldPattern();
     void syncDataIsTheLocalTime();
 };
 
@@ -137,26 +134,6 @@ void TestPortRecords::dateReply()
     const QString got = DeviceDate::fromReply(exact.data(), int(exact.size()));
     QCOMPARE(got.isNull(), text.isNull());
     QCOMPARE(got, text);
-}
-
-void TestPortRecords::dateFieldPattern_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("plain") << "2026-12-06 23:59:59" << true;
-    QTest::newRow("month 13") << "2026-13-06 10:00:00" << false;
-    QTest::newRow("month 00") << "2026-00-06 10:00:00" << false;
-    QTest::newRow("year 1999") << "1999-12-06 10:00:00" << false;
-    QTest::newRow("T separator") << "2026-12-06T10:00:00" << false;
-    QTest::newRow("no seconds") << "2026-12-06 10:00" << false;
-}
-
-void TestPortRecords::dateFieldPattern()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    const QRegularExpression re(QRegularExpression::anchoredPattern(DeviceDate::pattern()));
-    QCOMPARE(re.match(text).hasMatch(), accepted);
 }
 
 void TestPortRecords::syncDataIsTheLocalTime()

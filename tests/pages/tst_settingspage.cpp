@@ -133,7 +133,6 @@ class TestSettingsPage : public QObject
     Q_OBJECT
 
 private slots:
-    void pageAsBuilt();
     void portsWrittenAreReadBack();
     void badPortStopsTheWrite_data();
     void badPortStopsTheWrite();
@@ -158,38 +157,6 @@ private:
     int m_case = 0;
     QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
 };
-
-void TestSettingsPage::pageAsBuilt()
-{
-    Bench b(nextAddress());
-    QVERIFY(b.started);
-    auto* table = b.page.findChild<QTableWidget*>(QStringLiteral("tableWidgetPort"));
-    QVERIFY(table);
-    QCOMPARE(table->rowCount(), 4);
-    QCOMPARE(table->columnCount(), 3);
-    QCOMPARE(table->height(), 150);
-    QVERIFY(!table->verticalHeader()->isVisible());
-    QStringList header;
-    for (int c = 0; c < 3; ++c)
-        header << table->horizontalHeaderItem(c)->text();
-    QCOMPARE(header, (QStringList { "Item", "Enable", "Port" }));
-    for (int row = 0; row < 4; ++row) {
-        QCOMPARE(table->item(row, 0)->text(), QLatin1String(kServices[row]));
-        QVERIFY(!(table->item(row, 0)->flags() & Qt::ItemIsEditable));
-        QVERIFY(b.check(row)->isChecked());
-        QVERIFY(b.port(row)->isEnabled());
-        QVERIFY(b.port(row)->text().isEmpty());
-        QCOMPARE(b.port(row)->placeholderText(), QStringLiteral("1~65534"));
-    }
-    auto* label = b.page.findChild<QLabel*>(QStringLiteral("labelDate"));
-    QCOMPARE(label->text(), QStringLiteral("Date:"));
-    QCOMPARE(label->buddy(), b.date());
-    QCOMPARE(b.button("btnDeviceDate")->text(), QStringLiteral("Device date"));
-    QCOMPARE(b.button("btnSyncDate")->text(), QStringLiteral("Sync date"));
-    // Building the page asks the card nothing.
-    QTest::qWait(50);
-    QVERIFY(b.sim.frames(QStringLiteral("in")).isEmpty());
-}
 
 void TestSettingsPage::portsWrittenAreReadBack()
 {
