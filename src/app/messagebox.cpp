@@ -110,6 +110,15 @@ QPointer<QMessageBox> MessageBox::openPending(
     return pointer;
 }
 
+void MessageBox::closePending(QPointer<QMessageBox>& box)
+{
+    if (box) {
+        box->hide();
+        box->deleteLater();
+    }
+    box.clear();
+}
+
 void MessageBox::setResponder(Responder r)
 {
     responder() = std::move(r);

@@ -67,6 +67,10 @@ public:
     static QPointer<QMessageBox> openPending(
         QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text);
 
+    // Closes a box opened with openPending, if it is still there, and
+    // forgets it. (A box that was never shown ignores close().)
+    static void closePending(QPointer<QMessageBox>& box);
+
     static void setResponder(Responder responder);
     static bool hasResponder();
 

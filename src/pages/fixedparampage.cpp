@@ -1,10 +1,202 @@
 #include "fixedparampage.h"
 
-FixedParamPage::FixedParamPage(QWidget* parent)
-    : QWidget(parent)
+#include "link/resultbyte.h"
+
+#include "app/dialogprompt.h"
+#include "app/messagebox.h"
+#include "fixedparams.h"
+#include "ui_fixedparampage.h"
+
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace {
+
+enum Command {
+    kReadFixed = 14,
+    kWriteFixed = 15,
+};
+
+const QString kFileFilter = QStringLiteral("(*.ini)");
+
+QTableWidgetItem* centredItem(const QString& text)
 {
+    auto* item = new QTableWidgetItem(text);
+    item->setTextAlignment(Qt::AlignCenter);
+    return item;
 }
 
-void FixedParamPage::handleRespond(int, const quint8*, int)
+} // namespace
+
+FixedParamPage::FixedParamPage(QWidget* parent)
+    : QWidget(parent)
+    , ui(std::make_unique<UI_FixedParamPage>())
 {
+    ui->setupUi(this);
+    connect(ui->btnBackup, &QPushButton::clicked, this, &FixedParamPage::backupFixedParam);
+    connect(ui->btnLoad, &QPushButton::clicked, this, &FixedParamPage::loadFixedParam);
+    connect(ui->btnReset, &QPushButton::clicked, this, &FixedParamPage::resetFixedParam);
+    connect(ui->btnAdd, &QPushButton::clicked, this, &FixedParamPage::addFixedParam);
+    connect(ui->btnRead, &QPushButton::clicked, this, [this] { emit sendCmd(kReadFixed, QByteArray()); });
+    connect(ui->btnWrite, &QPushButton::clicked, this, &FixedParamPage::sendFixedParam);
+    connect(ui->tableWidgetParam, &QTableWidget::cellChanged, this, &FixedParamPage::handleCellChangedEvent);
+}
+
+FixedParamPage::~FixedParamPage() = default;
+
+void FixedParamPage::handleRespond(int cmd, const quint8* data, int size)
+{
+    switch (cmd) {
+    case kReadFixed:
+        handleReadFixed(data, size);
+        break;
+    case kWriteFixed:
+        // A reply without its result byte counts as a failure; nothing past
+        // the reply's own data is read.
+        handleWriteFixed(ResultByte::succeeded(data, size) ? data[0] : 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void FixedParamPage::setRow(int row, const QString& key, const QString& value)
+{
+    // The key goes in first: filling the value cell runs the MAC completion,
+    // which looks at the key.
+    ui->tableWidgetParam->setItem(row, UI_FixedParamPage::ColumnKey, centredItem(key));
+    ui->tableWidgetParam->setItem(row, UI_FixedParamPage::ColumnValue, centredItem(value));
+}
+
+void FixedParamPage::handleReadFixed(const quint8* data, int size)
+{
+    QVector<FixedParams::Row> rows;
+    const QByteArray json(reinterpret_cast<const char*>(data), data ? size : 0);
+    if (size <= 0 || !FixedParams::parseReadReply(json, &rows)) {
+        MessageBox::warning(this, tr("Warning"), tr("Read data failed!"));
+        return;
+    }
+    ui->tableWidgetParam->clearContents();
+    ui->tableWidgetParam->setRowCount(rows.size());
+    for (int i = 0; i < rows.size(); ++i)
+        setRow(i, rows.at(i).key, rows.at(i).value);
+    MessageBox::information(this, tr("Information"), tr("Read data finished!"));
+}
+
+void FixedParamPage::sendFixedParam()
+{
+    QTableWidget* table = ui->tableWidgetParam;
+    if (table->rowCount() == 0) return;
+    QVector<FixedParams::Row> rows;
+    rows.reserve(table->rowCount());
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem* key = table->item(row, UI_FixedParamPage::ColumnKey);
+        const QTableWidgetItem* value = table->item(row, UI_FixedParamPage::ColumnValue);
+        if (!key || !value)
+            rows.append(FixedParams::Row { QString(), QString(), false });
+        else
+            rows.append(FixedParams::Row { key->text(), value->text(), true });
+    }
+    const FixedParams::WritePlan plan = FixedParams::planWrite(rows);
+    if (plan.outcome == FixedParams::WritePlan::Invalid) {
+        MessageBox::warning(this, tr("Warning"), tr("Invaild settings!"));
+        return;
+    }
+    if (plan.outcome == FixedParams::WritePlan::AskAboutEmpty) {
+        const int yes = 0;
+        const int no = 1;
+        const int answer = MessageBox::custom(this, QMessageBox::Warning, tr("Warning"),
+            tr("There is item or value is empty! And these will no be set to device!\nDo you want to "
+               "continue?"),
+            { tr("Yes"), tr("No") }, yes, no);
+        if (answer != yes) return;
+    }
+    emit sendCmd(kWriteFixed, plan.json);
+}
+
+void FixedParamPage::handleWriteFixed(uchar result)
+{
+    if (result != 0)
+        MessageBox::warning(nullptr, tr("Information"), tr("Operation success!"));
+    else
+        MessageBox::warning(nullptr, tr("Warning"), tr("Operation failed!"));
+}
+
+void FixedParamPage::handleCellChangedEvent(int row, int column)
+{
+    if (column == UI_FixedParamPage::ColumnKey) return;
+    QTableWidget* table = ui->tableWidgetParam;
+    const QTableWidgetItem* key = table->item(row, UI_FixedParamPage::ColumnKey);
+    QTableWidgetItem* value = table->item(row, column);
+    if (!key || !value) return;
+    const QString completed = FixedParams::completedValue(key->text(), value->text());
+    // Writing the completed text back changes the cell once more; that pass
+    // finds it complete and leaves it.
+    if (completed != value->text()) value->setText(completed);
+}
+
+void FixedParamPage::resetFixedParam()
+{
+    QTableWidget* table = ui->tableWidgetParam;
+    table->clearContents();
+    table->setRowCount(3);
+    setRow(0, tr("name"), QString());
+    setRow(1, tr("devserial"), QString());
+    setRow(2, tr("ethaddr"), QString());
+}
+
+void FixedParamPage::addFixedParam()
+{
+    QTableWidget* table = ui->tableWidgetParam;
+    const int row = table->rowCount();
+    table->insertRow(row);
+    setRow(row, QString(), QString());
+    // Typing goes straight into the new row's key.
+    table->setCurrentCell(row, UI_FixedParamPage::ColumnKey);
+    table->scrollToItem(table->item(row, UI_FixedParamPage::ColumnKey));
+    table->setFocus();
+}
+
+void FixedParamPage::backupFixedParam()
+{
+    QTableWidget* table = ui->tableWidgetParam;
+    if (table->rowCount() == 0) {
+        MessageBox::information(nullptr, tr("Information"), tr("No content to backup!"));
+        return;
+    }
+    const QString path = DialogPrompt::saveFileName(
+        this, tr("Save fixed parameter file"), QCoreApplication::applicationDirPath(), kFileFilter);
+    if (path.isEmpty()) return;
+    QVector<FixedParams::Row> rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem* key = table->item(row, UI_FixedParamPage::ColumnKey);
+        const QTableWidgetItem* value = table->item(row, UI_FixedParamPage::ColumnValue);
+        if (key && value) rows.append(FixedParams::Row { key->text(), value->text(), true });
+    }
+    // Saying "success" after a failed write would leave the technician
+    // without the backup they think they have.
+    if (!FixedParams::saveFile(path, rows)) {
+        MessageBox::warning(nullptr, tr("Warning"), tr("Save fixed parameter failed!"));
+        return;
+    }
+    MessageBox::information(nullptr, tr("Information"), tr("Save fixed parameter success!"));
+}
+
+void FixedParamPage::loadFixedParam()
+{
+    const QString path = DialogPrompt::openFileName(
+        this, tr("Choose fixed parameter file"), QCoreApplication::applicationDirPath(), kFileFilter);
+    if (path.isEmpty()) return;
+    QVector<FixedParams::Row> rows;
+    if (!FixedParams::loadFile(path, &rows)) {
+        MessageBox::warning(nullptr, tr("Warning"), tr("Load fixed parameter failed!"));
+        return;
+    }
+    QTableWidget* table = ui->tableWidgetParam;
+    table->clearContents();
+    table->setRowCount(rows.size());
+    for (int i = 0; i < rows.size(); ++i)
+        setRow(i, rows.at(i).key, rows.at(i).value);
+    MessageBox::information(nullptr, tr("Information"), tr("Load fixed parameter success!"));
 }

@@ -2,18 +2,39 @@
 
 #include <QByteArray>
 #include <QWidget>
+#include <memory>
 
-// Placeholder until the page is built; it holds its slot in the page stack
-// and already speaks the page interface.
-class FixedParamPage : public QWidget {
+struct UI_FixedParamPage;
+
+// The connected card's fixed parameters as a table of key and value: read
+// (code 14), edited, written back (code 15), and saved to or loaded from an
+// INI file. The table is the page's only state.
+class FixedParamPage : public QWidget
+{
     Q_OBJECT
 
 public:
     explicit FixedParamPage(QWidget* parent = nullptr);
+    ~FixedParamPage() override;
 
 signals:
     void sendCmd(int cmd, QByteArray data);
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);
+
+private slots:
+    void backupFixedParam();
+    void loadFixedParam();
+    void resetFixedParam();
+    void addFixedParam();
+    void sendFixedParam();
+    void handleReadFixed(const quint8* data, int size);
+    void handleWriteFixed(uchar result);
+    void handleCellChangedEvent(int row, int column);
+
+private:
+    void setRow(int row, const QString& key, const QString& value);
+
+    std::unique_ptr<UI_FixedParamPage> ui;
 };

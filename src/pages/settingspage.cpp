@@ -1,10 +1,149 @@
 #include "settingspage.h"
 
+#include "app/messagebox.h"
+#include "link/resultbyte.h"
+#include "devicedate.h"
+#include "portrecords.h"
+#include "ui_settingpage.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+enum Command {
+    kReadDate = 6,
+    kSetDate = 7,
+    kReadPorts = 16,
+    kWritePorts = 17,
+};
+
+} // namespace
+
 SettingsPage::SettingsPage(QWidget* parent)
     : QWidget(parent)
+    , ui(std::make_shared<UI_SettingPage>())
 {
+    ui->setupUi(this);
+    connect(ui->btnDeviceDate, &QPushButton::clicked, this, &SettingsPage::onBtnDeviceDateClicked);
+    connect(ui->btnSyncDate, &QPushButton::clicked, this, &SettingsPage::onBtnSyncDateClicked);
+    connect(ui->btnRead, &QPushButton::clicked, this, &SettingsPage::onBtnReadClicked);
+    connect(ui->btnWrite, &QPushButton::clicked, this, &SettingsPage::onBtnWriteClicked);
+    for (QCheckBox* check : ui->checkBoxPort)
+        connect(check, &QCheckBox::toggled, this, &SettingsPage::onCheckBoxPortChecked);
 }
 
-void SettingsPage::handleRespond(int, const quint8*, int)
+SettingsPage::~SettingsPage()
 {
+    closeWritingBox();
+}
+
+void SettingsPage::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) ui->retranslateUi(this);
+    QWidget::changeEvent(event);
+}
+
+void SettingsPage::onCheckBoxPortChecked(bool checked)
+{
+    for (int row = 0; row < PortRecords::kServiceCount; ++row) {
+        if (ui->checkBoxPort[size_t(row)] == sender()) ui->lePort[size_t(row)]->setEnabled(checked);
+    }
+}
+
+void SettingsPage::onBtnDeviceDateClicked()
+{
+    emit sendCmd(kReadDate, QByteArray());
+}
+
+void SettingsPage::onBtnSyncDateClicked()
+{
+    // The card takes the PC's clock; the date field is only for reading.
+    emit sendCmd(kSetDate, DeviceDate::syncData(QDateTime::currentDateTime()));
+}
+
+void SettingsPage::onBtnReadClicked()
+{
+    emit sendCmd(kReadPorts, QByteArray());
+}
+
+void SettingsPage::onBtnWriteClicked()
+{
+    PortRecords::Table rows;
+    for (int row = 0; row < PortRecords::kServiceCount; ++row) {
+        rows[size_t(row)].enabled = ui->checkBoxPort[size_t(row)]->isChecked();
+        rows[size_t(row)].port = PortRecords::portFromText(ui->lePort[size_t(row)]->text());
+    }
+    // A disabled service keeps its port too: every row must hold a valid one.
+    const QByteArray data = PortRecords::encode(rows);
+    if (data.isEmpty()) {
+        MessageBox::warning(nullptr, tr("Warning"), tr("Port settings error!"));
+        return;
+    }
+    closeWritingBox();
+    emit sendCmd(kWritePorts, data);
+    m_writingBox = MessageBox::openPending(
+        nullptr, QMessageBox::Information, tr("Information"), tr("Writing data..."));
+}
+
+void SettingsPage::handleRespond(int cmd, const quint8* data, int size)
+{
+    switch (cmd) {
+    case kReadDate:
+        handleReadDate(data, size);
+        break;
+    case kReadPorts:
+        handleReadPorts(data, size);
+        break;
+    case kWritePorts:
+        handleWritePorts(data, size);
+        break;
+    default: // code 3 and anything else routed here are not this page's
+        break;
+    }
+}
+
+void SettingsPage::handleReadDate(const quint8* data, int size)
+{
+    const QString text = DeviceDate::fromReply(data, size);
+    if (text.isNull()) {
+        MessageBox::information(nullptr, tr("Tip"), tr("Read date failed!"));
+        return;
+    }
+    ui->leDate->setText(text);
+}
+
+void SettingsPage::handleReadPorts(const quint8* data, int size)
+{
+    PortRecords::Table rows;
+    if (!PortRecords::decode(data, size, &rows)) {
+        MessageBox::information(nullptr, tr("Tip"), tr("Read data failed!"));
+        return;
+    }
+    for (int row = 0; row < PortRecords::kServiceCount; ++row) {
+        const PortRecords::Entry& entry = rows[size_t(row)];
+        ui->checkBoxPort[size_t(row)]->setChecked(entry.enabled);
+        ui->lePort[size_t(row)]->setText(QString::number(entry.port));
+        ui->lePort[size_t(row)]->setEnabled(entry.enabled);
+    }
+    MessageBox::information(this, tr("Information"), tr("Read data finished!"));
+}
+
+void SettingsPage::handleWritePorts(const quint8* data, int size)
+{
+    closeWritingBox();
+    // A reply without its result byte says nothing about the write: it
+    // counts as a failure.
+    if (ResultByte::succeeded(data, size))
+        MessageBox::warning(nullptr, tr("Information"), tr("Operation success!"));
+    else
+        MessageBox::warning(nullptr, tr("Warning"), tr("Operation failed!"));
+}
+
+void SettingsPage::closeWritingBox()
+{
+    MessageBox::closePending(m_writingBox);
 }

@@ -1,19 +1,48 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPointer>
 #include <QWidget>
+#include <memory>
 
-// Placeholder until the page is built; it holds its slot in the page stack
-// and already speaks the page interface.
-class SettingsPage : public QWidget {
+class QMessageBox;
+struct UI_SettingPage;
+
+// The connected card's clock and the ports (and on/off state) of its four
+// network services, SSH, Telnet, HTTP and HTTPS. Requests leave through
+// sendCmd; the replies of codes 3, 6, 16 and 17 come back to handleRespond.
+// The link itself acknowledges a set date (code 7) with its own box.
+class SettingsPage : public QWidget
+{
     Q_OBJECT
 
 public:
     explicit SettingsPage(QWidget* parent = nullptr);
+    ~SettingsPage() override;
 
 signals:
     void sendCmd(int cmd, QByteArray data);
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private slots:
+    void onCheckBoxPortChecked(bool checked);
+    void onBtnDeviceDateClicked();
+    void onBtnSyncDateClicked();
+    void onBtnReadClicked();
+    void onBtnWriteClicked();
+
+private:
+    void handleReadDate(const quint8* data, int size);
+    void handleReadPorts(const quint8* data, int size);
+    void handleWritePorts(const quint8* data, int size);
+    void closeWritingBox();
+
+    std::shared_ptr<UI_SettingPage> ui;
+    // The "Writing data..." box, open while a port write awaits its reply.
+    QPointer<QMessageBox> m_writingBox;
 };

@@ -1,0 +1,130 @@
+// Codes 6, 7, 16 and 17: the card's clock and the ports of its SSH, Telnet,
+// HTTP and HTTPS services. The clock runs on from whatever it was last set
+// to; ports written are what later reads return, for the card's life.
+
+#include "card.h"
+#include "cardfeature.h"
+#include "cardsession.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+namespace {
+
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+constexpr int kPortsSize = 12;
+
+class SettingsFeature : public CardFeature
+{
+public:
+    explicit SettingsFeature(Card& c)
+        : CardFeature(c)
+        , m_ports(parsePorts(c.config().text(QStringLiteral("ports"))))
+    {
+        const QString start = c.config().text(QStringLiteral("date"));
+        if (!start.isEmpty()) {
+            const QDateTime set = QDateTime::fromString(start, kDateFormat);
+            if (set.isValid()) m_clockOffsetMs = QDateTime::currentDateTime().msecsTo(set);
+        }
+    }
+
+    bool handle(CardSession& session, int cmd, const QByteArray& data) override
+    {
+        switch (cmd) {
+        case 6:
+            session.reply(
+                6, sized(clock().toString(kDateFormat).toLatin1(), QStringLiteral("date-reply-size")));
+            return true;
+        case 7:
+            session.reply(7, QByteArray(1, char(setClock(data) ? 1 : 0)));
+            return true;
+        case 16:
+            session.reply(16, sized(m_ports, QStringLiteral("ports-reply-size")));
+            return true;
+        case 17:
+            writePorts(session, data);
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QDateTime clock() const { return QDateTime::currentDateTime().addMSecs(m_clockOffsetMs); }
+
+    bool setClock(const QByteArray& data)
+    {
+        const QDateTime set = QDateTime::fromString(QString::fromLatin1(data), kDateFormat);
+        if (data.size() != 19 || !set.isValid()) return false;
+        m_clockOffsetMs = QDateTime::currentDateTime().msecsTo(set);
+        return true;
+    }
+
+    void writePorts(CardSession& session, const QByteArray& data)
+    {
+        if (card().config().flag(QStringLiteral("ports-silent-write"))) return;
+        bool accepted
+            = data.size() == kPortsSize && !card().config().flag(QStringLiteral("ports-refuse-write"));
+        for (int i = 0; accepted && i < kPortsSize; i += 3) {
+            const int port = quint8(data.at(i + 1)) * 256 + quint8(data.at(i + 2));
+            accepted = port >= 1 && port <= 65534;
+        }
+        if (accepted) m_ports = data;
+        QByteArray answer
+            = sized(QByteArray(1, char(accepted ? 1 : 0)), QStringLiteral("ports-write-reply-size"));
+        session.reply(17, answer);
+    }
+
+    // The reply cut or padded with zeros to the size an option asks for.
+    QByteArray sized(QByteArray data, const QString& option) const
+    {
+        const qint64 size = card().config().integer(option, -1);
+        if (size >= 0 && size <= 4090) data.resize(int(size));
+        return data;
+    }
+
+    // "1:22,1:23,1:80,0:443": enable byte and port of each service in turn.
+    static QByteArray parsePorts(const QString& text)
+    {
+        QByteArray ports = QByteArray::fromHex("010016 010017 010050 0101BB");
+        const QStringList records = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (int i = 0; i < records.size() && i < 4; ++i) {
+            const QString enable = records.at(i).section(QLatin1Char(':'), 0, 0);
+            const uint port = records.at(i).section(QLatin1Char(':'), 1, 1).toUInt();
+            ports[i * 3] = char(enable.toUInt() & 0xFF);
+            ports[i * 3 + 1] = char((port >> 8) & 0xFF);
+            ports[i * 3 + 2] = char(port & 0xFF);
+        }
+        return ports;
+    }
+
+    QByteArray m_ports;
+    qint64 m_clockOffsetMs = 0;
+};
+
+FeatureRegistry::Registrar reg({ QStringLiteral("settings"),
+    {
+        { QStringLiteral("date"), QStringLiteral("yyyy-MM-dd hh:mm:ss"),
+            QStringLiteral("Start the card's clock at this time (default: the PC's clock)."), QString() },
+        { QStringLiteral("date-reply-size"), QStringLiteral("bytes"),
+            QStringLiteral("Cut or pad the read-date reply (code 6) to this many bytes (normally 19)."),
+            QString() },
+        { QStringLiteral("ports"), QStringLiteral("e:port,..."),
+            QStringLiteral("The service ports the card starts with, SSH, Telnet, HTTP, HTTPS, each as "
+                           "enable:port"),
+            QStringLiteral("1:22,1:23,1:80,1:443") },
+        { QStringLiteral("ports-reply-size"), QStringLiteral("bytes"),
+            QStringLiteral("Cut or pad the read-ports reply (code 16) to this many bytes (normally 12)."),
+            QString() },
+        { QStringLiteral("ports-refuse-write"), QString(),
+            QStringLiteral("Refuse every port write (code 17): answer 0 and keep the ports."), QString() },
+        { QStringLiteral("ports-write-reply-size"), QStringLiteral("bytes"),
+            QStringLiteral("Cut or pad the write-ports reply to this many bytes (normally 1; 0: no result "
+                           "byte)."),
+            QString() },
+        { QStringLiteral("ports-silent-write"), QString(),
+            QStringLiteral("Leave port writes (code 17) unanswered and the ports unchanged."), QString() },
+    },
+    [](Card& c) { return std::make_unique<SettingsFeature>(c); } });
+
+} // namespace
