@@ -1,9 +1,8 @@
 #include "fixedparampage.h"
 
-#include "link/resultbyte.h"
-
 #include "app/dialogprompt.h"
 #include "app/messagebox.h"
+#include "link/resultbyte.h"
 #include "fixedparams.h"
 #include "ui_fixedparampage.h"
 
