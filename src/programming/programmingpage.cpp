@@ -52,6 +52,8 @@ enum class RunState {
 struct ProgrammingPage::Private
 {
     std::unique_ptr<QTimer> m_timer { new QTimer() };
+    std::unique_ptr<QTimer> m_progressTimer { new QTimer() };
+    bool m_progressPending = false;
     ChunkTransfer m_transfer;
     BackupTransfer m_backup;
     QString m_backupFileName;
@@ -82,6 +84,8 @@ ProgrammingPage::ProgrammingPage(QWidget* parent)
     d->m_timer->setSingleShot(false);
     d->m_timer->setTimerType(Qt::CoarseTimer);
     connect(d->m_timer.get(), &QTimer::timeout, this, &ProgrammingPage::programmingTimeout);
+    d->m_progressTimer->setSingleShot(true);
+    connect(d->m_progressTimer.get(), &QTimer::timeout, this, &ProgrammingPage::refreshProgress);
 
     d->m_batchDialog->setWindowTitle(tr("Batch Programming"));
     // The batch dialog arrives with the batch worker; until then the button
@@ -188,6 +192,8 @@ void ProgrammingPage::programmingSlot()
     quint8 type = 0;
     if (!currentProgType(&type)) return;
     resetProgramming();
+    d->m_progressPending = false;
+    d->m_progressTimer->stop();
     ui->progressBar->setValue(0);
     d->m_progressText = Private::ProgressText::Zero;
     showProgressText();
@@ -299,6 +305,7 @@ void ProgrammingPage::sendNextChunk()
     if (run != d->m_runId) return;
     setProgress(d->m_transfer.sentBytes(), d->m_transfer.totalBytes());
     if (d->m_transfer.allSent()) {
+        flushProgress();
         d->m_timer->stop();
         d->m_state = RunState::AwaitingInstallation;
     } else {
@@ -390,6 +397,7 @@ void ProgrammingPage::handleBackupData(const quint8* data, int size)
         return;
     case BackupTransfer::Piece::Complete:
         setProgress(d->m_backup.receivedBytes(), d->m_backup.totalBytes());
+        flushProgress();
         resetProgramming();
         MessageBox::information(this, tr("Information"), tr("Backup file finished!"));
         return;
@@ -418,6 +426,8 @@ void ProgrammingPage::handleError()
 void ProgrammingPage::resetProgramming()
 {
     ++d->m_runId;
+    // Where a run or backup stopped stays visible.
+    flushProgress();
     const QString image = d->m_transfer.fileName();
     const bool wasOpen = d->m_transfer.isOpen();
     d->m_transfer.reset();
@@ -442,6 +452,22 @@ void ProgrammingPage::setStatus(const char* text)
 // (an empty image) is all sent: a full bar rather than Qt's busy indicator.
 void ProgrammingPage::setProgress(qint64 done, qint64 maximum)
 {
+    d->m_progressDone = done;
+    d->m_progressMax = maximum;
+    d->m_progressText = Private::ProgressText::Percent;
+    d->m_progressPending = true;
+    if (!d->m_progressTimer->isActive()) refreshProgress();
+}
+
+// Shows the latest figures now, unless that was done less than
+// kProgressRefreshMs ago; then the timer shows them when the time is up.
+void ProgrammingPage::refreshProgress()
+{
+    if (!d->m_progressPending) return;
+    d->m_progressPending = false;
+    d->m_progressTimer->start(kProgressRefreshMs);
+    const qint64 done = d->m_progressDone;
+    const qint64 maximum = d->m_progressMax;
     int shift = 0;
     while ((maximum >> shift) > std::numeric_limits<int>::max())
         ++shift;
@@ -450,10 +476,14 @@ void ProgrammingPage::setProgress(qint64 done, qint64 maximum)
     if (ui->progressBar->maximum() != barMax || ui->progressBar->minimum() != 0)
         ui->progressBar->setRange(0, barMax);
     ui->progressBar->setValue(barValue);
-    d->m_progressDone = done;
-    d->m_progressMax = maximum;
-    d->m_progressText = Private::ProgressText::Percent;
     showProgressText();
+}
+
+void ProgrammingPage::flushProgress()
+{
+    d->m_progressTimer->stop();
+    refreshProgress();
+    d->m_progressTimer->stop();
 }
 
 void ProgrammingPage::showProgressText()

@@ -23,6 +23,10 @@ class ProgrammingPage : public QWidget
 
 public:
     static constexpr int kChunkTimeoutMs = 10000;
+    // The progress bar shows the figures of every chunk, but repaints at most
+    // this often: at a thousand chunks a second the painting would cost more
+    // than the transfer.
+    static constexpr int kProgressRefreshMs = 50;
 
     explicit ProgrammingPage(QWidget* parent = nullptr);
     ~ProgrammingPage() override;
@@ -70,6 +74,8 @@ private:
     void resetProgramming();
     void setStatus(const char* text);
     void setProgress(qint64 done, qint64 maximum);
+    void refreshProgress();
+    void flushProgress();
     void showProgressText();
 
     std::shared_ptr<UI_ProgrammingPage> ui;

@@ -314,7 +314,9 @@ void TestProgrammingPage::programsByteForByte()
 
 void TestProgrammingPage::progressTextPerChunk()
 {
-    Rig rig(nextAddress(), store(), {});
+    // A card slower than the bar's refresh shows every chunk's figure.
+    Rig rig(nextAddress(), store(),
+        { "--prog-ack-delay-ms", QString::number(ProgrammingPage::kProgressRefreshMs + 30) });
     QVERIFY(rig.start());
     QStringList texts;
     // Seen as each chunk leaves: the text of the chunks before it.
@@ -356,22 +358,24 @@ void TestProgrammingPage::failedRunsLeaveThePageIdle_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("icon");
     QTest::addColumn<int>("chunks"); // command-257 frames the card received
+    QTest::addColumn<QString>("progress");
 
     const int warning = int(QMessageBox::Warning);
     QTest::newRow("refused start") << QStringList { "--prog-refuse-start" } << "Start programming failed!"
-                                   << warning << 0;
+                                   << warning << 0 << "Progress: 0%";
     QTest::newRow("refused chunk") << QStringList { "--prog-refuse-chunk", "4" } << "Programming failed!"
-                                   << warning << 4;
-    QTest::newRow("silent card, sequenced: three resends")
-        << QStringList { "--prog-silent-from", "2" } << "Programming timeout!" << warning << 2 + 3;
+                                   << warning << 4 << "Progress: 20.48%";
+    QTest::newRow("silent card, sequenced: three resends") << QStringList { "--prog-silent-from",
+        "2" } << "Programming timeout!" << warning << 2 + 3 << "Progress: 10.24%";
     QTest::newRow("silent card, plain: no resend")
         << QStringList { "--prog-silent-from", "2", "--version", "v1.2.2 old" } << "Programming timeout!"
-        << warning << 2;
+        << warning << 2 << "Progress: 10.24%";
     QTest::newRow("silent on the first chunk")
-        << QStringList { "--prog-silent-from", "1" } << "Programming timeout!" << warning << 1 + 3;
+        << QStringList { "--prog-silent-from", "1" } << "Programming timeout!" << warning << 1 + 3
+        << "Progress: 5.12%";
     QTest::newRow("connection lost mid-transfer")
         << QStringList { "--prog-close-at-chunk", "5" } << "Programming failed!"
-        << int(QMessageBox::Information) << 5;
+        << int(QMessageBox::Information) << 5 << "Progress: 25.60%";
 }
 
 void TestProgrammingPage::failedRunsLeaveThePageIdle()
@@ -380,6 +384,7 @@ void TestProgrammingPage::failedRunsLeaveThePageIdle()
     QFETCH(QString, text);
     QFETCH(int, icon);
     QFETCH(int, chunks);
+    QFETCH(QString, progress);
 
     // A package, so that there is a temporary image to clean up.
     Options o;
@@ -405,6 +410,8 @@ void TestProgrammingPage::failedRunsLeaveThePageIdle()
             QCOMPARE(wholeFrame(frames.at(i)), wholeFrame(frames.at(distinct - 1)));
     }
     QCOMPARE(rig.status(), QString());
+    // Where the run stopped stays visible.
+    QCOMPARE(rig.progressText(), progress);
     QVERIFY(!rig.boxes.saw(QStringLiteral("Programming finish!")));
     verifyIdle(rig);
     QVERIFY(QFile::exists(path));
