@@ -24,13 +24,9 @@ private slots:
 
     void chunking_data();
     void chunking();
-    void sequenceByteWraps();
     void resendsAreIdenticalAndCounted();
-    void plainTransferNeverResends();
-    void startCommandData();
     void imageThatShrinksIsAReadError();
     void rewindStartsAgainForTheNextCard();
-    void resetKeepsProtocolAndLastChunk();
     void imageTooLargeForTheSizeField();
     void percentText_data();
     void percentText();
@@ -151,21 +147,6 @@ void TestChunkTransfer::chunking()
     QCOMPARE(transfer.sentBytes(), qint64(size));
 }
 
-void TestChunkTransfer::sequenceByteWraps()
-{
-    ChunkTransfer transfer;
-    QVERIFY(transfer.open(image(PackageBuilder::payload(258 * 1024))));
-    QByteArray data;
-    QVector<quint8> sequence;
-    while (transfer.nextChunk(&data) == ChunkTransfer::Next::Chunk && sequence.size() < 300)
-        sequence.append(quint8(data.at(0)));
-    QCOMPARE(sequence.size(), 258);
-    QCOMPARE(sequence.at(255), quint8(255));
-    QCOMPARE(sequence.at(256), quint8(0));
-    QCOMPARE(sequence.at(257), quint8(1));
-    QCOMPARE(transfer.sequence(), quint8(2));
-}
-
 void TestChunkTransfer::resendsAreIdenticalAndCounted()
 {
     ChunkTransfer transfer;
@@ -192,27 +173,6 @@ void TestChunkTransfer::resendsAreIdenticalAndCounted()
     QCOMPARE(int(transfer.nextChunk(&third)), int(ChunkTransfer::Next::Chunk));
     QCOMPARE(int(transfer.timeout()), int(ChunkTransfer::Timeout::Resend));
     QCOMPARE(transfer.lastChunk(), third);
-}
-
-void TestChunkTransfer::plainTransferNeverResends()
-{
-    ChunkTransfer transfer;
-    transfer.setOldProtocol(true);
-    QVERIFY(transfer.open(image(PackageBuilder::payload(3000))));
-    QByteArray data;
-    QCOMPARE(int(transfer.nextChunk(&data)), int(ChunkTransfer::Next::Chunk));
-    QCOMPARE(data.size(), 1024);
-    QCOMPARE(int(transfer.timeout()), int(ChunkTransfer::Timeout::GiveUp));
-    QCOMPARE(transfer.retryCount(), 0);
-}
-
-void TestChunkTransfer::startCommandData()
-{
-    ChunkTransfer transfer;
-    QVERIFY(transfer.open(image(QByteArray(0x010203, 'x'))));
-    QCOMPARE(transfer.startCommandData(2), QByteArray::fromHex("0200010203"));
-    QVERIFY(transfer.open(image(QByteArray())));
-    QCOMPARE(transfer.startCommandData(3), QByteArray::fromHex("0300000000"));
 }
 
 void TestChunkTransfer::imageThatShrinksIsAReadError()
@@ -244,27 +204,6 @@ void TestChunkTransfer::rewindStartsAgainForTheNextCard()
     QCOMPARE(transfer.totalBytes(), qint64(bytes.size()));
     QCOMPARE(int(transfer.nextChunk(&data)), int(ChunkTransfer::Next::Chunk));
     QCOMPARE(data, QByteArray(1, '\0') + bytes.left(1024));
-}
-
-void TestChunkTransfer::resetKeepsProtocolAndLastChunk()
-{
-    ChunkTransfer transfer;
-    QVERIFY(transfer.open(image(PackageBuilder::payload(2000))));
-    QByteArray data;
-    transfer.nextChunk(&data);
-    transfer.timeout();
-    transfer.reset();
-    QVERIFY(!transfer.isOpen());
-    QCOMPARE(transfer.sentBytes(), qint64(0));
-    QCOMPARE(transfer.totalBytes(), qint64(0));
-    QCOMPARE(transfer.retryCount(), 0);
-    QCOMPARE(transfer.sequence(), quint8(0));
-    QCOMPARE(transfer.lastChunk(), data);
-    QVERIFY(!transfer.oldProtocol());
-    transfer.setOldProtocol(true);
-    transfer.reset();
-    QVERIFY(transfer.oldProtocol());
-    QCOMPARE(int(transfer.nextChunk(&data)), int(ChunkTransfer::Next::Nothing));
 }
 
 void TestChunkTransfer::imageTooLargeForTheSizeField()

@@ -36,9 +36,7 @@ private slots:
 
     void recognisesAndUnwraps_data();
     void recognisesAndUnwraps();
-    void headerFieldsAsRead();
     void fileThatCannotBeOpened();
-    void inputIsLeftUnchanged();
     void failedUnwrapKeepsThePreviousImage();
     void createsTheMissingFirmwareFolder();
     void pathsInAnyCharacters_data();
@@ -182,16 +180,6 @@ void TestFirmwarePackage::recognisesAndUnwraps()
     }
 }
 
-void TestFirmwarePackage::headerFieldsAsRead()
-{
-    Options o = flags(0xA5000003u);
-    o.reserved = 0xBEEF;
-    FirmwarePackage package(writeInput(PackageBuilder::package(QByteArray("abc"), o)));
-    QCOMPARE(int(package.error()), int(FirmwarePackage::NoError));
-    QCOMPARE(package.headerWord(), 0xBEEF5441u);
-    QCOMPARE(package.flags(), 0xA5000003u);
-}
-
 void TestFirmwarePackage::fileThatCannotBeOpened()
 {
     FirmwarePackage missing(m_dir->path() + QStringLiteral("/no such file.bin"));
@@ -202,18 +190,6 @@ void TestFirmwarePackage::fileThatCannotBeOpened()
     QVERIFY(folder.error() != FirmwarePackage::NoError);
     QVERIFY(!folder.extractToTemporary());
     QVERIFY(!QFile::exists(FirmwarePackage::temporaryImagePath()));
-}
-
-void TestFirmwarePackage::inputIsLeftUnchanged()
-{
-    const QByteArray bytes = PackageBuilder::package(PackageBuilder::payload(5000), flags(0x3));
-    const QString input = writeInput(bytes);
-    {
-        FirmwarePackage package(input);
-        QVERIFY(package.extractToTemporary());
-        QVERIFY(package.extractToTemporary());
-    }
-    QCOMPARE(PackageBuilder::read(input), bytes);
 }
 
 void TestFirmwarePackage::failedUnwrapKeepsThePreviousImage()
