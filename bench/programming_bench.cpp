@@ -415,6 +415,7 @@ int runBenchmark(int argc, char* argv[])
         const QByteArray name(pair.label);
         line(name + "_tool_throughput", 16.0 / pair.tool, "MiB/s");
         line(name + "_baseline_throughput", 16.0 / pair.baseline, "MiB/s");
+        line(name + "_baseline_round_trip", pair.baseline / double(chunks16) * 1e6, "us");
         line(name + "_tool_cost_per_chunk", (pair.tool - pair.baseline) / double(chunks16) * 1e6, "us");
     }
     line("peak_rss_16MiB_image", double(rss16) / 1024.0, "MiB", 1);
