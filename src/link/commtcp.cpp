@@ -75,6 +75,10 @@ void CommTcp::send(int cmd, QByteArray data)
         emit sendError();
         if (!m_quiet)
             warn(tr("Send command failed!"));
+    } else {
+        // Out now rather than on the next pass of the event loop: in a
+        // stop-and-wait transfer every pass is on the path of every chunk.
+        m_socket.flush();
     }
     m_recvTimer->stop();
 }

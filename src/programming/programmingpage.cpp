@@ -1,18 +1,502 @@
 #include "programmingpage.h"
 
+#include "app/dialogprompt.h"
+#include "app/messagebox.h"
+#include "backuptransfer.h"
+#include "chunktransfer.h"
+#include "firmwarepackage.h"
+#include "ui_programmingpage.h"
+#include "versiontext.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <limits>
+
+namespace {
+
+int g_chunkTimeoutMs = ProgrammingPage::kChunkTimeoutMs;
+
+constexpr int kCmdVersion = 1;
+constexpr int kCmdStart = 256;
+constexpr int kCmdChunk = 257;
+constexpr int kCmdInstalling = 258;
+constexpr int kCmdFinished = 259;
+constexpr int kCmdBackupPreparing = 336;
+constexpr int kCmdBackupStart = 337;
+constexpr int kCmdBackupData = 338;
+
+// The run's version request always asks for the "Firmware" component: its
+// version tells which transfer the card takes.
+constexpr quint8 kFirmwareType = 1;
+
+} // namespace
+
+// Where a programming run stands. Every state but Idle is "busy".
+enum class RunState {
+    Idle,
+    AwaitingVersion, // command 1 sent
+    AwaitingStart, // command 256 sent
+    Transferring, // chunks going out
+    AwaitingInstallation, // every byte sent; the card reports 258 and 259
+};
+
+struct ProgrammingPage::Private
+{
+    std::unique_ptr<QTimer> m_timer { new QTimer() };
+    std::unique_ptr<QTimer> m_progressTimer { new QTimer() };
+    bool m_progressPending = false;
+    ChunkTransfer m_transfer;
+    BackupTransfer m_backup;
+    QString m_backupFileName;
+    std::unique_ptr<QDialog> m_batchDialog { new QDialog() };
+    RunState m_state = RunState::Idle;
+    // Counts resets, so that code which emitted sendCmd can tell that the
+    // run it belonged to was ended meanwhile (a failed send ends it at once).
+    quint64 m_runId = 0;
+    quint8 m_runType = 0;
+    bool m_retranslating = false;
+    const char* m_status = nullptr;
+    qint64 m_progressDone = 0;
+    qint64 m_progressMax = 0;
+    // What the progress text shows: Qt's own until the first run, then
+    // "Progress: 0%" while a run waits for the card, then the percentage.
+    enum class ProgressText { Default, Zero, Percent } m_progressText = ProgressText::Default;
+
+    bool busy() const { return m_state != RunState::Idle; }
+};
+
 ProgrammingPage::ProgrammingPage(QWidget* parent)
     : QWidget(parent)
+    , ui(std::make_shared<UI_ProgrammingPage>())
+    , d(std::make_unique<Private>())
 {
+    ui->setupUi(this);
+
+    d->m_timer->setSingleShot(false);
+    d->m_timer->setTimerType(Qt::CoarseTimer);
+    connect(d->m_timer.get(), &QTimer::timeout, this, &ProgrammingPage::programmingTimeout);
+    d->m_progressTimer->setSingleShot(true);
+    connect(d->m_progressTimer.get(), &QTimer::timeout, this, &ProgrammingPage::refreshProgress);
+
+    d->m_batchDialog->setWindowTitle(tr("Batch Programming"));
+    // The batch dialog arrives with the batch worker; until then the button
+    // has nothing to open.
+    ui->btnBatchProgramming->setEnabled(false);
+
+    connect(ui->btnChoose, &QPushButton::clicked, this, &ProgrammingPage::chooseProgrammingFile);
+    connect(ui->btnProgramming, &QPushButton::clicked, this, &ProgrammingPage::programmingSlot);
+    connect(ui->btnRead, &QPushButton::clicked, this, &ProgrammingPage::readVersionSlot);
+    connect(ui->btnBackup, &QPushButton::clicked, this, &ProgrammingPage::backupSlot);
+    connect(ui->btnBatchProgramming, &QPushButton::clicked, this, &ProgrammingPage::openBatchDialog);
+    connect(ui->comboBoxProgType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+        &ProgrammingPage::progTypeChanged);
 }
 
-void ProgrammingPage::handleRespond(int, const quint8*, int)
+ProgrammingPage::~ProgrammingPage()
 {
+    // The temporary image and an unfinished backup go with the page.
+    d->m_timer->stop();
+    const QString image = d->m_transfer.fileName();
+    const bool wasOpen = d->m_transfer.isOpen();
+    d->m_transfer.reset();
+    if (wasOpen && FirmwarePackage::isTemporaryImage(image)) QFile::remove(image);
+    d->m_backup.abandon();
+}
+
+void ProgrammingPage::setChunkTimeoutForTests(int ms)
+{
+    g_chunkTimeoutMs = ms > 0 ? ms : kChunkTimeoutMs;
 }
 
 void ProgrammingPage::addRootProgType()
 {
+    if (ui->comboBoxProgType->count() < UI_ProgrammingPage::kBaseTypeCount + 1)
+        ui->comboBoxProgType->addItem(tr("root"));
+}
+
+void ProgrammingPage::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        d->m_retranslating = true;
+        ui->retranslateUi(this);
+        d->m_batchDialog->setWindowTitle(tr("Batch Programming"));
+        if (d->m_status) ui->labelStatus->setText(tr(d->m_status));
+        showProgressText();
+        d->m_retranslating = false;
+    }
+    QWidget::changeEvent(event);
+}
+
+// The programming type is the index of the current entry. After a language
+// change while "root" was selected no entry is current, and no type may be
+// guessed for the technician.
+bool ProgrammingPage::currentProgType(quint8* type)
+{
+    const int index = ui->comboBoxProgType->currentIndex();
+    if (index < 0) {
+        MessageBox::information(this, tr("Tip"), tr("Programming type is not chosen!"));
+        return false;
+    }
+    *type = quint8(index);
+    return true;
+}
+
+void ProgrammingPage::chooseProgrammingFile()
+{
+    const QString current = ui->leFile->text();
+    const QString directory = current.isEmpty() ? QCoreApplication::applicationDirPath() : current;
+    const QString chosen = DialogPrompt::openFileName(
+        this, tr("Choose programming file"), directory, tr("Binary Files(*.bin);;*"));
+    if (!chosen.isEmpty()) ui->leFile->setText(chosen);
+}
+
+void ProgrammingPage::readVersionSlot()
+{
+    quint8 type = 0;
+    if (!currentProgType(&type)) return;
+    emit sendCmd(kCmdVersion, QByteArray(1, char(type)));
+}
+
+void ProgrammingPage::progTypeChanged(int index)
+{
+    if (index >= 0 && !d->m_retranslating) readVersionSlot();
+}
+
+void ProgrammingPage::backupSlot()
+{
+    quint8 type = 0;
+    if (!currentProgType(&type)) return;
+    emit sendCmd(kCmdBackupStart, QByteArray(1, char(type)));
+}
+
+void ProgrammingPage::openBatchDialog()
+{
+    d->m_batchDialog->exec();
+}
+
+void ProgrammingPage::programmingSlot()
+{
+    if (ui->leFile->text().isEmpty()) {
+        MessageBox::information(this, tr("Tip"), tr("Programming file is not choosen!"));
+        return;
+    }
+    quint8 type = 0;
+    if (!currentProgType(&type)) return;
+    resetProgramming();
+    d->m_progressPending = false;
+    d->m_progressTimer->stop();
+    ui->progressBar->setValue(0);
+    d->m_progressText = Private::ProgressText::Zero;
+    showProgressText();
+    d->m_runType = type;
+    // A backup cannot share the card with a run.
+    ui->btnBackup->setEnabled(false);
+    d->m_state = RunState::AwaitingVersion;
+    // Without a card (the link only warns) no version reply comes: the run
+    // ends by itself instead of waiting for a later "Read".
+    d->m_timer->start(g_chunkTimeoutMs);
+    emit sendCmd(kCmdVersion, QByteArray(1, char(kFirmwareType)));
+}
+
+void ProgrammingPage::handleRespond(int cmd, const quint8* data, int size)
+{
+    switch (cmd) {
+    case kCmdVersion:
+        handleVersionReply(data, size);
+        break;
+    case kCmdStart:
+        handleStartReply(data, size);
+        break;
+    case kCmdChunk:
+        handleChunkReply(data, size);
+        break;
+    case kCmdInstalling:
+        resetProgramming();
+        setStatus(QT_TR_NOOP("Installing program..."));
+        break;
+    case kCmdFinished:
+        // The run is over: a later loss of the link is no failure of it.
+        if (d->busy()) resetProgramming();
+        setStatus(nullptr);
+        MessageBox::information(this, tr("Information"), tr("Programming finish!"));
+        break;
+    case kCmdBackupPreparing:
+        setStatus(QT_TR_NOOP("Backuping program..."));
+        break;
+    case kCmdBackupStart:
+        handleBackupStart(data, size);
+        break;
+    case kCmdBackupData:
+        handleBackupData(data, size);
+        break;
+    default:
+        break;
+    }
+}
+
+void ProgrammingPage::handleVersionReply(const quint8* data, int size)
+{
+    if (d->m_state == RunState::AwaitingVersion) {
+        d->m_transfer.setOldProtocol(VersionText::usesOldProtocol(data, size));
+        d->m_state = RunState::AwaitingStart;
+        startProgramming();
+        return;
+    }
+    // Once the run has announced the image, a version reply (a "Read" during
+    // the transfer) is only shown: it must not start the run again.
+    ui->labelVersion->setText(QString::fromUtf8(VersionText::text(data, size)));
+}
+
+void ProgrammingPage::startProgramming()
+{
+    QString path = ui->leFile->text();
+    FirmwarePackage package(path);
+    if (package.extractToTemporary()) path = FirmwarePackage::temporaryImagePath();
+    if (!d->m_transfer.open(path)) {
+        resetProgramming();
+        if (FirmwarePackage::isTemporaryImage(path)) QFile::remove(path);
+        MessageBox::warning(this, tr("Warning"), tr("Open programming file failed!"));
+        return;
+    }
+    d->m_timer->start(g_chunkTimeoutMs);
+    emit sendCmd(kCmdStart, d->m_transfer.startCommandData(d->m_runType));
+}
+
+void ProgrammingPage::handleStartReply(const quint8* data, int size)
+{
+    if (d->m_state != RunState::AwaitingStart) return;
+    if (size < 1 || data[0] == 0) {
+        failRun(QT_TR_NOOP("Start programming failed!"));
+        return;
+    }
+    d->m_timer->stop();
+    d->m_state = RunState::Transferring;
+    setProgress(0, d->m_transfer.totalBytes());
+    setStatus(QT_TR_NOOP("Programming..."));
+    sendNextChunk();
+}
+
+void ProgrammingPage::sendNextChunk()
+{
+    QByteArray chunk;
+    switch (d->m_transfer.nextChunk(&chunk)) {
+    case ChunkTransfer::Next::Nothing:
+        // Every byte is out, an empty image included: the card reports the
+        // installation by itself.
+        if (d->m_state == RunState::Transferring) d->m_state = RunState::AwaitingInstallation;
+        return;
+    case ChunkTransfer::Next::ReadError:
+        failRun(QT_TR_NOOP("Programming failed!"));
+        return;
+    case ChunkTransfer::Next::Chunk:
+        break;
+    }
+    const quint64 run = d->m_runId;
+    emit sendCmd(kCmdChunk, chunk);
+    if (run != d->m_runId) return;
+    setProgress(d->m_transfer.sentBytes(), d->m_transfer.totalBytes());
+    if (d->m_transfer.allSent()) {
+        flushProgress();
+        d->m_timer->stop();
+        d->m_state = RunState::AwaitingInstallation;
+    } else {
+        d->m_timer->start(g_chunkTimeoutMs);
+    }
+}
+
+void ProgrammingPage::handleChunkReply(const quint8* data, int size)
+{
+    if (d->m_state != RunState::Transferring && d->m_state != RunState::AwaitingInstallation) return;
+    if (size < 1 || data[0] == 0) {
+        failRun(QT_TR_NOOP("Programming failed!"));
+        return;
+    }
+    d->m_transfer.acknowledged();
+    sendNextChunk();
+}
+
+void ProgrammingPage::programmingTimeout()
+{
+    switch (d->m_state) {
+    case RunState::Idle:
+    case RunState::AwaitingInstallation:
+        d->m_timer->stop();
+        return;
+    case RunState::AwaitingVersion:
+    case RunState::AwaitingStart:
+        break;
+    case RunState::Transferring:
+        if (d->m_transfer.timeout() == ChunkTransfer::Timeout::Resend) {
+            emit sendCmd(kCmdChunk, d->m_transfer.lastChunk());
+            return;
+        }
+        break;
+    }
+    // The run is over before the box opens, so that a late reply arriving
+    // while it is open changes nothing; the status stays until it closes.
+    const quint64 run = ++d->m_runId;
+    d->m_timer->stop();
+    d->m_state = RunState::Idle;
+    MessageBox::warning(this, tr("Warning"), tr("Programming timeout!"));
+    if (run == d->m_runId) resetProgramming();
+}
+
+void ProgrammingPage::failRun(const char* text)
+{
+    resetProgramming();
+    MessageBox::warning(this, tr("Warning"), tr(text));
+}
+
+void ProgrammingPage::handleBackupStart(const quint8* data, int size)
+{
+    // A programming run ends every backup, one merely announced included.
+    if (d->busy()) return;
+    quint32 total = 0;
+    if (!BackupTransfer::announcedSize(data, size, &total)) {
+        MessageBox::warning(this, tr("Warning"), tr("Start backup failed!"));
+        return;
+    }
+    if (total == 0) {
+        setStatus(nullptr);
+        MessageBox::warning(this, tr("Warning"), tr("Start backup failed!"));
+        return;
+    }
+    d->m_backup.abandon();
+    d->m_backupFileName = DialogPrompt::saveFileName(
+        this, tr("Backup program"), QCoreApplication::applicationDirPath(), tr("Binary File(*.bin)"));
+    if (d->m_backupFileName.isEmpty()) {
+        setStatus(nullptr);
+        return;
+    }
+    setProgress(0, total);
+    if (!d->m_backup.open(d->m_backupFileName, total)) {
+        setStatus(nullptr);
+        MessageBox::warning(this, tr("Warning"), tr("Cannot open backup file!"));
+        return;
+    }
+    emit sendCmd(kCmdBackupData, QByteArray());
+    if (d->m_backup.isReceiving()) setStatus(QT_TR_NOOP("Receiving backup file..."));
+}
+
+void ProgrammingPage::handleBackupData(const quint8* data, int size)
+{
+    if (!d->m_backup.isReceiving() || d->busy()) return;
+    switch (d->m_backup.addPiece(data, size)) {
+    case BackupTransfer::Piece::Failed:
+        resetProgramming();
+        MessageBox::warning(this, tr("Warning"), tr("Backup file failed!"));
+        return;
+    case BackupTransfer::Piece::Complete:
+        setProgress(d->m_backup.receivedBytes(), d->m_backup.totalBytes());
+        flushProgress();
+        resetProgramming();
+        MessageBox::information(this, tr("Information"), tr("Backup file finished!"));
+        return;
+    case BackupTransfer::Piece::More:
+        setProgress(d->m_backup.receivedBytes(), d->m_backup.totalBytes());
+        emit sendCmd(kCmdBackupData, QByteArray());
+        return;
+    }
 }
 
 void ProgrammingPage::handleError()
 {
+    if (d->busy()) {
+        resetProgramming();
+        MessageBox::information(this, tr("Information"), tr("Programming failed!"));
+        return;
+    }
+    // No piece can come any more; what came so far is dropped without a
+    // word, and the chosen file stays as it was.
+    if (d->m_backup.isReceiving()) {
+        d->m_backup.abandon();
+        setStatus(nullptr);
+    }
+}
+
+void ProgrammingPage::resetProgramming()
+{
+    ++d->m_runId;
+    // Where a run or backup stopped stays visible.
+    flushProgress();
+    const QString image = d->m_transfer.fileName();
+    const bool wasOpen = d->m_transfer.isOpen();
+    d->m_transfer.reset();
+    // Only the temporary image goes; a file of the technician's whose name
+    // merely ends the same way stays.
+    if (wasOpen && FirmwarePackage::isTemporaryImage(image)) QFile::remove(image);
+    d->m_backup.abandon();
+    setStatus(nullptr);
+    d->m_state = RunState::Idle;
+    d->m_timer->stop();
+    ui->btnBackup->setEnabled(true);
+}
+
+void ProgrammingPage::setStatus(const char* text)
+{
+    d->m_status = text;
+    ui->labelStatus->setText(text ? tr(text) : QString());
+}
+
+// The bar counts in bytes while they fit its int range and in larger units
+// beyond; the text always comes from the exact byte counts. Nothing to send
+// (an empty image) is all sent: a full bar rather than Qt's busy indicator.
+void ProgrammingPage::setProgress(qint64 done, qint64 maximum)
+{
+    d->m_progressDone = done;
+    d->m_progressMax = maximum;
+    d->m_progressText = Private::ProgressText::Percent;
+    d->m_progressPending = true;
+    if (!d->m_progressTimer->isActive()) refreshProgress();
+}
+
+// Shows the latest figures now, unless that was done less than
+// kProgressRefreshMs ago; then the timer shows them when the time is up.
+void ProgrammingPage::refreshProgress()
+{
+    if (!d->m_progressPending) return;
+    d->m_progressPending = false;
+    d->m_progressTimer->start(kProgressRefreshMs);
+    const qint64 done = d->m_progressDone;
+    const qint64 maximum = d->m_progressMax;
+    int shift = 0;
+    while ((maximum >> shift) > std::numeric_limits<int>::max())
+        ++shift;
+    const int barMax = maximum > 0 ? int(maximum >> shift) : 1;
+    const int barValue = maximum > 0 ? int(qBound<qint64>(0, done, maximum) >> shift) : 1;
+    if (ui->progressBar->maximum() != barMax || ui->progressBar->minimum() != 0)
+        ui->progressBar->setRange(0, barMax);
+    ui->progressBar->setValue(barValue);
+    showProgressText();
+}
+
+void ProgrammingPage::flushProgress()
+{
+    d->m_progressTimer->stop();
+    refreshProgress();
+    d->m_progressTimer->stop();
+}
+
+void ProgrammingPage::showProgressText()
+{
+    switch (d->m_progressText) {
+    case Private::ProgressText::Default:
+        return;
+    case Private::ProgressText::Zero:
+        ui->progressBar->setFormat(tr("Progress: %1%").arg(0));
+        return;
+    case Private::ProgressText::Percent:
+        ui->progressBar->setFormat(
+            tr("Progress: %1%").arg(ChunkTransfer::percentText(d->m_progressDone, d->m_progressMax)));
+        return;
+    }
 }

@@ -1,0 +1,174 @@
+#include "firmwarepackage.h"
+
+#include "link/crc16.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QtEndian>
+
+namespace {
+
+QString& baseDirectoryOverride()
+{
+    static QString directory;
+    return directory;
+}
+
+QString baseDirectory()
+{
+    const QString& forced = baseDirectoryOverride();
+    return forced.isEmpty() ? QCoreApplication::applicationDirPath() : forced;
+}
+
+// Reads exactly `count` bytes; a short read is a failure.
+bool readExactly(QFile& file, char* into, qint64 count)
+{
+    qint64 done = 0;
+    while (done < count) {
+        const qint64 got = file.read(into + done, count - done);
+        if (got <= 0) return false;
+        done += got;
+    }
+    return true;
+}
+
+} // namespace
+
+FirmwarePackage::FirmwarePackage(const QString& path)
+    : m_input(path)
+    , m_path(path)
+{
+    if (!m_input.open(QIODevice::ReadOnly)) {
+        m_error = CannotOpen;
+        return;
+    }
+    validate();
+    m_input.seek(0);
+}
+
+QString FirmwarePackage::temporaryImagePath()
+{
+    return baseDirectory() + QStringLiteral("/firmware/tmp.bin");
+}
+
+bool FirmwarePackage::isTemporaryImage(const QString& path)
+{
+    if (path.isEmpty()) return false;
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath())
+        == QDir::cleanPath(QFileInfo(temporaryImagePath()).absoluteFilePath());
+}
+
+void FirmwarePackage::setBaseDirectoryForTests(const QString& directory)
+{
+    baseDirectoryOverride() = directory;
+}
+
+void FirmwarePackage::validate()
+{
+    m_size = m_input.size();
+    if (m_size < kHeaderSize) {
+        m_error = TooShort;
+        return;
+    }
+    char header[kHeaderSize];
+    if (!readExactly(m_input, header, kHeaderSize)) {
+        m_error = TooShort;
+        return;
+    }
+    if (qFromLittleEndian<quint16>(header) != kMagic) {
+        m_error = MagicMismatch;
+        return;
+    }
+    m_headerWord = qFromLittleEndian<quint32>(header);
+    m_flags = qFromLittleEndian<quint32>(header + 4);
+    if (!(m_flags & kFlagCrc)) return;
+
+    if (m_size < kHeaderSize + kTrailerSize) {
+        m_error = CrcOrLengthFailure;
+        return;
+    }
+    char trailer[kTrailerSize];
+    if (!m_input.seek(m_size - kTrailerSize) || !readExactly(m_input, trailer, kTrailerSize)) {
+        m_error = CrcOrLengthFailure;
+        return;
+    }
+    const quint16 stored = qFromLittleEndian<quint16>(trailer);
+
+    char buffer[kBufferSize];
+    quint16 crc = kCrc16ModbusInit;
+    qint64 left = m_size - kHeaderSize - kTrailerSize;
+    if (!m_input.seek(kHeaderSize)) {
+        m_error = CrcOrLengthFailure;
+        return;
+    }
+    while (left > 0) {
+        const qint64 block = qMin<qint64>(left, kBufferSize);
+        if (!readExactly(m_input, buffer, block)) {
+            m_error = CrcOrLengthFailure;
+            return;
+        }
+        crc = crc16Modbus(buffer, block, crc);
+        left -= block;
+    }
+    if (crc != stored) m_error = CrcOrLengthFailure;
+}
+
+bool FirmwarePackage::extractToTemporary()
+{
+    return extractTo(temporaryImagePath());
+}
+
+bool FirmwarePackage::extractTo(const QString& target)
+{
+    if (m_error != NoError) return false;
+    const bool scrambled = m_flags & kFlagScrambled;
+    const qint64 body = m_size - kHeaderSize - ((m_flags & kFlagCrc) ? kTrailerSize : 0);
+
+    qint64 payloadOffset = kHeaderSize;
+    qint64 payloadLength = body;
+    if (scrambled) {
+        // The length field must lie inside the body, and the payload it
+        // announces inside what follows it.
+        char stored[4];
+        if (body < 4 || !m_input.seek(kHeaderSize) || !readExactly(m_input, stored, 4)) return false;
+        for (char& c : stored)
+            c = char(quint8(c) - 1);
+        payloadLength = qFromLittleEndian<quint32>(stored);
+        payloadOffset = kHeaderSize + 4;
+        if (payloadLength > body - 4) return false;
+    }
+
+    // Without its folder the image could not be written, and the package
+    // would go to the card as it is, header included.
+    const QFileInfo targetInfo(target);
+    if (!QDir().mkpath(targetInfo.absolutePath())) return false;
+
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    if (!copyBody(out, payloadOffset, payloadLength, scrambled)) {
+        out.cancelWriting();
+        m_input.seek(0);
+        return false;
+    }
+    m_input.seek(0);
+    return out.commit();
+}
+
+bool FirmwarePackage::copyBody(QIODevice& out, qint64 offset, qint64 count, bool unscramble)
+{
+    if (!m_input.seek(offset)) return false;
+    char buffer[kBufferSize];
+    while (count > 0) {
+        const qint64 block = qMin<qint64>(count, kBufferSize);
+        if (!readExactly(m_input, buffer, block)) return false;
+        if (unscramble) {
+            for (qint64 i = 0; i < block; ++i)
+                buffer[i] = char(quint8(buffer[i]) - 1);
+        }
+        if (out.write(buffer, block) != block) return false;
+        count -= block;
+    }
+    return true;
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <QtGlobal>
+
+// A firmware package: a plain image wrapped in a small header, optionally
+// scrambled and optionally protected by a CRC trailer. The card never sees
+// the package; the tool unwraps it into the temporary image and sends that.
+//
+//   offset 0   2 bytes  magic 0x5441, stored little-endian (41 54)
+//   offset 2   2 bytes  not interpreted
+//   offset 4   4 bytes  flags, little-endian: bit 0 CRC trailer, bit 1 scrambled
+//   offset 8            body
+//   size - 2   2 bytes  CRC-16/MODBUS over the stored body (flag bit 0 only)
+//
+// A scrambled body starts with the payload length L (4 bytes, little-endian)
+// followed by L payload bytes; every stored byte of both is the real byte
+// plus 1 (mod 256). Bytes after the payload are ignored.
+//
+// Construct it on the chosen file, call extractToTemporary() and send the
+// temporary image when it returns true, the chosen file otherwise. Files are
+// read and written through one 4096-byte buffer, never held whole.
+class FirmwarePackage
+{
+public:
+    enum Error {
+        NoError = 0,
+        CannotOpen = 1,
+        TooShort = 3,
+        MagicMismatch = 4,
+        CrcOrLengthFailure = 5,
+    };
+
+    static constexpr quint16 kMagic = 0x5441;
+    static constexpr quint32 kFlagCrc = 0x1;
+    static constexpr quint32 kFlagScrambled = 0x2;
+    static constexpr int kHeaderSize = 8;
+    static constexpr int kTrailerSize = 2;
+    static constexpr int kBufferSize = 4096;
+
+    explicit FirmwarePackage(const QString& path);
+    FirmwarePackage(const FirmwarePackage&) = delete;
+    FirmwarePackage& operator=(const FirmwarePackage&) = delete;
+
+    Error error() const { return m_error; }
+    quint32 headerWord() const { return m_headerWord; }
+    quint32 flags() const { return m_flags; }
+    QString path() const { return m_path; }
+
+    // Writes the payload to the temporary image; false when the file is no
+    // valid package or the payload cannot be written (the image then stays
+    // as it was: it is replaced only by a complete payload).
+    bool extractToTemporary();
+    // The same, into any file.
+    bool extractTo(const QString& target);
+
+    // The application directory followed by "/firmware/tmp.bin".
+    static QString temporaryImagePath();
+    // True when `path` names the temporary image.
+    static bool isTemporaryImage(const QString& path);
+
+    // Tests run several executables from one directory at once; each moves
+    // its temporary image under a folder of its own. Empty restores the
+    // application directory.
+    static void setBaseDirectoryForTests(const QString& directory);
+
+private:
+    void validate();
+    bool copyBody(QIODevice& out, qint64 offset, qint64 count, bool unscramble);
+
+    QFile m_input;
+    QString m_path;
+    Error m_error = NoError;
+    qint64 m_size = 0;
+    quint32 m_headerWord = 0;
+    quint32 m_flags = 0;
+};

@@ -1,0 +1,746 @@
+// The programming page end to end: the real page wired to a real CommTcp as
+// the main window wires them, against the card simulator on loopback, with
+// image, package and backup files in temporary folders.
+
+#include "link/commtcp.h"
+#include "packagebuilder.h"
+#include "programming/firmwarepackage.h"
+#include "programming/programmingpage.h"
+#include "support/boxrecorder.h"
+#include "support/simulatorfixture.h"
+#include "support/testaddresses.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+using PackageBuilder::Options;
+
+namespace {
+
+constexpr int kArea = 20;
+constexpr int kShortTimeoutMs = 150;
+constexpr int kRunTimeoutMs = 60000;
+
+QByteArray frameData(const QJsonObject& record)
+{
+    return QByteArray::fromHex(record.value(QStringLiteral("data")).toString().toLatin1());
+}
+
+QByteArray wholeFrame(const QJsonObject& record)
+{
+    return QByteArray::fromHex(record.value(QStringLiteral("frame")).toString().toLatin1());
+}
+
+// Runs the event loop until `done` holds or `ms` have passed. Unlike
+// QTRY_*, which sleep between bursts of events, it answers every reply at
+// once, so a transfer runs at its own pace.
+bool waitUntil(const std::function<bool()>& done, int ms)
+{
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    poll.start(5);
+    loop.exec();
+    return done();
+}
+
+#define WAIT_VERIFY(expr, ms) QVERIFY2(waitUntil([&] { return bool(expr); }, ms), #expr)
+
+// One page wired to one link as the main window does it, a simulated card
+// and a recorder answering every box and dialog.
+class Rig
+{
+public:
+    Rig(const QString& address, const QString& store, const QStringList& cardOptions)
+        : address(address)
+        , sim(QStringList { QStringLiteral("--listen"), address, QStringLiteral("--prog-store"), store,
+                  QStringLiteral("--prog-install-ms"), QStringLiteral("20"),
+                  QStringLiteral("--prog-finish-ms"), QStringLiteral("20"),
+                  QStringLiteral("--backup-prepare-ms"), QStringLiteral("5") }
+              + cardOptions)
+    {
+        QObject::connect(&page, &ProgrammingPage::sendCmd, &link, &CommTcp::send);
+        QObject::connect(&link, &CommTcp::gotProgRespond, &page, &ProgrammingPage::handleRespond);
+        QObject::connect(&link, &CommTcp::disconnected, &page, &ProgrammingPage::handleError);
+        QObject::connect(&link, &CommTcp::sendError, &page, &ProgrammingPage::handleError);
+        page.show();
+    }
+
+    bool start()
+    {
+        QString error;
+        if (!sim.start(&error)) {
+            qWarning() << error;
+            return false;
+        }
+        return connect();
+    }
+    bool connect()
+    {
+        link.connectToDevice(address);
+        return link.isConnected();
+    }
+
+    template <typename T> T* widget(const char* name)
+    {
+        return page.findChild<T*>(QString::fromLatin1(name));
+    }
+    QPushButton* button(const char* name) { return widget<QPushButton>(name); }
+    QString progressText() { return widget<QProgressBar>("progressBar")->format(); }
+    QString status() { return widget<QLabel>("labelStatus")->text(); }
+    QString version() { return widget<QLabel>("labelVersion")->text(); }
+
+    void program(const QString& file)
+    {
+        widget<QLineEdit>("leFile")->setText(file);
+        button("btnProgramming")->click();
+    }
+
+    int count(int cmd) { return sim.frames(QStringLiteral("in"), cmd).size(); }
+    bool hasEvent(const char* name) { return !sim.events(QString::fromLatin1(name)).isEmpty(); }
+
+    QString address;
+    BoxRecorder boxes;
+    SimulatorFixture sim;
+    CommTcp link;
+    ProgrammingPage page;
+};
+
+} // namespace
+
+class TestProgrammingPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void programsByteForByte_data();
+    void programsByteForByte();
+    void progressTextPerChunk();
+    void droppedAcknowledgementIsAnsweredByIdenticalResend();
+    void failedRunsLeaveThePageIdle_data();
+    void failedRunsLeaveThePageIdle();
+    void silentCardAtTheRealTimeout();
+    void versionReplyDuringTransferDoesNotRestart();
+    void programmingWithoutCardEndsByItself();
+    void slowInstallationIsNoTimeout();
+    void cardThatNeverFinishes();
+    void finishWithoutInstalling();
+    void userFilesNamedTmpBinAreKept();
+    void emptyPathAsksForAFile();
+    void chooseProgrammingFile();
+
+    void backupInPieces();
+    void failedBackupLeavesNoFile_data();
+    void failedBackupLeavesNoFile();
+    void backupRefusedOrCancelled();
+    void programThenBackupGivesTheSameImage();
+
+    void typeChangeReadsAndRootComesAndGoes();
+
+private:
+    QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
+    QString store() const { return m_dir->filePath(QStringLiteral("flash/{addr}-{type}.bin")); }
+    QString flash(const QString& address, int type) const
+    {
+        return m_dir->filePath(QStringLiteral("flash/%1-%2.bin").arg(address).arg(type));
+    }
+    QString file(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = m_dir->filePath(name);
+        return PackageBuilder::write(path, bytes) ? path : QString();
+    }
+    QString temporaryImage() const { return FirmwarePackage::temporaryImagePath(); }
+    // The page takes no run on a Read: the reply only fills the label.
+    void verifyIdle(Rig& rig);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    int m_case = 0;
+};
+
+void TestProgrammingPage::initTestCase()
+{
+    // The offscreen platform says so for every window shown.
+    static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (!message.contains(QLatin1String("propagateSizeHints"))) previous(type, context, message);
+    });
+}
+
+void TestProgrammingPage::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("flash")));
+    // No firmware folder yet: the first package run must create it.
+    FirmwarePackage::setBaseDirectoryForTests(m_dir->filePath(QStringLiteral("app")));
+    ProgrammingPage::setChunkTimeoutForTests(kShortTimeoutMs);
+}
+
+void TestProgrammingPage::cleanup()
+{
+    ProgrammingPage::setChunkTimeoutForTests(0);
+    FirmwarePackage::setBaseDirectoryForTests(QString());
+    m_dir.reset();
+}
+
+void TestProgrammingPage::verifyIdle(Rig& rig)
+{
+    QVERIFY(!QFile::exists(temporaryImage()));
+    QVERIFY(rig.button("btnBackup")->isEnabled());
+    if (!rig.link.isConnected()) QVERIFY(rig.connect());
+    rig.widget<QComboBox>("comboBoxProgType")->setCurrentIndex(1);
+    QTest::qWait(30);
+    const int starts = rig.count(256);
+    const int versions = rig.count(1);
+    rig.widget<QLabel>("labelVersion")->clear();
+    rig.button("btnRead")->click();
+    QTRY_VERIFY(!rig.version().isEmpty());
+    QTRY_COMPARE(rig.count(1), versions + 1);
+    QTest::qWait(50);
+    QCOMPARE(rig.count(256), starts);
+}
+
+void TestProgrammingPage::programsByteForByte_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<quint32>("flags"); // ~0: a plain image, else a package with these flags
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("sequenced");
+
+    const quint32 plain = ~0u;
+    QTest::newRow("plain image of 3 MiB") << "v1.3.0 20261201" << 3 * 1024 * 1024 + 123 << plain << 0 << true;
+    QTest::newRow("package with CRC") << "v1.3.0 20261201" << 200 * 1024 + 5 << 0x1u << 1 << true;
+    QTest::newRow("scrambled package") << "v1.3.0 20261201" << 150 * 1024 + 77 << 0x3u << 2 << true;
+    QTest::newRow("multiple of 1024") << "v1.3.0 20261201" << 64 * 1024 << plain << 1 << true;
+    QTest::newRow("empty image") << "v1.3.0 20261201" << 0 << plain << 1 << true;
+    QTest::newRow("empty package") << "v1.3.0 20261201" << 0 << 0x2u << 1 << true;
+    QTest::newRow("one byte") << "v1.3.0 20261201" << 1 << plain << 1 << true;
+    QTest::newRow("sequence wraps after 256 chunks")
+        << "v1.3.0 20261201" << 300 * 1024 + 1 << plain << 1 << true;
+    QTest::newRow("1.2.3 takes the sequenced transfer") << "v1.2.3 20240101" << 5000 << plain << 1 << true;
+    QTest::newRow("1.2.2 takes the plain transfer")
+        << "v1.2.2 20240101" << 300 * 1024 + 9 << plain << 1 << false;
+    QTest::newRow("old card, scrambled package") << "v1.0.0 old" << 20000 << 0x3u << 0 << false;
+    QTest::newRow("short version text: sequenced") << "v1.1" << 5000 << plain << 1 << true;
+    QTest::newRow("unreadable version text: sequenced") << "build 1.0.0 x" << 5000 << plain << 1 << true;
+}
+
+void TestProgrammingPage::programsByteForByte()
+{
+    QFETCH(QString, version);
+    QFETCH(int, size);
+    QFETCH(quint32, flags);
+    QFETCH(int, type);
+    QFETCH(bool, sequenced);
+
+    const QByteArray payload = PackageBuilder::payload(size, quint32(size) + 3);
+    QByteArray chosen = payload;
+    if (flags != ~0u) {
+        Options o;
+        o.flags = flags;
+        chosen = PackageBuilder::package(payload, o);
+    }
+    const QString path = file(QStringLiteral("image to program.bin"), chosen);
+
+    Rig rig(nextAddress(), store(), { QStringLiteral("--version"), version });
+    QVERIFY(rig.start());
+    rig.widget<QComboBox>("comboBoxProgType")->setCurrentIndex(type);
+    QTRY_VERIFY(!rig.version().isEmpty() || type == 0);
+    QTest::qWait(20);
+    rig.sim.clearRecords();
+
+    rig.program(path);
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Programming finish!")), kRunTimeoutMs);
+    QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Programming finish!") });
+    QCOMPARE(rig.boxes.last()->title, QStringLiteral("Information"));
+    QCOMPARE(rig.boxes.last()->parent, &rig.page);
+
+    QCOMPARE(PackageBuilder::read(flash(rig.address, type)), payload);
+    QVERIFY(QFileInfo::exists(flash(rig.address, type)));
+    // The run asks for the firmware version whatever the type, then starts
+    // with the selected type and the size.
+    const auto versions = rig.sim.frames(QStringLiteral("in"), 1);
+    QCOMPARE(versions.size(), 1);
+    QCOMPARE(frameData(versions.first()), QByteArray(1, '\1'));
+    const auto starts = rig.sim.frames(QStringLiteral("in"), 256);
+    QCOMPARE(starts.size(), 1);
+    QByteArray start(1, char(type));
+    start += char(size >> 24);
+    start += char(size >> 16);
+    start += char(size >> 8);
+    start += char(size);
+    QCOMPARE(frameData(starts.first()), start);
+
+    const auto chunks = rig.sim.frames(QStringLiteral("in"), 257);
+    QCOMPARE(chunks.size(), (size + 1023) / 1024);
+    for (int i = 0; i < chunks.size(); ++i) {
+        const QByteArray data = frameData(chunks.at(i));
+        const int imageBytes = qMin(1024, size - i * 1024);
+        QCOMPARE(data.size(), imageBytes + (sequenced ? 1 : 0));
+        if (sequenced) QCOMPARE(quint8(data.at(0)), quint8(i & 0xFF));
+    }
+    QVERIFY(rig.sim.events(QStringLiteral("prog-resend")).isEmpty());
+    QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
+    QCOMPARE(rig.status(), QString());
+    QVERIFY(!QFile::exists(temporaryImage()));
+    QCOMPARE(QFileInfo::exists(m_dir->filePath(QStringLiteral("app/firmware"))), flags != ~0u);
+    QVERIFY(QFile::exists(path));
+
+    // The run is over: losing the link now is no failure of it.
+    rig.link.disconnectFromDevice();
+    QTRY_VERIFY(!rig.link.isConnected());
+    QTest::qWait(20);
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+}
+
+void TestProgrammingPage::progressTextPerChunk()
+{
+    // A card slower than the bar's refresh shows every chunk's figure.
+    Rig rig(nextAddress(), store(),
+        { "--prog-ack-delay-ms", QString::number(ProgrammingPage::kProgressRefreshMs + 30) });
+    QVERIFY(rig.start());
+    QStringList texts;
+    // Seen as each chunk leaves: the text of the chunks before it.
+    QObject::connect(&rig.page, &ProgrammingPage::sendCmd, [&](int cmd, const QByteArray&) {
+        if (cmd == 257) texts.append(rig.progressText());
+    });
+    rig.program(file(QStringLiteral("eight.bin"), PackageBuilder::payload(8 * 1024)));
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Programming finish!")), kRunTimeoutMs);
+    QCOMPARE(texts,
+        QStringList({ "Progress: 0.00%", "Progress: 12.50%", "Progress: 25.00%", "Progress: 37.50%",
+            "Progress: 50.00%", "Progress: 62.50%", "Progress: 75.00%", "Progress: 87.50%" }));
+    QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
+    auto* bar = rig.widget<QProgressBar>("progressBar");
+    QCOMPARE(bar->maximum(), 8 * 1024);
+    QCOMPARE(bar->value(), 8 * 1024);
+}
+
+void TestProgrammingPage::droppedAcknowledgementIsAnsweredByIdenticalResend()
+{
+    const QByteArray payload = PackageBuilder::payload(10 * 1024 + 10);
+    Rig rig(nextAddress(), store(), { QStringLiteral("--prog-drop-ack"), QStringLiteral("3") });
+    QVERIFY(rig.start());
+    rig.program(file(QStringLiteral("image.bin"), payload));
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Programming finish!")), kRunTimeoutMs);
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+
+    const auto chunks = rig.sim.frames(QStringLiteral("in"), 257);
+    QCOMPARE(chunks.size(), 11 + 1);
+    QCOMPARE(wholeFrame(chunks.at(3)), wholeFrame(chunks.at(2)));
+    QCOMPARE(quint8(frameData(chunks.at(3)).at(0)), quint8(2));
+    QCOMPARE(rig.sim.events(QStringLiteral("prog-resend")).size(), 1);
+    // Kept once, not twice.
+    QCOMPARE(PackageBuilder::read(flash(rig.address, 0)), payload);
+}
+
+void TestProgrammingPage::failedRunsLeaveThePageIdle_data()
+{
+    QTest::addColumn<QStringList>("card");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("chunks"); // command-257 frames the card received
+    QTest::addColumn<QString>("progress");
+
+    const int warning = int(QMessageBox::Warning);
+    QTest::newRow("refused start") << QStringList { "--prog-refuse-start" } << "Start programming failed!"
+                                   << warning << 0 << "Progress: 0%";
+    QTest::newRow("refused chunk") << QStringList { "--prog-refuse-chunk", "4" } << "Programming failed!"
+                                   << warning << 4 << "Progress: 20.48%";
+    QTest::newRow("silent card, sequenced: three resends") << QStringList { "--prog-silent-from",
+        "2" } << "Programming timeout!" << warning << 2 + 3 << "Progress: 10.24%";
+    QTest::newRow("silent card, plain: no resend")
+        << QStringList { "--prog-silent-from", "2", "--version", "v1.2.2 old" } << "Programming timeout!"
+        << warning << 2 << "Progress: 10.24%";
+    QTest::newRow("silent on the first chunk")
+        << QStringList { "--prog-silent-from", "1" } << "Programming timeout!" << warning << 1 + 3
+        << "Progress: 5.12%";
+    QTest::newRow("connection lost mid-transfer")
+        << QStringList { "--prog-close-at-chunk", "5" } << "Programming failed!"
+        << int(QMessageBox::Information) << 5 << "Progress: 25.60%";
+}
+
+void TestProgrammingPage::failedRunsLeaveThePageIdle()
+{
+    QFETCH(QStringList, card);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+    QFETCH(int, chunks);
+    QFETCH(QString, progress);
+
+    // A package, so that there is a temporary image to clean up.
+    Options o;
+    o.flags = 0x3;
+    const QString path
+        = file(QStringLiteral("package.bin"), PackageBuilder::package(PackageBuilder::payload(20000), o));
+    Rig rig(nextAddress(), store(), card);
+    QVERIFY(rig.start());
+    rig.program(path);
+    WAIT_VERIFY(rig.boxes.saw(text), 10000);
+    QTest::qWait(kShortTimeoutMs * 2);
+    QCOMPARE(rig.boxes.texts(), QStringList { text });
+    QCOMPARE(int(rig.boxes.last()->icon), icon);
+    QCOMPARE(rig.count(257), chunks);
+    if (chunks > 1) {
+        // Resends repeat the chunk byte for byte.
+        const auto frames = rig.sim.frames(QStringLiteral("in"), 257);
+        const int distinct = qMin(chunks,
+            card.contains(QStringLiteral("--prog-silent-from"))
+                ? card.at(card.indexOf(QStringLiteral("--prog-silent-from")) + 1).toInt()
+                : chunks);
+        for (int i = distinct; i < frames.size(); ++i)
+            QCOMPARE(wholeFrame(frames.at(i)), wholeFrame(frames.at(distinct - 1)));
+    }
+    QCOMPARE(rig.status(), QString());
+    // Where the run stopped stays visible.
+    QCOMPARE(rig.progressText(), progress);
+    QVERIFY(!rig.boxes.saw(QStringLiteral("Programming finish!")));
+    verifyIdle(rig);
+    QVERIFY(QFile::exists(path));
+}
+
+void TestProgrammingPage::silentCardAtTheRealTimeout()
+{
+    ProgrammingPage::setChunkTimeoutForTests(0);
+    Rig rig(nextAddress(), store(), { "--prog-silent-from", "1", "--version", "v1.2.2 old" });
+    QVERIFY(rig.start());
+    rig.program(file(QStringLiteral("image.bin"), PackageBuilder::payload(5000)));
+    WAIT_VERIFY(rig.count(257) == 1, 5000);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::qWait(ProgrammingPage::kChunkTimeoutMs - 1000);
+    QVERIFY(rig.boxes.boxes.isEmpty());
+    QCOMPARE(rig.status(), QStringLiteral("Programming..."));
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Programming timeout!")), 5000);
+    QVERIFY(clock.elapsed() >= ProgrammingPage::kChunkTimeoutMs - 1000);
+    QCOMPARE(rig.count(257), 1);
+    QCOMPARE(rig.status(), QString());
+}
+
+void TestProgrammingPage::versionReplyDuringTransferDoesNotRestart()
+{
+    const QByteArray payload = PackageBuilder::payload(150 * 1024);
+    Rig rig(nextAddress(), store(), { "--prog-ack-delay-ms", "3" });
+    QVERIFY(rig.start());
+    rig.program(file(QStringLiteral("image.bin"), payload));
+    WAIT_VERIFY(rig.count(257) >= 10, 5000);
+    rig.button("btnRead")->click(); // the APP version
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Programming finish!")), kRunTimeoutMs);
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QCOMPARE(rig.count(256), 1);
+    QCOMPARE(rig.count(1), 2);
+    QCOMPARE(rig.count(257), 150);
+    QCOMPARE(rig.version(), QStringLiteral("v2.4.1 20261130"));
+    QCOMPARE(PackageBuilder::read(flash(rig.address, 0)), payload);
+}
+
+void TestProgrammingPage::programmingWithoutCardEndsByItself()
+{
+    Rig rig(nextAddress(), store(), {});
+    QString error;
+    QVERIFY2(rig.sim.start(&error), qPrintable(error));
+    rig.program(file(QStringLiteral("image.bin"), PackageBuilder::payload(3000)));
+    QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Device not connected!") });
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Programming timeout!")), 5000);
+    QCOMPARE(rig.boxes.boxes.size(), 2);
+    // Connected later, a version read is only a version read.
+    verifyIdle(rig);
+    QCOMPARE(rig.count(257), 0);
+}
+
+void TestProgrammingPage::slowInstallationIsNoTimeout()
+{
+    Rig rig(nextAddress(), store(),
+        { "--prog-install-ms", QString::number(kShortTimeoutMs * 4), "--prog-finish-ms",
+            QString::number(kShortTimeoutMs * 3) });
+    QVERIFY(rig.start());
+    rig.program(file(QStringLiteral("image.bin"), PackageBuilder::payload(4096)));
+    WAIT_VERIFY(rig.hasEvent("prog-complete"), 5000);
+    WAIT_VERIFY(rig.status() == QStringLiteral("Installing program..."), 5000);
+    QVERIFY(rig.boxes.boxes.isEmpty());
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Programming finish!")), 5000);
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QCOMPARE(rig.status(), QString());
+}
+
+void TestProgrammingPage::cardThatNeverFinishes()
+{
+    Rig rig(nextAddress(), store(), { "--prog-no-finish" });
+    QVERIFY(rig.start());
+    const QString path = file(QStringLiteral("image.bin"), PackageBuilder::payload(3000));
+    rig.program(path);
+    WAIT_VERIFY(rig.hasEvent("prog-complete"), 5000);
+    // The card may take its time to install: no time-out claims a failure.
+    QTest::qWait(kShortTimeoutMs * 5);
+    QVERIFY(rig.boxes.boxes.isEmpty());
+    QCOMPARE(rig.status(), QStringLiteral("Programming..."));
+    QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
+    // "Programming" again starts a fresh run.
+    rig.program(path);
+    WAIT_VERIFY(rig.count(257) == 6, 5000);
+    QCOMPARE(rig.count(256), 2);
+    QVERIFY(rig.boxes.boxes.isEmpty());
+    // A run still waiting for the card fails when the link goes.
+    rig.link.disconnectFromDevice();
+    QTRY_VERIFY(rig.boxes.saw(QStringLiteral("Programming failed!")));
+    QCOMPARE(int(rig.boxes.last()->icon), int(QMessageBox::Information));
+    verifyIdle(rig);
+}
+
+void TestProgrammingPage::finishWithoutInstalling()
+{
+    Rig rig(nextAddress(), store(), { "--prog-skip-installing" });
+    QVERIFY(rig.start());
+    rig.program(file(QStringLiteral("image.bin"), PackageBuilder::payload(3000)));
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Programming finish!")), 5000);
+    rig.link.disconnectFromDevice();
+    QTRY_VERIFY(!rig.link.isConnected());
+    QTest::qWait(20);
+    QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Programming finish!") });
+    verifyIdle(rig);
+}
+
+void TestProgrammingPage::userFilesNamedTmpBinAreKept()
+{
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("mine/firmware")));
+    const QString own = file(QStringLiteral("mine/firmware/tmp.bin"), PackageBuilder::payload(3000));
+    const QString ending = file(QStringLiteral("mytmp.bin"), PackageBuilder::payload(2000));
+    for (const QString& path : { own, ending }) {
+        for (bool refuse : { false, true }) {
+            Rig rig(nextAddress(), store(), refuse ? QStringList { "--prog-refuse-start" } : QStringList());
+            QVERIFY(rig.start());
+            rig.program(path);
+            const QString expected = refuse ? QStringLiteral("Start programming failed!")
+                                            : QStringLiteral("Programming finish!");
+            WAIT_VERIFY(rig.boxes.saw(expected), 5000);
+            QVERIFY2(QFile::exists(path), qPrintable(path));
+        }
+    }
+}
+
+void TestProgrammingPage::emptyPathAsksForAFile()
+{
+    Rig rig(nextAddress(), store(), {});
+    QVERIFY(rig.start());
+    rig.program(QString());
+    QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Programming file is not choosen!") });
+    QCOMPARE(rig.boxes.last()->title, QStringLiteral("Tip"));
+    QCOMPARE(rig.boxes.last()->buttons, QStringList { MessageBox::sureText() });
+    QTest::qWait(30);
+    QCOMPARE(rig.count(1), 0);
+}
+
+void TestProgrammingPage::chooseProgrammingFile()
+{
+    Rig rig(nextAddress(), store(), {});
+    auto* field = rig.widget<QLineEdit>("leFile");
+    const QString chosen = m_dir->filePath(QStringLiteral("Прошивка v2.bin"));
+    rig.boxes.answerDialog(chosen);
+    rig.button("btnChoose")->click();
+    QCOMPARE(rig.boxes.dialogs.size(), 1);
+    const DialogPrompt::Request first = rig.boxes.dialogs.first();
+    QCOMPARE(int(first.kind), int(DialogPrompt::Kind::OpenFile));
+    QCOMPARE(first.caption, QStringLiteral("Choose programming file"));
+    QCOMPARE(first.filter, QStringLiteral("Binary Files(*.bin);;*"));
+    QCOMPARE(first.directory, QCoreApplication::applicationDirPath());
+    QCOMPARE(field->text(), chosen);
+
+    // Cancelled: the field keeps its path, which the dialog opened at.
+    rig.button("btnChoose")->click();
+    QCOMPARE(rig.boxes.dialogs.size(), 2);
+    QCOMPARE(rig.boxes.dialogs.at(1).directory, chosen);
+    QCOMPARE(field->text(), chosen);
+}
+
+void TestProgrammingPage::backupInPieces()
+{
+    const QByteArray source = PackageBuilder::payload(1200, 11);
+    const QString served = file(QStringLiteral("card program.bin"), source);
+    Rig rig(nextAddress(), store(),
+        { "--backup-file", served, "--backup-announce", "1000", "--backup-piece", "600" });
+    QVERIFY(rig.start());
+    const QString target = m_dir->filePath(QStringLiteral("backup ü.bin"));
+    rig.boxes.answerDialog(target);
+    QStringList statuses;
+    QObject::connect(&rig.page, &ProgrammingPage::sendCmd, [&](int cmd, const QByteArray&) {
+        if (cmd == 338) statuses.append(rig.status());
+    });
+    rig.widget<QComboBox>("comboBoxProgType")->setCurrentIndex(2);
+    rig.button("btnBackup")->click();
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Backup file finished!")), 5000);
+
+    QCOMPARE(frameData(rig.sim.frames(QStringLiteral("in"), 337).first()), QByteArray(1, '\2'));
+    QCOMPARE(rig.boxes.dialogs.size(), 1);
+    const DialogPrompt::Request dialog = rig.boxes.dialogs.first();
+    QCOMPARE(int(dialog.kind), int(DialogPrompt::Kind::SaveFile));
+    QCOMPARE(dialog.caption, QStringLiteral("Backup program"));
+    QCOMPARE(dialog.filter, QStringLiteral("Binary File(*.bin)"));
+    QCOMPARE(dialog.directory, QCoreApplication::applicationDirPath());
+    // Everything that came is written, though more than announced.
+    QCOMPARE(PackageBuilder::read(target), source);
+    QCOMPARE(rig.count(338), 2);
+    for (const QJsonObject& r : rig.sim.frames(QStringLiteral("in"), 338))
+        QCOMPARE(r.value(QStringLiteral("size")).toInt(), 0);
+    QCOMPARE(statuses.first(), QStringLiteral("Backuping program..."));
+    QCOMPARE(statuses.last(), QStringLiteral("Receiving backup file..."));
+    QCOMPARE(rig.progressText(), QStringLiteral("Progress: 120.00%"));
+    QCOMPARE(rig.status(), QString());
+    QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Backup file finished!") });
+    verifyIdle(rig);
+}
+
+void TestProgrammingPage::failedBackupLeavesNoFile_data()
+{
+    QTest::addColumn<QStringList>("card");
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<QString>("text"); // empty: no box at all
+    QTest::newRow("empty piece, new file")
+        << QStringList { "--backup-fail-at-piece", "3" } << false << "Backup file failed!";
+    QTest::newRow("empty piece, existing file")
+        << QStringList { "--backup-fail-at-piece", "3" } << true << "Backup file failed!";
+    QTest::newRow("link lost, new file")
+        << QStringList { "--backup-close-at-piece", "2" } << false << QString();
+    QTest::newRow("link lost, existing file")
+        << QStringList { "--backup-close-at-piece", "2" } << true << QString();
+    QTest::newRow("card runs out of bytes") << QStringList { "--backup-size", "3000", "--backup-announce",
+        "5000" } << true << "Backup file failed!";
+}
+
+void TestProgrammingPage::failedBackupLeavesNoFile()
+{
+    QFETCH(QStringList, card);
+    QFETCH(bool, existing);
+    QFETCH(QString, text);
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("backups")));
+    const QString target = m_dir->filePath(QStringLiteral("backups/program.bin"));
+    if (existing) QVERIFY(PackageBuilder::write(target, "yesterday's backup"));
+
+    Rig rig(nextAddress(), store(), card);
+    QVERIFY(rig.start());
+    rig.boxes.answerDialog(target);
+    rig.button("btnBackup")->click();
+    if (text.isEmpty()) {
+        QTRY_VERIFY(!rig.link.isConnected());
+    } else {
+        WAIT_VERIFY(rig.boxes.saw(text), 5000);
+        QCOMPARE(int(rig.boxes.last()->icon), int(QMessageBox::Warning));
+    }
+    QTest::qWait(30);
+    QCOMPARE(rig.boxes.texts(), text.isEmpty() ? QStringList() : QStringList { text });
+    QCOMPARE(rig.status(), QString());
+    const QStringList left = QDir(m_dir->filePath(QStringLiteral("backups"))).entryList(QDir::Files);
+    if (existing) {
+        QCOMPARE(left, QStringList { "program.bin" });
+        QCOMPARE(PackageBuilder::read(target), QByteArray("yesterday's backup"));
+    } else {
+        QCOMPARE(left, QStringList());
+    }
+    verifyIdle(rig);
+}
+
+void TestProgrammingPage::backupRefusedOrCancelled()
+{
+    {
+        Rig rig(nextAddress(), store(), { "--backup-refuse" });
+        QVERIFY(rig.start());
+        rig.button("btnBackup")->click();
+        QTRY_VERIFY(rig.boxes.saw(QStringLiteral("Start backup failed!")));
+        QCOMPARE(rig.status(), QString());
+        QVERIFY(rig.boxes.dialogs.isEmpty());
+    }
+    {
+        Rig rig(nextAddress(), store(), {});
+        QVERIFY(rig.start());
+        rig.boxes.answerDialog(QString());
+        rig.button("btnBackup")->click();
+        QTRY_COMPARE(rig.boxes.dialogs.size(), 1);
+        QTest::qWait(30);
+        QCOMPARE(rig.count(338), 0);
+        QCOMPARE(rig.status(), QString());
+        QVERIFY(rig.boxes.boxes.isEmpty());
+    }
+}
+
+void TestProgrammingPage::programThenBackupGivesTheSameImage()
+{
+    const QByteArray payload = PackageBuilder::payload(77 * 1024 + 3, 5);
+    Options o;
+    o.flags = 0x3;
+    Rig rig(nextAddress(), store(), { "--backup-piece", "4090" });
+    QVERIFY(rig.start());
+    rig.widget<QComboBox>("comboBoxProgType")->setCurrentIndex(1);
+    QTRY_VERIFY(!rig.version().isEmpty());
+    rig.program(file(QStringLiteral("package.bin"), PackageBuilder::package(payload, o)));
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Programming finish!")), kRunTimeoutMs);
+    const QString target = m_dir->filePath(QStringLiteral("backup.bin"));
+    rig.boxes.answerDialog(target);
+    rig.button("btnBackup")->click();
+    WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Backup file finished!")), 10000);
+    QCOMPARE(frameData(rig.sim.frames(QStringLiteral("in"), 337).first()), QByteArray(1, '\1'));
+    QCOMPARE(PackageBuilder::read(target), payload);
+    QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
+}
+
+void TestProgrammingPage::typeChangeReadsAndRootComesAndGoes()
+{
+    Rig rig(nextAddress(), store(), {});
+    QVERIFY(rig.start());
+    auto* combo = rig.widget<QComboBox>("comboBoxProgType");
+    QCOMPARE(combo->count(), 3);
+    QCOMPARE(combo->itemText(0), QStringLiteral("APP"));
+    QCOMPARE(combo->itemText(1), QStringLiteral("Firmware"));
+    QCOMPARE(combo->itemText(2), QStringLiteral("Patch"));
+
+    combo->setCurrentIndex(2);
+    QTRY_COMPARE(rig.version(), QStringLiteral("v1.0.5 20261020"));
+    rig.page.addRootProgType();
+    rig.page.addRootProgType();
+    QCOMPARE(combo->count(), 4);
+    QCOMPARE(combo->itemText(3), QStringLiteral("root"));
+
+    // A language change keeps the index and drops "root", and reads nothing.
+    QTRY_COMPARE(rig.count(1), 1);
+    QEvent change(QEvent::LanguageChange);
+    QCoreApplication::sendEvent(&rig.page, &change);
+    QCOMPARE(combo->count(), 3);
+    QCOMPARE(combo->currentIndex(), 2);
+
+    rig.page.addRootProgType();
+    combo->setCurrentIndex(3);
+    QTRY_COMPARE(rig.count(1), 2);
+    QCOMPARE(frameData(rig.sim.frames(QStringLiteral("in"), 1).last()), QByteArray(1, '\3'));
+    QTRY_COMPARE(rig.version(), QStringLiteral("v1.1.0 20260915"));
+    QCoreApplication::sendEvent(&rig.page, &change);
+    QCOMPARE(combo->count(), 3);
+    QCOMPARE(combo->currentIndex(), -1);
+
+    // No type is guessed for the technician.
+    rig.button("btnRead")->click();
+    rig.button("btnBackup")->click();
+    rig.program(file(QStringLiteral("image.bin"), QByteArray(10, 'x')));
+    QCOMPARE(rig.boxes.count(QStringLiteral("Programming type is not chosen!")), 3);
+    QTest::qWait(30);
+    QCOMPARE(rig.count(1), 2);
+    QCOMPARE(rig.count(337), 0);
+}
+
+QTEST_MAIN(TestProgrammingPage)
+#include "tst_programmingpage.moc"
