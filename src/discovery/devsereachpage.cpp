@@ -97,11 +97,15 @@ void DevSereachPage::setCycleIntervalMs(int ms)
 DevSereachPage::DevSereachPage(QWidget* parent)
     : QWidget(parent)
     , ui(std::make_unique<UI_DevSereachPage>())
+    , timerRefresh(this)
+    , timerIntf(this)
     , udpRecv(new QUdpSocket(this))
     , udpSend(new QUdpSocket(this))
     , commLink(new CommLink(this))
 {
     ui->setupUi(this);
+    timerRefresh.setObjectName(QStringLiteral("timerRefresh"));
+    timerIntf.setObjectName(QStringLiteral("timerIntf"));
 
     // Shared, so a second copy of the tool on this PC (or another listener
     // of the search port) does not leave this one deaf.
