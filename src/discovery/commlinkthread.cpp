@@ -10,7 +10,13 @@
 
 namespace {
 
-constexpr int kSnapshotLength = 65536;
+// In immediate mode the kernel's capture ring has one fixed slot per frame,
+// sized by the snapshot length: with 65536 bytes a 2 MB ring holds some 30
+// frames, and the replies of a few hundred cards arriving together would
+// overflow it. A card frame is at most 2048 bytes, so a slot of 3072 (one
+// page of ring per frame) loses nothing, and 8 MB hold 2048 of them.
+constexpr int kSnapshotLength = 3072;
+constexpr int kCaptureBufferBytes = 8 * 1024 * 1024;
 constexpr int kReadTimeoutMs = 1000;
 // Only the EtherType matters to the filter; the netmask is never used by it.
 constexpr bpf_u_int32 kFilterNetmask = 0xFFFFFF;
@@ -128,6 +134,7 @@ void CommLinkThread::run()
     pcap_set_promisc(handle, 1);
     pcap_set_timeout(handle, kReadTimeoutMs);
     pcap_set_immediate_mode(handle, 1);
+    pcap_set_buffer_size(handle, kCaptureBufferBytes);
     const int activated = pcap_activate(handle);
     if (activated < 0) {
         const QString reason = QString::fromLocal8Bit(pcap_geterr(handle));

@@ -14,8 +14,12 @@
 #include <QtEndian>
 
 #include <pcap/pcap.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -462,18 +466,39 @@ void DiscoverySimulator::queueDatagram(const QByteArray& data, quint32 source, c
 
 void DiscoverySimulator::flushDatagrams()
 {
+    // Each card answers from its own address. Written with sendmsg and
+    // IP_PKTINFO's ipi_spec_dst, which is what Linux takes as the source
+    // (QNetworkDatagram::setSender fills in another field).
     while (m_udpSocket && !m_outgoing.isEmpty()) {
         const Outgoing& next = m_outgoing.head();
-        QNetworkDatagram datagram(next.data, next.to, kPort);
-        // Each card answers from its own address (IP_PKTINFO on Linux).
-        datagram.setSender(QHostAddress(next.source));
-        if (m_udpSocket->writeDatagram(datagram) < 0) {
-            if (m_udpSocket->error() == QAbstractSocket::TemporaryError) {
+        sockaddr_in to {};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(kPort);
+        to.sin_addr.s_addr = htonl(next.to.toIPv4Address());
+        iovec io { const_cast<char*>(next.data.constData()), size_t(next.data.size()) };
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+        msghdr message {};
+        message.msg_name = &to;
+        message.msg_namelen = sizeof to;
+        message.msg_iov = &io;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = IPPROTO_IP;
+        header->cmsg_type = IP_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info {};
+        info.ipi_spec_dst.s_addr = htonl(next.source);
+        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+        if (::sendmsg(int(m_udpSocket->socketDescriptor()), &message, MSG_DONTWAIT) < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS) {
                 m_flushTimer->start();
                 return;
             }
             record({ { QStringLiteral("event"), QStringLiteral("udp-send-error") },
-                { QStringLiteral("from"), dotted(next.source) }, { QStringLiteral("error"), m_udpSocket->errorString() } });
+                { QStringLiteral("from"), dotted(next.source) },
+                { QStringLiteral("error"), QString::fromLocal8Bit(std::strerror(errno)) } });
         }
         m_outgoing.dequeue();
     }
