@@ -67,16 +67,17 @@ int build(Buffer& buffer, quint32 command, const HardwareAddress& source, const 
     const QByteArray& payload);
 
 // The same frame as a byte array (empty when the payload is too long).
-QByteArray build(quint32 command, const HardwareAddress& source, const QString& destination,
-    const QByteArray& payload);
+QByteArray build(
+    quint32 command, const HardwareAddress& source, const QString& destination, const QByteArray& payload);
 
 // What a captured frame turned out to be.
-struct Received {
+struct Received
+{
     enum Status {
-        Ok,          // a reply (code 1, 3 or 5) with its JSON text
-        TooShort,    // fewer than 28 bytes
+        Ok, // a reply (code 1, 3 or 5) with its JSON text
+        TooShort, // fewer than 28 bytes
         BadChecksum, // the last two bytes are not the CRC of the rest
-        NoText,      // no "}" in the payload
+        NoText, // no "}" in the payload
         UnknownCode, // a well-formed frame of a code the tool does not take
     };
     Status status = TooShort;

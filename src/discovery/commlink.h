@@ -17,7 +17,8 @@ class QThread;
 // new IP settings and reboots it.
 //
 // Lives in the GUI thread; the capture runs in a CommLinkThread it owns.
-class CommLink : public QObject {
+class CommLink : public QObject
+{
     Q_OBJECT
 
 public:

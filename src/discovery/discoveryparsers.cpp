@@ -15,7 +15,7 @@ const char kMagic[3] = { 0x00, 0x25, 0x18 };
 constexpr int kProductOffset = 4;
 constexpr int kShortEntryFixed = 1 + 4 + 4; // length byte, address, netmask
 constexpr int kHardwareAddressSize = 6;
-constexpr int kLongEntryExtra = 14;          // the long form's length counts L + 14
+constexpr int kLongEntryExtra = 14; // the long form's length counts L + 14
 
 // Text of a field that may hold a zero byte: it ends there.
 QString textUpToZero(const char* data, int size)
@@ -51,8 +51,7 @@ QByteArray buildRequest(quint32 address, quint32 netmask)
 
 std::optional<CardInfo> parseUdpReply(const QByteArray& datagram, const QHostAddress& sender)
 {
-    if (!hasMagic(datagram))
-        return std::nullopt;
+    if (!hasMagic(datagram)) return std::nullopt;
     CardInfo card;
     bool ok = false;
     const quint32 v4 = sender.toIPv4Address(&ok);
@@ -70,12 +69,10 @@ std::optional<CardInfo> parseUdpReply(const QByteArray& datagram, const QHostAdd
     const int nameLength = p[3];
     const int nameAvailable = qMin(nameLength, size - kProductOffset);
     card.product = textUpToZero(datagram.constData() + kProductOffset, nameAvailable);
-    if (nameAvailable < nameLength)
-        card.truncated = true;
+    if (nameAvailable < nameLength) card.truncated = true;
 
     int pos = kProductOffset + nameLength;
-    if (size <= kUnknownReplySize || pos >= size)
-        return card;
+    if (size <= kUnknownReplySize || pos >= size) return card;
 
     bool longForm = false;
     // Every pass consumes at least one byte, so the loop ends with the datagram.
@@ -98,8 +95,7 @@ std::optional<CardInfo> parseUdpReply(const QByteArray& datagram, const QHostAdd
         entry.netmask = dotted(p + addressAt + 4);
         if (longForm) {
             entry.hardwareAddress = CardFrame::hardwareAddressText(p + addressAt + 8);
-            if (entry.address == card.cardAddress)
-                card.cardHardwareAddress = entry.hardwareAddress;
+            if (entry.address == card.cardAddress) card.cardHardwareAddress = entry.hardwareAddress;
         }
         card.interfaces.append(entry);
         pos = at + entrySize;
@@ -112,8 +108,7 @@ std::optional<CardInfo> parseNetworkInfo(const QByteArray& text)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return std::nullopt;
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
     const QJsonObject object = doc.object();
     CardInfo card;
     card.host = object.value(QLatin1String("host")).toString();
@@ -140,17 +135,14 @@ std::optional<bool> parseResult(const QByteArray& text)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError)
-        return std::nullopt;
+    if (error.error != QJsonParseError::NoError) return std::nullopt;
     return doc.object().value(QLatin1String("result")).toBool(false);
 }
 
 bool isDuplicate(const CardInfo& card, bool fromUdp, const QStringList& hostList, const QStringList& macList)
 {
-    if (!hostList.contains(card.host))
-        return false;
-    if (fromUdp && !card.carriesHardwareAddresses)
-        return true;
+    if (!hostList.contains(card.host)) return false;
+    if (fromUdp && !card.carriesHardwareAddresses) return true;
     return macList.contains(card.cardHardwareAddress);
 }
 

@@ -16,7 +16,7 @@
 namespace Discovery {
 
 constexpr const char* kMulticastGroup = "224.0.0.100";
-constexpr quint16 kSearchPort = 8888;       // cards listen and the tool receives replies here
+constexpr quint16 kSearchPort = 8888; // cards listen and the tool receives replies here
 constexpr quint16 kRequestSourcePort = 8889; // the tool sends its requests from here
 constexpr int kRequestSize = 11;
 constexpr int kUnknownReplySize = 7; // a reply of exactly 7 bytes names no product
@@ -39,26 +39,29 @@ bool hasMagic(const QByteArray& datagram);
 // d, c, b, a). Addresses are host-order numbers as QHostAddress gives them.
 QByteArray buildRequest(quint32 address, quint32 netmask);
 
-struct CardInterface {
+struct CardInterface
+{
     QString name;
     QString address;
     QString netmask;
     QString hardwareAddress; // empty when the reply carries none
     bool operator==(const CardInterface& o) const
     {
-        return name == o.name && address == o.address && netmask == o.netmask && hardwareAddress == o.hardwareAddress;
+        return name == o.name && address == o.address && netmask == o.netmask
+            && hardwareAddress == o.hardwareAddress;
     }
 };
 
 // One card as a reply describes it, the content of one card row.
-struct CardInfo {
-    QString host;            // column 0: the card's address
-    QString product;         // column 1 (empty when productUnknown)
+struct CardInfo
+{
+    QString host; // column 0: the card's address
+    QString product; // column 1 (empty when productUnknown)
     bool productUnknown = false; // a 7-byte reply: the page shows "Unknown"
-    QString cardAddress;     // what the row carries as its address (may be empty)
+    QString cardAddress; // what the row carries as its address (may be empty)
     QString cardHardwareAddress; // upper case; empty when the card named none
     bool carriesHardwareAddresses = false; // a UDP reply in long form
-    bool truncated = false;  // the reply ended inside a field; complete entries were kept
+    bool truncated = false; // the reply ended inside a field; complete entries were kept
     QVector<CardInterface> interfaces;
 };
 

@@ -35,26 +35,26 @@ QByteArray udpReply(const QString& address, const QByteArray& product, const cha
 {
     QByteArray reply = hex("00 25 18");
     reply.append(char(product.size())).append(product);
-    if (mac)
-        reply.append(hex("00 12"));
+    if (mac) reply.append(hex("00 12"));
     reply.append(hex("04")).append("eth0");
     const quint32 a = QHostAddress(address).toIPv4Address();
     for (int shift = 24; shift >= 0; shift -= 8)
         reply.append(char(a >> shift));
     reply.append(hex("FF FF FF 00"));
-    if (mac)
-        reply.append(hex(mac));
+    if (mac) reply.append(hex(mac));
     return reply;
 }
 
 QByteArray networkInfo(const QString& host, const QString& interfaceAddress, const QString& mac)
 {
-    return QStringLiteral(R"({"host":"%1","product":"NQ","intfInfo":[["eth0","%2","255.255.0.0","%3"],["eth1","172.17.0.1","255.255.0.0","02:00:00:00:00:99"]]})")
+    return QStringLiteral(
+        R"({"host":"%1","product":"NQ","intfInfo":[["eth0","%2","255.255.0.0","%3"],["eth1","172.17.0.1","255.255.0.0","02:00:00:00:00:99"]]})")
         .arg(host, interfaceAddress, mac)
         .toUtf8();
 }
 
-class UrlSink : public QObject {
+class UrlSink : public QObject
+{
     Q_OBJECT
 public:
     QList<QUrl> urls;
@@ -63,7 +63,8 @@ public slots:
 };
 
 // The page, shown, with handles on its parts.
-struct Page {
+struct Page
+{
     DevSereachPage page;
     QTreeWidget* tree;
     QUdpSocket* listener = nullptr;
@@ -74,8 +75,7 @@ struct Page {
         page.show();
         tree = page.findChild<QTreeWidget*>(QStringLiteral("treeWidgetDevice"));
         for (QUdpSocket* s : page.findChildren<QUdpSocket*>()) {
-            if (s->localPort() == 8888)
-                listener = s;
+            if (s->localPort() == 8888) listener = s;
         }
     }
 
@@ -84,10 +84,8 @@ struct Page {
     bool deliver(const QString& from, const QByteArray& datagram)
     {
         QUdpSocket sender;
-        if (!sender.bind(QHostAddress(from), 0))
-            return false;
-        if (sender.writeDatagram(datagram, QHostAddress::LocalHost, 8888) != datagram.size())
-            return false;
+        if (!sender.bind(QHostAddress(from), 0)) return false;
+        if (sender.writeDatagram(datagram, QHostAddress::LocalHost, 8888) != datagram.size()) return false;
         QElapsedTimer t;
         t.start();
         // Loopback delivers at once; the page takes it at its next notification.
@@ -115,14 +113,16 @@ struct Page {
     // Opens the context menu on a row (or on empty space for null).
     void menuOn(QTreeWidgetItem* item)
     {
-        const QPoint pos = item ? tree->visualItemRect(item).center() : QPoint(5, tree->viewport()->height() - 5);
+        const QPoint pos
+            = item ? tree->visualItemRect(item).center() : QPoint(5, tree->viewport()->height() - 5);
         emit tree->customContextMenuRequested(pos);
     }
 };
 
 } // namespace
 
-class TestDevSereachPage : public QObject {
+class TestDevSereachPage : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -191,7 +191,9 @@ void TestDevSereachPage::interfaceListFollowsThePlatform()
     // Read only: the host's interfaces with flags exactly 0x27, in order.
     QStringList expected;
     for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
-        if (i.flags() == (QNetworkInterface::IsUp | QNetworkInterface::IsRunning | QNetworkInterface::CanBroadcast | QNetworkInterface::CanMulticast))
+        if (i.flags()
+            == (QNetworkInterface::IsUp | QNetworkInterface::IsRunning | QNetworkInterface::CanBroadcast
+                | QNetworkInterface::CanMulticast))
             expected.append(i.humanReadableName());
     }
     Page p;
@@ -228,11 +230,13 @@ void TestDevSereachPage::udpRepliesBecomeRows()
     QCOMPARE(shortRow->childCount(), 1);
     QVERIFY(shortRow->isExpanded());
     QTreeWidgetItem* eth0 = shortRow->child(0);
-    QCOMPARE((QStringList { eth0->text(0), eth0->text(1), eth0->text(2), eth0->text(3), eth0->text(4), eth0->text(5) }),
+    QCOMPARE((QStringList {
+                 eth0->text(0), eth0->text(1), eth0->text(2), eth0->text(3), eth0->text(4), eth0->text(5) }),
         (QStringList { "", "", "eth0", address(1), "255.255.255.0", "" }));
 
     QTreeWidgetItem* longRow = p.tree->topLevelItem(1);
-    QCOMPARE(longRow->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), QStringLiteral("02:4E:51:0A:0B:0C"));
+    QCOMPARE(longRow->data(0, DevSereachPage::kCardHardwareAddressRole).toString(),
+        QStringLiteral("02:4E:51:0A:0B:0C"));
     QCOMPARE(longRow->child(0)->text(5), QStringLiteral("02:4E:51:0A:0B:0C"));
 
     QTreeWidgetItem* unknown = p.tree->topLevelItem(0);
@@ -255,7 +259,8 @@ void TestDevSereachPage::networkInfoBecomesRows()
     QTreeWidgetItem* matched = p.tree->topLevelItem(1);
     QCOMPARE(matched->text(1), QStringLiteral("NQ"));
     QCOMPARE(matched->data(0, DevSereachPage::kCardAddressRole).toString(), QStringLiteral("10.1.0.5"));
-    QCOMPARE(matched->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), QStringLiteral("02:4E:51:00:00:07"));
+    QCOMPARE(matched->data(0, DevSereachPage::kCardHardwareAddressRole).toString(),
+        QStringLiteral("02:4E:51:00:00:07"));
     QCOMPARE(matched->childCount(), 2);
     QCOMPARE(matched->child(0)->text(5), QStringLiteral("02:4e:51:00:00:07")); // as the card wrote it
     QTreeWidgetItem* unmatched = p.tree->topLevelItem(0);
@@ -273,7 +278,8 @@ void TestDevSereachPage::oneRowPerCard_data()
     QTest::newRow("three short replies of one card") << QStringList { "u:1", "u:1", "u:1" } << 1;
     QTest::newRow("three long replies of one card") << QStringList { "l:1:01", "l:1:01", "l:1:01" } << 1;
     QTest::newRow("both protocols, long form") << QStringList { "l:1:01", "i:1:01", "i:1:01", "l:1:01" } << 1;
-    QTest::newRow("both protocols, short form first") << QStringList { "u:1", "i:1:01", "u:1", "i:1:01" } << 2;
+    QTest::newRow("both protocols, short form first")
+        << QStringList { "u:1", "i:1:01", "u:1", "i:1:01" } << 2;
     QTest::newRow("link layer first, then short form") << QStringList { "i:1:01", "u:1" } << 1;
     QTest::newRow("two cards, one address, long form") << QStringList { "l:1:01", "l:1:02", "l:1:01" } << 2;
     QTest::newRow("two cards, one address, link layer") << QStringList { "i:1:01", "i:1:02" } << 2;
@@ -343,11 +349,11 @@ void TestDevSereachPage::menuEntries()
     p.info(R"({"product":"NQ","intfInfo":[["eth0","10.1.1.1","255.0.0.0","02:00:00:00:00:01"]]})");
     QTreeWidgetItem* card = p.tree->topLevelItem(2);
     QTreeWidgetItem* item = target == "card" ? card
-        : target == "interface"             ? card->child(0)
-        : target == "unknown"               ? p.tree->topLevelItem(1)
-        : target == "nohost"                ? p.tree->topLevelItem(0)
-        : target == "nohost-interface"      ? p.tree->topLevelItem(0)->child(0)
-                                            : nullptr;
+        : target == "interface"              ? card->child(0)
+        : target == "unknown"                ? p.tree->topLevelItem(1)
+        : target == "nohost"                 ? p.tree->topLevelItem(0)
+        : target == "nohost-interface"       ? p.tree->topLevelItem(0)->child(0)
+                                             : nullptr;
     p.menuOn(item);
     if (entries.isEmpty()) {
         QVERIFY(boxes.dialogs.isEmpty());
@@ -388,14 +394,25 @@ void TestDevSereachPage::refusedWithoutHardwareAddress_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("says");
     const QString missing = QStringLiteral("did not report its hardware address");
-    QTest::newRow("short UDP reply, reboot") << "short" << "Reboot" << missing;
-    QTest::newRow("short UDP reply, set IP") << "short" << "Set IP address" << missing;
-    QTest::newRow("host on no interface, reboot") << "unmatched" << "Reboot" << missing;
-    QTest::newRow("host on no interface, set IP") << "unmatched" << "Set IP address" << missing;
-    QTest::newRow("seven-byte reply, reboot") << "unknown" << "Reboot" << missing;
-    QTest::newRow("broadcast address, reboot") << "broadcast" << "Reboot" << "does not name a single card";
-    QTest::newRow("broadcast address, set IP") << "broadcast" << "Set IP address" << "does not name a single card";
-    QTest::newRow("short address, reboot") << "partial" << "Reboot" << "does not name a single card";
+    QTest::newRow("short UDP reply, reboot") << "short"
+                                             << "Reboot" << missing;
+    QTest::newRow("short UDP reply, set IP") << "short"
+                                             << "Set IP address" << missing;
+    QTest::newRow("host on no interface, reboot") << "unmatched"
+                                                  << "Reboot" << missing;
+    QTest::newRow("host on no interface, set IP") << "unmatched"
+                                                  << "Set IP address" << missing;
+    QTest::newRow("seven-byte reply, reboot") << "unknown"
+                                              << "Reboot" << missing;
+    QTest::newRow("broadcast address, reboot") << "broadcast"
+                                               << "Reboot"
+                                               << "does not name a single card";
+    QTest::newRow("broadcast address, set IP") << "broadcast"
+                                               << "Set IP address"
+                                               << "does not name a single card";
+    QTest::newRow("short address, reboot") << "partial"
+                                           << "Reboot"
+                                           << "does not name a single card";
 }
 
 void TestDevSereachPage::refusedWithoutHardwareAddress()
@@ -441,12 +458,10 @@ void TestDevSereachPage::setIpDialogOffersTheCardsInterfaces()
     driver.setInterval(10);
     int ticks = 0;
     connect(&driver, &QTimer::timeout, [&] {
-        if (++ticks > 300)
-            return;
+        if (++ticks > 300) return;
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* dialog = qobject_cast<DialogSetIP*>(w);
-            if (!dialog || !dialog->isVisible())
-                continue;
+            if (!dialog || !dialog->isVisible()) continue;
             auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
             for (int i = 0; i < combo->count(); ++i)
                 offered.append(combo->itemText(i));
@@ -473,7 +488,8 @@ void TestDevSereachPage::commandWithoutCaptureIsReported()
     boxes.answerDialog(QStringLiteral("Reboot"));
     p.menuOn(p.tree->topLevelItem(0));
     QCOMPARE(boxes.boxes.size(), 1);
-    QVERIFY2(boxes.last()->text.contains(QStringLiteral("could not be sent")), qPrintable(boxes.last()->text));
+    QVERIFY2(
+        boxes.last()->text.contains(QStringLiteral("could not be sent")), qPrintable(boxes.last()->text));
 }
 
 void TestDevSereachPage::deviceReply_data()

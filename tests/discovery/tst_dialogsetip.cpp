@@ -12,8 +12,7 @@
 
 namespace {
 
-template <typename T>
-T* child(QWidget& dialog, const char* name)
+template <typename T> T* child(QWidget& dialog, const char* name)
 {
     return dialog.findChild<T*>(QString::fromLatin1(name));
 }
@@ -27,7 +26,8 @@ void fill(DialogSetIP& dialog, const QString& ip, const QString& netmask, const 
 
 } // namespace
 
-class TestDialogSetIP : public QObject {
+class TestDialogSetIP : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -49,9 +49,11 @@ void TestDialogSetIP::form()
     QCOMPARE(dialog.size(), QSize(300, 180));
     const Qt::WindowFlags flags = dialog.windowFlags();
     QVERIFY(flags & Qt::WindowCloseButtonHint);
-    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint)));
+    QVERIFY(!(flags
+        & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint)));
 
-    const struct {
+    const struct
+    {
         const char* label;
         const char* text;
         const char* field;
@@ -105,24 +107,65 @@ void TestDialogSetIP::checks_data()
     const QString badIp = QStringLiteral("IP address is invalid!");
     const QString badMask = QStringLiteral("Netmask is invalid!");
     const QString badGateway = QStringLiteral("Gateway is invalid!");
-    QTest::newRow("full settings") << "192.168.1.20" << "255.255.255.0" << "192.168.1.1" << "";
-    QTest::newRow("address only") << "192.168.1.20" << "" << "" << "";
-    QTest::newRow("all zero") << "0.0.0.0" << "" << "" << "";
-    QTest::newRow("mask need not be contiguous") << "10.0.0.5" << "255.255.0.255" << "" << "";
-    QTest::newRow("gateway need not be in the subnet") << "10.0.0.5" << "255.0.0.0" << "192.168.9.9" << "";
-    QTest::newRow("everything empty") << "" << "" << "" << badIp;
-    QTest::newRow("leading zero") << "192.168.01.20" << "" << "" << badIp;
-    QTest::newRow("above 255") << "256.1.1.1" << "" << "" << badIp;
-    QTest::newRow("three numbers") << "1.2.3" << "" << "" << badIp;
-    QTest::newRow("trailing dot") << "1.2.3.4." << "" << "" << badIp;
-    QTest::newRow("trailing space") << "192.168.1.20 " << "" << "" << badIp;
-    QTest::newRow("leading space") << " 192.168.1.20" << "" << "" << badIp;
-    QTest::newRow("bad address hides the rest") << "1.2.3" << "x" << "y" << badIp;
-    QTest::newRow("bad netmask") << "10.0.0.5" << "255.255.255.256" << "" << badMask;
-    QTest::newRow("bad netmask and gateway") << "10.0.0.5" << "255.255" << "10.0.0" << badMask;
-    QTest::newRow("netmask with a space") << "10.0.0.5" << "255.0.0.0 " << "" << badMask;
-    QTest::newRow("bad gateway") << "10.0.0.5" << "255.0.0.0" << "10.0.0.1.1" << badGateway;
-    QTest::newRow("gateway alone bad") << "10.0.0.5" << "" << "gateway" << badGateway;
+    QTest::newRow("full settings") << "192.168.1.20"
+                                   << "255.255.255.0"
+                                   << "192.168.1.1"
+                                   << "";
+    QTest::newRow("address only") << "192.168.1.20"
+                                  << ""
+                                  << ""
+                                  << "";
+    QTest::newRow("all zero") << "0.0.0.0"
+                              << ""
+                              << ""
+                              << "";
+    QTest::newRow("mask need not be contiguous") << "10.0.0.5"
+                                                 << "255.255.0.255"
+                                                 << ""
+                                                 << "";
+    QTest::newRow("gateway need not be in the subnet") << "10.0.0.5"
+                                                       << "255.0.0.0"
+                                                       << "192.168.9.9"
+                                                       << "";
+    QTest::newRow("everything empty") << ""
+                                      << ""
+                                      << "" << badIp;
+    QTest::newRow("leading zero") << "192.168.01.20"
+                                  << ""
+                                  << "" << badIp;
+    QTest::newRow("above 255") << "256.1.1.1"
+                               << ""
+                               << "" << badIp;
+    QTest::newRow("three numbers") << "1.2.3"
+                                   << ""
+                                   << "" << badIp;
+    QTest::newRow("trailing dot") << "1.2.3.4."
+                                  << ""
+                                  << "" << badIp;
+    QTest::newRow("trailing space") << "192.168.1.20 "
+                                    << ""
+                                    << "" << badIp;
+    QTest::newRow("leading space") << " 192.168.1.20"
+                                   << ""
+                                   << "" << badIp;
+    QTest::newRow("bad address hides the rest") << "1.2.3"
+                                                << "x"
+                                                << "y" << badIp;
+    QTest::newRow("bad netmask") << "10.0.0.5"
+                                 << "255.255.255.256"
+                                 << "" << badMask;
+    QTest::newRow("bad netmask and gateway") << "10.0.0.5"
+                                             << "255.255"
+                                             << "10.0.0" << badMask;
+    QTest::newRow("netmask with a space") << "10.0.0.5"
+                                          << "255.0.0.0 "
+                                          << "" << badMask;
+    QTest::newRow("bad gateway") << "10.0.0.5"
+                                 << "255.0.0.0"
+                                 << "10.0.0.1.1" << badGateway;
+    QTest::newRow("gateway alone bad") << "10.0.0.5"
+                                       << ""
+                                       << "gateway" << badGateway;
 }
 
 void TestDialogSetIP::checks()
@@ -177,8 +220,7 @@ void TestDialogSetIP::execAcceptsOnlyValidSettings()
     QTimer driver;
     driver.setInterval(20);
     QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (!dialog.isVisible() || ++steps > 200)
-            return;
+        if (!dialog.isVisible() || ++steps > 200) return;
         auto* ip = child<QLineEdit>(dialog, "leIP");
         if (boxes.boxes.isEmpty()) {
             ip->setFocus();

@@ -34,7 +34,8 @@ CardInterface entry(const char* name, const char* address, const char* netmask, 
 
 Q_DECLARE_METATYPE(QVector<Discovery::CardInterface>)
 
-class TestDiscoveryParsers : public QObject {
+class TestDiscoveryParsers : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -59,9 +60,12 @@ void TestDiscoveryParsers::request_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("netmask");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("192.168.1.10/24") << "192.168.1.10" << "255.255.255.0" << hex("00 25 18 0A 01 A8 C0 00 FF FF FF");
-    QTest::newRow("10.77.0.1/16") << "10.77.0.1" << "255.255.0.0" << hex("00 25 18 01 00 4D 0A 00 00 FF FF");
-    QTest::newRow("no IPv4 address") << "0.0.0.0" << "0.0.0.0" << hex("00 25 18 00 00 00 00 00 00 00 00");
+    QTest::newRow("192.168.1.10/24") << "192.168.1.10"
+                                     << "255.255.255.0" << hex("00 25 18 0A 01 A8 C0 00 FF FF FF");
+    QTest::newRow("10.77.0.1/16") << "10.77.0.1"
+                                  << "255.255.0.0" << hex("00 25 18 01 00 4D 0A 00 00 FF FF");
+    QTest::newRow("no IPv4 address") << "0.0.0.0"
+                                     << "0.0.0.0" << hex("00 25 18 00 00 00 00 00 00 00 00");
 }
 
 void TestDiscoveryParsers::request()
@@ -69,8 +73,8 @@ void TestDiscoveryParsers::request()
     QFETCH(QString, address);
     QFETCH(QString, netmask);
     QFETCH(QByteArray, expected);
-    const QByteArray request
-        = Discovery::buildRequest(QHostAddress(address).toIPv4Address(), QHostAddress(netmask).toIPv4Address());
+    const QByteArray request = Discovery::buildRequest(
+        QHostAddress(address).toIPv4Address(), QHostAddress(netmask).toIPv4Address());
     QCOMPARE(request.toHex(' '), expected.toHex(' '));
     QCOMPARE(request.size(), Discovery::kRequestSize);
 }
@@ -88,7 +92,8 @@ void TestDiscoveryParsers::udpReply_data()
     QTest::newRow("short form") << hex(kShortReply) << true << "abc" << false << "" << false
                                 << QVector<CardInterface> { entry("eth0", "192.168.1.5", "255.255.255.0") };
     QTest::newRow("long form") << hex(kLongReply) << true << "abc" << false << "00:1A:2B:3C:4D:5E" << true
-                               << QVector<CardInterface> { entry("eth0", "192.168.1.5", "255.255.255.0", "00:1A:2B:3C:4D:5E"),
+                               << QVector<CardInterface> { entry("eth0", "192.168.1.5", "255.255.255.0",
+                                                               "00:1A:2B:3C:4D:5E"),
                                       entry("eth1", "172.16.0.1", "255.255.0.0", "00:1A:2B:3C:4D:5F") };
     // The card's hardware address is that of the interface holding the
     // address the reply came from; a later match overrides an earlier one.
@@ -101,24 +106,30 @@ void TestDiscoveryParsers::udpReply_data()
                entry("eth1", "192.168.1.5", "255.255.255.0", "00:00:00:00:00:BB"),
                entry("eth2", "192.168.1.5", "255.255.255.0", "00:00:00:00:00:CC") };
     QTest::newRow("long form, no interface holds the address")
-        << hex("00 25 18 01 78  0012 04 65746830 0A000001 FF000000 AAAAAAAAAAAA") << true << "x" << false << ""
-        << true << QVector<CardInterface> { entry("eth0", "10.0.0.1", "255.0.0.0", "AA:AA:AA:AA:AA:AA") };
+        << hex("00 25 18 01 78  0012 04 65746830 0A000001 FF000000 AAAAAAAAAAAA") << true << "x" << false
+        << "" << true
+        << QVector<CardInterface> { entry("eth0", "10.0.0.1", "255.0.0.0", "AA:AA:AA:AA:AA:AA") };
     QTest::newRow("seven bytes") << hex("00 25 18 05 61 62 63") << true << "" << true << "" << false
                                  << QVector<CardInterface> {};
-    QTest::newRow("name cut at a zero byte") << hex("00 25 18 05 61 00 63 64 65  03 650074 01020304 FFFFFFFF")
-                                             << true << "a" << false << "" << false
-                                             << QVector<CardInterface> { entry("e", "1.2.3.4", "255.255.255.255") };
-    QTest::newRow("UTF-8 product") << hex("00 25 18 06 E58DA1E78987") << true << QString::fromUtf8("卡片") << false
-                                   << "" << false << QVector<CardInterface> {};
-    QTest::newRow("empty name entry") << hex("00 25 18 00  00 0A000001 FF000000") << true << "" << false << ""
-                                      << false << QVector<CardInterface> { entry("", "10.0.0.1", "255.0.0.0") };
-    QTest::newRow("three bytes") << hex("00 25 18") << true << "" << false << "" << false << QVector<CardInterface> {};
-    QTest::newRow("our own request") << hex("00 25 18 0A 01 A8 C0 00 FF FF FF") << true << QString::fromUtf8("\x01\xA8\xC0", 3) << false << ""
-                                     << false << QVector<CardInterface> {};
-    QTest::newRow("two bytes") << hex("00 25") << false << "" << false << "" << false << QVector<CardInterface> {};
+    QTest::newRow("name cut at a zero byte")
+        << hex("00 25 18 05 61 00 63 64 65  03 650074 01020304 FFFFFFFF") << true << "a" << false << ""
+        << false << QVector<CardInterface> { entry("e", "1.2.3.4", "255.255.255.255") };
+    QTest::newRow("UTF-8 product") << hex("00 25 18 06 E58DA1E78987") << true << QString::fromUtf8("卡片")
+                                   << false << "" << false << QVector<CardInterface> {};
+    QTest::newRow("empty name entry")
+        << hex("00 25 18 00  00 0A000001 FF000000") << true << "" << false << "" << false
+        << QVector<CardInterface> { entry("", "10.0.0.1", "255.0.0.0") };
+    QTest::newRow("three bytes") << hex("00 25 18") << true << "" << false << "" << false
+                                 << QVector<CardInterface> {};
+    QTest::newRow("our own request") << hex("00 25 18 0A 01 A8 C0 00 FF FF FF") << true
+                                     << QString::fromUtf8("\x01\xA8\xC0", 3) << false << "" << false
+                                     << QVector<CardInterface> {};
+    QTest::newRow("two bytes") << hex("00 25") << false << "" << false << "" << false
+                               << QVector<CardInterface> {};
     QTest::newRow("wrong magic") << hex("00 25 19 03 616263") << false << "" << false << "" << false
                                  << QVector<CardInterface> {};
-    QTest::newRow("empty") << QByteArray() << false << "" << false << "" << false << QVector<CardInterface> {};
+    QTest::newRow("empty") << QByteArray() << false << "" << false << "" << false
+                           << QVector<CardInterface> {};
 }
 
 void TestDiscoveryParsers::udpReply()
@@ -133,8 +144,7 @@ void TestDiscoveryParsers::udpReply()
 
     const auto card = Discovery::parseUdpReply(datagram, kSender);
     QCOMPARE(card.has_value(), isReply);
-    if (!card)
-        return;
+    if (!card) return;
     QCOMPARE(card->host, QStringLiteral("192.168.1.5"));
     QCOMPARE(card->cardAddress, QStringLiteral("192.168.1.5"));
     QCOMPARE(card->product, product);
@@ -172,8 +182,7 @@ void TestDiscoveryParsers::truncatedUdpReplyKeepsCompleteEntries()
         const QByteArray cut(whole.constData(), n);
         const auto card = Discovery::parseUdpReply(cut, kSender);
         QCOMPARE(card.has_value(), n >= 3);
-        if (!card)
-            continue;
+        if (!card) continue;
         const int expected = n >= whole.size() ? 2 : (n >= firstEnd ? 1 : 0);
         QCOMPARE(card->interfaces.size(), expected);
         for (int i = 0; i < card->interfaces.size(); ++i)
@@ -199,24 +208,51 @@ void TestDiscoveryParsers::networkInfo_data()
     QTest::addColumn<QString>("cardMac");
     QTest::addColumn<int>("interfaces");
 
-    QTest::newRow("host on its interface")
-        << QByteArray(R"({"host":"10.0.0.5","product":"abc","intfInfo":[["eth0","10.0.0.5","255.0.0.0","00:1a:2b:3c:4d:5e"],["eth1","172.16.0.1","255.255.0.0","00:1a:2b:3c:4d:5f"]]})")
-        << true << "10.0.0.5" << "abc" << "10.0.0.5" << "00:1A:2B:3C:4D:5E" << 2;
-    QTest::newRow("later match overrides")
-        << QByteArray(R"({"host":"10.0.0.5","intfInfo":[["a","10.0.0.5","","11:11:11:11:11:11"],["b","10.0.0.5","","22:22:22:22:22:22"]]})")
-        << true << "10.0.0.5" << "" << "10.0.0.5" << "22:22:22:22:22:22" << 2;
-    QTest::newRow("host on no interface")
-        << QByteArray(R"({"host":"10.0.0.5","product":"abc","intfInfo":[["eth0","10.0.0.6","255.0.0.0","00:1A:2B:3C:4D:5E"]]})")
-        << true << "10.0.0.5" << "abc" << "" << "" << 1;
-    QTest::newRow("no host") << QByteArray(R"({"product":"abc","intfInfo":[["eth0","","",""]]})") << true << ""
-                             << "abc" << "" << "" << 1;
-    QTest::newRow("values of the wrong type") << QByteArray(R"({"host":5,"product":[1],"intfInfo":{"a":1}})") << true
-                                              << "" << "" << "" << "" << 0;
-    QTest::newRow("short interface element") << QByteArray(R"({"host":"1.2.3.4","intfInfo":[["eth0","1.2.3.4"]]})")
-                                             << true << "1.2.3.4" << "" << "1.2.3.4" << "" << 1;
-    QTest::newRow("not JSON") << QByteArray("{\"host\":") << false << "" << "" << "" << "" << 0;
-    QTest::newRow("an array") << QByteArray("[1,2]") << false << "" << "" << "" << "" << 0;
-    QTest::newRow("empty") << QByteArray() << false << "" << "" << "" << "" << 0;
+    QTest::newRow("host on its interface") << QByteArray(
+        R"({"host":"10.0.0.5","product":"abc","intfInfo":[["eth0","10.0.0.5","255.0.0.0","00:1a:2b:3c:4d:5e"],["eth1","172.16.0.1","255.255.0.0","00:1a:2b:3c:4d:5f"]]})")
+                                           << true << "10.0.0.5"
+                                           << "abc"
+                                           << "10.0.0.5"
+                                           << "00:1A:2B:3C:4D:5E" << 2;
+    QTest::newRow("later match overrides") << QByteArray(
+        R"({"host":"10.0.0.5","intfInfo":[["a","10.0.0.5","","11:11:11:11:11:11"],["b","10.0.0.5","","22:22:22:22:22:22"]]})")
+                                           << true << "10.0.0.5"
+                                           << ""
+                                           << "10.0.0.5"
+                                           << "22:22:22:22:22:22" << 2;
+    QTest::newRow("host on no interface") << QByteArray(
+        R"({"host":"10.0.0.5","product":"abc","intfInfo":[["eth0","10.0.0.6","255.0.0.0","00:1A:2B:3C:4D:5E"]]})")
+                                          << true << "10.0.0.5"
+                                          << "abc"
+                                          << ""
+                                          << "" << 1;
+    QTest::newRow("no host") << QByteArray(R"({"product":"abc","intfInfo":[["eth0","","",""]]})") << true
+                             << ""
+                             << "abc"
+                             << ""
+                             << "" << 1;
+    QTest::newRow("values of the wrong type")
+        << QByteArray(R"({"host":5,"product":[1],"intfInfo":{"a":1}})") << true << ""
+        << ""
+        << ""
+        << "" << 0;
+    QTest::newRow("short interface element")
+        << QByteArray(R"({"host":"1.2.3.4","intfInfo":[["eth0","1.2.3.4"]]})") << true << "1.2.3.4"
+        << ""
+        << "1.2.3.4"
+        << "" << 1;
+    QTest::newRow("not JSON") << QByteArray("{\"host\":") << false << ""
+                              << ""
+                              << ""
+                              << "" << 0;
+    QTest::newRow("an array") << QByteArray("[1,2]") << false << ""
+                              << ""
+                              << ""
+                              << "" << 0;
+    QTest::newRow("empty") << QByteArray() << false << ""
+                           << ""
+                           << ""
+                           << "" << 0;
 }
 
 void TestDiscoveryParsers::networkInfo()
@@ -230,8 +266,7 @@ void TestDiscoveryParsers::networkInfo()
     QFETCH(int, interfaces);
     const auto card = Discovery::parseNetworkInfo(text);
     QCOMPARE(card.has_value(), valid);
-    if (!card)
-        return;
+    if (!card) return;
     QCOMPARE(card->host, host);
     QCOMPARE(card->product, product);
     QCOMPARE(card->cardAddress, cardAddress);
@@ -257,8 +292,7 @@ void TestDiscoveryParsers::result()
     QFETCH(int, expected);
     const auto result = Discovery::parseResult(text);
     QCOMPARE(result.has_value(), expected >= 0);
-    if (result)
-        QCOMPARE(int(*result), expected);
+    if (result) QCOMPARE(int(*result), expected);
 }
 
 void TestDiscoveryParsers::duplicates_data()
@@ -269,17 +303,28 @@ void TestDiscoveryParsers::duplicates_data()
     QTest::addColumn<bool>("carriesMacs");
     QTest::addColumn<bool>("duplicate");
     // Shown so far: 10.0.0.1 without hardware address, 10.0.0.2 with AA.
-    QTest::newRow("new address") << "10.0.0.3" << "" << true << false << false;
-    QTest::newRow("UDP short form, seen address") << "10.0.0.1" << "" << true << false << true;
-    QTest::newRow("UDP short form, address seen with a MAC") << "10.0.0.2" << "" << true << false << true;
-    QTest::newRow("UDP long form, same MAC") << "10.0.0.2" << "AA" << true << true << true;
-    QTest::newRow("UDP long form, other MAC: two cards, one address") << "10.0.0.2" << "BB" << true << true << false;
-    QTest::newRow("UDP long form, no MAC matched") << "10.0.0.2" << "" << true << true << true;
-    QTest::newRow("link layer, same pair") << "10.0.0.2" << "AA" << false << true << true;
-    QTest::newRow("link layer, other MAC") << "10.0.0.2" << "BB" << false << true << false;
-    QTest::newRow("link layer, address and MAC from different rows") << "10.0.0.1" << "AA" << false << true << true;
-    QTest::newRow("link layer, no MAC, seen address") << "10.0.0.1" << "" << false << true << true;
-    QTest::newRow("link layer, case differs") << "10.0.0.2" << "aa" << false << true << false;
+    QTest::newRow("new address") << "10.0.0.3"
+                                 << "" << true << false << false;
+    QTest::newRow("UDP short form, seen address") << "10.0.0.1"
+                                                  << "" << true << false << true;
+    QTest::newRow("UDP short form, address seen with a MAC") << "10.0.0.2"
+                                                             << "" << true << false << true;
+    QTest::newRow("UDP long form, same MAC") << "10.0.0.2"
+                                             << "AA" << true << true << true;
+    QTest::newRow("UDP long form, other MAC: two cards, one address") << "10.0.0.2"
+                                                                      << "BB" << true << true << false;
+    QTest::newRow("UDP long form, no MAC matched") << "10.0.0.2"
+                                                   << "" << true << true << true;
+    QTest::newRow("link layer, same pair") << "10.0.0.2"
+                                           << "AA" << false << true << true;
+    QTest::newRow("link layer, other MAC") << "10.0.0.2"
+                                           << "BB" << false << true << false;
+    QTest::newRow("link layer, address and MAC from different rows") << "10.0.0.1"
+                                                                     << "AA" << false << true << true;
+    QTest::newRow("link layer, no MAC, seen address") << "10.0.0.1"
+                                                      << "" << false << true << true;
+    QTest::newRow("link layer, case differs") << "10.0.0.2"
+                                              << "aa" << false << true << false;
 }
 
 void TestDiscoveryParsers::duplicates()
