@@ -9,6 +9,7 @@
 #include "discovery/devsereachpage.h"
 #include "discovery/dialogsetip.h"
 #include "support/boxrecorder.h"
+#include "support/searchpagedriver.h"
 #include "support/testaddresses.h"
 
 #include <QComboBox>
@@ -45,7 +46,7 @@ QByteArray udpReply(const QString& address, const QByteArray& product, const cha
     return reply;
 }
 
-QByteArray networkInfo(const QString& host, const QString& interfaceAddress, const QString& mac)
+QByteArray infoText(const QString& host, const QString& interfaceAddress, const QString& mac)
 {
     return QStringLiteral(
         R"({"host":"%1","product":"NQ","intfInfo":[["eth0","%2","255.255.0.0","%3"],["eth1","172.17.0.1","255.255.0.0","02:00:00:00:00:99"]]})")
@@ -62,63 +63,6 @@ public slots:
     void open(const QUrl& url) { urls.append(url); }
 };
 
-// The page, shown, with handles on its parts.
-struct Page
-{
-    DevSereachPage page;
-    QTreeWidget* tree;
-    QUdpSocket* listener = nullptr;
-
-    Page()
-    {
-        page.resize(900, 500);
-        page.show();
-        tree = page.findChild<QTreeWidget*>(QStringLiteral("treeWidgetDevice"));
-        for (QUdpSocket* s : page.findChildren<QUdpSocket*>()) {
-            if (s->localPort() == 8888) listener = s;
-        }
-    }
-
-    // Sends a datagram from a loopback address of the test to the page's
-    // listening port and waits until the page has taken it.
-    bool deliver(const QString& from, const QByteArray& datagram)
-    {
-        QUdpSocket sender;
-        if (!sender.bind(QHostAddress(from), 0)) return false;
-        if (sender.writeDatagram(datagram, QHostAddress::LocalHost, 8888) != datagram.size()) return false;
-        QElapsedTimer t;
-        t.start();
-        // Loopback delivers at once; the page takes it at its next notification.
-        while (!listener->hasPendingDatagrams() && t.elapsed() < 2000)
-            QTest::qWait(1);
-        while (listener->hasPendingDatagrams() && t.elapsed() < 4000)
-            QTest::qWait(1);
-        return !listener->hasPendingDatagrams();
-    }
-    void info(const QByteArray& text)
-    {
-        QVERIFY(QMetaObject::invokeMethod(&page, "onCommLinkNetworkInfo", Q_ARG(QByteArray, text)));
-    }
-    void result(const QByteArray& text)
-    {
-        QVERIFY(QMetaObject::invokeMethod(&page, "onCommLinkResult", Q_ARG(QByteArray, text)));
-    }
-    QStringList hosts() const
-    {
-        QStringList result;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            result.append(tree->topLevelItem(i)->text(0));
-        return result;
-    }
-    // Opens the context menu on a row (or on empty space for null).
-    void menuOn(QTreeWidgetItem* item)
-    {
-        const QPoint pos
-            = item ? tree->visualItemRect(item).center() : QPoint(5, tree->viewport()->height() - 5);
-        emit tree->customContextMenuRequested(pos);
-    }
-};
-
 } // namespace
 
 class TestDevSereachPage : public QObject
@@ -128,12 +72,10 @@ class TestDevSereachPage : public QObject
 private slots:
     void initTestCase();
     void layout();
-    void interfaceListFollowsThePlatform();
     void udpRepliesBecomeRows();
     void networkInfoBecomesRows();
     void oneRowPerCard_data();
     void oneRowPerCard();
-    void manyRepliesAtOnce();
     void menuEntries_data();
     void menuEntries();
     void browseOpensTheCardsPage();
@@ -144,7 +86,6 @@ private slots:
     void deviceReply_data();
     void deviceReply();
     void captureFailureToldOncePerInterface();
-    void retranslates();
 
 private:
     int m_case = 0;
@@ -161,7 +102,7 @@ void TestDevSereachPage::initTestCase()
 
 void TestDevSereachPage::layout()
 {
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.tree);
     QVERIFY(p.listener);
     QStringList headers;
@@ -186,38 +127,10 @@ void TestDevSereachPage::layout()
     QVERIFY(p.tree->geometry().bottom() < refresh->geometry().top());
 }
 
-void TestDevSereachPage::interfaceListFollowsThePlatform()
-{
-    // Read only: the host's interfaces with flags exactly 0x27, in order.
-    QStringList expected;
-    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
-        if (i.flags()
-            == (QNetworkInterface::IsUp | QNetworkInterface::IsRunning | QNetworkInterface::CanBroadcast
-                | QNetworkInterface::CanMulticast))
-            expected.append(i.humanReadableName());
-    }
-    Page p;
-    auto* combo = p.page.findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
-    auto items = [combo] {
-        QStringList names;
-        for (int i = 0; i < combo->count(); ++i)
-            names.append(combo->itemText(i));
-        return names;
-    };
-    QTRY_COMPARE_WITH_TIMEOUT(items(), expected, 2000);
-    QVERIFY(!items().contains(QStringLiteral("lo")));
-    // An unchanged list leaves the technician's choice alone.
-    if (combo->count() > 0) {
-        combo->setCurrentIndex(combo->count() - 1);
-        QTest::qWait(600);
-        QCOMPARE(combo->currentIndex(), combo->count() - 1);
-    }
-}
-
 void TestDevSereachPage::udpRepliesBecomeRows()
 {
     nextCase();
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.deliver(address(1), udpReply(address(1), "abc")));
     QVERIFY(p.deliver(address(2), udpReply(address(2), "def", "02 4E 51 0A 0B 0C")));
     QVERIFY(p.deliver(address(3), hex("00 25 18 05 61 62 63")));
@@ -251,10 +164,11 @@ void TestDevSereachPage::udpRepliesBecomeRows()
 
 void TestDevSereachPage::networkInfoBecomesRows()
 {
-    Page p;
-    p.info(networkInfo("10.1.0.5", "10.1.0.5", "02:4e:51:00:00:07"));
-    p.info(networkInfo("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")); // host on none of its interfaces
-    p.info("{\"host\":"); // not JSON
+    SearchPageDriver p;
+    QVERIFY(p.networkInfo(infoText("10.1.0.5", "10.1.0.5", "02:4e:51:00:00:07")));
+    QVERIFY(p.networkInfo(
+        infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08"))); // host on none of its interfaces
+    QVERIFY(p.networkInfo("{\"host\":")); // not JSON
     QCOMPARE(p.hosts(), (QStringList { "10.1.0.6", "10.1.0.5" }));
     QTreeWidgetItem* matched = p.tree->topLevelItem(1);
     QCOMPARE(matched->text(1), QStringLiteral("NQ"));
@@ -292,7 +206,7 @@ void TestDevSereachPage::oneRowPerCard()
     QFETCH(QStringList, events);
     QFETCH(int, rows);
     nextCase();
-    Page p;
+    SearchPageDriver p;
     for (const QString& event : events) {
         const QStringList parts = event.split(QLatin1Char(':'));
         const QString from = address(parts.at(1).toInt());
@@ -303,25 +217,10 @@ void TestDevSereachPage::oneRowPerCard()
             if (parts.at(0) == QLatin1String("l"))
                 QVERIFY(p.deliver(from, udpReply(from, "NQ", mac.constData())));
             else
-                p.info(networkInfo(from, from, QStringLiteral("02:4E:51:00:00:") + parts.at(2)));
+                QVERIFY(p.networkInfo(infoText(from, from, QStringLiteral("02:4E:51:00:00:") + parts.at(2))));
         }
     }
     QCOMPARE(p.tree->topLevelItemCount(), rows);
-}
-
-void TestDevSereachPage::manyRepliesAtOnce()
-{
-    // A burst of replies from 250 cards, all sent before the page reads one.
-    nextCase();
-    Page p;
-    for (int card = 1; card <= 250; ++card) {
-        auto* s = new QUdpSocket(&p.page);
-        QVERIFY(s->bind(QHostAddress(address(card)), 0));
-        QVERIFY(s->writeDatagram(udpReply(address(card), "NQ"), QHostAddress::LocalHost, 8888) > 0);
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(p.tree->topLevelItemCount(), 250, 10000);
-    const QStringList hosts = p.hosts();
-    QCOMPARE(QSet<QString>(hosts.begin(), hosts.end()).size(), 250);
 }
 
 void TestDevSereachPage::menuEntries_data()
@@ -343,10 +242,11 @@ void TestDevSereachPage::menuEntries()
     QFETCH(QStringList, entries);
     nextCase();
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.deliver(address(1), udpReply(address(1), "NQ", "02 4E 51 00 00 01")));
     QVERIFY(p.deliver(address(2), hex("00 25 18 00 00 00 00")));
-    p.info(R"({"product":"NQ","intfInfo":[["eth0","10.1.1.1","255.0.0.0","02:00:00:00:00:01"]]})");
+    QVERIFY(p.networkInfo(
+        R"({"product":"NQ","intfInfo":[["eth0","10.1.1.1","255.0.0.0","02:00:00:00:00:01"]]})"));
     QTreeWidgetItem* card = p.tree->topLevelItem(2);
     QTreeWidgetItem* item = target == "card" ? card
         : target == "interface"              ? card->child(0)
@@ -371,13 +271,13 @@ void TestDevSereachPage::browseOpensTheCardsPage()
     BoxRecorder boxes;
     UrlSink sink;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &sink, "open");
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.deliver(address(1), udpReply(address(1), "NQ")));
     boxes.answerDialog(QStringLiteral("Browse device"));
     p.menuOn(p.tree->topLevelItem(0)->child(0));
     // A card found only by a link-layer reply whose host none of its
     // interfaces holds carries no address: its page is "http://" alone.
-    p.info(networkInfo("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08"));
+    QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
     boxes.answerDialog(QStringLiteral("Browse device"));
     p.menuOn(p.tree->topLevelItem(0));
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
@@ -422,17 +322,17 @@ void TestDevSereachPage::refusedWithoutHardwareAddress()
     QFETCH(QString, says);
     nextCase();
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     if (row == "short")
         QVERIFY(p.deliver(address(1), udpReply(address(1), "NQ")));
     else if (row == "unknown")
         QVERIFY(p.deliver(address(1), hex("00 25 18 00 00 00 00")));
     else if (row == "unmatched")
-        p.info(networkInfo("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08"));
+        QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
     else if (row == "broadcast")
-        p.info(networkInfo("10.1.0.6", "10.1.0.6", "ff:ff:ff:ff:ff:ff"));
+        QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.1.0.6", "ff:ff:ff:ff:ff:ff")));
     else
-        p.info(networkInfo("10.1.0.6", "10.1.0.6", "02:4E"));
+        QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.1.0.6", "02:4E")));
     boxes.answerDialog(action);
     p.menuOn(p.tree->topLevelItem(0));
     QCOMPARE(boxes.dialogs.size(), 1);
@@ -450,26 +350,17 @@ void TestDevSereachPage::refusedWithoutHardwareAddress()
 void TestDevSereachPage::setIpDialogOffersTheCardsInterfaces()
 {
     BoxRecorder boxes;
-    Page p;
-    p.info(networkInfo("10.1.0.5", "10.1.0.5", "02:4E:51:00:00:07"));
+    SearchPageDriver p;
+    QVERIFY(p.networkInfo(infoText("10.1.0.5", "10.1.0.5", "02:4E:51:00:00:07")));
     QStringList offered;
     bool parentless = false;
-    QTimer driver;
-    driver.setInterval(10);
-    int ticks = 0;
-    connect(&driver, &QTimer::timeout, [&] {
-        if (++ticks > 300) return;
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<DialogSetIP*>(w);
-            if (!dialog || !dialog->isVisible()) continue;
-            auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
-            for (int i = 0; i < combo->count(); ++i)
-                offered.append(combo->itemText(i));
-            parentless = dialog->parent() == nullptr;
-            dialog->reject();
-        }
+    DialogSetIPWatcher watcher([&](DialogSetIP* dialog) {
+        auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
+        for (int i = 0; i < combo->count(); ++i)
+            offered.append(combo->itemText(i));
+        parentless = dialog->parent() == nullptr;
+        dialog->reject();
     });
-    driver.start();
     boxes.answerDialog(QStringLiteral("Set IP address"));
     p.menuOn(p.tree->topLevelItem(0)->child(1));
     QCOMPARE(offered, (QStringList { "eth0", "eth1" }));
@@ -483,8 +374,8 @@ void TestDevSereachPage::commandWithoutCaptureIsReported()
     // cannot go out, and the technician is told instead of waiting for a
     // reply that never comes.
     BoxRecorder boxes;
-    Page p;
-    p.info(networkInfo("10.1.0.5", "10.1.0.5", "02:4E:51:00:00:07"));
+    SearchPageDriver p;
+    QVERIFY(p.networkInfo(infoText("10.1.0.5", "10.1.0.5", "02:4E:51:00:00:07")));
     boxes.answerDialog(QStringLiteral("Reboot"));
     p.menuOn(p.tree->topLevelItem(0));
     QCOMPARE(boxes.boxes.size(), 1);
@@ -507,8 +398,8 @@ void TestDevSereachPage::deviceReply()
     QFETCH(QByteArray, text);
     QFETCH(QString, message);
     BoxRecorder boxes;
-    Page p;
-    p.result(text);
+    SearchPageDriver p;
+    QVERIFY(p.result(text));
     if (message.isEmpty()) {
         QVERIFY(boxes.boxes.isEmpty());
         return;
@@ -523,7 +414,7 @@ void TestDevSereachPage::deviceReply()
 void TestDevSereachPage::captureFailureToldOncePerInterface()
 {
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     auto* link = p.page.findChild<CommLink*>();
     QVERIFY(link);
     emit link->captureFailed(QStringLiteral("eth7"), QStringLiteral("permission denied"));
@@ -534,17 +425,6 @@ void TestDevSereachPage::captureFailureToldOncePerInterface()
     QVERIFY(boxes.boxes.at(0).text.contains(QStringLiteral("permission denied")));
     QVERIFY(boxes.boxes.at(0).text.contains(QStringLiteral("UDP search goes on")));
     QVERIFY(boxes.boxes.at(1).text.contains(QStringLiteral("eth8")));
-}
-
-void TestDevSereachPage::retranslates()
-{
-    Page p;
-    p.tree->headerItem()->setText(0, QStringLiteral("stale"));
-    p.page.findChild<QPushButton*>(QStringLiteral("btnRefresh"))->setText(QStringLiteral("stale"));
-    QEvent change(QEvent::LanguageChange);
-    QCoreApplication::sendEvent(&p.page, &change);
-    QCOMPARE(p.tree->headerItem()->text(0), QStringLiteral("Host"));
-    QCOMPARE(p.page.findChild<QPushButton*>(QStringLiteral("btnRefresh"))->text(), QStringLiteral("Refresh"));
 }
 
 QTEST_MAIN(TestDevSereachPage)

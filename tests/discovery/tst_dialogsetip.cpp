@@ -38,7 +38,6 @@ private slots:
     void execAcceptsOnlyValidSettings();
     void closingRejects_data();
     void closingRejects();
-    void retranslates();
 };
 
 void TestDialogSetIP::form()
@@ -258,17 +257,6 @@ void TestDialogSetIP::closingRejects()
     });
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
     QVERIFY(boxes.boxes.isEmpty());
-}
-
-void TestDialogSetIP::retranslates()
-{
-    DialogSetIP dialog;
-    dialog.setWindowTitle(QStringLiteral("stale"));
-    child<QLabel>(dialog, "label_2")->setText(QStringLiteral("stale"));
-    QEvent change(QEvent::LanguageChange);
-    QCoreApplication::sendEvent(&dialog, &change);
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Set IP Address"));
-    QCOMPARE(child<QLabel>(dialog, "label_2")->text(), QStringLiteral("IP Address:"));
 }
 
 QTEST_MAIN(TestDialogSetIP)

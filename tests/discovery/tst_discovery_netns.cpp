@@ -15,6 +15,7 @@
 #include "discovery/discoveryparsers.h"
 #include "discoverysimulator.h"
 #include "support/boxrecorder.h"
+#include "support/searchpagedriver.h"
 
 #include <QComboBox>
 #include <QJsonArray>
@@ -156,119 +157,6 @@ QString mac(int card, int interface = 0)
     return CardFrame::hardwareAddressText(bytes.data());
 }
 
-// The search page, shown, with handles on its parts.
-struct Page
-{
-    DevSereachPage page;
-    QTreeWidget* tree;
-    QComboBox* combo;
-    QPushButton* refresh;
-    QTimer* cycles;
-
-    Page()
-    {
-        page.resize(1000, 600);
-        page.show();
-        tree = page.findChild<QTreeWidget*>(QStringLiteral("treeWidgetDevice"));
-        combo = page.findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
-        refresh = page.findChild<QPushButton*>(QStringLiteral("btnRefresh"));
-        cycles = page.findChild<QTimer*>(QStringLiteral("timerRefresh"));
-    }
-    QStringList interfaces() const
-    {
-        QStringList names;
-        for (int i = 0; i < combo->count(); ++i)
-            names.append(combo->itemText(i));
-        return names;
-    }
-    bool choose(const QString& name)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (combo->findText(name) < 0 && t.elapsed() < 3000)
-            QTest::qWait(20);
-        combo->setCurrentIndex(combo->findText(name));
-        return combo->currentText() == name;
-    }
-    void search() { QTest::mouseClick(refresh, Qt::LeftButton); }
-    bool waitSearchEnd(int ms = 10000)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (cycles->isActive() && t.elapsed() < ms)
-            QTest::qWait(10);
-        return !cycles->isActive();
-    }
-    bool waitRows(int rows, int ms = 10000)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (tree->topLevelItemCount() < rows && t.elapsed() < ms)
-            QTest::qWait(10);
-        return tree->topLevelItemCount() >= rows;
-    }
-    QStringList hosts() const
-    {
-        QStringList result;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            result.append(tree->topLevelItem(i)->text(0));
-        return result;
-    }
-    QStringList macs() const
-    {
-        QStringList result;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            result.append(
-                tree->topLevelItem(i)->data(0, DevSereachPage::kCardHardwareAddressRole).toString());
-        return result;
-    }
-    QTreeWidgetItem* row(const QString& host, const QString& hardwareAddress = QString()) const
-    {
-        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* item = tree->topLevelItem(i);
-            if (item->text(0) == host
-                && (hardwareAddress.isEmpty()
-                    || item->data(0, DevSereachPage::kCardHardwareAddressRole).toString() == hardwareAddress))
-                return item;
-        }
-        return nullptr;
-    }
-    void menuOn(QTreeWidgetItem* item)
-    {
-        tree->scrollToItem(item);
-        emit tree->customContextMenuRequested(tree->visualItemRect(item).center());
-    }
-};
-
-// Fills in and accepts the set-IP dialog as soon as it opens.
-class DialogDriver : public QObject
-{
-public:
-    DialogDriver(const QString& interface, const QString& ip, const QString& netmask, const QString& gateway)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [=] {
-            if (++m_ticks > 500) return;
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<DialogSetIP*>(w);
-                if (!dialog || !dialog->isVisible()) continue;
-                auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
-                combo->setCurrentIndex(combo->findText(interface));
-                dialog->findChild<QLineEdit*>(QStringLiteral("leIP"))->setText(ip);
-                dialog->findChild<QLineEdit*>(QStringLiteral("leNetmask"))->setText(netmask);
-                dialog->findChild<QLineEdit*>(QStringLiteral("leGateway"))->setText(gateway);
-                QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("btnSure")), Qt::LeftButton);
-                opened = true;
-            }
-        });
-        m_timer.start(10);
-    }
-    bool opened = false;
-
-private:
-    QTimer m_timer;
-    int m_ticks = 0;
-};
-
 constexpr int kFastCycleMs = 150;
 
 } // namespace
@@ -295,7 +183,6 @@ private slots:
     void ownRequestsNeverBecomeRows();
     void duplicatesGiveOneRowAndANewSearchShowsThemAgain();
     void twoCardsAtOneAddress();
-    void junkIsIgnored();
     void cyclesOneSecondApart();
     void setIpReachesOnlyTheChosenCard();
     void rebootReachesOnlyItsCard();
@@ -489,7 +376,7 @@ void TestDiscoveryNetns::searchFindsCards()
     Cards cards(arguments);
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
     p.search();
     QVERIFY(p.waitSearchEnd());
@@ -540,7 +427,7 @@ void TestDiscoveryNetns::ownRequestsNeverBecomeRows()
         QStringLiteral("multicast") });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
     p.search();
     QVERIFY(p.waitSearchEnd());
@@ -554,7 +441,7 @@ void TestDiscoveryNetns::duplicatesGiveOneRowAndANewSearchShowsThemAgain()
     Cards cards({});
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
     p.search();
     p.search(); // while the first runs
@@ -581,7 +468,7 @@ void TestDiscoveryNetns::twoCardsAtOneAddress()
         QStringLiteral("0") });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
     p.search();
     QVERIFY(p.waitSearchEnd());
@@ -593,22 +480,6 @@ void TestDiscoveryNetns::twoCardsAtOneAddress()
     QCOMPARE(macs, (QStringList { mac(0), mac(1) }));
 }
 
-void TestDiscoveryNetns::junkIsIgnored()
-{
-    Cards cards({ QStringLiteral("--send-junk") });
-    QVERIFY(cards.ready());
-    BoxRecorder boxes;
-    Page p;
-    QVERIFY(p.choose(toolIf()));
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(1));
-    QTest::qWait(200);
-    QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.0.2") });
-    QCOMPARE(p.macs(), QStringList { mac(0) });
-    QVERIFY(boxes.boxes.isEmpty());
-}
-
 void TestDiscoveryNetns::cyclesOneSecondApart()
 {
     // At the real pace: cycles at 0, 1 and 2 s; a click at 2.5 s starts a
@@ -617,7 +488,7 @@ void TestDiscoveryNetns::cyclesOneSecondApart()
     Cards cards({ QStringLiteral("--protocols"), QStringLiteral("udp") });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
     QElapsedTimer clock;
     clock.start();
@@ -648,17 +519,17 @@ void TestDiscoveryNetns::setIpReachesOnlyTheChosenCard()
         { "--cards", "3", "--address", "10.77.1.1", "--assign-addresses", "--card-interfaces", "eth0,eth1" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
     p.search();
     QVERIFY(p.waitSearchEnd());
     QVERIFY(p.waitRows(3));
 
-    DialogDriver driver(QStringLiteral("eth0"), QStringLiteral("10.77.3.3"), QStringLiteral("255.255.0.0"),
-        QStringLiteral("10.77.0.254"));
+    DialogSetIPWatcher driver(fillSetIP(QStringLiteral("eth0"), QStringLiteral("10.77.3.3"),
+        QStringLiteral("255.255.0.0"), QStringLiteral("10.77.0.254")));
     boxes.answerDialog(QStringLiteral("Set IP address"));
     p.menuOn(p.row(QStringLiteral("10.77.1.2"))->child(1)); // from an interface row of the card
-    QVERIFY(driver.opened);
+    QVERIFY(driver.seen);
     QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
     QCOMPARE(boxes.last()->title, QStringLiteral("Device Reply"));
 
@@ -691,7 +562,7 @@ void TestDiscoveryNetns::rebootReachesOnlyItsCard()
     Cards cards({ "--cards", "3", "--address", "10.77.1.1", "--assign-addresses" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
     p.search();
     QVERIFY(p.waitSearchEnd());
@@ -713,7 +584,7 @@ void TestDiscoveryNetns::rowWithoutHardwareAddressRefusesBoth()
     Cards cards({ "--protocols", "udp", "--udp-form", "short" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
     p.search();
     QVERIFY(p.waitSearchEnd());
@@ -721,7 +592,8 @@ void TestDiscoveryNetns::rowWithoutHardwareAddressRefusesBoth()
     QTreeWidgetItem* row = p.row(QStringLiteral("10.77.0.2"));
     QVERIFY(row);
     QVERIFY(!row->data(0, DevSereachPage::kCardHardwareAddressRole).isValid());
-    DialogDriver driver(QStringLiteral("eth0"), QStringLiteral("10.77.3.3"), QString(), QString());
+    DialogSetIPWatcher driver(
+        fillSetIP(QStringLiteral("eth0"), QStringLiteral("10.77.3.3"), QString(), QString()));
     boxes.answerDialog(QStringLiteral("Reboot"));
     p.menuOn(row);
     boxes.answerDialog(QStringLiteral("Set IP address"));
@@ -730,7 +602,7 @@ void TestDiscoveryNetns::rowWithoutHardwareAddressRefusesBoth()
     for (const MessageBox::Box& box : boxes.boxes)
         QVERIFY2(
             box.text.contains(QStringLiteral("did not report its hardware address")), qPrintable(box.text));
-    QVERIFY(!driver.opened);
+    QVERIFY(!driver.seen);
     QTest::qWait(200);
     QCOMPARE(cards.rawFrames(2).size(), 0);
     QCOMPARE(cards.rawFrames(4).size(), 0);
@@ -745,15 +617,15 @@ void TestDiscoveryNetns::cardInAForeignSubnet()
         "--assign-addresses" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
     p.search();
     QVERIFY(p.waitSearchEnd());
     QVERIFY(p.waitRows(1));
     QTreeWidgetItem* row = p.row(QStringLiteral("192.168.5.5"), mac(0));
     QVERIFY(row);
-    DialogDriver driver(
-        QStringLiteral("eth0"), QStringLiteral("10.77.4.4"), QStringLiteral("255.255.0.0"), QString());
+    DialogSetIPWatcher driver(fillSetIP(
+        QStringLiteral("eth0"), QStringLiteral("10.77.4.4"), QStringLiteral("255.255.0.0"), QString()));
     boxes.answerDialog(QStringLiteral("Set IP address"));
     p.menuOn(row);
     QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
@@ -773,7 +645,7 @@ void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
     Cards cards({ "--udp-form", "short" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
 
     QVERIFY(setNetRaw(false));
@@ -809,7 +681,7 @@ void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
 void TestDiscoveryNetns::unpluggedInterfaceLeavesTheList()
 {
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QTRY_COMPARE(p.interfaces(), (QStringList { toolIf(), toolIf2() }));
     QVERIFY(p.choose(toolIf2()));
     QVERIFY(runIp({ "-n", cardsNs(), "link", "set", cardIf2(), "down" }));
@@ -848,7 +720,7 @@ void TestDiscoveryNetns::fiveHundredCards()
     Cards cards(arguments);
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    Page p;
+    SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
     auto seen = [&p](QSet<QString>* hosts, QSet<QString>* macs) {
         for (int i = 0; i < p.tree->topLevelItemCount(); ++i) {

@@ -128,8 +128,6 @@ DiscoverySimulator::DiscoverySimulator(QObject* parent)
                        "a card given a new address moves to it.") });
     m_parser.addOption(
         { QStringLiteral("fail-set-ip"), QStringLiteral("Answer every set-IP command with failure.") });
-    m_parser.addOption({ QStringLiteral("send-junk"),
-        QStringLiteral("With every answer to a search also send malformed frames and datagrams.") });
     m_parser.addOption({ QStringLiteral("outside-namespace"),
         QStringLiteral("Run even in the machine's own network namespace (a lab network only: the cards "
                        "answer every search and obey every command they get).") });
@@ -206,7 +204,6 @@ bool DiscoverySimulator::configure(const QStringList& arguments, QString* error)
     m_multicastReply = replyTo == QLatin1String("multicast");
     m_assignAddresses = m_parser.isSet(QStringLiteral("assign-addresses"));
     m_failSetIp = m_parser.isSet(QStringLiteral("fail-set-ip"));
-    m_sendJunk = m_parser.isSet(QStringLiteral("send-junk"));
     m_spreadMs = m_parser.value(QStringLiteral("reply-spread-ms")).toInt();
 
     quint32 first = 0;
@@ -447,10 +444,6 @@ void DiscoverySimulator::onUdpReadyRead()
             { QStringLiteral("from"), from.toString() }, { QStringLiteral("port"), datagram.senderPort() },
             { QStringLiteral("data"), QString::fromLatin1(data.toHex()) } });
         const QHostAddress to = m_multicastReply ? QHostAddress(QString::fromLatin1(kGroup)) : from;
-        if (m_sendJunk) {
-            queueDatagram(QByteArrayLiteral("not a reply"), m_cards.first().host(), to);
-            queueDatagram(QByteArray::fromRawData(kMagic, 2), m_cards.first().host(), to);
-        }
         for (int i = 0; i < m_cards.size(); ++i) {
             later(i, [this, i, to] {
                 const Card& card = m_cards.at(i);
@@ -553,20 +546,6 @@ void DiscoverySimulator::sendFrame(
             { QStringLiteral("error"), QString::fromLocal8Bit(pcap_geterr(m_capture)) } });
 }
 
-void DiscoverySimulator::sendJunkFrames(const Mac& requester)
-{
-    const Mac source = m_cards.first().interfaces.first().mac;
-    const QByteArray text = networkInfo(m_cards.first());
-    // A network-information frame with a broken checksum.
-    QByteArray broken = frameHeader(1, requester, source, text.size() + kHeader + 2);
-    broken.append(text);
-    broken.append("\x12\x34", 2);
-    if (crc16Modbus(broken.constData(), broken.size() - 2) == 0x3412) broken[broken.size() - 1] = 0x35;
-    pcap_sendpacket(m_capture, reinterpret_cast<const uchar*>(broken.constData()), broken.size());
-    sendFrame(1, requester, source, QByteArrayLiteral("{\"host\":\"10.0.0.1\"")); // no closing brace
-    sendFrame(7, requester, source, text); // a code the tool does not take
-}
-
 void DiscoverySimulator::handleFrame(const QByteArray& frame)
 {
     if (frame.size() < kHeader + 2) return;
@@ -614,7 +593,6 @@ void DiscoverySimulator::handleFrame(const QByteArray& frame)
 
     switch (command) {
     case 0:
-        if (m_sendJunk) sendJunkFrames(source);
         for (int i : targets) {
             later(i, [this, i, source] {
                 const Card& card = m_cards.at(i);

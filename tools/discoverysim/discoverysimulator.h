@@ -79,7 +79,6 @@ private:
     QByteArray networkInfo(const Card& card) const;
     void queueDatagram(const QByteArray& data, quint32 source, const QHostAddress& to);
     void flushDatagrams();
-    void sendJunkFrames(const Mac& requester);
     bool runIp(const QStringList& commands);
     void later(int index, std::function<void()> work);
 
@@ -92,7 +91,6 @@ private:
     bool m_multicastReply = false;
     bool m_assignAddresses = false;
     bool m_failSetIp = false;
-    bool m_sendJunk = false;
     int m_spreadMs = 0;
     Mac m_ownMac {};
     QVector<Card> m_cards;
