@@ -378,10 +378,7 @@ void TestDiscoveryNetns::searchFindsCards()
     BoxRecorder boxes;
     SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(rows));
-    QTest::qWait(100);
+    QVERIFY(p.searchAndWait(rows));
     QVERIFY(p.tree->topLevelItemCount() >= rows && p.tree->topLevelItemCount() <= maxRows);
     QVERIFY(boxes.boxes.isEmpty());
 
@@ -429,9 +426,7 @@ void TestDiscoveryNetns::ownRequestsNeverBecomeRows()
     BoxRecorder boxes;
     SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QTest::qWait(200);
+    QVERIFY(p.searchAndWait());
     QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.0.2") });
     QCOMPARE(cards.events(QStringLiteral("udp-request")).size(), 3);
 }
@@ -453,10 +448,7 @@ void TestDiscoveryNetns::duplicatesGiveOneRowAndANewSearchShowsThemAgain()
     QTreeWidgetItem* before = p.tree->topLevelItem(0);
     before->setText(1, QStringLiteral("marked"));
 
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(1));
-    QTest::qWait(100);
+    QVERIFY(p.searchAndWait(1));
     QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.0.2") });
     QCOMPARE(p.tree->topLevelItem(0)->text(1), QStringLiteral("NQ-Card 200")); // a new row, not the old one
     QCOMPARE(boxes.boxes.size(), 1);
@@ -470,10 +462,7 @@ void TestDiscoveryNetns::twoCardsAtOneAddress()
     BoxRecorder boxes;
     SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(2));
-    QTest::qWait(100);
+    QVERIFY(p.searchAndWait(2));
     QCOMPARE(p.hosts(), (QStringList { "10.77.0.2", "10.77.0.2" }));
     QStringList macs = p.macs();
     macs.sort();
@@ -521,9 +510,7 @@ void TestDiscoveryNetns::setIpReachesOnlyTheChosenCard()
     BoxRecorder boxes;
     SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(3));
+    QVERIFY(p.searchAndWait(3));
 
     DialogSetIPWatcher driver(fillSetIP(QStringLiteral("eth0"), QStringLiteral("10.77.3.3"),
         QStringLiteral("255.255.0.0"), QStringLiteral("10.77.0.254")));
@@ -546,10 +533,7 @@ void TestDiscoveryNetns::setIpReachesOnlyTheChosenCard()
 
     // The card took its new address; the others kept theirs.
     boxes.clear();
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(3));
-    QTest::qWait(100);
+    QVERIFY(p.searchAndWait(3));
     QStringList hosts = p.hosts();
     hosts.sort();
     QCOMPARE(hosts, (QStringList { "10.77.1.1", "10.77.1.3", "10.77.3.3" }));
@@ -564,9 +548,7 @@ void TestDiscoveryNetns::rebootReachesOnlyItsCard()
     BoxRecorder boxes;
     SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(3));
+    QVERIFY(p.searchAndWait(3));
     boxes.answerDialog(QStringLiteral("Reboot"));
     p.menuOn(p.row(QStringLiteral("10.77.1.3")));
     QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
@@ -586,9 +568,7 @@ void TestDiscoveryNetns::rowWithoutHardwareAddressRefusesBoth()
     BoxRecorder boxes;
     SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(1));
+    QVERIFY(p.searchAndWait(1));
     QTreeWidgetItem* row = p.row(QStringLiteral("10.77.0.2"));
     QVERIFY(row);
     QVERIFY(!row->data(0, DevSereachPage::kCardHardwareAddressRole).isValid());
@@ -619,9 +599,7 @@ void TestDiscoveryNetns::cardInAForeignSubnet()
     BoxRecorder boxes;
     SearchPageDriver p;
     QVERIFY(p.choose(toolIf()));
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(1));
+    QVERIFY(p.searchAndWait(1));
     QTreeWidgetItem* row = p.row(QStringLiteral("192.168.5.5"), mac(0));
     QVERIFY(row);
     DialogSetIPWatcher driver(fillSetIP(
@@ -631,10 +609,7 @@ void TestDiscoveryNetns::cardInAForeignSubnet()
     QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
     QCOMPARE(cards.events(QStringLiteral("set-ip")).first().value("payload").toString(),
         QStringLiteral(R"({"gateway":"","interface":"eth0","ip":"10.77.4.4","netmask":"255.255.0.0"})"));
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(1));
-    QTest::qWait(100);
+    QVERIFY(p.searchAndWait(1));
     QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.4.4") });
 }
 
@@ -649,10 +624,7 @@ void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
     QVERIFY(p.choose(toolIf()));
 
     QVERIFY(setNetRaw(false));
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QVERIFY(p.waitRows(1));
-    QTest::qWait(100);
+    QVERIFY(p.searchAndWait(1));
     QCOMPARE(p.macs(), QStringList { QString() });
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.last()->icon, QMessageBox::Warning);
@@ -662,9 +634,7 @@ void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
         qPrintable(boxes.last()->text));
 
     // The next search tries again, and says nothing again.
-    p.search();
-    QVERIFY(p.waitSearchEnd());
-    QTest::qWait(100);
+    QVERIFY(p.searchAndWait());
     QCOMPARE(p.macs(), QStringList { QString() });
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(cards.rawFrames(0).size(), 0);

@@ -67,6 +67,14 @@ bool SearchPageDriver::waitRows(int rows, int ms)
     return waitFor([&] { return tree->topLevelItemCount() >= rows; }, ms);
 }
 
+bool SearchPageDriver::searchAndWait(int rows)
+{
+    search();
+    const bool done = waitSearchEnd() && waitRows(rows);
+    QTest::qWait(100);
+    return done;
+}
+
 QStringList SearchPageDriver::hosts() const
 {
     QStringList result;

@@ -35,6 +35,9 @@ public:
     void search();
     bool waitSearchEnd(int ms = 10000);
     bool waitRows(int rows, int ms = 10000);
+    // A whole search: presses "Refresh", waits for its last cycle and for at
+    // least `rows` rows, then a moment for the last cycle's replies.
+    bool searchAndWait(int rows = 0);
 
     QStringList hosts() const;
     QStringList macs() const; // the card hardware address of each row, empty where none
