@@ -1,0 +1,431 @@
+// The search page on the desktop, without any search: replies come to its
+// real listening socket over loopback and from the link layer's signals, and
+// the context menu, the set-IP dialog and every box are driven as the
+// technician would. "Refresh" is never pressed here, so no discovery traffic
+// leaves the machine; the searches themselves run in network namespaces
+// (tst_discovery_netns).
+
+#include "discovery/commlink.h"
+#include "discovery/devsereachpage.h"
+#include "discovery/dialogsetip.h"
+#include "support/boxrecorder.h"
+#include "support/searchpagedriver.h"
+#include "support/testaddresses.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+
+constexpr int kArea = 60;
+
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+// A UDP reply of a card with one interface eth0 at `address`; long form
+// with `mac` when one is given.
+QByteArray udpReply(const QString& address, const QByteArray& product, const char* mac = nullptr)
+{
+    QByteArray reply = hex("00 25 18");
+    reply.append(char(product.size())).append(product);
+    if (mac) reply.append(hex("00 12"));
+    reply.append(hex("04")).append("eth0");
+    const quint32 a = QHostAddress(address).toIPv4Address();
+    for (int shift = 24; shift >= 0; shift -= 8)
+        reply.append(char(a >> shift));
+    reply.append(hex("FF FF FF 00"));
+    if (mac) reply.append(hex(mac));
+    return reply;
+}
+
+QByteArray infoText(const QString& host, const QString& interfaceAddress, const QString& mac)
+{
+    return QStringLiteral(
+        R"({"host":"%1","product":"NQ","intfInfo":[["eth0","%2","255.255.0.0","%3"],["eth1","172.17.0.1","255.255.0.0","02:00:00:00:00:99"]]})")
+        .arg(host, interfaceAddress, mac)
+        .toUtf8();
+}
+
+class UrlSink : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestDevSereachPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void layout();
+    void udpRepliesBecomeRows();
+    void networkInfoBecomesRows();
+    void oneRowPerCard_data();
+    void oneRowPerCard();
+    void menuEntries_data();
+    void menuEntries();
+    void browseOpensTheCardsPage();
+    void refusedWithoutHardwareAddress_data();
+    void refusedWithoutHardwareAddress();
+    void setIpDialogOffersTheCardsInterfaces();
+    void commandWithoutCaptureIsReported();
+    void deviceReply_data();
+    void deviceReply();
+    void captureFailureToldOncePerInterface();
+
+private:
+    int m_case = 0;
+    QString address(int card = 1) const { return TestAddresses::card(kArea, m_case, card); }
+    void nextCase() { ++m_case; }
+};
+
+void TestDevSereachPage::initTestCase()
+{
+    QUdpSocket probe;
+    if (!probe.bind(QHostAddress(TestAddresses::card(kArea, 250)), 0))
+        QSKIP("loopback addresses beyond 127.0.0.1 are not usable here");
+}
+
+void TestDevSereachPage::layout()
+{
+    SearchPageDriver p;
+    QVERIFY(p.tree);
+    QVERIFY(p.listener);
+    QStringList headers;
+    for (int i = 0; i < p.tree->columnCount(); ++i)
+        headers.append(p.tree->headerItem()->text(i));
+    QCOMPARE(headers, (QStringList { "Host", "Product", "Interface", "IP", "Netmask", "MAC" }));
+    QCOMPARE(p.tree->header()->sectionResizeMode(0), QHeaderView::ResizeToContents);
+    QVERIFY(p.tree->header()->stretchLastSection());
+    QCOMPARE(p.tree->contextMenuPolicy(), Qt::CustomContextMenu);
+    QCOMPARE(p.tree->topLevelItemCount(), 0);
+
+    auto* label = p.page.findChild<QLabel*>(QStringLiteral("labelIntf"));
+    auto* combo = p.page.findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
+    auto* refresh = p.page.findChild<QPushButton*>(QStringLiteral("btnRefresh"));
+    QCOMPARE(label->text(), QStringLiteral("Interface:"));
+    QCOMPARE(label->buddy(), combo);
+    QCOMPARE(combo->minimumWidth(), 100);
+    QCOMPARE(refresh->text(), QStringLiteral("Refresh"));
+    // Interface row below the tree, right-aligned: label, combo box, button.
+    QVERIFY(label->geometry().right() < combo->geometry().left());
+    QVERIFY(combo->geometry().right() < refresh->geometry().left());
+    QVERIFY(p.tree->geometry().bottom() < refresh->geometry().top());
+}
+
+void TestDevSereachPage::udpRepliesBecomeRows()
+{
+    nextCase();
+    SearchPageDriver p;
+    QVERIFY(p.deliver(address(1), udpReply(address(1), "abc")));
+    QVERIFY(p.deliver(address(2), udpReply(address(2), "def", "02 4E 51 0A 0B 0C")));
+    QVERIFY(p.deliver(address(3), hex("00 25 18 05 61 62 63")));
+    QCOMPARE(p.hosts(), (QStringList { address(3), address(2), address(1) })); // newest on top
+
+    QTreeWidgetItem* shortRow = p.tree->topLevelItem(2);
+    QCOMPARE(shortRow->text(1), QStringLiteral("abc"));
+    QCOMPARE(shortRow->data(0, DevSereachPage::kCardAddressRole).toString(), address(1));
+    QVERIFY(!shortRow->data(0, DevSereachPage::kCardHardwareAddressRole).isValid());
+    QCOMPARE(shortRow->childCount(), 1);
+    QVERIFY(shortRow->isExpanded());
+    QTreeWidgetItem* eth0 = shortRow->child(0);
+    QCOMPARE((QStringList {
+                 eth0->text(0), eth0->text(1), eth0->text(2), eth0->text(3), eth0->text(4), eth0->text(5) }),
+        (QStringList { "", "", "eth0", address(1), "255.255.255.0", "" }));
+
+    QTreeWidgetItem* longRow = p.tree->topLevelItem(1);
+    QCOMPARE(longRow->data(0, DevSereachPage::kCardHardwareAddressRole).toString(),
+        QStringLiteral("02:4E:51:0A:0B:0C"));
+    QCOMPARE(longRow->child(0)->text(5), QStringLiteral("02:4E:51:0A:0B:0C"));
+
+    QTreeWidgetItem* unknown = p.tree->topLevelItem(0);
+    QCOMPARE(unknown->text(1), QStringLiteral("Unknown"));
+    QCOMPARE(unknown->childCount(), 0);
+
+    // Not replies: dropped.
+    QVERIFY(p.deliver(address(4), hex("00 25")));
+    QVERIFY(p.deliver(address(4), hex("01 25 18 03 61 62 63")));
+    QCOMPARE(p.tree->topLevelItemCount(), 3);
+}
+
+void TestDevSereachPage::networkInfoBecomesRows()
+{
+    SearchPageDriver p;
+    QVERIFY(p.networkInfo(infoText("10.1.0.5", "10.1.0.5", "02:4e:51:00:00:07")));
+    QVERIFY(p.networkInfo(
+        infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08"))); // host on none of its interfaces
+    QVERIFY(p.networkInfo("{\"host\":")); // not JSON
+    QCOMPARE(p.hosts(), (QStringList { "10.1.0.6", "10.1.0.5" }));
+    QTreeWidgetItem* matched = p.tree->topLevelItem(1);
+    QCOMPARE(matched->text(1), QStringLiteral("NQ"));
+    QCOMPARE(matched->data(0, DevSereachPage::kCardAddressRole).toString(), QStringLiteral("10.1.0.5"));
+    QCOMPARE(matched->data(0, DevSereachPage::kCardHardwareAddressRole).toString(),
+        QStringLiteral("02:4E:51:00:00:07"));
+    QCOMPARE(matched->childCount(), 2);
+    QCOMPARE(matched->child(0)->text(5), QStringLiteral("02:4e:51:00:00:07")); // as the card wrote it
+    QTreeWidgetItem* unmatched = p.tree->topLevelItem(0);
+    QVERIFY(!unmatched->data(0, DevSereachPage::kCardAddressRole).isValid());
+    QVERIFY(!unmatched->data(0, DevSereachPage::kCardHardwareAddressRole).isValid());
+}
+
+void TestDevSereachPage::oneRowPerCard_data()
+{
+    // Events: "u:N" short UDP reply from card N, "l:N:M" long UDP reply from
+    // card N with hardware address M, "i:N:M" network information of card N
+    // with M; all cards of one case but "same" answer from their own address.
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("three short replies of one card") << QStringList { "u:1", "u:1", "u:1" } << 1;
+    QTest::newRow("three long replies of one card") << QStringList { "l:1:01", "l:1:01", "l:1:01" } << 1;
+    QTest::newRow("both protocols, long form") << QStringList { "l:1:01", "i:1:01", "i:1:01", "l:1:01" } << 1;
+    QTest::newRow("both protocols, short form first")
+        << QStringList { "u:1", "i:1:01", "u:1", "i:1:01" } << 2;
+    QTest::newRow("link layer first, then short form") << QStringList { "i:1:01", "u:1" } << 1;
+    QTest::newRow("two cards, one address, long form") << QStringList { "l:1:01", "l:1:02", "l:1:01" } << 2;
+    QTest::newRow("two cards, one address, link layer") << QStringList { "i:1:01", "i:1:02" } << 2;
+    QTest::newRow("two cards, one address, short form") << QStringList { "u:1", "u:1" } << 1;
+    QTest::newRow("three cards") << QStringList { "u:1", "l:2:02", "i:3:03", "u:2", "i:2:02" } << 3;
+}
+
+void TestDevSereachPage::oneRowPerCard()
+{
+    QFETCH(QStringList, events);
+    QFETCH(int, rows);
+    nextCase();
+    SearchPageDriver p;
+    for (const QString& event : events) {
+        const QStringList parts = event.split(QLatin1Char(':'));
+        const QString from = address(parts.at(1).toInt());
+        if (parts.at(0) == QLatin1String("u")) {
+            QVERIFY(p.deliver(from, udpReply(from, "NQ")));
+        } else {
+            const QByteArray mac = "02 4E 51 00 00 " + parts.at(2).toLatin1();
+            if (parts.at(0) == QLatin1String("l"))
+                QVERIFY(p.deliver(from, udpReply(from, "NQ", mac.constData())));
+            else
+                QVERIFY(p.networkInfo(infoText(from, from, QStringLiteral("02:4E:51:00:00:") + parts.at(2))));
+        }
+    }
+    QCOMPARE(p.tree->topLevelItemCount(), rows);
+}
+
+void TestDevSereachPage::menuEntries_data()
+{
+    QTest::addColumn<QString>("target"); // which row the menu is opened on
+    QTest::addColumn<QStringList>("entries");
+    const QStringList full { "Browse device", "Set IP address", "Reboot" };
+    QTest::newRow("card row") << "card" << full;
+    QTest::newRow("interface row opens its card's menu") << "interface" << full;
+    QTest::newRow("card without interfaces") << "unknown" << QStringList { "Browse device", "Reboot" };
+    QTest::newRow("empty space") << "space" << QStringList {};
+    QTest::newRow("card row without address") << "nohost" << QStringList {};
+    QTest::newRow("interface row of a card without address") << "nohost-interface" << full;
+}
+
+void TestDevSereachPage::menuEntries()
+{
+    QFETCH(QString, target);
+    QFETCH(QStringList, entries);
+    nextCase();
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.deliver(address(1), udpReply(address(1), "NQ", "02 4E 51 00 00 01")));
+    QVERIFY(p.deliver(address(2), hex("00 25 18 00 00 00 00")));
+    QVERIFY(p.networkInfo(
+        R"({"product":"NQ","intfInfo":[["eth0","10.1.1.1","255.0.0.0","02:00:00:00:00:01"]]})"));
+    QTreeWidgetItem* card = p.tree->topLevelItem(2);
+    QTreeWidgetItem* item = target == "card" ? card
+        : target == "interface"              ? card->child(0)
+        : target == "unknown"                ? p.tree->topLevelItem(1)
+        : target == "nohost"                 ? p.tree->topLevelItem(0)
+        : target == "nohost-interface"       ? p.tree->topLevelItem(0)->child(0)
+                                             : nullptr;
+    p.menuOn(item);
+    if (entries.isEmpty()) {
+        QVERIFY(boxes.dialogs.isEmpty());
+        return;
+    }
+    QCOMPARE(boxes.dialogs.size(), 1);
+    QCOMPARE(boxes.dialogs.first().kind, DialogPrompt::Kind::Menu);
+    QCOMPARE(boxes.dialogs.first().menuEntries, entries);
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void TestDevSereachPage::browseOpensTheCardsPage()
+{
+    nextCase();
+    BoxRecorder boxes;
+    UrlSink sink;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &sink, "open");
+    SearchPageDriver p;
+    QVERIFY(p.deliver(address(1), udpReply(address(1), "NQ")));
+    boxes.answerDialog(QStringLiteral("Browse device"));
+    p.menuOn(p.tree->topLevelItem(0)->child(0));
+    // A card found only by a link-layer reply whose host none of its
+    // interfaces holds carries no address: its page is "http://" alone.
+    QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
+    boxes.answerDialog(QStringLiteral("Browse device"));
+    p.menuOn(p.tree->topLevelItem(0));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QCOMPARE(sink.urls.size(), 2);
+    QCOMPARE(sink.urls.at(0), QUrl(QStringLiteral("http://") + address(1)));
+    QCOMPARE(sink.urls.at(1).scheme(), QStringLiteral("http"));
+    QVERIFY(sink.urls.at(1).host().isEmpty());
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void TestDevSereachPage::refusedWithoutHardwareAddress_data()
+{
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("says");
+    const QString missing = QStringLiteral("did not report its hardware address");
+    QTest::newRow("short UDP reply, reboot") << "short"
+                                             << "Reboot" << missing;
+    QTest::newRow("short UDP reply, set IP") << "short"
+                                             << "Set IP address" << missing;
+    QTest::newRow("host on no interface, reboot") << "unmatched"
+                                                  << "Reboot" << missing;
+    QTest::newRow("host on no interface, set IP") << "unmatched"
+                                                  << "Set IP address" << missing;
+    QTest::newRow("seven-byte reply, reboot") << "unknown"
+                                              << "Reboot" << missing;
+    QTest::newRow("broadcast address, reboot") << "broadcast"
+                                               << "Reboot"
+                                               << "does not name a single card";
+    QTest::newRow("broadcast address, set IP") << "broadcast"
+                                               << "Set IP address"
+                                               << "does not name a single card";
+    QTest::newRow("short address, reboot") << "partial"
+                                           << "Reboot"
+                                           << "does not name a single card";
+}
+
+void TestDevSereachPage::refusedWithoutHardwareAddress()
+{
+    QFETCH(QString, row);
+    QFETCH(QString, action);
+    QFETCH(QString, says);
+    nextCase();
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    if (row == "short")
+        QVERIFY(p.deliver(address(1), udpReply(address(1), "NQ")));
+    else if (row == "unknown")
+        QVERIFY(p.deliver(address(1), hex("00 25 18 00 00 00 00")));
+    else if (row == "unmatched")
+        QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
+    else if (row == "broadcast")
+        QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.1.0.6", "ff:ff:ff:ff:ff:ff")));
+    else
+        QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.1.0.6", "02:4E")));
+    boxes.answerDialog(action);
+    p.menuOn(p.tree->topLevelItem(0));
+    QCOMPARE(boxes.dialogs.size(), 1);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.last()->icon, QMessageBox::Warning);
+    QCOMPARE(boxes.last()->parent, &p.page);
+    QVERIFY2(boxes.last()->text.contains(says), qPrintable(boxes.last()->text));
+    QVERIFY2(boxes.last()->text.contains(QStringLiteral("Nothing was sent")), qPrintable(boxes.last()->text));
+    // Refused before the dialog: nothing to fill in for a card that cannot be reached.
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows)
+        QVERIFY(!qobject_cast<DialogSetIP*>(w));
+}
+
+void TestDevSereachPage::setIpDialogOffersTheCardsInterfaces()
+{
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.networkInfo(infoText("10.1.0.5", "10.1.0.5", "02:4E:51:00:00:07")));
+    QStringList offered;
+    bool parentless = false;
+    DialogSetIPWatcher watcher([&](DialogSetIP* dialog) {
+        auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
+        for (int i = 0; i < combo->count(); ++i)
+            offered.append(combo->itemText(i));
+        parentless = dialog->parent() == nullptr;
+        dialog->reject();
+    });
+    boxes.answerDialog(QStringLiteral("Set IP address"));
+    p.menuOn(p.tree->topLevelItem(0)->child(1));
+    QCOMPARE(offered, (QStringList { "eth0", "eth1" }));
+    QVERIFY(parentless);
+    QVERIFY(boxes.boxes.isEmpty()); // rejected: nothing sent, nothing said
+}
+
+void TestDevSereachPage::commandWithoutCaptureIsReported()
+{
+    // No search ran, so the link layer has no capture open: the command
+    // cannot go out, and the technician is told instead of waiting for a
+    // reply that never comes.
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.networkInfo(infoText("10.1.0.5", "10.1.0.5", "02:4E:51:00:00:07")));
+    boxes.answerDialog(QStringLiteral("Reboot"));
+    p.menuOn(p.tree->topLevelItem(0));
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY2(
+        boxes.last()->text.contains(QStringLiteral("could not be sent")), qPrintable(boxes.last()->text));
+}
+
+void TestDevSereachPage::deviceReply_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("message"); // empty: no box
+    QTest::newRow("success") << QByteArray("{\"result\":true}") << "Operation succeed!";
+    QTest::newRow("failure") << QByteArray("{\"result\":false}") << "Operation failed!";
+    QTest::newRow("no result member") << QByteArray("{\"ok\":true}") << "Operation failed!";
+    QTest::newRow("not JSON") << QByteArray("{\"result\":true") << "";
+}
+
+void TestDevSereachPage::deviceReply()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, message);
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.result(text));
+    if (message.isEmpty()) {
+        QVERIFY(boxes.boxes.isEmpty());
+        return;
+    }
+    QCOMPARE(boxes.texts(), QStringList { message });
+    QCOMPARE(boxes.last()->title, QStringLiteral("Device Reply"));
+    QCOMPARE(boxes.last()->kind, MessageBox::Kind::Standard);
+    QCOMPARE(boxes.last()->standardButtons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(boxes.last()->parent, &p.page);
+}
+
+void TestDevSereachPage::captureFailureToldOncePerInterface()
+{
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    auto* link = p.page.findChild<CommLink*>();
+    QVERIFY(link);
+    emit link->captureFailed(QStringLiteral("eth7"), QStringLiteral("permission denied"));
+    emit link->captureFailed(QStringLiteral("eth7"), QStringLiteral("permission denied"));
+    emit link->captureFailed(QStringLiteral("eth8"), QStringLiteral("no such device"));
+    QCOMPARE(boxes.boxes.size(), 2);
+    QVERIFY(boxes.boxes.at(0).text.contains(QStringLiteral("eth7")));
+    QVERIFY(boxes.boxes.at(0).text.contains(QStringLiteral("permission denied")));
+    QVERIFY(boxes.boxes.at(0).text.contains(QStringLiteral("UDP search goes on")));
+    QVERIFY(boxes.boxes.at(1).text.contains(QStringLiteral("eth8")));
+}
+
+QTEST_MAIN(TestDevSereachPage)
+#include "tst_devsereachpage.moc"

@@ -1,0 +1,730 @@
+// Discovery end to end, inside the network namespaces that
+// scripts/netns-harness.sh builds: this process is the tool's side, and
+// netquill-discoverysim plays the cards in the peer namespace. The real
+// search page searches, lists, sets IP settings and reboots; the simulator
+// records what reached each card.
+//
+// Run by CTest through the harness. Started any other way it skips: its
+// searches must never go out on the machine's real interfaces.
+
+#include "discovery/cardframe.h"
+#include "discovery/commlink.h"
+#include "discovery/commlinkthread.h"
+#include "discovery/devsereachpage.h"
+#include "discovery/dialogsetip.h"
+#include "discovery/discoveryparsers.h"
+#include "discoverysimulator.h"
+#include "support/boxrecorder.h"
+#include "support/searchpagedriver.h"
+
+#include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+QString env(const char* name)
+{
+    return QString::fromLocal8Bit(qgetenv(name));
+}
+
+QString toolIf()
+{
+    return env("NETQUILL_NETNS_TOOL_IF");
+}
+QString toolIf2()
+{
+    return env("NETQUILL_NETNS_TOOL_IF2");
+}
+QString cardIf()
+{
+    return env("NETQUILL_NETNS_CARD_IF");
+}
+QString cardIf2()
+{
+    return env("NETQUILL_NETNS_CARD_IF2");
+}
+QString cardsNs()
+{
+    return env("NETQUILL_NETNS_CARDS");
+}
+
+bool runIp(const QStringList& arguments)
+{
+    QProcess ip;
+    ip.start(QStringLiteral("ip"), arguments);
+    return ip.waitForFinished(10000) && ip.exitStatus() == QProcess::NormalExit && ip.exitCode() == 0;
+}
+
+// Switches CAP_NET_RAW of the calling thread on or off. Threads started
+// meanwhile inherit the change, so a capture thread started with it off
+// cannot open its device: the "no permission" of a technician without the
+// capture driver's rights.
+bool setNetRaw(bool on)
+{
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct data[2] {};
+    if (syscall(SYS_capget, &header, data) != 0) return false;
+    if (on)
+        data[0].effective |= 1u << CAP_NET_RAW;
+    else
+        data[0].effective &= ~(1u << CAP_NET_RAW);
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
+// One netquill-discoverysim in the cards' namespace, for one test.
+class Cards
+{
+public:
+    explicit Cards(const QStringList& arguments, const QString& interface = cardIf())
+    {
+        m_record = m_dir.filePath(QStringLiteral("record.jsonl"));
+        QStringList args { QStringLiteral("netns"), QStringLiteral("exec"), cardsNs(),
+            QStringLiteral(DISCOVERYSIM_BIN), QStringLiteral("--interface"), interface,
+            QStringLiteral("--record"), m_record };
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral("ip"), args + arguments);
+        QElapsedTimer t;
+        t.start();
+        while (
+            t.elapsed() < 15000 && m_process.state() != QProcess::NotRunning && !m_output.contains("ready")) {
+            m_process.waitForReadyRead(100);
+            m_output += m_process.readAllStandardOutput();
+        }
+        m_ready = m_output.contains("ready");
+    }
+    ~Cards()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate(); // the simulator takes its addresses off again
+            if (!m_process.waitForFinished(10000)) {
+                m_process.kill();
+                m_process.waitForFinished(5000);
+            }
+        }
+    }
+    bool ready() const { return m_ready; }
+
+    QVector<QJsonObject> events(const QString& name = QString()) const
+    {
+        QVector<QJsonObject> result;
+        QFile file(m_record);
+        if (!file.open(QIODevice::ReadOnly)) return result;
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        for (const QByteArray& line : lines) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            if (!o.isEmpty() && (name.isEmpty() || o.value(QStringLiteral("event")).toString() == name))
+                result.append(o);
+        }
+        return result;
+    }
+    QVector<QJsonObject> rawFrames(int cmd) const
+    {
+        QVector<QJsonObject> result;
+        for (const QJsonObject& o : events(QStringLiteral("raw-frame"))) {
+            if (o.value(QStringLiteral("cmd")).toInt() == cmd) result.append(o);
+        }
+        return result;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_record;
+    QProcess m_process;
+    QByteArray m_output;
+    bool m_ready = false;
+};
+
+QString mac(int card, int interface = 0)
+{
+    // The simulator's default: 02:4E:51:00:00:01 for card 0, plus the card's
+    // number, plus 0x10000 per further interface.
+    const quint64 v = 0x024E51000001ull + quint64(card) + (quint64(interface) << 16);
+    CardFrame::HardwareAddress bytes;
+    for (int i = 0; i < 6; ++i)
+        bytes[size_t(i)] = quint8(v >> (8 * (5 - i)));
+    return CardFrame::hardwareAddressText(bytes.data());
+}
+
+constexpr int kFastCycleMs = 150;
+
+} // namespace
+
+class TestDiscoveryNetns : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // The link layer alone.
+    void linkExchangesFrames();
+    void sameAdapterKeepsCapture();
+    void adapterChangeWhileOpeningTakesEffect();
+    void destroyingTheLinkWaitsForTheCapture();
+    void everyReplyOfABurstArrives();
+
+    // The page.
+    void searchFindsCards_data();
+    void searchFindsCards();
+    void ownRequestsNeverBecomeRows();
+    void duplicatesGiveOneRowAndANewSearchShowsThemAgain();
+    void twoCardsAtOneAddress();
+    void cyclesOneSecondApart();
+    void setIpReachesOnlyTheChosenCard();
+    void rebootReachesOnlyItsCard();
+    void rowWithoutHardwareAddressRefusesBoth();
+    void cardInAForeignSubnet();
+    void captureFailureIsToldOnceAndUdpGoesOn();
+    void unpluggedInterfaceLeavesTheList();
+    void fiveHundredCards_data();
+    void fiveHundredCards();
+
+private:
+    QString m_toolMac;
+    QString m_toolMac2;
+};
+
+void TestDiscoveryNetns::initTestCase()
+{
+    if (cardsNs().isEmpty() || toolIf().isEmpty())
+        QSKIP("run through scripts/netns-harness.sh (ctest does): the searches must stay inside namespaces "
+              "of their own");
+    if (!DiscoverySimulator::inOwnNetworkNamespace())
+        QSKIP(
+            "not inside a namespace made with ip netns: refusing to search on the machine's real interfaces");
+    const QNetworkInterface tool = QNetworkInterface::interfaceFromName(toolIf());
+    const QNetworkInterface tool2 = QNetworkInterface::interfaceFromName(toolIf2());
+    QVERIFY(tool.isValid() && tool2.isValid());
+    QVERIFY(Discovery::isUsableInterface(tool.flags()));
+    m_toolMac = tool.hardwareAddress();
+    m_toolMac2 = tool2.hardwareAddress();
+}
+
+void TestDiscoveryNetns::init()
+{
+    DevSereachPage::setCycleIntervalMs(kFastCycleMs);
+}
+
+void TestDiscoveryNetns::cleanup()
+{
+    DevSereachPage::setCycleIntervalMs(1000);
+    CommLinkThread::setOpenWaitMs(2000);
+    setNetRaw(true);
+    runIp({ QStringLiteral("-n"), cardsNs(), QStringLiteral("link"), QStringLiteral("set"), cardIf2(),
+        QStringLiteral("up") });
+}
+
+void TestDiscoveryNetns::linkExchangesFrames()
+{
+    Cards cards({ QStringLiteral("--protocols"), QStringLiteral("raw") });
+    QVERIFY(cards.ready());
+    CommLink link;
+    QSignalSpy opened(&link, &CommLink::captureOpened);
+    QSignalSpy infos(&link, &CommLink::gotNetworkInfo);
+    QSignalSpy results(&link, &CommLink::gotResult);
+    link.setInterface(toolIf(), m_toolMac);
+    QVERIFY(link.isCapturing()); // open before setInterface returns: the first frame goes out
+    QVERIFY(link.sendCommand(CardFrame::Search, QString(), QByteArray()));
+    QTRY_COMPARE(infos.count(), 1);
+    const auto card = Discovery::parseNetworkInfo(infos.first().first().toByteArray());
+    QVERIFY(card);
+    QCOMPARE(card->host, QStringLiteral("10.77.0.2"));
+    QCOMPARE(card->cardHardwareAddress, mac(0));
+    QCOMPARE(opened.count(), 1);
+
+    const auto searches = cards.rawFrames(0);
+    QCOMPARE(searches.size(), 1);
+    QCOMPARE(searches.first().value("dst").toString(), QStringLiteral("FF:FF:FF:FF:FF:FF"));
+    QCOMPARE(searches.first().value("src").toString(), m_toolMac);
+    QCOMPARE(searches.first().value("size").toInt(), 28);
+    QVERIFY(searches.first().value("crc_ok").toBool());
+    QVERIFY(searches.first().value("length_ok").toBool());
+    QVERIFY(searches.first().value("fixed_ok").toBool());
+
+    const QByteArray payload(R"({"gateway":"","interface":"eth0","ip":"10.77.9.9","netmask":""})");
+    QVERIFY(link.sendCommand(CardFrame::SetIp, mac(0), payload));
+    QTRY_COMPARE(results.count(), 1);
+    QCOMPARE(results.first().first().toByteArray(), QByteArray("{\"result\":true}"));
+    QCOMPARE(cards.rawFrames(2).first().value("dst").toString(), mac(0));
+    QCOMPARE(cards.rawFrames(2).first().value("payload").toString(), QString::fromLatin1(payload));
+
+    // A payload too long for one frame goes nowhere.
+    QVERIFY(!link.sendCommand(CardFrame::SetIp, mac(0), QByteArray(2021, ' ')));
+    QTest::qWait(200);
+    QCOMPARE(cards.rawFrames(2).size(), 1);
+}
+
+void TestDiscoveryNetns::sameAdapterKeepsCapture()
+{
+    CommLink link;
+    QSignalSpy opened(&link, &CommLink::captureOpened);
+    QSignalSpy failed(&link, &CommLink::captureFailed);
+    int ended = 0;
+    connect(
+        link.captureThread(), &QThread::finished, this, [&] { ++ended; }, Qt::DirectConnection);
+    link.setInterface(toolIf(), m_toolMac);
+    link.setInterface(toolIf(), m_toolMac);
+    QTRY_COMPARE(opened.count(), 1);
+    QTest::qWait(100);
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(ended, 0);
+    link.setInterface(toolIf2(), m_toolMac2);
+    QCOMPARE(ended, 1); // the capture on the first adapter ended before the new one began
+    QTRY_COMPARE(opened.count(), 2);
+    QCOMPARE(opened.at(1).first().toString(), toolIf2());
+    QCOMPARE(link.interfaceName(), toolIf2());
+    QCOMPARE(failed.count(), 0);
+}
+
+void TestDiscoveryNetns::adapterChangeWhileOpeningTakesEffect()
+{
+    // The second adapter is chosen while the thread is still opening the
+    // first: every time, the capture ends up on the second one.
+    Cards first({ QStringLiteral("--protocols"), QStringLiteral("raw") }, cardIf());
+    Cards second({ QStringLiteral("--protocols"), QStringLiteral("raw"), QStringLiteral("--address"),
+                     QStringLiteral("10.78.0.2") },
+        cardIf2());
+    QVERIFY(first.ready() && second.ready());
+    CommLinkThread::setOpenWaitMs(0);
+    for (int round = 0; round < 10; ++round) {
+        CommLink link;
+        QSignalSpy infos(&link, &CommLink::gotNetworkInfo);
+        link.setInterface(toolIf(), m_toolMac);
+        link.setInterface(toolIf2(), m_toolMac2);
+        QTRY_VERIFY_WITH_TIMEOUT(link.isCapturing(), 5000);
+        QVERIFY(link.sendCommand(CardFrame::Search, QString(), QByteArray()));
+        QTRY_COMPARE(infos.count(), 1);
+        QCOMPARE(Discovery::parseNetworkInfo(infos.first().first().toByteArray())->host,
+            QStringLiteral("10.78.0.2"));
+    }
+    QCOMPARE(first.rawFrames(0).size(), 0);
+    QCOMPARE(second.rawFrames(0).size(), 10);
+}
+
+void TestDiscoveryNetns::destroyingTheLinkWaitsForTheCapture()
+{
+    auto link = std::make_unique<CommLink>();
+    link->setInterface(toolIf(), m_toolMac);
+    QVERIFY(link->isCapturing());
+    QThread* thread = link->captureThread();
+    QVERIFY(thread->isRunning());
+    bool ended = false;
+    connect(
+        thread, &QThread::finished, this, [&] { ended = true; }, Qt::DirectConnection);
+    link.reset();
+    QVERIFY(ended);
+}
+
+void TestDiscoveryNetns::everyReplyOfABurstArrives()
+{
+    // 500 cards answer one search frame at once; the GUI thread is kept busy
+    // meanwhile, so the capture ring has to hold the burst.
+    Cards cards({ "--cards", "500", "--address", "10.77.1.1", "--protocols", "raw" });
+    QVERIFY(cards.ready());
+    CommLink link;
+    QSet<QString> hosts;
+    connect(&link, &CommLink::gotNetworkInfo, this, [&](const QByteArray& text) {
+        if (const auto card = Discovery::parseNetworkInfo(text)) hosts.insert(card->host);
+    });
+    link.setInterface(toolIf(), m_toolMac);
+    QVERIFY(link.sendCommand(CardFrame::Search, QString(), QByteArray()));
+    QThread::msleep(300);
+    QTRY_COMPARE_WITH_TIMEOUT(hosts.size(), 500, 10000);
+}
+
+void TestDiscoveryNetns::searchFindsCards_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("maxRows");
+    QTest::addColumn<bool>("withMacs"); // every card has a row with its hardware address
+    const QStringList three { "--cards", "3", "--address", "10.77.1.1", "--assign-addresses",
+        "--card-interfaces", "eth0,eth1" };
+    QTest::newRow("both protocols, long form") << three << 3 << 3 << true;
+    // A short-form UDP reply carries no hardware address: it is a row of its
+    // own unless the card's link-layer reply came first.
+    QTest::newRow("both protocols, short form")
+        << three + QStringList { "--udp-form", "short" } << 3 << 6 << true;
+    QTest::newRow("link layer only") << three + QStringList { "--protocols", "raw" } << 3 << 3 << true;
+    QTest::newRow("UDP only, long form") << three + QStringList { "--protocols", "udp" } << 3 << 3 << true;
+    QTest::newRow("UDP only, short form")
+        << three + QStringList { "--protocols", "udp", "--udp-form", "short" } << 3 << 3 << false;
+    QTest::newRow("UDP replies to the group")
+        << three + QStringList { "--protocols", "udp", "--udp-reply", "multicast" } << 3 << 3 << true;
+}
+
+void TestDiscoveryNetns::searchFindsCards()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, rows);
+    QFETCH(int, maxRows);
+    QFETCH(bool, withMacs);
+    Cards cards(arguments);
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.searchAndWait(rows));
+    QVERIFY(p.tree->topLevelItemCount() >= rows && p.tree->topLevelItemCount() <= maxRows);
+    QVERIFY(boxes.boxes.isEmpty());
+
+    for (int card = 0; card < 3; ++card) {
+        const QString host = QStringLiteral("10.77.1.%1").arg(card + 1);
+        QTreeWidgetItem* row = withMacs ? p.row(host, mac(card)) : p.row(host);
+        QVERIFY2(row, qPrintable(host));
+        QCOMPARE(row->text(1), QStringLiteral("NQ-Card 200"));
+        QCOMPARE(row->childCount(), 2);
+        const QTreeWidgetItem* eth0 = row->child(0);
+        const QTreeWidgetItem* eth1 = row->child(1);
+        QCOMPARE(eth0->text(2), QStringLiteral("eth0"));
+        QCOMPARE(eth0->text(3), host);
+        QCOMPARE(eth0->text(4), QStringLiteral("255.255.0.0"));
+        QCOMPARE(eth1->text(2), QStringLiteral("eth1"));
+        QCOMPARE(eth1->text(3), QStringLiteral("172.17.0.%1").arg(card + 1));
+        if (withMacs) {
+            QCOMPARE(row->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), mac(card));
+            QCOMPARE(eth0->text(5), mac(card));
+            QCOMPARE(eth1->text(5), mac(card, 1));
+        }
+    }
+
+    // Three cycles, each with one request per protocol.
+    const auto udp = cards.events(QStringLiteral("udp-request"));
+    const auto raw = cards.rawFrames(0);
+    const bool udpOn = !arguments.contains(QStringLiteral("raw"));
+    const bool rawOn = !arguments.contains(QStringLiteral("udp"));
+    QCOMPARE(udp.size(), udpOn ? 3 : 0);
+    QCOMPARE(raw.size(), rawOn ? 3 : 0);
+    for (const QJsonObject& request : udp) {
+        QCOMPARE(request.value("from").toString(), QStringLiteral("10.77.0.1"));
+        QCOMPARE(request.value("port").toInt(), 8889);
+        QCOMPARE(request.value("data").toString(), QStringLiteral("00251801004d0a0000ffff")); // 10.77.0.1/16
+    }
+}
+
+void TestDiscoveryNetns::ownRequestsNeverBecomeRows()
+{
+    // The page's own request begins like a reply; only the card's reply may
+    // become a row, never the request from the page's own address.
+    Cards cards({ QStringLiteral("--protocols"), QStringLiteral("udp"), QStringLiteral("--udp-reply"),
+        QStringLiteral("multicast") });
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.searchAndWait());
+    QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.0.2") });
+    QCOMPARE(cards.events(QStringLiteral("udp-request")).size(), 3);
+}
+
+void TestDiscoveryNetns::duplicatesGiveOneRowAndANewSearchShowsThemAgain()
+{
+    Cards cards({});
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+    p.search();
+    p.search(); // while the first runs
+    QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Searching device...") });
+    QCOMPARE(boxes.last()->title, QStringLiteral("Search device"));
+    QVERIFY(p.waitSearchEnd());
+    QTest::qWait(100);
+    QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.0.2") }); // six replies, one row
+    QTreeWidgetItem* before = p.tree->topLevelItem(0);
+    before->setText(1, QStringLiteral("marked"));
+
+    QVERIFY(p.searchAndWait(1));
+    QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.0.2") });
+    QCOMPARE(p.tree->topLevelItem(0)->text(1), QStringLiteral("NQ-Card 200")); // a new row, not the old one
+    QCOMPARE(boxes.boxes.size(), 1);
+}
+
+void TestDiscoveryNetns::twoCardsAtOneAddress()
+{
+    Cards cards({ QStringLiteral("--cards"), QStringLiteral("2"), QStringLiteral("--address-step"),
+        QStringLiteral("0") });
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.searchAndWait(2));
+    QCOMPARE(p.hosts(), (QStringList { "10.77.0.2", "10.77.0.2" }));
+    QStringList macs = p.macs();
+    macs.sort();
+    QCOMPARE(macs, (QStringList { mac(0), mac(1) }));
+}
+
+void TestDiscoveryNetns::cyclesOneSecondApart()
+{
+    // At the real pace: cycles at 0, 1 and 2 s; a click at 2.5 s starts a
+    // new search at once.
+    DevSereachPage::setCycleIntervalMs(1000);
+    Cards cards({ QStringLiteral("--protocols"), QStringLiteral("udp") });
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+    QElapsedTimer clock;
+    clock.start();
+    p.search();
+    QTest::qWait(1500);
+    p.search();
+    QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Searching device...") });
+    QTest::qWait(int(2500 - clock.elapsed()));
+    p.search();
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY(p.waitSearchEnd());
+    QTRY_COMPARE(cards.events(QStringLiteral("udp-request")).size(), 6);
+    const auto requests = cards.events(QStringLiteral("udp-request"));
+    QVector<qint64> t;
+    for (const QJsonObject& r : requests)
+        t.append(r.value("t").toVariant().toLongLong());
+    // Spacing of the cycles within one search, and the second search's
+    // first cycle half a second after the first search's last.
+    for (int i : { 1, 2, 4, 5 })
+        QVERIFY2(
+            t[i] - t[i - 1] >= 900 && t[i] - t[i - 1] <= 1300, qPrintable(QString::number(t[i] - t[i - 1])));
+    QVERIFY2(t[3] - t[2] >= 350 && t[3] - t[2] <= 800, qPrintable(QString::number(t[3] - t[2])));
+}
+
+void TestDiscoveryNetns::setIpReachesOnlyTheChosenCard()
+{
+    Cards cards(
+        { "--cards", "3", "--address", "10.77.1.1", "--assign-addresses", "--card-interfaces", "eth0,eth1" });
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.searchAndWait(3));
+
+    DialogSetIPWatcher driver(fillSetIP(QStringLiteral("eth0"), QStringLiteral("10.77.3.3"),
+        QStringLiteral("255.255.0.0"), QStringLiteral("10.77.0.254")));
+    boxes.answerDialog(QStringLiteral("Set IP address"));
+    p.menuOn(p.row(QStringLiteral("10.77.1.2"))->child(1)); // from an interface row of the card
+    QVERIFY(driver.seen);
+    QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
+    QCOMPARE(boxes.last()->title, QStringLiteral("Device Reply"));
+
+    const auto setIp = cards.events(QStringLiteral("set-ip"));
+    QCOMPARE(setIp.size(), 1);
+    QCOMPARE(setIp.first().value("card").toInt(), 1);
+    QCOMPARE(setIp.first().value("payload").toString(),
+        QStringLiteral(
+            R"({"gateway":"10.77.0.254","interface":"eth0","ip":"10.77.3.3","netmask":"255.255.0.0"})"));
+    QVERIFY(setIp.first().value("applied").toBool());
+    QCOMPARE(cards.rawFrames(2).size(), 1);
+    QCOMPARE(cards.rawFrames(2).first().value("dst").toString(), mac(1));
+    QCOMPARE(cards.events(QStringLiteral("broadcast-command")).size(), 0);
+
+    // The card took its new address; the others kept theirs.
+    boxes.clear();
+    QVERIFY(p.searchAndWait(3));
+    QStringList hosts = p.hosts();
+    hosts.sort();
+    QCOMPARE(hosts, (QStringList { "10.77.1.1", "10.77.1.3", "10.77.3.3" }));
+    QCOMPARE(p.row(QStringLiteral("10.77.3.3"))->data(0, DevSereachPage::kCardHardwareAddressRole).toString(),
+        mac(1));
+}
+
+void TestDiscoveryNetns::rebootReachesOnlyItsCard()
+{
+    Cards cards({ "--cards", "3", "--address", "10.77.1.1", "--assign-addresses" });
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.searchAndWait(3));
+    boxes.answerDialog(QStringLiteral("Reboot"));
+    p.menuOn(p.row(QStringLiteral("10.77.1.3")));
+    QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
+    const auto reboots = cards.events(QStringLiteral("reboot"));
+    QCOMPARE(reboots.size(), 1);
+    QCOMPARE(reboots.first().value("card").toInt(), 2);
+    QCOMPARE(cards.rawFrames(4).size(), 1);
+    QCOMPARE(cards.rawFrames(4).first().value("dst").toString(), mac(2));
+    QCOMPARE(cards.rawFrames(4).first().value("size").toInt(), 28);
+    QCOMPARE(cards.events(QStringLiteral("broadcast-command")).size(), 0);
+}
+
+void TestDiscoveryNetns::rowWithoutHardwareAddressRefusesBoth()
+{
+    Cards cards({ "--protocols", "udp", "--udp-form", "short" });
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.searchAndWait(1));
+    QTreeWidgetItem* row = p.row(QStringLiteral("10.77.0.2"));
+    QVERIFY(row);
+    QVERIFY(!row->data(0, DevSereachPage::kCardHardwareAddressRole).isValid());
+    DialogSetIPWatcher driver(
+        fillSetIP(QStringLiteral("eth0"), QStringLiteral("10.77.3.3"), QString(), QString()));
+    boxes.answerDialog(QStringLiteral("Reboot"));
+    p.menuOn(row);
+    boxes.answerDialog(QStringLiteral("Set IP address"));
+    p.menuOn(row);
+    QCOMPARE(boxes.boxes.size(), 2);
+    for (const MessageBox::Box& box : boxes.boxes)
+        QVERIFY2(
+            box.text.contains(QStringLiteral("did not report its hardware address")), qPrintable(box.text));
+    QVERIFY(!driver.seen);
+    QTest::qWait(200);
+    QCOMPARE(cards.rawFrames(2).size(), 0);
+    QCOMPARE(cards.rawFrames(4).size(), 0);
+    QCOMPARE(cards.events(QStringLiteral("broadcast-command")).size(), 0);
+}
+
+void TestDiscoveryNetns::cardInAForeignSubnet()
+{
+    // The card the technician cannot reach any other way: its address is in
+    // no subnet of the PC. The link layer finds it and gives it a new one.
+    Cards cards({ "--address", "192.168.5.5", "--netmask", "255.255.255.0", "--gateway", "192.168.5.1",
+        "--assign-addresses" });
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.searchAndWait(1));
+    QTreeWidgetItem* row = p.row(QStringLiteral("192.168.5.5"), mac(0));
+    QVERIFY(row);
+    DialogSetIPWatcher driver(fillSetIP(
+        QStringLiteral("eth0"), QStringLiteral("10.77.4.4"), QStringLiteral("255.255.0.0"), QString()));
+    boxes.answerDialog(QStringLiteral("Set IP address"));
+    p.menuOn(row);
+    QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
+    QCOMPARE(cards.events(QStringLiteral("set-ip")).first().value("payload").toString(),
+        QStringLiteral(R"({"gateway":"","interface":"eth0","ip":"10.77.4.4","netmask":"255.255.0.0"})"));
+    QVERIFY(p.searchAndWait(1));
+    QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.4.4") });
+}
+
+void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
+{
+    // Short-form UDP replies carry no hardware address: a row with the
+    // card's hardware address comes only from the link layer.
+    Cards cards({ "--udp-form", "short" });
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+
+    QVERIFY(setNetRaw(false));
+    QVERIFY(p.searchAndWait(1));
+    QCOMPARE(p.macs(), QStringList { QString() });
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.last()->icon, QMessageBox::Warning);
+    QVERIFY2(boxes.last()->text.contains(toolIf()), qPrintable(boxes.last()->text));
+    QVERIFY2(boxes.last()->text.contains(QStringLiteral("not permitted"))
+            || boxes.last()->text.contains(QStringLiteral("permission")),
+        qPrintable(boxes.last()->text));
+
+    // The next search tries again, and says nothing again.
+    QVERIFY(p.searchAndWait());
+    QCOMPARE(p.macs(), QStringList { QString() });
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(cards.rawFrames(0).size(), 0);
+
+    // With the right restored, the same interface captures again.
+    QVERIFY(setNetRaw(true));
+    p.search();
+    QVERIFY(p.waitSearchEnd());
+    QTRY_VERIFY(p.row(QStringLiteral("10.77.0.2"), mac(0)));
+    QCOMPARE(cards.rawFrames(0).size(), 3);
+    QCOMPARE(boxes.boxes.size(), 1);
+}
+
+void TestDiscoveryNetns::unpluggedInterfaceLeavesTheList()
+{
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QTRY_COMPARE(p.interfaces(), (QStringList { toolIf(), toolIf2() }));
+    QVERIFY(p.choose(toolIf2()));
+    QVERIFY(runIp({ "-n", cardsNs(), "link", "set", cardIf2(), "down" }));
+    QTRY_COMPARE_WITH_TIMEOUT(p.interfaces(), QStringList { toolIf() }, 3000);
+    QCOMPARE(p.combo->currentText(), toolIf());
+    QVERIFY(runIp({ "-n", cardsNs(), "link", "set", cardIf2(), "up" }));
+    QTRY_COMPARE_WITH_TIMEOUT(p.interfaces(), (QStringList { toolIf(), toolIf2() }), 5000);
+    QCOMPARE(p.combo->currentText(), toolIf()); // back to the first name
+
+    // A name that is no longer usable when Refresh is pressed.
+    p.combo->addItem(QStringLiteral("gone0"));
+    p.combo->setCurrentIndex(p.combo->count() - 1);
+    p.search();
+    QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Network interface is not accessible!") });
+    QCOMPARE(boxes.last()->title, QStringLiteral("Search device"));
+}
+
+void TestDiscoveryNetns::fiveHundredCards_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("maxRows");
+    const QStringList many { "--cards", "500", "--address", "10.77.1.1", "--assign-addresses" };
+    QTest::newRow("both protocols, long form") << many << 500 << 500;
+    QTest::newRow("link layer only") << many + QStringList { "--protocols", "raw" } << 500 << 500;
+    QTest::newRow("UDP only") << many + QStringList { "--protocols", "udp" } << 500 << 500;
+    QTest::newRow("both protocols, short form")
+        << many + QStringList { "--udp-form", "short" } << 500 << 1000;
+}
+
+void TestDiscoveryNetns::fiveHundredCards()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, rows);
+    QFETCH(int, maxRows);
+    Cards cards(arguments);
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(toolIf()));
+    auto seen = [&p](QSet<QString>* hosts, QSet<QString>* macs) {
+        for (int i = 0; i < p.tree->topLevelItemCount(); ++i) {
+            hosts->insert(p.tree->topLevelItem(i)->text(0));
+            const QString mac
+                = p.tree->topLevelItem(i)->data(0, DevSereachPage::kCardHardwareAddressRole).toString();
+            if (!mac.isEmpty()) macs->insert(mac);
+        }
+    };
+    QSet<QString> hosts;
+    QSet<QString> macs;
+    QElapsedTimer clock;
+    clock.start();
+    p.search();
+    // Every card, by address and by hardware address, or a time limit far
+    // beyond what a search takes.
+    while (clock.elapsed() < 30000) {
+        hosts.clear();
+        macs.clear();
+        seen(&hosts, &macs);
+        if (!p.cycles->isActive() && hosts.size() == 500 && macs.size() == 500) break;
+        QTest::qWait(20);
+    }
+    qInfo("%d rows, %d addresses, %d hardware addresses, %lld ms after Refresh", p.tree->topLevelItemCount(),
+        int(hosts.size()), int(macs.size()), clock.elapsed());
+    QCOMPARE(hosts.size(), 500);
+    QVERIFY(hosts.contains(QStringLiteral("10.77.1.1")));
+    QVERIFY(hosts.contains(QStringLiteral("10.77.2.244"))); // the 500th
+    QCOMPARE(macs.size(), 500);
+    QVERIFY(macs.contains(mac(499)));
+    QTest::qWait(300); // late replies of the last cycle make no rows beyond one per card and protocol
+    QVERIFY(p.tree->topLevelItemCount() >= rows && p.tree->topLevelItemCount() <= maxRows);
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+QTEST_MAIN(TestDiscoveryNetns)
+#include "tst_discovery_netns.moc"

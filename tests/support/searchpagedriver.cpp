@@ -1,0 +1,162 @@
+#include "searchpagedriver.h"
+
+#include "discovery/dialogsetip.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+
+template <typename Condition> bool waitFor(Condition done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QTest::qWait(5);
+    return done();
+}
+
+} // namespace
+
+SearchPageDriver::SearchPageDriver()
+{
+    page.resize(1000, 600);
+    page.show();
+    tree = page.findChild<QTreeWidget*>(QStringLiteral("treeWidgetDevice"));
+    combo = page.findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
+    refresh = page.findChild<QPushButton*>(QStringLiteral("btnRefresh"));
+    cycles = page.findChild<QTimer*>(QStringLiteral("timerRefresh"));
+    for (QUdpSocket* s : page.findChildren<QUdpSocket*>()) {
+        if (s->localPort() == 8888) listener = s;
+    }
+}
+
+QStringList SearchPageDriver::interfaces() const
+{
+    QStringList names;
+    for (int i = 0; i < combo->count(); ++i)
+        names.append(combo->itemText(i));
+    return names;
+}
+
+bool SearchPageDriver::choose(const QString& interfaceName)
+{
+    waitFor([&] { return combo->findText(interfaceName) >= 0; }, 3000);
+    combo->setCurrentIndex(combo->findText(interfaceName));
+    return combo->currentText() == interfaceName;
+}
+
+void SearchPageDriver::search()
+{
+    QTest::mouseClick(refresh, Qt::LeftButton);
+}
+
+bool SearchPageDriver::waitSearchEnd(int ms)
+{
+    return waitFor([&] { return !cycles->isActive(); }, ms);
+}
+
+bool SearchPageDriver::waitRows(int rows, int ms)
+{
+    return waitFor([&] { return tree->topLevelItemCount() >= rows; }, ms);
+}
+
+bool SearchPageDriver::searchAndWait(int rows)
+{
+    search();
+    const bool done = waitSearchEnd() && waitRows(rows);
+    QTest::qWait(100);
+    return done;
+}
+
+QStringList SearchPageDriver::hosts() const
+{
+    QStringList result;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        result.append(tree->topLevelItem(i)->text(0));
+    return result;
+}
+
+QStringList SearchPageDriver::macs() const
+{
+    QStringList result;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        result.append(tree->topLevelItem(i)->data(0, DevSereachPage::kCardHardwareAddressRole).toString());
+    return result;
+}
+
+QTreeWidgetItem* SearchPageDriver::row(const QString& host, const QString& hardwareAddress) const
+{
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = tree->topLevelItem(i);
+        if (item->text(0) == host
+            && (hardwareAddress.isEmpty()
+                || item->data(0, DevSereachPage::kCardHardwareAddressRole).toString() == hardwareAddress))
+            return item;
+    }
+    return nullptr;
+}
+
+void SearchPageDriver::menuOn(QTreeWidgetItem* item)
+{
+    QPoint pos(5, tree->viewport()->height() - 5);
+    if (item) {
+        tree->scrollToItem(item);
+        pos = tree->visualItemRect(item).center();
+    }
+    emit tree->customContextMenuRequested(pos);
+}
+
+bool SearchPageDriver::deliver(const QString& from, const QByteArray& datagram)
+{
+    QUdpSocket sender;
+    if (!listener || !sender.bind(QHostAddress(from), 0)) return false;
+    if (sender.writeDatagram(datagram, QHostAddress::LocalHost, 8888) != datagram.size()) return false;
+    // Loopback delivers at once; the page takes it at its next notification.
+    return waitFor([&] { return listener->hasPendingDatagrams(); }, 2000)
+        && waitFor([&] { return !listener->hasPendingDatagrams(); }, 2000);
+}
+
+bool SearchPageDriver::networkInfo(const QByteArray& text)
+{
+    return QMetaObject::invokeMethod(&page, "onCommLinkNetworkInfo", Q_ARG(QByteArray, text));
+}
+
+bool SearchPageDriver::result(const QByteArray& text)
+{
+    return QMetaObject::invokeMethod(&page, "onCommLinkResult", Q_ARG(QByteArray, text));
+}
+
+DialogSetIPWatcher::DialogSetIPWatcher(std::function<void(DialogSetIP*)> act)
+{
+    connect(&m_timer, &QTimer::timeout, this, [this, act] {
+        if (++m_ticks > 1000) return;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<DialogSetIP*>(w);
+            if (dialog && dialog->isVisible()) {
+                seen = true;
+                act(dialog);
+            }
+        }
+    });
+    m_timer.start(10);
+}
+
+std::function<void(DialogSetIP*)> fillSetIP(
+    const QString& interface, const QString& ip, const QString& netmask, const QString& gateway)
+{
+    return [=](DialogSetIP* dialog) {
+        auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
+        combo->setCurrentIndex(combo->findText(interface));
+        dialog->findChild<QLineEdit*>(QStringLiteral("leIP"))->setText(ip);
+        dialog->findChild<QLineEdit*>(QStringLiteral("leNetmask"))->setText(netmask);
+        dialog->findChild<QLineEdit*>(QStringLiteral("leGateway"))->setText(gateway);
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("btnSure")), Qt::LeftButton);
+    };
+}
