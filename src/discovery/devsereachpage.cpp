@@ -82,11 +82,10 @@ void UI_DevSereachPage::setupUi(QWidget* page)
 
 void UI_DevSereachPage::retranslateUi(QWidget*)
 {
-    auto tr = [](const char* text) { return QCoreApplication::translate("DevSearchPage", text); };
     treeWidgetDevice->setHeaderLabels(
-        { tr("Host"), tr("Product"), tr("Interface"), tr("IP"), tr("Netmask"), tr("MAC") });
-    labelIntf->setText(tr("Interface:"));
-    btnRefresh->setText(tr("Refresh"));
+        { QCoreApplication::translate("DevSearchPage", "Host"), QCoreApplication::translate("DevSearchPage", "Product"), QCoreApplication::translate("DevSearchPage", "Interface"), QCoreApplication::translate("DevSearchPage", "IP"), QCoreApplication::translate("DevSearchPage", "Netmask"), QCoreApplication::translate("DevSearchPage", "MAC") });
+    labelIntf->setText(QCoreApplication::translate("DevSearchPage", "Interface:"));
+    btnRefresh->setText(QCoreApplication::translate("DevSearchPage", "Refresh"));
 }
 
 void DevSereachPage::setCycleIntervalMs(int ms)

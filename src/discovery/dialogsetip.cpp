@@ -74,15 +74,14 @@ void UI_DialogSetIP::setupUi(QDialog* dialog)
 
 void UI_DialogSetIP::retranslateUi(QDialog* dialog)
 {
-    auto tr = [](const char* text) { return QCoreApplication::translate("DialogSetIP", text); };
-    dialog->setWindowTitle(tr("Set IP Address"));
-    label->setText(tr("Interface:"));
-    label_2->setText(tr("IP Address:"));
-    label_3->setText(tr("Netmask:"));
-    label_4->setText(tr("Gateway:"));
-    leNetmask->setPlaceholderText(tr("optional"));
-    leGateway->setPlaceholderText(tr("optional"));
-    btnSure->setText(tr("Sure"));
+    dialog->setWindowTitle(QCoreApplication::translate("DialogSetIP", "Set IP Address"));
+    label->setText(QCoreApplication::translate("DialogSetIP", "Interface:"));
+    label_2->setText(QCoreApplication::translate("DialogSetIP", "IP Address:"));
+    label_3->setText(QCoreApplication::translate("DialogSetIP", "Netmask:"));
+    label_4->setText(QCoreApplication::translate("DialogSetIP", "Gateway:"));
+    leNetmask->setPlaceholderText(QCoreApplication::translate("DialogSetIP", "optional"));
+    leGateway->setPlaceholderText(QCoreApplication::translate("DialogSetIP", "optional"));
+    btnSure->setText(QCoreApplication::translate("DialogSetIP", "Sure"));
 }
 
 DialogSetIP::DialogSetIP(QWidget* parent)

@@ -2,103 +2,311 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>CommLinkThread</name>
+    <message>
+        <location filename="../../discovery/commlinkthread.cpp" line="+115" />
+        <source>there is no network interface %1</source>
+        <translation>没有网络接口 %1</translation>
+    </message>
+</context>
+<context>
     <name>CommTcp</name>
     <message>
-        <location filename="../../link/commtcp.cpp" line="+68"/>
+        <location filename="../../link/commtcp.cpp" line="+68" />
         <source>Device not connected!</source>
         <translation>设备未连接！</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+9" />
         <source>Send command failed!</source>
         <translation>发送命令失败！</translation>
     </message>
     <message>
-        <location line="+40"/>
+        <location line="+40" />
         <source>Information</source>
         <translation>信息</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+9" />
         <source>Warning</source>
         <translation>警告</translation>
     </message>
     <message>
-        <location line="+32"/>
-        <source>Set device&apos;s IP Settings success!</source>
+        <location line="+32" />
+        <source>Set device's IP Settings success!</source>
         <translation>设置设备 IP 成功！</translation>
     </message>
     <message>
-        <location line="+3"/>
-        <source>Reset device&apos;s IP Settings success!</source>
+        <location line="+3" />
+        <source>Reset device's IP Settings success!</source>
         <translation>恢复设备 IP 设置成功！</translation>
     </message>
     <message>
-        <location line="+3"/>
-        <source>Set device&apos;s date success!</source>
+        <location line="+3" />
+        <source>Set device's date success!</source>
         <translation>设置设备日期成功！</translation>
     </message>
 </context>
 <context>
     <name>CrashHandler</name>
     <message>
-        <location filename="../../app/crashbox.cpp" line="+36"/>
+        <location filename="../../app/crashbox.cpp" line="+36" />
         <source>Crash</source>
         <translation>程序崩溃</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Code: %1, address: %2</source>
         <translation>错误代码：%1，地址：%2</translation>
     </message>
 </context>
 <context>
-    <name>DisplayLogPage</name>
+    <name>DevSearchPage</name>
     <message>
-        <location filename="../../pages/displaylogpage.cpp" line="+70"/>
-        <location line="+93"/>
-        <source>Close</source>
-        <translation>关闭</translation>
+        <location filename="../../discovery/devsereachpage.cpp" line="+86" />
+        <source>Host</source>
+        <translation>主机</translation>
     </message>
     <message>
-        <location line="-93"/>
-        <location line="+26"/>
-        <source>Open</source>
-        <translation>打开</translation>
+        <location line="+0" />
+        <source>Product</source>
+        <translation>产品</translation>
     </message>
     <message>
-        <location line="-25"/>
-        <source>Refresh log file</source>
-        <translation>刷新日志文件</translation>
+        <location line="+0" />
+        <source>Interface</source>
+        <translation>接口</translation>
     </message>
     <message>
-        <location line="+1"/>
-        <source>Clear</source>
-        <translation>清空</translation>
+        <location line="+0" />
+        <source>IP</source>
+        <translation>IP</translation>
     </message>
     <message>
-        <location line="+28"/>
+        <location line="+0" />
+        <source>Netmask</source>
+        <translation>子网掩码</translation>
+    </message>
+    <message>
+        <location line="+0" />
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Interface:</source>
+        <translation>网络接口：</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Refresh</source>
+        <translation>刷新</translation>
+    </message>
+</context>
+<context>
+    <name>DevSereachPage</name>
+    <message>
+        <location line="+82" />
+        <location line="+12" />
+        <location line="+96" />
+        <source>Search device</source>
+        <translation>搜索设备</translation>
+    </message>
+    <message>
+        <location line="-108" />
+        <source>Searching device...</source>
+        <translation>正在搜索设备……</translation>
+    </message>
+    <message>
+        <location line="+13" />
+        <source>Network interface is not accessible!</source>
+        <translation>网络接口不可用！</translation>
+    </message>
+    <message>
+        <location line="+65" />
+        <source>Unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <location line="+21" />
+        <source>Device Reply</source>
+        <translation>设备回复</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Operation %1!</source>
+        <translation>操作%1！</translation>
+    </message>
+    <message>
+        <location line="+0" />
+        <source>succeed</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <location line="+0" />
+        <source>failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <location line="+9" />
+        <source>The link-layer search cannot run on %1: %2.
+Cards whose IP settings do not fit this PC's network will not be found, and no card can be given new IP settings or rebooted from here. The UDP search goes on.</source>
+        <translation>无法在 %1 上进行链路层搜索：%2。
+将找不到 IP 设置与本机网络不匹配的设备，也无法在此设置设备 IP 或重启设备。UDP 搜索将继续进行。</translation>
+    </message>
+    <message>
+        <location line="+28" />
+        <source>Browse device</source>
+        <translation>浏览设备</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Set IP address</source>
+        <translation>设置 IP 地址</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Reboot</source>
+        <translation>重启</translation>
+    </message>
+    <message>
+        <location line="+29" />
+        <location line="+8" />
+        <location line="+13" />
         <source>Warning</source>
         <translation>警告</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="-20" />
+        <source>This card did not report its hardware address, and this command reaches a card only by its hardware address. Nothing was sent.
+Search again: a card that answers the link-layer search reports it.</source>
+        <translation>该设备未上报其硬件地址，而此命令只能按硬件地址发送到设备。未发送任何内容。
+请重新搜索：响应链路层搜索的设备会上报其硬件地址。</translation>
+    </message>
+    <message>
+        <location line="+8" />
+        <source>The hardware address %1 that this card reported does not name a single card. Nothing was sent.</source>
+        <translation>该设备上报的硬件地址 %1 不能唯一确定一台设备。未发送任何内容。</translation>
+    </message>
+    <message>
+        <location line="+13" />
+        <source>The command could not be sent: the link-layer search is not running on %1. Search again on the card's interface.</source>
+        <translation>命令无法发送：%1 上的链路层搜索未在运行。请在设备所在的网络接口上重新搜索。</translation>
+    </message>
+    <message>
+        <location line="+2" />
+        <source>any interface</source>
+        <translation>任意接口</translation>
+    </message>
+</context>
+<context>
+    <name>DialogSetIP</name>
+    <message>
+        <location filename="../../discovery/dialogsetip.cpp" line="+77" />
+        <source>Set IP Address</source>
+        <translation>设置 IP 地址</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Interface:</source>
+        <translation>接口：</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>IP Address:</source>
+        <translation>IP 地址：</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Netmask:</source>
+        <translation>子网掩码：</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Gateway:</source>
+        <translation>网关：</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <location line="+1" />
+        <source>optional</source>
+        <translation>可选</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Sure</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location line="+41" />
+        <location line="+4" />
+        <location line="+4" />
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <location line="-8" />
+        <source>IP address is invalid!</source>
+        <translation>IP 地址无效！</translation>
+    </message>
+    <message>
+        <location line="+4" />
+        <source>Netmask is invalid!</source>
+        <translation>子网掩码无效！</translation>
+    </message>
+    <message>
+        <location line="+4" />
+        <source>Gateway is invalid!</source>
+        <translation>网关无效！</translation>
+    </message>
+</context>
+<context>
+    <name>DisplayLogPage</name>
+    <message>
+        <location filename="../../pages/displaylogpage.cpp" line="+70" />
+        <location line="+93" />
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <location line="-93" />
+        <location line="+26" />
+        <source>Open</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <location line="-25" />
+        <source>Refresh log file</source>
+        <translation>刷新日志文件</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Clear</source>
+        <translation>清空</translation>
+    </message>
+    <message>
+        <location line="+28" />
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <location line="+0" />
         <source>Log file error!</source>
         <translation>日志文件错误！</translation>
     </message>
     <message>
-        <location line="+38"/>
-        <location line="+27"/>
+        <location line="+38" />
+        <location line="+27" />
         <source>Information</source>
         <translation>信息</translation>
     </message>
     <message>
-        <location line="-27"/>
+        <location line="-27" />
         <source>No log file is accessible!</source>
         <translation>没有可用的日志文件！</translation>
     </message>
     <message>
-        <location line="+27"/>
+        <location line="+27" />
         <source>Open log file failed!</source>
         <translation>打开日志文件失败！</translation>
     </message>
@@ -106,153 +314,153 @@
 <context>
     <name>FixedParamPage</name>
     <message>
-        <location filename="../../pages/fixedparampage.cpp" line="+76"/>
-        <location line="+26"/>
-        <location line="+6"/>
-        <location line="+14"/>
-        <location line="+57"/>
-        <location line="+13"/>
+        <location filename="../../pages/fixedparampage.cpp" line="+76" />
+        <location line="+26" />
+        <location line="+6" />
+        <location line="+14" />
+        <location line="+57" />
+        <location line="+13" />
         <source>Warning</source>
         <translation>警告</translation>
     </message>
     <message>
-        <location line="-116"/>
+        <location line="-116" />
         <source>Read data failed!</source>
         <translation>读取数据失败！</translation>
     </message>
     <message>
-        <location line="+7"/>
-        <location line="+37"/>
-        <location line="+44"/>
-        <location line="+18"/>
-        <location line="+18"/>
+        <location line="+7" />
+        <location line="+37" />
+        <location line="+44" />
+        <location line="+18" />
+        <location line="+18" />
         <source>Information</source>
         <translation>信息</translation>
     </message>
     <message>
-        <location line="-117"/>
+        <location line="-117" />
         <source>Read data finished!</source>
         <translation>读取数据完成！</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+19" />
         <source>Invaild settings!</source>
         <translation>参数设置无效！</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+7" />
         <source>There is item or value is empty! And these will no be set to device!
 Do you want to continue?</source>
         <translation>存在项目或值为空！这些项不会写入设备！
 是否继续？</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+2" />
         <source>Yes</source>
         <translation>是</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+0" />
         <source>No</source>
         <translation>否</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+9" />
         <source>Operation success!</source>
         <translation>操作成功！</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+2" />
         <source>Operation failed!</source>
         <translation>操作失败！</translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+21" />
         <source>name</source>
         <translation>name</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>devserial</source>
         <translation>devserial</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>ethaddr</source>
         <translation>ethaddr</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+19" />
         <source>No content to backup!</source>
         <translation>没有可备份的内容！</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+4" />
         <source>Save fixed parameter file</source>
         <translation>保存固定参数文件</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+11" />
         <source>Save fixed parameter failed!</source>
         <translation>保存固定参数失败！</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+3" />
         <source>Save fixed parameter success!</source>
         <translation>保存固定参数成功！</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+6" />
         <source>Choose fixed parameter file</source>
         <translation>选择固定参数文件</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+4" />
         <source>Load fixed parameter failed!</source>
         <translation>加载固定参数失败！</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+8" />
         <source>Load fixed parameter success!</source>
         <translation>加载固定参数成功！</translation>
     </message>
     <message>
-        <location filename="../../pages/ui_fixedparampage.cpp" line="+17"/>
+        <location filename="../../pages/ui_fixedparampage.cpp" line="+17" />
         <source>Item</source>
         <translation>项目</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>value</source>
         <translation>值</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+9" />
         <source>Backup</source>
         <translation>备份</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Load</source>
         <translation>加载</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Reset</source>
         <translation>重置</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Add</source>
         <translation>添加</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Read</source>
         <translation>读取</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Write</source>
         <translation>写入</translation>
     </message>
@@ -260,165 +468,165 @@ Do you want to continue?</source>
 <context>
     <name>MainWindow</name>
     <message>
-        <location filename="../../mainwindow/mainwindow.cpp" line="+182"/>
-        <location line="+4"/>
-        <location line="+24"/>
+        <location filename="../../mainwindow/mainwindow.cpp" line="+182" />
+        <location line="+4" />
+        <location line="+24" />
         <source>Tip</source>
         <translation>提示</translation>
     </message>
     <message>
-        <location line="-28"/>
+        <location line="-28" />
         <source>Device IP Address could not be null!</source>
         <translation>设备 IP 地址不能为空！</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+4" />
         <source>Device IP Address format error!</source>
         <translation>设备 IP 地址格式错误！</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+24" />
         <source>Connect to device failed, %1!</source>
         <translation>连接设备失败，%1！</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+14" />
         <source>Disconnect</source>
         <translation>断开</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Connected to device</source>
         <translation>已连接设备</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+2" />
         <source>Connect</source>
         <translation>连接</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Disconnect with device</source>
         <translation>未连接设备</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+13" />
         <source>Warning</source>
         <translation>警告</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Are you sure to reboot device?</source>
         <translation>确定要重启设备吗？</translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="+46" />
         <source>Built on</source>
         <translation>构建于</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+2" />
         <source>This software is used for device programming and settings.</source>
         <translation>本软件用于设备的烧录与参数设置。</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>About Netquill</source>
         <translation>关于 Netquill</translation>
     </message>
     <message>
-        <location line="+21"/>
-        <location filename="../../mainwindow/ui_mainwindow.cpp" line="+111"/>
+        <location line="+21" />
+        <location filename="../../mainwindow/ui_mainwindow.cpp" line="+111" />
         <source>root</source>
         <translation>root</translation>
     </message>
     <message>
-        <location filename="../../mainwindow/ui_mainwindow.cpp" line="-21"/>
+        <location filename="../../mainwindow/ui_mainwindow.cpp" line="-21" />
         <source>Netquill</source>
         <translation>Netquill</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Tool</source>
         <translation>工具</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Reboot Device</source>
         <translation>重启设备</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Window</source>
         <translation>窗口</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Font</source>
         <translation>字体</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Language</source>
         <translation>语言</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>English</source>
         <translation>English</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Chinese</source>
         <translation>中文</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Help</source>
         <translation>帮助</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>About</source>
         <translation>关于</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+2" />
         <source>Programming</source>
         <translation>烧录</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Settings</source>
         <translation>设备设置</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Fixed Parameters</source>
         <translation>固定参数</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Display Log</source>
         <translation>设备日志</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Serial Port Test</source>
         <translation>串口测试</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Device Search</source>
         <translation>设备搜索</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+6" />
         <source>Device IP:</source>
         <translation>设备 IP：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Clear history</source>
         <translation>清除历史</translation>
     </message>
@@ -426,7 +634,7 @@ Do you want to continue?</source>
 <context>
     <name>MessageBox</name>
     <message>
-        <location filename="../../app/messagebox.cpp" line="+20"/>
+        <location filename="../../app/messagebox.cpp" line="+20" />
         <source>Sure</source>
         <translation>确定</translation>
     </message>
@@ -434,27 +642,27 @@ Do you want to continue?</source>
 <context>
     <name>PageRoot</name>
     <message>
-        <location filename="../../pages/pageroot.cpp" line="+61"/>
+        <location filename="../../pages/pageroot.cpp" line="+61" />
         <source>Form</source>
         <translation>控制台</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Send Command</source>
         <translation>发送命令</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Send</source>
         <translation>发送</translation>
     </message>
     <message>
-        <location line="+28"/>
+        <location line="+28" />
         <source>Send: </source>
         <translation>发送：</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+9" />
         <source>Recv: </source>
         <translation>接收：</translation>
     </message>
@@ -462,197 +670,197 @@ Do you want to continue?</source>
 <context>
     <name>ProgrammingPage</name>
     <message>
-        <location filename="../../programming/programmingpage.cpp" line="+90"/>
-        <location line="+41"/>
-        <location filename="../../programming/ui_programmingpage.cpp" line="+109"/>
+        <location filename="../../programming/programmingpage.cpp" line="+90" />
+        <location line="+41" />
+        <location filename="../../programming/ui_programmingpage.cpp" line="+109" />
         <source>Batch Programming</source>
         <translation>批量烧录</translation>
     </message>
     <message>
-        <location line="-8"/>
+        <location line="-8" />
         <source>root</source>
         <translation>root</translation>
     </message>
     <message>
-        <location line="+23"/>
-        <location line="+43"/>
+        <location line="+23" />
+        <location line="+43" />
         <source>Tip</source>
         <translation>提示</translation>
     </message>
     <message>
-        <location line="-43"/>
+        <location line="-43" />
         <source>Programming type is not chosen!</source>
         <translation>未选择烧录类型！</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+12" />
         <source>Choose programming file</source>
         <translation>选择烧录文件</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+0" />
         <source>Binary Files(*.bin);;*</source>
         <translation>二进制文件(*.bin);;*</translation>
     </message>
     <message>
-        <location line="+31"/>
+        <location line="+31" />
         <source>Programming file is not choosen!</source>
         <translation>未选择烧录文件！</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+35" />
         <source>Installing program...</source>
         <translation>正在安装程序……</translation>
     </message>
     <message>
-        <location line="+6"/>
-        <location line="+172"/>
-        <location line="+13"/>
+        <location line="+6" />
+        <location line="+172" />
+        <location line="+13" />
         <source>Information</source>
         <translation>信息</translation>
     </message>
     <message>
-        <location line="-185"/>
+        <location line="-185" />
         <source>Programming finish!</source>
         <translation>烧录完成！</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+3" />
         <source>Backuping program...</source>
         <translation>正在备份程序……</translation>
     </message>
     <message>
-        <location line="+34"/>
-        <location line="+82"/>
-        <location line="+7"/>
-        <location line="+9"/>
-        <location line="+5"/>
-        <location line="+13"/>
-        <location line="+13"/>
+        <location line="+34" />
+        <location line="+82" />
+        <location line="+7" />
+        <location line="+9" />
+        <location line="+5" />
+        <location line="+13" />
+        <location line="+13" />
         <source>Warning</source>
         <translation>警告</translation>
     </message>
     <message>
-        <location line="-129"/>
+        <location line="-129" />
         <source>Open programming file failed!</source>
         <translation>打开烧录文件失败！</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+11" />
         <source>Start programming failed!</source>
         <translation>启动烧录失败！</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+6" />
         <source>Programming...</source>
         <translation>正在烧录……</translation>
     </message>
     <message>
-        <location line="+14"/>
-        <location line="+22"/>
-        <location line="+95"/>
+        <location line="+14" />
+        <location line="+22" />
+        <location line="+95" />
         <source>Programming failed!</source>
         <translation>烧录失败！</translation>
     </message>
     <message>
-        <location line="-66"/>
+        <location line="-66" />
         <source>Programming timeout!</source>
         <translation>烧录超时！</translation>
     </message>
     <message>
-        <location line="+16"/>
-        <location line="+5"/>
+        <location line="+16" />
+        <location line="+5" />
         <source>Start backup failed!</source>
         <translation>启动备份失败！</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+5" />
         <source>Backup program</source>
         <translation>备份程序</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+0" />
         <source>Binary File(*.bin)</source>
         <translation>二进制文件(*.bin)</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+8" />
         <source>Cannot open backup file!</source>
         <translation>无法打开备份文件！</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+4" />
         <source>Receiving backup file...</source>
         <translation>正在接收备份文件……</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+9" />
         <source>Backup file failed!</source>
         <translation>备份文件失败！</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+6" />
         <source>Backup file finished!</source>
         <translation>备份文件完成！</translation>
     </message>
     <message>
-        <location line="+93"/>
-        <location line="+4"/>
+        <location line="+93" />
+        <location line="+4" />
         <source>Progress: %1%</source>
         <translation>进度：%1%</translation>
     </message>
     <message>
-        <location filename="../../programming/ui_programmingpage.cpp" line="-7"/>
+        <location filename="../../programming/ui_programmingpage.cpp" line="-7" />
         <source>Programming type    :</source>
         <translation>烧录类型：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Backup</source>
         <translation>备份</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Current version     :</source>
         <translation>当前版本：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Read</source>
         <translation>读取</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Programming file    :</source>
         <translation>烧录文件：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Choose</source>
         <translation>选择</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Programming</source>
         <translation>烧录</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+2" />
         <source>Programming progress:</source>
         <translation>烧录进度：</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+8" />
         <source>APP</source>
         <translation>应用程序</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Firmware</source>
         <translation>固件</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Patch</source>
         <translation>补丁</translation>
     </message>
@@ -660,132 +868,132 @@ Do you want to continue?</source>
 <context>
     <name>SPTestPage</name>
     <message>
-        <location filename="../../pages/sptestpage.cpp" line="+217"/>
+        <location filename="../../pages/sptestpage.cpp" line="+217" />
         <source>RS485:</source>
         <translation>RS485：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Port Name:</source>
         <translation>串口名：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Buad Rate:</source>
         <translation>波特率：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Data Bits:</source>
         <translation>数据位：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Flow Control:</source>
         <translation>流控：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Parity:</source>
         <translation>校验位：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Stop Bits:</source>
         <translation>停止位：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Clear</source>
         <translation>清空</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Hex</source>
         <translation>十六进制</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>ASCII</source>
         <translation>ASCII</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Modbus</source>
         <translation>Modbus</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Send</source>
         <translation>发送</translation>
     </message>
     <message>
-        <location line="+9"/>
-        <location line="+1"/>
+        <location line="+9" />
+        <location line="+1" />
         <source>None</source>
         <translation>无</translation>
     </message>
     <message>
-        <location line="-1"/>
+        <location line="-1" />
         <source>Hardware</source>
         <translation>硬件</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+0" />
         <source>Software</source>
         <translation>软件</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Even</source>
         <translation>偶校验</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+0" />
         <source>Odd</source>
         <translation>奇校验</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+13" />
         <source>Disconnect</source>
         <translation>断开</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+0" />
         <source>Connect</source>
         <translation>连接</translation>
     </message>
     <message>
-        <location line="+43"/>
-        <location line="+38"/>
-        <location line="+8"/>
+        <location line="+43" />
+        <location line="+38" />
+        <location line="+8" />
         <source>Warning</source>
         <translation>警告</translation>
     </message>
     <message>
-        <location line="-46"/>
+        <location line="-46" />
         <source>Port not opened!</source>
         <translation>串口未打开！</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+9" />
         <source>Send: 
 </source>
         <translation>发送：
 </translation>
     </message>
     <message>
-        <location line="+29"/>
-        <source>Open device&apos;s serial port failed!</source>
+        <location line="+29" />
+        <source>Open device's serial port failed!</source>
         <translation>打开设备串口失败！</translation>
     </message>
     <message>
-        <location line="+8"/>
-        <source>Send data to device&apos;s serial port failed!</source>
+        <location line="+8" />
+        <source>Send data to device's serial port failed!</source>
         <translation>向设备串口发送数据失败！</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+5" />
         <source>Receive: 
 </source>
         <translation>接收：
@@ -795,131 +1003,131 @@ Do you want to continue?</source>
 <context>
     <name>SettingsPage</name>
     <message>
-        <location filename="../../pages/settingspage.cpp" line="+83"/>
-        <location line="+60"/>
+        <location filename="../../pages/settingspage.cpp" line="+83" />
+        <location line="+60" />
         <source>Warning</source>
         <translation>警告</translation>
     </message>
     <message>
-        <location line="-60"/>
+        <location line="-60" />
         <source>Port settings error!</source>
         <translation>端口设置错误！</translation>
     </message>
     <message>
-        <location line="+6"/>
-        <location line="+43"/>
-        <location line="+9"/>
+        <location line="+6" />
+        <location line="+43" />
+        <location line="+9" />
         <source>Information</source>
         <translation>信息</translation>
     </message>
     <message>
-        <location line="-52"/>
+        <location line="-52" />
         <source>Writing data...</source>
         <translation>正在写入数据……</translation>
     </message>
     <message>
-        <location line="+24"/>
-        <location line="+10"/>
+        <location line="+24" />
+        <location line="+10" />
         <source>Tip</source>
         <translation>提示</translation>
     </message>
     <message>
-        <location line="-10"/>
+        <location line="-10" />
         <source>Read date failed!</source>
         <translation>读取日期失败！</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+10" />
         <source>Read data failed!</source>
         <translation>读取数据失败！</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+9" />
         <source>Read data finished!</source>
         <translation>读取数据完成！</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+9" />
         <source>Operation success!</source>
         <translation>操作成功！</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+2" />
         <source>Operation failed!</source>
         <translation>操作失败！</translation>
     </message>
     <message>
-        <location filename="../../pages/ui_settingpage.cpp" line="+25"/>
+        <location filename="../../pages/ui_settingpage.cpp" line="+25" />
         <source>SSH</source>
         <translation>SSH</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Telnet</source>
         <translation>Telnet</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>HTTP</source>
         <translation>HTTP</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>HTTPS</source>
         <translation>HTTPS</translation>
     </message>
     <message>
-        <location line="+110"/>
+        <location line="+110" />
         <source>Date settings</source>
         <translation>日期设置</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Date:</source>
         <translation>日期：</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Device date</source>
         <translation>读取设备日期</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Sync date</source>
         <translation>同步日期</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+2" />
         <source>Port settings</source>
         <translation>端口设置</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Item</source>
         <translation>项目</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Enable</source>
         <translation>启用</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Port</source>
         <translation>端口</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+9" />
         <source>1~65534</source>
         <translation>1~65534</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+2" />
         <source>Read</source>
         <translation>读取</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+1" />
         <source>Write</source>
         <translation>写入</translation>
     </message>
