@@ -1,7 +1,8 @@
 #include "displaylogpage.h"
-#include "link/resultbyte.h"
 
 #include "app/messagebox.h"
+#include "link/commandcodes.h"
+#include "link/resultbyte.h"
 #include "loglist.h"
 
 #include <QComboBox>
@@ -12,14 +13,6 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QVBoxLayout>
-
-namespace {
-
-constexpr int kListCode = 8;
-constexpr int kOpenCode = 9;
-constexpr int kTextCode = 10;
-
-} // namespace
 
 void UI_DisplayLogPage::setupUi(QWidget* page)
 {
@@ -83,7 +76,7 @@ void DisplayLogPage::refreshLogType()
 {
     m_logTypes.clear();
     ui->comboBoxLogType->clear();
-    emit sendCmd(kListCode, QByteArray());
+    emit sendCmd(CommandCode::ListLogs, QByteArray());
 }
 
 void DisplayLogPage::openLog()
@@ -105,7 +98,7 @@ void DisplayLogPage::openLog()
     }
     QScrollBar* bar = ui->textLog->verticalScrollBar();
     bar->setValue(bar->maximum());
-    emit sendCmd(kOpenCode, LogList::openRequest(name));
+    emit sendCmd(CommandCode::OpenLog, LogList::openRequest(name));
 }
 
 void DisplayLogPage::clearLog()
@@ -116,13 +109,13 @@ void DisplayLogPage::clearLog()
 void DisplayLogPage::handleRespond(int cmd, const quint8* data, int size)
 {
     switch (cmd) {
-    case kListCode:
+    case CommandCode::ListLogs:
         handleLogList(data, size);
         return;
-    case kOpenCode:
+    case CommandCode::OpenLog:
         handleOpenReply(data, size);
         return;
-    case kTextCode:
+    case CommandCode::LogText:
         ui->textLog->append(QString::fromUtf8(reinterpret_cast<const char*>(data), data && size > 0 ? size : 0));
         return;
     default:

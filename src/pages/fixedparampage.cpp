@@ -2,8 +2,9 @@
 
 #include "app/dialogprompt.h"
 #include "app/messagebox.h"
-#include "link/resultbyte.h"
 #include "fixedparams.h"
+#include "link/commandcodes.h"
+#include "link/resultbyte.h"
 #include "ui_fixedparampage.h"
 
 #include <QCoreApplication>
@@ -11,12 +12,6 @@
 #include <QTableWidget>
 
 namespace {
-
-enum Command {
-    kReadFixed = 14,
-    kWriteFixed = 15,
-};
-
 const QString kFileFilter = QStringLiteral("(*.ini)");
 
 QTableWidgetItem* centredItem(const QString& text)
@@ -37,7 +32,7 @@ FixedParamPage::FixedParamPage(QWidget* parent)
     connect(ui->btnLoad, &QPushButton::clicked, this, &FixedParamPage::loadFixedParam);
     connect(ui->btnReset, &QPushButton::clicked, this, &FixedParamPage::resetFixedParam);
     connect(ui->btnAdd, &QPushButton::clicked, this, &FixedParamPage::addFixedParam);
-    connect(ui->btnRead, &QPushButton::clicked, this, [this] { emit sendCmd(kReadFixed, QByteArray()); });
+    connect(ui->btnRead, &QPushButton::clicked, this, [this] { emit sendCmd(CommandCode::ReadFixedParams, QByteArray()); });
     connect(ui->btnWrite, &QPushButton::clicked, this, &FixedParamPage::sendFixedParam);
     connect(ui->tableWidgetParam, &QTableWidget::cellChanged, this, &FixedParamPage::handleCellChangedEvent);
 }
@@ -47,10 +42,10 @@ FixedParamPage::~FixedParamPage() = default;
 void FixedParamPage::handleRespond(int cmd, const quint8* data, int size)
 {
     switch (cmd) {
-    case kReadFixed:
+    case CommandCode::ReadFixedParams:
         handleReadFixed(data, size);
         break;
-    case kWriteFixed:
+    case CommandCode::WriteFixedParams:
         // A reply without its result byte counts as a failure; nothing past
         // the reply's own data is read.
         handleWriteFixed(ResultByte::succeeded(data, size) ? data[0] : 0);
@@ -111,7 +106,7 @@ void FixedParamPage::sendFixedParam()
             { tr("Yes"), tr("No") }, yes, no);
         if (answer != yes) return;
     }
-    emit sendCmd(kWriteFixed, plan.json);
+    emit sendCmd(CommandCode::WriteFixedParams, plan.json);
 }
 
 void FixedParamPage::handleWriteFixed(uchar result)

@@ -1,6 +1,7 @@
 #include "pageroot.h"
 
 #include "consoletext.h"
+#include "link/commandcodes.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -15,10 +16,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr int kCommandCode = 18;
-constexpr int kAnswerCode = 19;
-
 const QColor kSentColour(0, 0, 128);
 const QColor kAnswerColour(0, 128, 0);
 
@@ -90,12 +87,12 @@ void PageRoot::onBtnSendCmdClicked()
     }
     addEntry(tr("Send: ") + line + QStringLiteral("\r\n"), kSentColour);
     // The line stays in the field, so the same command can be sent again.
-    emit sendCmd(kCommandCode, ConsoleText::encodeLine(line));
+    emit sendCmd(CommandCode::ConsoleCommand, ConsoleText::encodeLine(line));
 }
 
 void PageRoot::handleRespond(int cmd, const quint8* data, int size)
 {
-    if (cmd != kAnswerCode)
+    if (cmd != CommandCode::ConsoleAnswer)
         return;
     addEntry(tr("Recv: ") + ConsoleText::decodeAnswer(data, size) + QStringLiteral("\r\n"), kAnswerColour);
 }

@@ -1,8 +1,9 @@
 #include "settingspage.h"
 
 #include "app/messagebox.h"
-#include "link/resultbyte.h"
 #include "devicedate.h"
+#include "link/commandcodes.h"
+#include "link/resultbyte.h"
 #include "portrecords.h"
 #include "ui_settingpage.h"
 
@@ -11,17 +12,6 @@
 #include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
-
-namespace {
-
-enum Command {
-    kReadDate = 6,
-    kSetDate = 7,
-    kReadPorts = 16,
-    kWritePorts = 17,
-};
-
-} // namespace
 
 SettingsPage::SettingsPage(QWidget* parent)
     : QWidget(parent)
@@ -56,18 +46,18 @@ void SettingsPage::onCheckBoxPortChecked(bool checked)
 
 void SettingsPage::onBtnDeviceDateClicked()
 {
-    emit sendCmd(kReadDate, QByteArray());
+    emit sendCmd(CommandCode::ReadDate, QByteArray());
 }
 
 void SettingsPage::onBtnSyncDateClicked()
 {
     // The card takes the PC's clock; the date field is only for reading.
-    emit sendCmd(kSetDate, DeviceDate::syncData(QDateTime::currentDateTime()));
+    emit sendCmd(CommandCode::SetDate, DeviceDate::syncData(QDateTime::currentDateTime()));
 }
 
 void SettingsPage::onBtnReadClicked()
 {
-    emit sendCmd(kReadPorts, QByteArray());
+    emit sendCmd(CommandCode::ReadPorts, QByteArray());
 }
 
 void SettingsPage::onBtnWriteClicked()
@@ -84,7 +74,7 @@ void SettingsPage::onBtnWriteClicked()
         return;
     }
     closeWritingBox();
-    emit sendCmd(kWritePorts, data);
+    emit sendCmd(CommandCode::WritePorts, data);
     m_writingBox = MessageBox::openPending(
         nullptr, QMessageBox::Information, tr("Information"), tr("Writing data..."));
 }
@@ -92,13 +82,13 @@ void SettingsPage::onBtnWriteClicked()
 void SettingsPage::handleRespond(int cmd, const quint8* data, int size)
 {
     switch (cmd) {
-    case kReadDate:
+    case CommandCode::ReadDate:
         handleReadDate(data, size);
         break;
-    case kReadPorts:
+    case CommandCode::ReadPorts:
         handleReadPorts(data, size);
         break;
-    case kWritePorts:
+    case CommandCode::WritePorts:
         handleWritePorts(data, size);
         break;
     default: // code 3 and anything else routed here are not this page's

@@ -1,7 +1,8 @@
 #include "sptestpage.h"
-#include "link/resultbyte.h"
 
 #include "app/messagebox.h"
+#include "link/commandcodes.h"
+#include "link/resultbyte.h"
 #include "serialframes.h"
 
 #include <QCheckBox>
@@ -22,11 +23,6 @@
 #include <iterator>
 
 namespace {
-
-constexpr int kSendCode = 12;
-constexpr int kOpenCode = 11;
-constexpr int kReceiveCode = 13;
-
 // Sent entries in blue #3a5fcd, received ones in green #32cd32.
 constexpr quint8 kSentColour[] = { 0x3a, 0x5f, 0xcd };
 constexpr quint8 kReceivedColour[] = { 0x32, 0xcd, 0x32 };
@@ -258,7 +254,7 @@ void SPTestPage::openPortEvent()
         m_portOpen = false;
         m_openRequests = 0;
         updateOpenButton();
-        emit sendCmd(kOpenCode, QByteArray());
+        emit sendCmd(CommandCode::OpenSerialPort, QByteArray());
         return;
     }
     SerialFrames::PortSettings settings;
@@ -270,7 +266,7 @@ void SPTestPage::openPortEvent()
     settings.parityIndex = ui->comboBoxParity->currentIndex();
     settings.stopBitsIndex = ui->comboBoxStopBits->currentIndex();
     ++m_openRequests;
-    emit sendCmd(kOpenCode, SerialFrames::openRequest(settings));
+    emit sendCmd(CommandCode::OpenSerialPort, SerialFrames::openRequest(settings));
 }
 
 void SPTestPage::sendTypeChaned()
@@ -302,7 +298,7 @@ void SPTestPage::sendData()
     const QByteArray data = SerialFrames::encode(type, text);
     QString entry = SerialFrames::timeStamp(QDateTime::currentDateTime()) + tr("Send: \n");
     entry += type == SerialFrames::Ascii ? text : SerialFrames::hexPayload(data);
-    emit sendCmd(kSendCode, data);
+    emit sendCmd(CommandCode::SerialSend, data);
     entry += QLatin1Char('\n');
     addEntry(entry, true);
 }
@@ -321,7 +317,7 @@ void SPTestPage::addEntry(const QString& text, bool sent)
 void SPTestPage::handleRespond(int cmd, const quint8* data, int size)
 {
     switch (cmd) {
-    case kOpenCode: {
+    case CommandCode::OpenSerialPort: {
         if (m_openRequests <= 0)
             return;
         --m_openRequests;
@@ -333,14 +329,14 @@ void SPTestPage::handleRespond(int cmd, const quint8* data, int size)
         }
         return;
     }
-    case kSendCode:
+    case CommandCode::SerialSend:
         if (!ResultByte::succeeded(data, size)) {
             m_portOpen = false;
             updateOpenButton();
             MessageBox::warning(nullptr, tr("Warning"), tr("Send data to device's serial port failed!"));
         }
         return;
-    case kReceiveCode: {
+    case CommandCode::SerialReceived: {
         const QByteArray bytes(reinterpret_cast<const char*>(data), data && size > 0 ? size : 0);
         QString entry = SerialFrames::timeStamp(QDateTime::currentDateTime()) + tr("Receive: \n");
         entry += m_sendType == SerialFrames::Ascii ? QString::fromUtf8(bytes) : SerialFrames::hexPayload(bytes);

@@ -5,6 +5,7 @@
 #include "backuptransfer.h"
 #include "chunktransfer.h"
 #include "firmwarepackage.h"
+#include "link/commandcodes.h"
 #include "ui_programmingpage.h"
 #include "versiontext.h"
 
@@ -22,17 +23,7 @@
 #include <limits>
 
 namespace {
-
 int g_chunkTimeoutMs = ProgrammingPage::kChunkTimeoutMs;
-
-constexpr int kCmdVersion = 1;
-constexpr int kCmdStart = 256;
-constexpr int kCmdChunk = 257;
-constexpr int kCmdInstalling = 258;
-constexpr int kCmdFinished = 259;
-constexpr int kCmdBackupPreparing = 336;
-constexpr int kCmdBackupStart = 337;
-constexpr int kCmdBackupData = 338;
 
 // The run's version request always asks for the "Firmware" component: its
 // version tells which transfer the card takes.
@@ -163,7 +154,7 @@ void ProgrammingPage::readVersionSlot()
 {
     quint8 type = 0;
     if (!currentProgType(&type)) return;
-    emit sendCmd(kCmdVersion, QByteArray(1, char(type)));
+    emit sendCmd(CommandCode::ReadVersion, QByteArray(1, char(type)));
 }
 
 void ProgrammingPage::progTypeChanged(int index)
@@ -175,7 +166,7 @@ void ProgrammingPage::backupSlot()
 {
     quint8 type = 0;
     if (!currentProgType(&type)) return;
-    emit sendCmd(kCmdBackupStart, QByteArray(1, char(type)));
+    emit sendCmd(CommandCode::StartBackup, QByteArray(1, char(type)));
 }
 
 void ProgrammingPage::openBatchDialog()
@@ -204,38 +195,38 @@ void ProgrammingPage::programmingSlot()
     // Without a card (the link only warns) no version reply comes: the run
     // ends by itself instead of waiting for a later "Read".
     d->m_timer->start(g_chunkTimeoutMs);
-    emit sendCmd(kCmdVersion, QByteArray(1, char(kFirmwareType)));
+    emit sendCmd(CommandCode::ReadVersion, QByteArray(1, char(kFirmwareType)));
 }
 
 void ProgrammingPage::handleRespond(int cmd, const quint8* data, int size)
 {
     switch (cmd) {
-    case kCmdVersion:
+    case CommandCode::ReadVersion:
         handleVersionReply(data, size);
         break;
-    case kCmdStart:
+    case CommandCode::StartProgramming:
         handleStartReply(data, size);
         break;
-    case kCmdChunk:
+    case CommandCode::ImageChunk:
         handleChunkReply(data, size);
         break;
-    case kCmdInstalling:
+    case CommandCode::Installing:
         resetProgramming();
         setStatus(QT_TR_NOOP("Installing program..."));
         break;
-    case kCmdFinished:
+    case CommandCode::ProgrammingFinished:
         // The run is over: a later loss of the link is no failure of it.
         if (d->busy()) resetProgramming();
         setStatus(nullptr);
         MessageBox::information(this, tr("Information"), tr("Programming finish!"));
         break;
-    case kCmdBackupPreparing:
+    case CommandCode::BackupPreparing:
         setStatus(QT_TR_NOOP("Backuping program..."));
         break;
-    case kCmdBackupStart:
+    case CommandCode::StartBackup:
         handleBackupStart(data, size);
         break;
-    case kCmdBackupData:
+    case CommandCode::BackupData:
         handleBackupData(data, size);
         break;
     default:
@@ -268,7 +259,7 @@ void ProgrammingPage::startProgramming()
         return;
     }
     d->m_timer->start(g_chunkTimeoutMs);
-    emit sendCmd(kCmdStart, d->m_transfer.startCommandData(d->m_runType));
+    emit sendCmd(CommandCode::StartProgramming, d->m_transfer.startCommandData(d->m_runType));
 }
 
 void ProgrammingPage::handleStartReply(const quint8* data, int size)
@@ -301,7 +292,7 @@ void ProgrammingPage::sendNextChunk()
         break;
     }
     const quint64 run = d->m_runId;
-    emit sendCmd(kCmdChunk, chunk);
+    emit sendCmd(CommandCode::ImageChunk, chunk);
     if (run != d->m_runId) return;
     setProgress(d->m_transfer.sentBytes(), d->m_transfer.totalBytes());
     if (d->m_transfer.allSent()) {
@@ -336,7 +327,7 @@ void ProgrammingPage::programmingTimeout()
         break;
     case RunState::Transferring:
         if (d->m_transfer.timeout() == ChunkTransfer::Timeout::Resend) {
-            emit sendCmd(kCmdChunk, d->m_transfer.lastChunk());
+            emit sendCmd(CommandCode::ImageChunk, d->m_transfer.lastChunk());
             return;
         }
         break;
@@ -383,7 +374,7 @@ void ProgrammingPage::handleBackupStart(const quint8* data, int size)
         MessageBox::warning(this, tr("Warning"), tr("Cannot open backup file!"));
         return;
     }
-    emit sendCmd(kCmdBackupData, QByteArray());
+    emit sendCmd(CommandCode::BackupData, QByteArray());
     if (d->m_backup.isReceiving()) setStatus(QT_TR_NOOP("Receiving backup file..."));
 }
 
@@ -403,7 +394,7 @@ void ProgrammingPage::handleBackupData(const quint8* data, int size)
         return;
     case BackupTransfer::Piece::More:
         setProgress(d->m_backup.receivedBytes(), d->m_backup.totalBytes());
-        emit sendCmd(kCmdBackupData, QByteArray());
+        emit sendCmd(CommandCode::BackupData, QByteArray());
         return;
     }
 }

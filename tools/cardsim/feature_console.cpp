@@ -6,6 +6,7 @@
 #include "card.h"
 #include "cardfeature.h"
 #include "cardsession.h"
+#include "link/commandcodes.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -23,14 +24,14 @@ public:
 
     bool handle(CardSession& session, int cmd, const QByteArray& data) override
     {
-        if (cmd != 18)
+        if (cmd != CommandCode::ConsoleCommand)
             return false;
         if (card().config().flag(QStringLiteral("console-silent")))
             return true;
         QByteArray answer = run(QString::fromLocal8Bit(data)).toUtf8();
         answer.append('\0');
         answer.append(card().config().text(QStringLiteral("console-trailer")).toUtf8());
-        session.reply(19, answer);
+        session.reply(CommandCode::ConsoleAnswer, answer);
         return true;
     }
 

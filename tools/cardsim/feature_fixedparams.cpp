@@ -5,6 +5,7 @@
 #include "card.h"
 #include "cardfeature.h"
 #include "cardsession.h"
+#include "link/commandcodes.h"
 
 #include <QHostAddress>
 #include <QJsonDocument>
@@ -24,11 +25,11 @@ public:
     bool handle(CardSession& session, int cmd, const QByteArray& data) override
     {
         switch (cmd) {
-        case 14:
-            session.reply(14, readReply());
+        case CommandCode::ReadFixedParams:
+            session.reply(CommandCode::ReadFixedParams, readReply());
             return true;
-        case 15:
-            session.reply(15, sized(QByteArray(1, char(write(data) ? 1 : 0))));
+        case CommandCode::WriteFixedParams:
+            session.reply(CommandCode::WriteFixedParams, sized(QByteArray(1, char(write(data) ? 1 : 0))));
             return true;
         default:
             return false;

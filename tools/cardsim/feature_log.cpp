@@ -10,6 +10,7 @@
 #include "card.h"
 #include "cardfeature.h"
 #include "cardsession.h"
+#include "link/commandcodes.h"
 #include "pages/loglist.h"
 #include "recorder.h"
 
@@ -25,11 +26,6 @@
 #include <iterator>
 
 namespace {
-
-constexpr int kListCode = 8;
-constexpr int kOpenCode = 9;
-constexpr int kTextCode = 10;
-
 // What fits one reply frame of the tool's reassembly buffer.
 constexpr int kMaxReplyData = 4090;
 constexpr int kMaxFolderFiles = 255;
@@ -55,10 +51,10 @@ public:
     bool handle(CardSession& session, int cmd, const QByteArray& data) override
     {
         switch (cmd) {
-        case kListCode:
-            session.reply(kListCode, listData());
+        case CommandCode::ListLogs:
+            session.reply(CommandCode::ListLogs, listData());
             return true;
-        case kOpenCode:
+        case CommandCode::OpenLog:
             openOrClose(session, QString::fromLocal8Bit(data));
             return true;
         default:
@@ -114,14 +110,14 @@ private:
             m_streams.erase(it);
             card().recorder().event(card().address(), session.id(), QStringLiteral("log-close"),
                 QJsonObject { { QStringLiteral("name"), name } });
-            session.reply(kOpenCode, QByteArray(1, '\1'));
+            session.reply(CommandCode::OpenLog, QByteArray(1, '\1'));
             return;
         }
         const bool ok = names().contains(name) && !card().config().flag(QStringLiteral("log-open-fail"));
         card().recorder().event(card().address(), session.id(), QStringLiteral("log-open"),
             QJsonObject { { QStringLiteral("name"), name }, { QStringLiteral("ok"), ok } });
         if (!ok) {
-            session.reply(kOpenCode, QByteArray(1, '\0'));
+            session.reply(CommandCode::OpenLog, QByteArray(1, '\0'));
             return;
         }
         // One file per connection: opening another one replaces it.
@@ -145,7 +141,7 @@ private:
                 tick(*target, id);
         });
         m_streams.insert(id, stream);
-        session.reply(kOpenCode, QByteArray(1, '\1'));
+        session.reply(CommandCode::OpenLog, QByteArray(1, '\1'));
         timer->start(int(qBound<qint64>(1, card().config().integer(QStringLiteral("log-rate-ms"), 500), 3600000)));
     }
 
@@ -188,7 +184,7 @@ private:
                        .arg(QString::fromLatin1(kMessages[s.next % int(std::size(kMessages))]));
         }
         ++s.next;
-        session.reply(kTextCode, line.toUtf8().left(kMaxReplyData));
+        session.reply(CommandCode::LogText, line.toUtf8().left(kMaxReplyData));
     }
 
     QHash<int, Stream> m_streams;

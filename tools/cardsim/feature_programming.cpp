@@ -11,6 +11,7 @@
 #include "card.h"
 #include "cardfeature.h"
 #include "cardsession.h"
+#include "link/commandcodes.h"
 #include "recorder.h"
 
 #include <QFile>
@@ -22,16 +23,6 @@
 #include <memory>
 
 namespace {
-
-constexpr int kCmdVersion = 1;
-constexpr int kCmdStart = 256;
-constexpr int kCmdChunk = 257;
-constexpr int kCmdInstalling = 258;
-constexpr int kCmdFinished = 259;
-constexpr int kCmdBackupPreparing = 336;
-constexpr int kCmdBackupStart = 337;
-constexpr int kCmdBackupData = 338;
-
 constexpr int kMaxChunk = 1024;
 // The tool reassembles replies in 4096 bytes: 4090 data bytes at most.
 constexpr int kMaxPiece = 4090;
@@ -52,19 +43,19 @@ public:
     bool handle(CardSession& session, int cmd, const QByteArray& data) override
     {
         switch (cmd) {
-        case kCmdVersion:
+        case CommandCode::ReadVersion:
             replyVersion(session, data);
             return true;
-        case kCmdStart:
+        case CommandCode::StartProgramming:
             startRun(session, data);
             return true;
-        case kCmdChunk:
+        case CommandCode::ImageChunk:
             takeChunk(session, data);
             return true;
-        case kCmdBackupStart:
+        case CommandCode::StartBackup:
             startBackup(session, data);
             return true;
-        case kCmdBackupData:
+        case CommandCode::BackupData:
             servePiece(session);
             return true;
         default:
@@ -135,7 +126,7 @@ private:
         const int type = data.isEmpty() ? 1 : quint8(data.at(0));
         QByteArray text = versionFor(type).toUtf8();
         text.append('\0');
-        session.reply(kCmdVersion, text);
+        session.reply(CommandCode::ReadVersion, text);
     }
 
     // Sends `cmd` with `data` after `delayMs` (at once for 0), then runs
@@ -163,7 +154,7 @@ private:
         m_silent = false;
         if (data.size() != 5 || flag("prog-refuse-start")) {
             event(session, "prog-refused", QJsonObject { { opt("size"), data.size() } });
-            session.reply(kCmdStart, QByteArray(1, '\0'));
+            session.reply(CommandCode::StartProgramming, QByteArray(1, '\0'));
             return;
         }
         m_type = quint8(data.at(0));
@@ -178,14 +169,14 @@ private:
         m_image.setFileName(flashPath(m_type));
         if (!m_image.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             event(session, "prog-store-failed", QJsonObject { { opt("file"), m_image.fileName() } });
-            session.reply(kCmdStart, QByteArray(1, '\0'));
+            session.reply(CommandCode::StartProgramming, QByteArray(1, '\0'));
             return;
         }
         m_running = true;
         event(session, "prog-start",
             QJsonObject { { opt("type"), m_type }, { opt("size"), double(m_announced) },
                 { opt("sequenced"), m_sequenced }, { opt("file"), m_image.fileName() } });
-        session.reply(kCmdStart, QByteArray(1, '\1'));
+        session.reply(CommandCode::StartProgramming, QByteArray(1, '\1'));
         if (m_announced == 0) complete(session);
     }
 
@@ -212,7 +203,7 @@ private:
         if (duplicate) {
             // The acknowledgement got lost: the chunk is kept once.
             event(session, "prog-resend", QJsonObject { { opt("seq"), quint8(m_expected - 1) } });
-            later(session, ackDelay, kCmdChunk, QByteArray(1, '\1'));
+            later(session, ackDelay, CommandCode::ImageChunk, QByteArray(1, '\1'));
             return;
         }
 
@@ -254,7 +245,7 @@ private:
         }
         const bool last = m_received >= m_announced;
         QPointer<CardSession> guard(&session);
-        later(session, ackDelay, kCmdChunk, QByteArray(1, '\1'), [this, guard, last] {
+        later(session, ackDelay, CommandCode::ImageChunk, QByteArray(1, '\1'), [this, guard, last] {
             if (last && guard) complete(*guard);
         });
     }
@@ -262,7 +253,7 @@ private:
     void refuse(CardSession& session, const char* why, int detail = -1)
     {
         event(session, why, QJsonObject { { opt("detail"), detail } });
-        session.reply(kCmdChunk, QByteArray(1, '\0'));
+        session.reply(CommandCode::ImageChunk, QByteArray(1, '\0'));
     }
 
     // Every announced byte is in the flash: install, then report.
@@ -277,7 +268,7 @@ private:
         const int finishMs = int(integer("prog-finish-ms", 1500));
         QPointer<CardSession> guard(&session);
         auto finish = [this, guard, finishMs] {
-            if (guard) later(*guard, qMax(1, finishMs), kCmdFinished, QByteArray());
+            if (guard) later(*guard, qMax(1, finishMs), CommandCode::ProgrammingFinished, QByteArray());
         };
         if (flag("prog-skip-installing")) {
             finish();
@@ -285,7 +276,7 @@ private:
         }
         QTimer::singleShot(qMax(1, installMs), Qt::PreciseTimer, &session, [guard, finish] {
             if (!guard) return;
-            guard->reply(kCmdInstalling);
+            guard->reply(CommandCode::Installing);
             finish();
         });
     }
@@ -296,7 +287,7 @@ private:
         m_backupOffset = 0;
         m_pieces = 0;
         const int type = data.isEmpty() ? 1 : quint8(data.at(0));
-        session.reply(kCmdBackupPreparing);
+        session.reply(CommandCode::BackupPreparing);
 
         qint64 size = 0;
         const QString file = config().text(opt("backup-file"));
@@ -325,7 +316,7 @@ private:
             QJsonObject { { opt("type"), type }, { opt("size"), double(size) },
                 { opt("announced"), double(announced) },
                 { opt("source"), m_backup ? m_backup->fileName() : opt("generated") } });
-        later(session, int(integer("backup-prepare-ms", 100)), kCmdBackupStart, reply);
+        later(session, int(integer("backup-prepare-ms", 100)), CommandCode::StartBackup, reply);
     }
 
     // Generated backups are a fixed pattern of the component, so a test
@@ -345,7 +336,7 @@ private:
         }
         if (integer("backup-fail-at-piece") == number) {
             event(session, "backup-failed", QJsonObject { { opt("piece"), number } });
-            session.reply(kCmdBackupData);
+            session.reply(CommandCode::BackupData);
             return;
         }
         const int pieceSize = int(qBound<qint64>(1, integer("backup-piece", 1024), kMaxPiece));
@@ -362,7 +353,7 @@ private:
         }
         m_backupOffset += piece.size();
         // Asked past the end: an empty piece, which the tool takes as failure.
-        session.reply(kCmdBackupData, piece);
+        session.reply(CommandCode::BackupData, piece);
     }
 
     // Programming

@@ -4,6 +4,7 @@
 #include "card.h"
 #include "cardfeature.h"
 #include "cardsession.h"
+#include "link/commandcodes.h"
 #include "recorder.h"
 
 namespace {
@@ -14,7 +15,7 @@ public:
 
     bool handle(CardSession& session, int cmd, const QByteArray&) override
     {
-        if (cmd != 2)
+        if (cmd != CommandCode::Reboot)
             return false;
         ++m_reboots;
         card().recorder().event(card().address(), session.id(), QStringLiteral("reboot"));

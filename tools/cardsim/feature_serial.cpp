@@ -11,6 +11,7 @@
 #include "card.h"
 #include "cardfeature.h"
 #include "cardsession.h"
+#include "link/commandcodes.h"
 #include "link/crc16.h"
 #include "recorder.h"
 
@@ -23,11 +24,6 @@
 #include <memory>
 
 namespace {
-
-constexpr int kOpenCode = 11;
-constexpr int kSendCode = 12;
-constexpr int kReceiveCode = 13;
-
 // The card accepts indexes into these lists (baud rate, data bits, parity,
 // flow control, stop bits).
 constexpr int kIndexCounts[] = { 8, 4, 3, 3, 2 };
@@ -173,13 +169,13 @@ public:
     bool handle(CardSession& session, int cmd, const QByteArray& data) override
     {
         switch (cmd) {
-        case kOpenCode:
+        case CommandCode::OpenSerialPort:
             if (data.isEmpty())
                 closePort(session);
             else
                 openPort(session, data);
             return true;
-        case kSendCode:
+        case CommandCode::SerialSend:
             sendOut(session, data);
             return true;
         default:
@@ -199,7 +195,7 @@ private:
     {
         const int nameLength = data.size() >= 2 ? quint8(data.at(1)) : -1;
         if (nameLength < 0 || data.size() != 2 + nameLength + 5) {
-            session.reply(kOpenCode, QByteArray(1, '\0'));
+            session.reply(CommandCode::OpenSerialPort, QByteArray(1, '\0'));
             return;
         }
         const QString name = QString::fromUtf8(data.mid(2, nameLength));
@@ -224,14 +220,14 @@ private:
             m_open = true;
             startStream(session);
         }
-        session.reply(kOpenCode, QByteArray(1, valid ? '\1' : '\0'));
+        session.reply(CommandCode::OpenSerialPort, QByteArray(1, valid ? '\1' : '\0'));
     }
 
     void closePort(CardSession& session)
     {
         card().recorder().event(card().address(), session.id(), QStringLiteral("serial-close"));
         stopPort();
-        session.reply(kOpenCode, QByteArray(1, '\1'));
+        session.reply(CommandCode::OpenSerialPort, QByteArray(1, '\1'));
     }
 
     void stopPort()
@@ -246,7 +242,7 @@ private:
     void sendOut(CardSession& session, const QByteArray& data)
     {
         const bool ok = m_open && m_owner == &session && !card().config().flag(QStringLiteral("serial-send-fail"));
-        session.reply(kSendCode, QByteArray(1, ok ? '\1' : '\0'));
+        session.reply(CommandCode::SerialSend, QByteArray(1, ok ? '\1' : '\0'));
         if (!ok || data.isEmpty())
             return;
         const QByteArray answer = card().config().text(QStringLiteral("serial-mode")) == QLatin1String("modbus")
@@ -256,13 +252,13 @@ private:
             return;
         const qint64 delay = card().config().integer(QStringLiteral("serial-answer-ms"), 0);
         if (delay <= 0) {
-            session.reply(kReceiveCode, answer);
+            session.reply(CommandCode::SerialReceived, answer);
             return;
         }
         QPointer<CardSession> target(&session);
         QTimer::singleShot(int(qMin<qint64>(delay, 60000)), &session, [target, answer] {
             if (target)
-                target->reply(kReceiveCode, answer);
+                target->reply(CommandCode::SerialReceived, answer);
         });
     }
 
@@ -278,7 +274,7 @@ private:
         QPointer<CardSession> target(&session);
         QObject::connect(timer, &QTimer::timeout, timer, [target, counter = 0]() mutable {
             if (target)
-                target->reply(kReceiveCode, QByteArray("meter ") + QByteArray::number(++counter) + " 230.1V\r\n");
+                target->reply(CommandCode::SerialReceived, QByteArray("meter ") + QByteArray::number(++counter) + " 230.1V\r\n");
         });
         timer->start(int(qBound<qint64>(1, every, 3600000)));
     }

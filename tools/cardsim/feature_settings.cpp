@@ -5,6 +5,7 @@
 #include "card.h"
 #include "cardfeature.h"
 #include "cardsession.h"
+#include "link/commandcodes.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -31,17 +32,17 @@ public:
     bool handle(CardSession& session, int cmd, const QByteArray& data) override
     {
         switch (cmd) {
-        case 6:
+        case CommandCode::ReadDate:
             session.reply(
-                6, sized(clock().toString(kDateFormat).toLatin1(), QStringLiteral("date-reply-size")));
+                CommandCode::ReadDate, sized(clock().toString(kDateFormat).toLatin1(), QStringLiteral("date-reply-size")));
             return true;
-        case 7:
-            session.reply(7, QByteArray(1, char(setClock(data) ? 1 : 0)));
+        case CommandCode::SetDate:
+            session.reply(CommandCode::SetDate, QByteArray(1, char(setClock(data) ? 1 : 0)));
             return true;
-        case 16:
-            session.reply(16, sized(m_ports, QStringLiteral("ports-reply-size")));
+        case CommandCode::ReadPorts:
+            session.reply(CommandCode::ReadPorts, sized(m_ports, QStringLiteral("ports-reply-size")));
             return true;
-        case 17:
+        case CommandCode::WritePorts:
             writePorts(session, data);
             return true;
         default:
@@ -72,7 +73,7 @@ private:
         if (accepted) m_ports = data;
         QByteArray answer
             = sized(QByteArray(1, char(accepted ? 1 : 0)), QStringLiteral("ports-write-reply-size"));
-        session.reply(17, answer);
+        session.reply(CommandCode::WritePorts, answer);
     }
 
     // The reply cut or padded with zeros to the size an option asks for.
