@@ -3,26 +3,10 @@
 
 #include "card.h"
 #include "cardsimulator.h"
+#include "quitonsignal.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTextStream>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int g_signalPipe[2] = { -1, -1 };
-
-void onTerminate(int)
-{
-    const char byte = 1;
-    (void)!::write(g_signalPipe[1], &byte, 1);
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -46,12 +30,7 @@ int main(int argc, char* argv[])
     }
 
     // SIGINT and SIGTERM end the event loop, so the record file is complete.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-        std::signal(SIGINT, onTerminate);
-        std::signal(SIGTERM, onTerminate);
-    }
+    quitOnTerminationSignals(app);
 
     QTextStream out(stdout);
     const auto cards = simulator.cards();
