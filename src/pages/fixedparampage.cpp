@@ -8,6 +8,7 @@
 #include "ui_fixedparampage.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -38,6 +39,13 @@ FixedParamPage::FixedParamPage(QWidget* parent)
 }
 
 FixedParamPage::~FixedParamPage() = default;
+
+void FixedParamPage::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi();
+    QWidget::changeEvent(event);
+}
 
 void FixedParamPage::handleRespond(int cmd, const quint8* data, int size)
 {

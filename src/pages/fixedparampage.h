@@ -33,6 +33,9 @@ private slots:
     void handleWriteFixed(uchar result);
     void handleCellChangedEvent(int row, int column);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void setRow(int row, const QString& key, const QString& value);
 

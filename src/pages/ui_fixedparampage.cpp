@@ -14,22 +14,20 @@ void UI_FixedParamPage::setupUi(QWidget* page)
     tableWidgetParam = new QTableWidget(0, ColumnCount, page);
     tableWidgetParam->setObjectName(QStringLiteral("tableWidgetParam"));
     tableWidgetParam->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    tableWidgetParam->setHorizontalHeaderLabels({ QCoreApplication::translate("FixedParamPage", "Item"),
-        QCoreApplication::translate("FixedParamPage", "value") });
     pageLayout->addWidget(tableWidgetParam);
 
     buttonLayout = new QHBoxLayout;
-    const auto button = [page](const char* name, const char* text) {
-        auto* b = new QPushButton(QCoreApplication::translate("FixedParamPage", text), page);
+    const auto button = [page](const char* name) {
+        auto* b = new QPushButton(page);
         b->setObjectName(QString::fromLatin1(name));
         return b;
     };
-    btnBackup = button("btnBackup", QT_TRANSLATE_NOOP("FixedParamPage", "Backup"));
-    btnLoad = button("btnLoad", QT_TRANSLATE_NOOP("FixedParamPage", "Load"));
-    btnReset = button("btnReset", QT_TRANSLATE_NOOP("FixedParamPage", "Reset"));
-    btnAdd = button("btnAdd", QT_TRANSLATE_NOOP("FixedParamPage", "Add"));
-    btnRead = button("btnRead", QT_TRANSLATE_NOOP("FixedParamPage", "Read"));
-    btnWrite = button("btnWrite", QT_TRANSLATE_NOOP("FixedParamPage", "Write"));
+    btnBackup = button("btnBackup");
+    btnLoad = button("btnLoad");
+    btnReset = button("btnReset");
+    btnAdd = button("btnAdd");
+    btnRead = button("btnRead");
+    btnWrite = button("btnWrite");
     buttonLayout->addWidget(btnBackup);
     buttonLayout->addWidget(btnLoad);
     buttonLayout->addWidget(btnReset);
@@ -38,4 +36,17 @@ void UI_FixedParamPage::setupUi(QWidget* page)
     buttonLayout->addWidget(btnRead);
     buttonLayout->addWidget(btnWrite);
     pageLayout->addLayout(buttonLayout);
+    retranslateUi();
+}
+
+void UI_FixedParamPage::retranslateUi()
+{
+    tableWidgetParam->setHorizontalHeaderLabels({ QCoreApplication::translate("FixedParamPage", "Item"),
+        QCoreApplication::translate("FixedParamPage", "value") });
+    btnBackup->setText(QCoreApplication::translate("FixedParamPage", "Backup"));
+    btnLoad->setText(QCoreApplication::translate("FixedParamPage", "Load"));
+    btnReset->setText(QCoreApplication::translate("FixedParamPage", "Reset"));
+    btnAdd->setText(QCoreApplication::translate("FixedParamPage", "Add"));
+    btnRead->setText(QCoreApplication::translate("FixedParamPage", "Read"));
+    btnWrite->setText(QCoreApplication::translate("FixedParamPage", "Write"));
 }

@@ -23,4 +23,7 @@ struct UI_FixedParamPage
     QPushButton* btnWrite = nullptr;
 
     void setupUi(QWidget* page);
+    // The header and the buttons; the keys in the table are the card's and
+    // stay as they are.
+    void retranslateUi();
 };
