@@ -6,6 +6,7 @@
 #include "chunktransfer.h"
 #include "firmwarepackage.h"
 #include "link/commandcodes.h"
+#include "link/resultbyte.h"
 #include "ui_programmingpage.h"
 #include "versiontext.h"
 
@@ -265,7 +266,7 @@ void ProgrammingPage::startProgramming()
 void ProgrammingPage::handleStartReply(const quint8* data, int size)
 {
     if (d->m_state != RunState::AwaitingStart) return;
-    if (size < 1 || data[0] == 0) {
+    if (!ResultByte::succeeded(data, size)) {
         failRun(QT_TR_NOOP("Start programming failed!"));
         return;
     }
@@ -307,7 +308,7 @@ void ProgrammingPage::sendNextChunk()
 void ProgrammingPage::handleChunkReply(const quint8* data, int size)
 {
     if (d->m_state != RunState::Transferring && d->m_state != RunState::AwaitingInstallation) return;
-    if (size < 1 || data[0] == 0) {
+    if (!ResultByte::succeeded(data, size)) {
         failRun(QT_TR_NOOP("Programming failed!"));
         return;
     }
