@@ -175,8 +175,6 @@ void TestBatchProgrammingThread::readsTheVersionWord_data()
                                                      << "v9";
     QTest::newRow("capital V is no version") << "V1.0.0 Vx"
                                              << "V1.0.0 Vx";
-    QTest::newRow("only a version") << "v1.0.0"
-                                    << "v1.0.0";
 }
 
 void TestBatchProgrammingThread::readsTheVersionWord()
