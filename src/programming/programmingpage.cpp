@@ -3,16 +3,17 @@
 #include "app/dialogprompt.h"
 #include "app/messagebox.h"
 #include "backuptransfer.h"
+#include "batchprogrammingdialog.h"
 #include "chunktransfer.h"
 #include "firmwarepackage.h"
 #include "link/commandcodes.h"
 #include "link/resultbyte.h"
+#include "progressbytes.h"
 #include "ui_programmingpage.h"
 #include "versiontext.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDialog>
 #include <QEvent>
 #include <QFile>
 #include <QLabel>
@@ -20,8 +21,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-
-#include <limits>
 
 namespace {
 int g_chunkTimeoutMs = ProgrammingPage::kChunkTimeoutMs;
@@ -49,7 +48,7 @@ struct ProgrammingPage::Private
     ChunkTransfer m_transfer;
     BackupTransfer m_backup;
     QString m_backupFileName;
-    std::unique_ptr<QDialog> m_batchDialog { new QDialog() };
+    std::unique_ptr<BatchProgrammingDialog> m_batchDialog { new BatchProgrammingDialog() };
     RunState m_state = RunState::Idle;
     // Counts resets, so that code which emitted sendCmd can tell that the
     // run it belonged to was ended meanwhile (a failed send ends it at once).
@@ -78,11 +77,6 @@ ProgrammingPage::ProgrammingPage(QWidget* parent)
     connect(d->m_timer.get(), &QTimer::timeout, this, &ProgrammingPage::programmingTimeout);
     d->m_progressTimer->setSingleShot(true);
     connect(d->m_progressTimer.get(), &QTimer::timeout, this, &ProgrammingPage::refreshProgress);
-
-    d->m_batchDialog->setWindowTitle(tr("Batch Programming"));
-    // The batch dialog arrives with the batch worker; until then the button
-    // has nothing to open.
-    ui->btnBatchProgramming->setEnabled(false);
 
     connect(ui->btnChoose, &QPushButton::clicked, this, &ProgrammingPage::chooseProgrammingFile);
     connect(ui->btnProgramming, &QPushButton::clicked, this, &ProgrammingPage::programmingSlot);
@@ -120,7 +114,6 @@ void ProgrammingPage::changeEvent(QEvent* event)
     if (event->type() == QEvent::LanguageChange) {
         d->m_retranslating = true;
         ui->retranslateUi(this);
-        d->m_batchDialog->setWindowTitle(tr("Batch Programming"));
         if (d->m_status) ui->labelStatus->setText(tr(d->m_status));
         showProgressText();
         d->m_retranslating = false;
@@ -439,9 +432,7 @@ void ProgrammingPage::setStatus(const char* text)
     ui->labelStatus->setText(text ? tr(text) : QString());
 }
 
-// The bar counts in bytes while they fit its int range and in larger units
-// beyond; the text always comes from the exact byte counts. Nothing to send
-// (an empty image) is all sent: a full bar rather than Qt's busy indicator.
+// The text always comes from the exact byte counts.
 void ProgrammingPage::setProgress(qint64 done, qint64 maximum)
 {
     d->m_progressDone = done;
@@ -458,16 +449,7 @@ void ProgrammingPage::refreshProgress()
     if (!d->m_progressPending) return;
     d->m_progressPending = false;
     d->m_progressTimer->start(kProgressRefreshMs);
-    const qint64 done = d->m_progressDone;
-    const qint64 maximum = d->m_progressMax;
-    int shift = 0;
-    while ((maximum >> shift) > std::numeric_limits<int>::max())
-        ++shift;
-    const int barMax = maximum > 0 ? int(maximum >> shift) : 1;
-    const int barValue = maximum > 0 ? int(qBound<qint64>(0, done, maximum) >> shift) : 1;
-    if (ui->progressBar->maximum() != barMax || ui->progressBar->minimum() != 0)
-        ui->progressBar->setRange(0, barMax);
-    ui->progressBar->setValue(barValue);
+    ProgressBytes::show(ui->progressBar, d->m_progressDone, d->m_progressMax);
     showProgressText();
 }
 

@@ -1,5 +1,7 @@
 #include "versiontext.h"
 
+#include <QList>
+
 #include <cstdio>
 
 namespace VersionText {
@@ -35,6 +37,14 @@ bool usesOldProtocol(const quint8* data, int size)
     qint32 combined = 0;
     if (!value(text(data, size), &combined)) return false;
     return combined < kSequencedSince;
+}
+
+QString versionWord(const QByteArray& text)
+{
+    for (const QByteArray& word : text.split(' ')) {
+        if (word.startsWith('v')) return QString::fromUtf8(word);
+    }
+    return QString::fromUtf8(text);
 }
 
 } // namespace VersionText

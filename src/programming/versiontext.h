@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 // The card's answer to a version request (command 1) is text such as
@@ -24,5 +25,10 @@ bool value(const QByteArray& text, qint32* combined);
 // A reply shorter than 6 bytes, or one that does not yield three numbers,
 // comes from a newer card.
 bool usesOldProtocol(const quint8* data, int size);
+
+// The version word of a reply: the text is split at single spaces (so runs
+// of spaces give empty words) and the first word beginning with a lowercase
+// v is the version; a reply without such a word is kept whole.
+QString versionWord(const QByteArray& text);
 
 } // namespace VersionText

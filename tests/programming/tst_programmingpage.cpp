@@ -9,6 +9,7 @@
 #include "support/boxrecorder.h"
 #include "support/simulatorfixture.h"
 #include "support/testaddresses.h"
+#include "support/waituntil.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -40,25 +41,6 @@ QByteArray wholeFrame(const QJsonObject& record)
 {
     return QByteArray::fromHex(record.value(QStringLiteral("frame")).toString().toLatin1());
 }
-
-// Runs the event loop until `done` holds or `ms` have passed. Unlike
-// QTRY_*, which sleep between bursts of events, it answers every reply at
-// once, so a transfer runs at its own pace.
-bool waitUntil(const std::function<bool()>& done, int ms)
-{
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    poll.start(5);
-    loop.exec();
-    return done();
-}
-
-#define WAIT_VERIFY(expr, ms) QVERIFY2(waitUntil([&] { return bool(expr); }, ms), #expr)
 
 // One page wired to one link as the main window does it, a simulated card
 // and a recorder answering every box and dialog.

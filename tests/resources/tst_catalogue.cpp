@@ -93,7 +93,7 @@ void TestCatalogue::everyEntryKeepsItsForm()
             QVERIFY2(e.translation.endsWith(QLatin1Char(' ')) || e.translation.endsWith(QChar(0xFF1A)), where.constData());
     }
     for (const char* context : { "MainWindow", "CommTcp", "MessageBox", "CrashHandler", "ProgrammingPage", "SettingsPage",
-             "FixedParamPage", "DisplayLogPage", "SPTestPage", "PageRoot", "DevSearchPage", "DevSereachPage", "DialogSetIP" })
+             "FixedParamPage", "DisplayLogPage", "SPTestPage", "PageRoot", "BatchProgrammingDialog", "DevSearchPage", "DevSereachPage", "DialogSetIP" })
         QVERIFY2(contexts.contains(QLatin1String(context)), context);
 }
 

@@ -123,6 +123,10 @@ private:
 
     void replyVersion(CardSession& session, const QByteArray& data)
     {
+        if (flag("version-silent")) {
+            event(session, "version-silent");
+            return;
+        }
         const int type = data.isEmpty() ? 1 : quint8(data.at(0));
         QByteArray text = versionFor(type).toUtf8();
         text.append('\0');
@@ -274,9 +278,16 @@ private:
             finish();
             return;
         }
-        QTimer::singleShot(qMax(1, installMs), Qt::PreciseTimer, &session, [guard, finish] {
+        const bool drop = flag("prog-drop-installing");
+        QTimer::singleShot(qMax(1, installMs), Qt::PreciseTimer, &session, [this, guard, finish, drop] {
             if (!guard) return;
             guard->reply(CommandCode::Installing);
+            if (drop) {
+                // A card that reboots or fails halfway through installing.
+                event(*guard, "prog-drop-installing");
+                guard->abort();
+                return;
+            }
             finish();
         });
     }
@@ -401,8 +412,11 @@ FeatureRegistry::Registrar reg({ QStringLiteral("programming"),
         option("prog-close-at-chunk", "n", "Close the connection on receiving the n-th chunk."),
         option("prog-ack-delay-ms", "ms", "Acknowledge every chunk this late (a card writing flash)."),
         option("prog-no-finish", "", "Never send 258 (installing) or 259 (finished)."),
+        option("prog-drop-installing", "", "Drop the connection while installing: after 258, before 259."),
+        option("version-silent", "", "Leave every version request (command 1) unanswered."),
         option("prog-skip-installing", "", "Send 259 without 258 before it."),
-        option("prog-install-ms", "ms", "Delay from the last acknowledgement to 258", "200"),
+        option("prog-install-ms", "ms",
+            "Delay from the last acknowledgement to 258; with --prog-finish-ms the card's installation time", "200"),
         option("prog-finish-ms", "ms", "Delay from 258 to 259", "1500"),
         option("backup-file", "file", "Serve this file for every backup."),
         option(

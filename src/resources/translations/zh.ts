@@ -2,6 +2,203 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>BatchProgrammingDialog</name>
+    <message>
+        <location filename="../../programming/batchprogrammingdialog.cpp" line="+33" />
+        <source>Not Start</source>
+        <translation>未开始</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>In Progress</source>
+        <translation>进行中</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Succeeded</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <location line="+153" />
+        <source>Tip</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <location line="+0" />
+        <source>The batch is still running, please wait until it has finished!</source>
+        <translation>批量任务仍在进行，请等待其完成！</translation>
+    </message>
+    <message>
+        <location line="+29" />
+        <location line="+4" />
+        <location line="+60" />
+        <location line="+13" />
+        <location line="+26" />
+        <location line="+11" />
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <location line="-114" />
+        <source>IP address is invaild!</source>
+        <translation>IP 地址无效！</translation>
+    </message>
+    <message>
+        <location line="+4" />
+        <source>IP already exists!</source>
+        <translation>IP 已存在！</translation>
+    </message>
+    <message>
+        <location line="+18" />
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <location line="+17" />
+        <location filename="../../programming/ui_batchprogrammingdialog.cpp" line="+123" />
+        <source>Choose Programming File</source>
+        <translation>选择烧录文件</translation>
+    </message>
+    <message>
+        <location line="+0" />
+        <source>(*.bin)</source>
+        <translation>(*.bin)</translation>
+    </message>
+    <message>
+        <location line="+10" />
+        <source>Choose Device List File</source>
+        <translation>选择设备列表文件</translation>
+    </message>
+    <message>
+        <location line="+0" />
+        <source>(*.txt *.csv *.xlsx)</source>
+        <translation>(*.txt *.csv *.xlsx)</translation>
+    </message>
+    <message>
+        <location line="+15" />
+        <location line="+13" />
+        <location line="+26" />
+        <source>File cannot open!</source>
+        <translation>无法打开文件！</translation>
+    </message>
+    <message>
+        <location line="-16" />
+        <source>Save Batch Programming Result</source>
+        <translation>保存批量烧录结果</translation>
+    </message>
+    <message>
+        <location line="+0" />
+        <source>(*.txt)</source>
+        <translation>(*.txt)</translation>
+    </message>
+    <message>
+        <location line="+9" />
+        <source>Code: </source>
+        <translation>代码：</translation>
+    </message>
+    <message>
+        <location line="+4" />
+        <location filename="../../programming/ui_batchprogrammingdialog.cpp" line="-13" />
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <location line="+13" />
+        <source>Cannot prepare the programming file!</source>
+        <translation>无法准备烧录文件！</translation>
+    </message>
+    <message>
+        <location filename="../../programming/ui_batchprogrammingdialog.cpp" line="-1" />
+        <source>Batch Programming</source>
+        <translation>批量烧录</translation>
+    </message>
+    <message>
+        <location line="+2" />
+        <source>Version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Progress</source>
+        <translation>进度</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Device list</source>
+        <translation>设备列表</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Programming type</source>
+        <translation>烧录类型</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Refresh Version</source>
+        <translation>刷新版本</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Import Device</source>
+        <translation>导入设备</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Export Result</source>
+        <translation>导出结果</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Program</source>
+        <translation>烧录</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Device IP:</source>
+        <translation>设备 IP：</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Add Device</source>
+        <translation>添加设备</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Programming file:</source>
+        <translation>烧录文件：</translation>
+    </message>
+    <message>
+        <location line="+5" />
+        <source>APP</source>
+        <translation>应用程序</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Firmware</source>
+        <translation>固件</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>Patch</source>
+        <translation>补丁</translation>
+    </message>
+</context>
+<context>
     <name>CommLinkThread</name>
     <message>
         <location filename="../../discovery/commlinkthread.cpp" line="+115" />
@@ -263,7 +460,7 @@ Search again: a card that answers the link-layer search reports it.</source>
 <context>
     <name>DisplayLogPage</name>
     <message>
-        <location filename="../../pages/displaylogpage.cpp" line="+70" />
+        <location filename="../../pages/displaylogpage.cpp" line="+63" />
         <location line="+93" />
         <source>Close</source>
         <translation>关闭</translation>
@@ -314,7 +511,7 @@ Search again: a card that answers the link-layer search reports it.</source>
 <context>
     <name>FixedParamPage</name>
     <message>
-        <location filename="../../pages/fixedparampage.cpp" line="+76" />
+        <location filename="../../pages/fixedparampage.cpp" line="+79" />
         <location line="+26" />
         <location line="+6" />
         <location line="+14" />
@@ -425,7 +622,7 @@ Do you want to continue?</source>
         <translation>加载固定参数成功！</translation>
     </message>
     <message>
-        <location filename="../../pages/ui_fixedparampage.cpp" line="+17" />
+        <location filename="../../pages/ui_fixedparampage.cpp" line="+44" />
         <source>Item</source>
         <translation>项目</translation>
     </message>
@@ -435,7 +632,7 @@ Do you want to continue?</source>
         <translation>值</translation>
     </message>
     <message>
-        <location line="+9" />
+        <location line="+1" />
         <source>Backup</source>
         <translation>备份</translation>
     </message>
@@ -642,7 +839,7 @@ Do you want to continue?</source>
 <context>
     <name>PageRoot</name>
     <message>
-        <location filename="../../pages/pageroot.cpp" line="+61" />
+        <location filename="../../pages/pageroot.cpp" line="+58" />
         <source>Form</source>
         <translation>控制台</translation>
     </message>
@@ -670,19 +867,17 @@ Do you want to continue?</source>
 <context>
     <name>ProgrammingPage</name>
     <message>
-        <location filename="../../programming/programmingpage.cpp" line="+90" />
-        <location line="+41" />
         <location filename="../../programming/ui_programmingpage.cpp" line="+109" />
         <source>Batch Programming</source>
         <translation>批量烧录</translation>
     </message>
     <message>
-        <location line="-8" />
+        <location filename="../../programming/programmingpage.cpp" line="+109" />
         <source>root</source>
         <translation>root</translation>
     </message>
     <message>
-        <location line="+23" />
+        <location line="+22" />
         <location line="+43" />
         <source>Tip</source>
         <translation>提示</translation>
@@ -804,7 +999,7 @@ Do you want to continue?</source>
         <translation>备份文件完成！</translation>
     </message>
     <message>
-        <location line="+93" />
+        <location line="+82" />
         <location line="+4" />
         <source>Progress: %1%</source>
         <translation>进度：%1%</translation>
@@ -868,7 +1063,7 @@ Do you want to continue?</source>
 <context>
     <name>SPTestPage</name>
     <message>
-        <location filename="../../pages/sptestpage.cpp" line="+217" />
+        <location filename="../../pages/sptestpage.cpp" line="+213" />
         <source>RS485:</source>
         <translation>RS485：</translation>
     </message>
@@ -1003,7 +1198,7 @@ Do you want to continue?</source>
 <context>
     <name>SettingsPage</name>
     <message>
-        <location filename="../../pages/settingspage.cpp" line="+83" />
+        <location filename="../../pages/settingspage.cpp" line="+73" />
         <location line="+60" />
         <source>Warning</source>
         <translation>警告</translation>

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+// One worker of the batch: it carries out one task at a time, on one card,
+// over a command link of its own. A task connects to the card, reads the
+// version of a component (mode 0) or programs the card with the batch's image
+// (mode 1), disconnects and reports the outcome by finished().
+//
+// Despite its name it is a plain QObject: the batch dialog moves each worker
+// to a QThread of its own, so that several cards are worked on at once. Its
+// link (in quiet mode: a worker thread never opens a box) and its timer are
+// created in that thread on first use and deleted with the worker, which the
+// dialog lets happen in that thread when it finishes.
+//
+// The dialog hands a task over from the GUI thread through the setters and
+// then emits taskStart(index); it reads the getters after finished(). Those
+// parameters are guarded by a mutex that is held only to copy them, never
+// while the worker talks to a card (the connect alone may block it for a
+// second).
+//
+// A programming task speaks the programming page's transfer: command 1 with
+// the "Firmware" type (its reply tells the transfer), command 256 with the
+// chosen type and the image size, stop-and-wait chunks of command 257 with a
+// 5000 ms chunk time-out and three identical resends; then the card installs
+// the image and reports 259. Every wait for the card is bounded: the version
+// and start replies by the chunk time-out, the installation by
+// kInstallTimeoutMs; a lost link ends the task at once. Each task ends with
+// status 2 ("Succeeded") or 3 ("Failed").
+class BatchProgrammingThread : public QObject {
+    Q_OBJECT
+
+public:
+    enum Mode { ReadVersion = 0, Program = 1 };
+    enum Status { NotStart = 0, InProgress = 1, Succeeded = 2, Failed = 3 };
+
+    static constexpr int kChunkTimeoutMs = 5000;
+    // From the last chunk to the card's 259. Installing an image on a card
+    // takes seconds to a minute; a card that stays connected but never
+    // reports the end must not hold its worker for good, nor must a slow
+    // one be called failed after a successful write.
+    static constexpr int kInstallTimeoutMs = 300000;
+
+    explicit BatchProgrammingThread(QObject* parent = nullptr);
+    ~BatchProgrammingThread() override;
+
+    // Called by the dialog from the GUI thread, for an idle worker, before it
+    // emits taskStart(index).
+    void setDevice(const QString& ip, int index);
+    void setMode(int mode);
+    void setProgType(int type);
+    // The batch's image. A new name closes the image kept open for the last
+    // batch; the same name keeps it open (it is read again from offset 0 for
+    // each card). An empty name only closes it.
+    void setProgrammingFile(const QString& path);
+
+    // Read by the dialog after finished().
+    QString deviceIp() const;
+    int index() const;
+    int mode() const;
+    int status() const;
+    QString version() const;
+    bool isRunning() const;
+
+    // Tests wait for shorter time-outs than a technician does; 0 restores
+    // the real ones.
+    static void setTimeoutsForTests(int chunkMs, int installMs);
+
+signals:
+    void programmingStarted(qint64 bytesTotal);
+    void programmingUpdated(qint64 bytesWritten);
+    void finished();
+
+public slots:
+    // Starts the task handed over with setDevice() when `index` is its
+    // index; any other start (another worker's index, a start while a task
+    // runs, a stale index of an earlier task) is ignored.
+    void onTaskStart(int index);
+    void onTaskStop();
+
+private slots:
+    void onTimerTimeout();
+    void onNetworkDevConnected();
+    void onNetworkDevConnectError(QString error);
+    void onNetworkProgramResponse(int cmd, const quint8* data, int size);
+    void onLinkLost();
+
+private:
+    struct Private;
+
+    void startTask();
+    void finishTask(int status);
+    void handleVersionReply(const quint8* data, int size);
+    void handleStartReply(const quint8* data, int size);
+    void handleChunkReply(const quint8* data, int size);
+    void sendNextChunk();
+
+    mutable QMutex m_mutex;
+    std::unique_ptr<Private> d;
+};

@@ -1,0 +1,677 @@
+// The batch programming dialog end to end: the real dialog (offscreen) with
+// its pool of worker threads, against many simulated cards on loopback, with
+// images, device lists and reports in temporary folders, every box and file
+// dialog answered by the recorder.
+
+#include "batchcards.h"
+#include "packagebuilder.h"
+#include "pages/pagewire.h"
+#include "programming/batchprogrammingdialog.h"
+#include "programming/batchprogrammingthread.h"
+#include "programming/firmwarepackage.h"
+#include "programming/programmingpage.h"
+#include "support/boxrecorder.h"
+#include "support/waituntil.h"
+
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMutex>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+namespace {
+
+constexpr int kArea = 51;
+constexpr int kBatchMs = 30000;
+
+QString fixture(const char* name)
+{
+    return QStringLiteral(FIXTURE_DIR "/") + QLatin1String(name);
+}
+
+// One dialog, the cards of one test case and a recorder answering every box.
+class Rig {
+public:
+    Rig(const QStringList& cards, const QString& store, const QStringList& extra = {})
+        : cards(cards)
+        , sim(BatchCards::arguments(cards, store, extra))
+    {
+    }
+
+    bool start()
+    {
+        QString error;
+        if (!cards.isEmpty() && !sim.start(&error)) {
+            qWarning().noquote() << "simulator:" << error;
+            return false;
+        }
+        dialog.show();
+        return true;
+    }
+
+    template <typename T> T* widget(const char* name) { return dialog.findChild<T*>(QString::fromLatin1(name)); }
+    QTableWidget* table() { return widget<QTableWidget>("tableWidgetDevice"); }
+    QPushButton* button(const char* name) { return widget<QPushButton>(name); }
+
+    void add(const QString& address)
+    {
+        widget<QLineEdit>("leIP")->setText(address);
+        button("btnAdd")->click();
+    }
+    void addAll()
+    {
+        for (const QString& card : cards)
+            add(card);
+    }
+    bool program(const QString& image)
+    {
+        widget<QLineEdit>("leFile")->setText(image);
+        button("btnProgram")->click();
+        return finish();
+    }
+    bool finish()
+    {
+        return waitUntil([this] { return !dialog.isBatchRunning(); }, kBatchMs);
+    }
+
+    QStringList column(int column)
+    {
+        QStringList result;
+        for (int row = 0; row < table()->rowCount(); ++row)
+            result.append(table()->item(row, column)->text());
+        return result;
+    }
+    QStringList addresses() { return column(0); }
+    QStringList versions() { return column(1); }
+    QStringList statuses() { return column(3); }
+    QList<int> statusData()
+    {
+        QList<int> result;
+        for (int row = 0; row < table()->rowCount(); ++row)
+            result.append(table()->item(row, 3)->data(BatchProgrammingDialog::kStatusRole).toInt());
+        return result;
+    }
+    QProgressBar* bar(int row) { return qobject_cast<QProgressBar*>(table()->cellWidget(row, 2)); }
+
+    // The context menu of a row, answered with `choice`.
+    void contextMenu(int row, const QString& choice)
+    {
+        boxes.answerDialog(choice);
+        const QPoint pos = table()->visualItemRect(table()->item(row, 0)).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, table()->viewport()->mapToGlobal(pos));
+        QCoreApplication::sendEvent(table()->viewport(), &event);
+    }
+
+    QString exportReport(const QString& path)
+    {
+        boxes.answerDialog(path);
+        button("btnExport")->click();
+        return QString::fromUtf8(PackageBuilder::read(path));
+    }
+
+    QStringList cards;
+    BoxRecorder boxes;
+    SimulatorFixture sim;
+    BatchProgrammingDialog dialog;
+};
+
+QStringList repeated(const QString& text, int count)
+{
+    QStringList result;
+    for (int i = 0; i < count; ++i)
+        result.append(text);
+    return result;
+}
+
+} // namespace
+
+class TestBatchProgrammingDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void smallPoolHandsTheRestOutAsTasksEnd();
+    void largePoolLeavesTheOtherWorkersIdle();
+    void twentyCardsFromAWorkbookWithFaults();
+    void refreshVersionFillsTheVersionColumn();
+    void runningBatchKeepsItsList();
+    void batchSendsItsOwnCopyOfTheImage();
+    void destroyedMidBatch();
+
+    void addDevice_data();
+    void addDevice();
+    void deleteFromTheContextMenuAndByKey();
+    void imports_data();
+    void imports();
+    void exportNeverRun();
+    void programDoesNothingWithoutFileOrList();
+    void retranslationKeepsTheSelection();
+    void programmingPageOpensTheDialog();
+
+private:
+    QString store() const { return m_dir->filePath(QStringLiteral("{addr}-{type}.bin")); }
+    QByteArray flash(const QString& card, int type) const
+    {
+        return PackageBuilder::read(m_dir->filePath(QStringLiteral("%1-%2.bin").arg(card).arg(type)));
+    }
+    QString file(const QString& name, const QByteArray& bytes) const
+    {
+        const QString path = m_dir->filePath(name);
+        return PackageBuilder::write(path, bytes) ? path : QString();
+    }
+    QStringList cards(int count) { return BatchCards::addresses(kArea, m_case, count); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    int m_case = 0;
+};
+
+void TestBatchProgrammingDialog::initTestCase()
+{
+    // The offscreen platform says so for every window shown.
+    static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (!message.contains(QLatin1String("propagateSizeHints")))
+            previous(type, context, message);
+    });
+}
+
+void TestBatchProgrammingDialog::init()
+{
+    ++m_case;
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    FirmwarePackage::setBaseDirectoryForTests(m_dir->filePath(QStringLiteral("app")));
+    BatchProgrammingThread::setTimeoutsForTests(150, 600);
+    BatchProgrammingDialog::setPoolSizeForTests(2);
+}
+
+void TestBatchProgrammingDialog::cleanup()
+{
+    BatchProgrammingDialog::setPoolSizeForTests(0);
+    BatchProgrammingThread::setTimeoutsForTests(0, 0);
+    FirmwarePackage::setBaseDirectoryForTests(QString());
+}
+
+void TestBatchProgrammingDialog::smallPoolHandsTheRestOutAsTasksEnd()
+{
+    BatchProgrammingDialog::setPoolSizeForTests(3);
+    Rig rig(cards(10), store());
+    QVERIFY(rig.start());
+    rig.addAll();
+    const QByteArray payload = PackageBuilder::payload(3000);
+    rig.widget<QLineEdit>("leFile")->setText(file(QStringLiteral("image.bin"), payload));
+    rig.button("btnProgram")->click();
+    QVERIFY(rig.dialog.isBatchRunning());
+    // Closing the dialog only hides it; the batch goes on.
+    rig.dialog.close();
+    QVERIFY(rig.finish());
+
+    QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), 10));
+    QCOMPARE(rig.statusData(), QVector<int>(10, 2).toList());
+    for (int row = 0; row < 10; ++row) {
+        QCOMPARE(flash(rig.cards[row], 0), payload);
+        QCOMPARE(BatchCards::connections(rig.sim, rig.cards[row]), 1);
+        QCOMPARE(rig.bar(row)->value(), rig.bar(row)->maximum());
+        QCOMPARE(rig.bar(row)->maximum(), 3000);
+    }
+    // Three cards at a time, never more.
+    QCOMPARE(BatchCards::mostAtOnce(rig.sim), 3);
+    QVERIFY(rig.boxes.boxes.isEmpty());
+}
+
+void TestBatchProgrammingDialog::largePoolLeavesTheOtherWorkersIdle()
+{
+    BatchProgrammingDialog::setPoolSizeForTests(8);
+    Rig rig(cards(3), store());
+    QVERIFY(rig.start());
+    rig.addAll();
+    const QByteArray payload = PackageBuilder::payload(2048);
+    QVERIFY(rig.program(file(QStringLiteral("image.bin"), payload)));
+    QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), 3));
+    QStringList handed;
+    for (BatchProgrammingThread* worker : rig.dialog.workersForTests())
+        handed.append(worker->deviceIp());
+    QCOMPARE(handed, QStringList(rig.cards) << QString() << QString() << QString() << QString() << QString());
+    for (const QString& card : rig.cards)
+        QCOMPARE(flash(card, 0), payload);
+}
+
+// As on a production line: the list comes from a workbook written by a
+// spreadsheet program, some cards fail, the report says which.
+void TestBatchProgrammingDialog::twentyCardsFromAWorkbookWithFaults()
+{
+    BatchProgrammingDialog::setPoolSizeForTests(4);
+    QStringList cards;
+    for (int i = 1; i <= 20; ++i)
+        cards.append(QStringLiteral("127.51.99.%1").arg(i));
+    Rig rig(cards, store(),
+        { QStringLiteral("--card"), QStringLiteral("127.51.99.3:prog-refuse-start"), QStringLiteral("--card"),
+            QStringLiteral("127.51.99.8:prog-silent-from=2"), QStringLiteral("--card"),
+            QStringLiteral("127.51.99.17:prog-drop-installing") });
+    QVERIFY(rig.start());
+    rig.boxes.answerDialog(fixture("twenty-openpyxl.xlsx"));
+    rig.button("btnImport")->click();
+    QCOMPARE(rig.addresses(), cards);
+
+    // A scrambled package with CRC: the cards get its payload.
+    const QByteArray payload = PackageBuilder::payload(4500);
+    PackageBuilder::Options scrambledWithCrc;
+    scrambledWithCrc.flags = 0x3;
+    const QString package = file(QStringLiteral("firmware.bin"), PackageBuilder::package(payload, scrambledWithCrc));
+    rig.widget<QComboBox>("comboBoxProgType")->setCurrentIndex(1);
+    QVERIFY(rig.program(package));
+
+    QStringList expected = repeated(QStringLiteral("Succeeded"), 20);
+    expected[2] = expected[7] = expected[16] = QStringLiteral("Failed");
+    QCOMPARE(rig.statuses(), expected);
+    for (int i = 0; i < 20; ++i) {
+        if (expected[i] == QLatin1String("Succeeded"))
+            QCOMPARE(flash(cards[i], 1), payload);
+    }
+    QVERIFY(rig.boxes.boxes.isEmpty());
+
+    const QString report = rig.exportReport(m_dir->filePath(QStringLiteral("result.txt")));
+    QStringList lines = report.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 4 + 20 + 1);
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(lines[4 + i], cards[i] + QStringLiteral("\t\t") + expected[i]);
+}
+
+void TestBatchProgrammingDialog::refreshVersionFillsTheVersionColumn()
+{
+    const QStringList cards = this->cards(4);
+    Rig rig(cards.mid(0, 3), store(),
+        { QStringLiteral("--card"), cards[0] + QStringLiteral(":version-patch=v3.1.4 20261201"),
+            QStringLiteral("--card"), cards[1] + QStringLiteral(":version-patch=patch level seven"),
+            QStringLiteral("--card"), cards[2] + QStringLiteral(":version-patch=rc v1.0 v2.0") });
+    QVERIFY(rig.start());
+    for (const QString& card : cards)
+        rig.add(card); // the fourth has no card behind it
+    rig.widget<QComboBox>("comboBoxProgType")->setCurrentIndex(2);
+    rig.button("btnRefresh")->click();
+    QVERIFY(rig.finish());
+    QCOMPARE(rig.versions(), (QStringList { "v3.1.4", "patch level seven", "v1.0", "" }));
+    QCOMPARE(rig.statuses(), (QStringList { "Succeeded", "Succeeded", "Succeeded", "Failed" }));
+    for (int i = 0; i < 3; ++i) {
+        const auto requests = BatchCards::frames(rig.sim, cards[i], 1);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(BatchCards::data(requests.first()), QByteArray(1, '\2'));
+        QVERIFY(BatchCards::frames(rig.sim, cards[i], 256).isEmpty());
+    }
+}
+
+// While a batch runs, nothing may shift the list under it: Program, Refresh,
+// Import and Delete are refused; a card added meanwhile joins the batch.
+void TestBatchProgrammingDialog::runningBatchKeepsItsList()
+{
+    const QStringList cards = this->cards(4);
+    Rig rig(cards, store(), { QStringLiteral("--prog-install-ms"), QStringLiteral("300") });
+    QVERIFY(rig.start());
+    for (int i = 0; i < 3; ++i)
+        rig.add(cards[i]);
+    const QByteArray payload = PackageBuilder::payload(1500);
+    rig.widget<QLineEdit>("leFile")->setText(file(QStringLiteral("image.bin"), payload));
+    rig.button("btnProgram")->click();
+    QVERIFY(rig.dialog.isBatchRunning());
+    QCOMPARE(rig.statusData(), (QList<int> { 1, 1, 0 }));
+
+    const QString refusal = QStringLiteral("The batch is still running, please wait until it has finished!");
+    rig.button("btnProgram")->click();
+    rig.button("btnRefresh")->click();
+    rig.button("btnImport")->click();
+    rig.contextMenu(1, QStringLiteral("Delete"));
+    QCOMPARE(rig.boxes.count(refusal), 4);
+    QCOMPARE(rig.boxes.last()->parent, &rig.dialog);
+    // The import was refused before asking for a file; the menu was answered.
+    QCOMPARE(rig.boxes.dialogs.size(), 1);
+    QCOMPARE(rig.addresses(), cards.mid(0, 3));
+
+    // Export during the batch tells where each card stands.
+    const QString report = rig.exportReport(m_dir->filePath(QStringLiteral("during.txt")));
+    QVERIFY2(
+        report.endsWith(cards[0] + "\t\tIn Progress\n" + cards[1] + "\t\tIn Progress\n" + cards[2] + "\t\tNot Start\n"),
+        qPrintable(report));
+
+    rig.add(cards[3]);
+    QVERIFY(rig.finish());
+    QCOMPARE(rig.addresses(), cards);
+    QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), 4));
+    for (const QString& card : cards) {
+        QCOMPARE(BatchCards::connections(rig.sim, card), 1);
+        QCOMPARE(flash(card, 0), payload);
+    }
+    QCOMPARE(rig.boxes.boxes.size(), 4);
+
+    // Once it has ended, the list is the technician's again.
+    rig.contextMenu(1, QStringLiteral("Delete"));
+    QCOMPARE(rig.addresses(), (QStringList { cards[0], cards[2], cards[3] }));
+}
+
+void TestBatchProgrammingDialog::batchSendsItsOwnCopyOfTheImage()
+{
+    BatchProgrammingDialog::setPoolSizeForTests(1);
+    Rig rig(cards(3), store(), { QStringLiteral("--prog-install-ms"), QStringLiteral("200") });
+    QVERIFY(rig.start());
+    rig.addAll();
+    const QByteArray payload = PackageBuilder::payload(3000);
+    const QString chosen = file(QStringLiteral("firmware.bin"), PackageBuilder::package(payload));
+    rig.widget<QLineEdit>("leFile")->setText(chosen);
+    rig.button("btnProgram")->click();
+    const QString copy = rig.dialog.batchImagePath();
+    QVERIFY(!copy.isEmpty());
+    QVERIFY(!FirmwarePackage::isTemporaryImage(copy));
+    QCOMPARE(PackageBuilder::read(copy), payload);
+
+    // What the programming page does to its temporary image, or the
+    // technician to the chosen file, does not reach the batch.
+    QVERIFY(waitUntil([&] { return BatchCards::connections(rig.sim, rig.cards[0]) == 1; }, kBatchMs));
+    QVERIFY(QDir().mkpath(QFileInfo(FirmwarePackage::temporaryImagePath()).absolutePath()));
+    QVERIFY(PackageBuilder::write(FirmwarePackage::temporaryImagePath(), "page run"));
+    QVERIFY(PackageBuilder::write(chosen, PackageBuilder::payload(700, 9)));
+    QVERIFY(rig.finish());
+    QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), 3));
+    for (const QString& card : rig.cards)
+        QCOMPARE(flash(card, 0), payload);
+    // The copy goes with the batch.
+    QVERIFY(rig.dialog.batchImagePath().isEmpty());
+    QVERIFY(!QFile::exists(copy));
+    QVERIFY(!QFileInfo::exists(QFileInfo(copy).absolutePath()));
+}
+
+void TestBatchProgrammingDialog::destroyedMidBatch()
+{
+    BatchProgrammingDialog::setPoolSizeForTests(3);
+    const QStringList cards = this->cards(5);
+    SimulatorFixture sim(BatchCards::arguments(cards, store(), { QStringLiteral("--prog-ack-delay-ms"), "20" }));
+    QVERIFY(sim.start());
+    BoxRecorder boxes;
+    auto dialog = std::make_unique<BatchProgrammingDialog>();
+    for (const QString& card : cards) {
+        dialog->findChild<QLineEdit*>(QStringLiteral("leIP"))->setText(card);
+        dialog->findChild<QPushButton*>(QStringLiteral("btnAdd"))->click();
+    }
+    dialog->findChild<QLineEdit*>(QStringLiteral("leFile"))
+        ->setText(file(QStringLiteral("image.bin"), PackageBuilder::payload(50000)));
+    dialog->findChild<QPushButton*>(QStringLiteral("btnProgram"))->click();
+    const QString copy = dialog->batchImagePath();
+    QVERIFY(waitUntil([&] { return sim.frames(QStringLiteral("in"), 257).size() >= 6; }, kBatchMs));
+
+    // Each worker (with its link and timer) goes before its thread object.
+    QMutex mutex;
+    QStringList order;
+    const auto threads = dialog->threadsForTests();
+    const auto workers = dialog->workersForTests();
+    QCOMPARE(threads.size(), 3);
+    for (int i = 0; i < threads.size(); ++i) {
+        QThread* thread = threads[i];
+        connect(workers[i], &QObject::destroyed, [&mutex, &order, i, thread] {
+            QMutexLocker lock(&mutex);
+            order.append(QStringLiteral("worker %1 in its thread: %2").arg(i).arg(QThread::currentThread() == thread));
+        });
+        connect(thread, &QObject::destroyed, [&mutex, &order, i] {
+            QMutexLocker lock(&mutex);
+            order.append(QStringLiteral("thread %1").arg(i));
+        });
+    }
+    dialog.reset();
+    QCOMPARE(order.size(), 6);
+    for (int i = 0; i < 3; ++i) {
+        const int worker = order.indexOf(QStringLiteral("worker %1 in its thread: 1").arg(i));
+        QVERIFY2(
+            worker >= 0 && worker < order.indexOf(QStringLiteral("thread %1").arg(i)), qPrintable(order.join('|')));
+    }
+    // The links were closed and the batch's copy removed.
+    QVERIFY(waitUntil([&] { return BatchCards::openNow(sim) == 0; }, kBatchMs));
+    QVERIFY(!QFile::exists(copy));
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void TestBatchProgrammingDialog::addDevice_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("new address") << "10.0.0.3"
+                                 << "";
+    QTest::newRow("incomplete address") << "10.0.0."
+                                        << "IP address is invaild!";
+    QTest::newRow("empty field") << ""
+                                 << "IP address is invaild!";
+    QTest::newRow("already listed") << "10.0.0.1"
+                                    << "IP already exists!";
+}
+
+void TestBatchProgrammingDialog::addDevice()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, warning);
+    Rig rig({}, store());
+    QVERIFY(rig.start());
+    rig.add(QStringLiteral("10.0.0.1"));
+    rig.add(QStringLiteral("10.0.0.2"));
+    QVERIFY(rig.boxes.boxes.isEmpty());
+    // The field takes only what can become an address.
+    QLineEdit* field = rig.widget<QLineEdit>("leIP");
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("10.0.0.256x"));
+    QCOMPARE(field->text(), QStringLiteral("10.0.0.25"));
+
+    rig.add(typed);
+    if (warning.isEmpty()) {
+        QVERIFY(rig.boxes.boxes.isEmpty());
+        QCOMPARE(rig.addresses(), (QStringList { "10.0.0.1", "10.0.0.2", typed }));
+        QTableWidgetItem* status = rig.table()->item(2, 3);
+        QCOMPARE(status->text(), QStringLiteral("/"));
+        QCOMPARE(status->data(BatchProgrammingDialog::kStatusRole).toInt(), 0);
+        QCOMPARE(status->textAlignment(), int(Qt::AlignCenter));
+        QCOMPARE(rig.table()->item(2, 1)->text(), QString());
+        QVERIFY(rig.bar(2));
+    } else {
+        QCOMPARE(rig.boxes.texts(), QStringList { warning });
+        QCOMPARE(rig.boxes.last()->title, QStringLiteral("Warning"));
+        QCOMPARE(rig.boxes.last()->parent, &rig.dialog);
+        QCOMPARE(rig.addresses(), (QStringList { "10.0.0.1", "10.0.0.2" }));
+    }
+}
+
+void TestBatchProgrammingDialog::deleteFromTheContextMenuAndByKey()
+{
+    Rig rig({}, store());
+    QVERIFY(rig.start());
+    for (const char* a : { "10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4" })
+        rig.add(QString::fromLatin1(a));
+    rig.contextMenu(1, QString());
+    QCOMPARE(rig.boxes.dialogs.last().menuEntries, QStringList { "Delete" });
+    QCOMPARE(rig.addresses().size(), 4);
+    rig.contextMenu(1, QStringLiteral("Delete"));
+    QCOMPARE(rig.addresses(), (QStringList { "10.0.0.1", "10.0.0.3", "10.0.0.4" }));
+
+    // No menu below the last row.
+    const int dialogs = rig.boxes.dialogs.size();
+    QContextMenuEvent below(QContextMenuEvent::Mouse, QPoint(5, rig.table()->viewport()->height() - 2));
+    QCoreApplication::sendEvent(rig.table()->viewport(), &below);
+    QCOMPARE(rig.boxes.dialogs.size(), dialogs);
+
+    rig.dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&rig.dialog));
+    rig.table()->setFocus();
+    rig.table()->setCurrentCell(0, 0);
+    QTest::keyClick(rig.table(), Qt::Key_Delete);
+    QCOMPARE(rig.addresses(), (QStringList { "10.0.0.3", "10.0.0.4" }));
+}
+
+void TestBatchProgrammingDialog::imports_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // empty: `name` is a fixture (or missing)
+    QTest::addColumn<QStringList>("addresses");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("text: one comma, spaces around")
+        << "list.txt" << QByteArray("10.0.0.1,\n   10.0.0.2 \t\n10.0.0.3,card three\n10.0.0.4,,\n")
+        << QStringList { "10.0.0.1", "10.0.0.2" } << "";
+    QTest::newRow("CSV with header and duplicates")
+        << "list.csv" << QByteArray("IP,\r\n10.0.0.9,\r\n10.0.0.8,\r\n10.0.0.9,\r\n")
+        << QStringList { "10.0.0.9", "10.0.0.8" } << "";
+    QTest::newRow("no valid address") << "none.txt" << QByteArray("card one\n300.1.1.1\n\n") << QStringList() << "";
+    QTest::newRow("cancelled") << "" << QByteArray() << QStringList { "10.9.9.9" } << "";
+    QTest::newRow("missing file") << "missing.txt" << QByteArray() << QStringList() << "File cannot open!";
+    QTest::newRow("column B, rows 2 to 5 (openpyxl)")
+        << "columnB-openpyxl.xlsx" << QByteArray()
+        << QStringList { "192.168.1.20", "192.168.1.21", "192.168.1.22", "192.168.1.23" } << "";
+    QTest::newRow("only A1 holds an address")
+        << "onlyA1-openpyxl.xlsx" << QByteArray() << QStringList { "10.0.0.7" } << "";
+    QTest::newRow("empty sheet") << "empty-xlsxwriter.xlsx" << QByteArray() << QStringList() << "";
+    QTest::newRow("damaged workbook") << "damaged.xlsx" << QByteArray("PK\3\4 not really") << QStringList()
+                                      << "File cannot open!";
+    QTest::newRow("xlsx in capitals is read as text")
+        << "list.XLSX" << QByteArray("10.0.0.5\n") << QStringList { "10.0.0.5" } << "";
+}
+
+void TestBatchProgrammingDialog::imports()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, addresses);
+    QFETCH(QString, warning);
+    Rig rig({}, store());
+    QVERIFY(rig.start());
+    rig.add(QStringLiteral("10.9.9.9"));
+
+    QString path = fixture(name.toLatin1().constData());
+    if (!content.isEmpty() || !QFile::exists(path))
+        path = content.isEmpty() ? m_dir->filePath(name) : file(name, content);
+    if (!name.isEmpty())
+        rig.boxes.answerDialog(path);
+    rig.button("btnImport")->click();
+
+    const DialogPrompt::Request& request = rig.boxes.dialogs.first();
+    QCOMPARE(request.caption, QStringLiteral("Choose Device List File"));
+    QCOMPARE(request.directory, QStringLiteral("/"));
+    QCOMPARE(request.filter, QStringLiteral("(*.txt *.csv *.xlsx)"));
+    // The import replaces the list; a cancelled one keeps it.
+    QCOMPARE(rig.addresses(), addresses);
+    QCOMPARE(rig.table()->rowCount(), addresses.size());
+    if (warning.isEmpty()) {
+        QVERIFY(rig.boxes.boxes.isEmpty());
+    } else {
+        QCOMPARE(rig.boxes.texts(), QStringList { warning });
+        QCOMPARE(rig.boxes.last()->parent, nullptr);
+    }
+}
+
+void TestBatchProgrammingDialog::exportNeverRun()
+{
+    Rig rig({}, store());
+    QVERIFY(rig.start());
+    rig.add(QStringLiteral("10.0.0.1"));
+    rig.add(QStringLiteral("10.0.0.2"));
+    const QString report = rig.exportReport(m_dir->filePath(QStringLiteral("result.txt")));
+    const DialogPrompt::Request& request = rig.boxes.dialogs.first();
+    QCOMPARE(request.kind, DialogPrompt::Kind::SaveFile);
+    QCOMPARE(request.caption, QStringLiteral("Save Batch Programming Result"));
+    QCOMPARE(request.directory, QStringLiteral("/"));
+    QCOMPARE(request.filter, QStringLiteral("(*.txt)"));
+    static const QRegularExpression layout(
+        QStringLiteral("^(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d)\n\nIP\t\t\t\t\tResult\n={48}\n"
+                       "10\\.0\\.0\\.1\t\tNot Start\n10\\.0\\.0\\.2\t\tNot Start\n$"));
+    const QRegularExpressionMatch match = layout.match(report);
+    QVERIFY2(match.hasMatch(), qPrintable(report));
+    const QDateTime when = QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QVERIFY(qAbs(when.secsTo(QDateTime::currentDateTime())) < 60);
+    QVERIFY(rig.boxes.boxes.isEmpty());
+
+    // A folder in the way: the warning, without parent, and the folder stays.
+    const QString folder = m_dir->filePath(QStringLiteral("taken"));
+    QVERIFY(QDir().mkpath(folder));
+    rig.exportReport(folder);
+    QCOMPARE(rig.boxes.texts(), QStringList { "File cannot open!" });
+    QCOMPARE(rig.boxes.last()->parent, nullptr);
+    QVERIFY(QFileInfo(folder).isDir());
+}
+
+void TestBatchProgrammingDialog::programDoesNothingWithoutFileOrList()
+{
+    const QStringList cards = this->cards(1);
+    Rig rig(cards, store());
+    QVERIFY(rig.start());
+    const QString image = file(QStringLiteral("image.bin"), PackageBuilder::payload(100));
+    // No device yet.
+    rig.widget<QLineEdit>("leFile")->setText(image);
+    rig.button("btnProgram")->click();
+    QVERIFY(!rig.dialog.isBatchRunning());
+    rig.add(cards[0]);
+    for (const QString& path : { QString(), m_dir->filePath(QStringLiteral("missing.bin")), m_dir->path() }) {
+        rig.widget<QLineEdit>("leFile")->setText(path);
+        rig.button("btnProgram")->click();
+        QVERIFY(!rig.dialog.isBatchRunning());
+    }
+    QTest::qWait(50);
+    QVERIFY(rig.boxes.boxes.isEmpty());
+    QVERIFY(rig.boxes.dialogs.isEmpty());
+    QCOMPARE(BatchCards::connections(rig.sim, cards[0]), 0);
+    QCOMPARE(rig.statuses(), QStringList { "/" });
+}
+
+void TestBatchProgrammingDialog::retranslationKeepsTheSelection()
+{
+    const QStringList cards = this->cards(2);
+    Rig rig(cards.mid(0, 1), store());
+    QVERIFY(rig.start());
+    rig.addAll();
+    rig.add(cards[1]);
+    rig.button("btnRefresh")->click();
+    QVERIFY(rig.finish());
+    QComboBox* types = rig.widget<QComboBox>("comboBoxProgType");
+    types->setCurrentIndex(2);
+
+    MarkingTranslator marking("BatchProgrammingDialog");
+    QCoreApplication::installTranslator(&marking);
+    QVERIFY(waitUntil([&] { return rig.dialog.windowTitle() == QLatin1String("~Batch Programming"); }, 5000));
+    QCOMPARE(types->count(), 3);
+    QCOMPARE(types->itemText(0), QStringLiteral("~APP"));
+    QCOMPARE(types->currentIndex(), 2);
+    QCOMPARE(rig.table()->horizontalHeaderItem(3)->text(), QStringLiteral("~Status"));
+    QCOMPARE(rig.button("btnProgram")->text(), QStringLiteral("~Program"));
+    QCOMPARE(rig.statuses(), (QStringList { "~Succeeded", "~Failed" }));
+    QCoreApplication::removeTranslator(&marking);
+    QVERIFY(waitUntil([&] { return rig.dialog.windowTitle() == QLatin1String("Batch Programming"); }, 5000));
+    QCOMPARE(rig.statuses(), (QStringList { "Succeeded", "Failed" }));
+    QCOMPARE(types->currentIndex(), 2);
+}
+
+void TestBatchProgrammingDialog::programmingPageOpensTheDialog()
+{
+    BoxRecorder boxes;
+    ProgrammingPage page;
+    page.show();
+    QPushButton* open = page.findChild<QPushButton*>(QStringLiteral("btnBatchProgramming"));
+    QVERIFY(open->isEnabled());
+    BatchProgrammingDialog* shown = nullptr;
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+        shown = qobject_cast<BatchProgrammingDialog*>(QApplication::activeModalWidget());
+        if (shown) {
+            modal = shown->isModal();
+            shown->close();
+        }
+    });
+    open->click();
+    QVERIFY(shown);
+    QVERIFY(modal);
+    QVERIFY(!shown->isVisible());
+    QCOMPARE(shown->windowTitle(), QStringLiteral("Batch Programming"));
+    QCOMPARE(shown->size(), QSize(800, 400));
+    QVERIFY(shown->findChild<QPushButton*>(QStringLiteral("btnAdd"))->isDefault());
+}
+
+QTEST_MAIN(TestBatchProgrammingDialog)
+#include "tst_batchprogrammingdialog.moc"

@@ -1,0 +1,339 @@
+// The batch worker on the wire: a real worker in a thread of its own, as the
+// batch dialog runs it, against simulated cards on loopback, with its image
+// in a temporary folder.
+
+#include "batchcards.h"
+#include "packagebuilder.h"
+#include "programming/batchprogrammingthread.h"
+#include "support/boxrecorder.h"
+#include "support/waituntil.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+namespace {
+
+constexpr int kArea = 50;
+constexpr int kShortChunkMs = 150;
+constexpr int kShortInstallMs = 600;
+constexpr int kTaskMs = 20000;
+
+// One worker in its own thread, started and read as the dialog does it. The
+// outcome of each task is read in this thread when its finished() arrives.
+class Worker : public QObject {
+    Q_OBJECT
+
+public:
+    Worker()
+    {
+        connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+        connect(this, &Worker::taskStart, worker, &BatchProgrammingThread::onTaskStart);
+        connect(worker, &BatchProgrammingThread::finished, this, [this] {
+            statuses.append(worker->status());
+            versions.append(worker->version());
+        });
+        connect(
+            worker, &BatchProgrammingThread::programmingStarted, this, [this](qint64 total) { totals.append(total); });
+        connect(worker, &BatchProgrammingThread::programmingUpdated, this,
+            [this](qint64 written) { updates.append(written); });
+        worker->moveToThread(&thread);
+        thread.start();
+    }
+    ~Worker() override
+    {
+        thread.quit();
+        thread.wait();
+    }
+
+    void hand(const QString& ip, int index, int mode, int type, const QString& image = QString())
+    {
+        worker->setDevice(ip, index);
+        worker->setMode(mode);
+        worker->setProgType(type);
+        if (!image.isEmpty())
+            worker->setProgrammingFile(image);
+    }
+    // Hands a task over and waits for its end; false when it does not end.
+    bool run(const QString& ip, int index, int mode, int type, const QString& image = QString())
+    {
+        const int before = statuses.size();
+        hand(ip, index, mode, type, image);
+        emit taskStart(index);
+        return waitUntil([&] { return statuses.size() > before; }, kTaskMs);
+    }
+
+    QThread thread;
+    QPointer<BatchProgrammingThread> worker { new BatchProgrammingThread() };
+    QList<int> statuses;
+    QStringList versions;
+    QList<qint64> totals;
+    QList<qint64> updates;
+
+signals:
+    void taskStart(int index);
+};
+
+} // namespace
+
+class TestBatchProgrammingThread : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void programsCardAfterCardFromOffsetZero();
+    void readsTheVersionWord_data();
+    void readsTheVersionWord();
+    void failedTasksEndAndFreeTheWorker_data();
+    void failedTasksEndAndFreeTheWorker();
+    void startsOnlyTheTaskHandedToIt();
+    void newImageForTheNextBatch();
+    void silentCardAtTheRealChunkTimeout();
+
+private:
+    QString store() const { return m_dir->filePath(QStringLiteral("{addr}-{type}.bin")); }
+    QByteArray flash(const QString& card, int type) const
+    {
+        return PackageBuilder::read(m_dir->filePath(QStringLiteral("%1-%2.bin").arg(card).arg(type)));
+    }
+    QString image(const QString& name, const QByteArray& bytes) const
+    {
+        const QString path = m_dir->filePath(name);
+        return PackageBuilder::write(path, bytes) ? path : QString();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    int m_case = 0;
+};
+
+void TestBatchProgrammingThread::init()
+{
+    ++m_case;
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    BatchProgrammingThread::setTimeoutsForTests(kShortChunkMs, kShortInstallMs);
+}
+
+void TestBatchProgrammingThread::cleanup()
+{
+    BatchProgrammingThread::setTimeoutsForTests(0, 0);
+}
+
+void TestBatchProgrammingThread::programsCardAfterCardFromOffsetZero()
+{
+    const QStringList cards = BatchCards::addresses(kArea, m_case, 3);
+    // The middle card takes the plain transfer.
+    SimulatorFixture sim(BatchCards::arguments(
+        cards, store(), { QStringLiteral("--card"), cards[1] + QStringLiteral(":version=v1.2.2 old") }));
+    QVERIFY(sim.start());
+    BoxRecorder boxes;
+    const QByteArray payload = PackageBuilder::payload(5000);
+    const QString file = image(QStringLiteral("image.bin"), payload);
+
+    Worker w;
+    for (int i = 0; i < cards.size(); ++i)
+        QVERIFY(w.run(cards[i], i, BatchProgrammingThread::Program, 2, file));
+    QCOMPARE(w.statuses, (QList<int> { 2, 2, 2 }));
+    QCOMPARE(w.totals, (QList<qint64> { 5000, 5000, 5000 }));
+    QCOMPARE(w.updates.count(5000), 3 * 2); // the last acknowledgement and the 259
+
+    for (int i = 0; i < cards.size(); ++i) {
+        const QString& card = cards[i];
+        QCOMPARE(flash(card, 2), payload);
+        QCOMPARE(BatchCards::connections(sim, card), 1);
+        // The version of "Firmware" tells the transfer; the start carries the chosen type.
+        const auto version = BatchCards::frames(sim, card, 1);
+        QCOMPARE(version.size(), 1);
+        QCOMPARE(BatchCards::data(version.first()), QByteArray(1, '\1'));
+        const auto start = BatchCards::frames(sim, card, 256);
+        QCOMPARE(start.size(), 1);
+        QCOMPARE(BatchCards::data(start.first()), QByteArray::fromHex("0200001388"));
+        // Each card gets the image from its first byte, sequence 0 included.
+        const auto chunks = BatchCards::frames(sim, card, 257);
+        QCOMPARE(chunks.size(), 5);
+        const QByteArray first = BatchCards::data(chunks.first());
+        QCOMPARE(first, i == 1 ? payload.left(1024) : QByteArray(1, '\0') + payload.left(1024));
+    }
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void TestBatchProgrammingThread::readsTheVersionWord_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("version");
+    QTest::newRow("version and build") << "v2.4.1 20261130"
+                                       << "v2.4.1";
+    QTest::newRow("no word begins with v") << "build 7 release"
+                                           << "build 7 release";
+    QTest::newRow("several words begin with v") << "alpha v1.2 v3.4"
+                                                << "v1.2";
+    QTest::newRow("runs of spaces keep empty words") << "  v9  x"
+                                                     << "v9";
+    QTest::newRow("capital V is no version") << "V1.0.0 Vx"
+                                             << "V1.0.0 Vx";
+}
+
+void TestBatchProgrammingThread::readsTheVersionWord()
+{
+    QFETCH(QString, reply);
+    QFETCH(QString, version);
+    const QString card = TestAddresses::card(kArea, m_case);
+    SimulatorFixture sim(BatchCards::arguments({ card }, store(), { QStringLiteral("--version-app"), reply }));
+    QVERIFY(sim.start());
+    Worker w;
+    QVERIFY(w.run(card, 0, BatchProgrammingThread::ReadVersion, 0));
+    QCOMPARE(w.statuses, QList<int> { 2 });
+    QCOMPARE(w.versions, QStringList { version });
+    // Mode 0 asks for the chosen type's version and programs nothing.
+    const auto requests = BatchCards::frames(sim, card, 1);
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(BatchCards::data(requests.first()), QByteArray(1, '\0'));
+    QVERIFY(BatchCards::frames(sim, card, 256).isEmpty());
+    QVERIFY(w.totals.isEmpty());
+}
+
+void TestBatchProgrammingThread::failedTasksEndAndFreeTheWorker_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<bool>("listening");
+    QTest::addColumn<int>("chunksSent"); // command-257 frames the faulty card got, -1: not checked
+    QTest::addColumn<bool>("allBytesSent");
+    // The lost link must end the task by itself: no time-out would within the test.
+    QTest::addColumn<bool>("endsByLink");
+    QTest::newRow("no card at the address") << QStringList() << false << 0 << false << true;
+    QTest::newRow("version request unanswered") << QStringList { "version-silent" } << true << 0 << false << false;
+    QTest::newRow("start refused") << QStringList { "prog-refuse-start" } << true << 0 << false << true;
+    QTest::newRow("chunk refused") << QStringList { "prog-refuse-chunk=2" } << true << 2 << false << true;
+    QTest::newRow("silent card, three identical resends")
+        << QStringList { "prog-silent-from=2" } << true << 2 + 3 << false << false;
+    QTest::newRow("silent old card, no resend")
+        << QStringList { "prog-silent-from=2", "version=v1.2.2 old" } << true << 2 << false << false;
+    QTest::newRow("connection dropped mid-transfer")
+        << QStringList { "prog-close-at-chunk=2" } << true << 2 << false << true;
+    QTest::newRow("connection dropped while installing")
+        << QStringList { "prog-drop-installing" } << true << 3 << true << true;
+    QTest::newRow("installation never reported") << QStringList { "prog-no-finish" } << true << 3 << true << false;
+}
+
+// Whatever goes wrong, the task ends with status 3, once, without a box, and
+// the worker takes the next card.
+void TestBatchProgrammingThread::failedTasksEndAndFreeTheWorker()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(bool, listening);
+    QFETCH(int, chunksSent);
+    QFETCH(bool, allBytesSent);
+    QFETCH(bool, endsByLink);
+    if (endsByLink)
+        BatchProgrammingThread::setTimeoutsForTests(3 * kTaskMs, 3 * kTaskMs);
+    const QString faulty = TestAddresses::card(kArea, m_case, 1);
+    const QString healthy = TestAddresses::card(kArea, m_case, 2);
+    QStringList extra;
+    for (const QString& fault : faults)
+        extra << QStringLiteral("--card") << faulty + QLatin1Char(':') + fault;
+    SimulatorFixture sim(
+        BatchCards::arguments(listening ? QStringList { faulty, healthy } : QStringList { healthy }, store(), extra));
+    QVERIFY(sim.start());
+    BoxRecorder boxes;
+    const QByteArray payload = PackageBuilder::payload(2500);
+    const QString file = image(QStringLiteral("image.bin"), payload);
+
+    Worker w;
+    QVERIFY(w.run(faulty, 0, BatchProgrammingThread::Program, 1, file));
+    QCOMPARE(w.statuses, QList<int> { 3 });
+    const auto chunks = BatchCards::frames(sim, faulty, 257);
+    QCOMPARE(chunks.size(), chunksSent);
+    if (chunksSent > 2) {
+        // Resends repeat the outstanding chunk byte for byte.
+        for (int i = 2; i < chunks.size() && !allBytesSent; ++i)
+            QCOMPARE(BatchCards::data(chunks[i]), BatchCards::data(chunks[1]));
+    }
+    QVERIFY(waitUntil([&] { return BatchCards::openNow(sim) == 0; }, kTaskMs));
+
+    QVERIFY(w.run(healthy, 1, BatchProgrammingThread::Program, 1, file));
+    QCOMPARE(w.statuses, (QList<int> { 3, 2 }));
+    QCOMPARE(flash(healthy, 1), payload);
+    QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.texts().join(QLatin1Char('|'))));
+}
+
+void TestBatchProgrammingThread::startsOnlyTheTaskHandedToIt()
+{
+    const QStringList cards = BatchCards::addresses(kArea, m_case, 2);
+    // The first card installs slowly, so that its task is still running.
+    SimulatorFixture sim(BatchCards::arguments(
+        cards, store(), { QStringLiteral("--card"), cards[0] + QStringLiteral(":prog-install-ms=300") }));
+    QVERIFY(sim.start());
+    const QString file = image(QStringLiteral("image.bin"), PackageBuilder::payload(100));
+    Worker w;
+
+    // Another worker's index, then a start before anything was handed over.
+    emit w.taskStart(1);
+    emit w.taskStart(0);
+    w.hand(cards[0], 4, BatchProgrammingThread::Program, 1, file);
+    emit w.taskStart(3);
+    emit w.taskStart(4);
+    QVERIFY(waitUntil([&] { return BatchCards::frames(sim, cards[0], 257).size() == 1; }, kTaskMs));
+    // Its own index once more while the task runs, and with a new device.
+    emit w.taskStart(4);
+    w.hand(cards[1], 4, BatchProgrammingThread::Program, 1, file);
+    emit w.taskStart(4);
+    QVERIFY(waitUntil([&] { return !w.statuses.isEmpty(); }, kTaskMs));
+    // A stale index after the task ended.
+    emit w.taskStart(4);
+    QTest::qWait(100);
+    QCOMPARE(w.statuses, QList<int> { 2 });
+    QCOMPARE(BatchCards::connections(sim, cards[0]), 1);
+    QCOMPARE(BatchCards::connections(sim, cards[1]), 0);
+}
+
+void TestBatchProgrammingThread::newImageForTheNextBatch()
+{
+    const QString card = TestAddresses::card(kArea, m_case);
+    SimulatorFixture sim(BatchCards::arguments({ card }, store()));
+    QVERIFY(sim.start());
+    const QByteArray first = PackageBuilder::payload(3000, 1);
+    const QByteArray second = PackageBuilder::payload(1500, 2);
+    const QString firstFile = image(QStringLiteral("first.bin"), first);
+    const QString secondFile = image(QStringLiteral("second.bin"), second);
+    Worker w;
+    QVERIFY(w.run(card, 0, BatchProgrammingThread::Program, 0, firstFile));
+    QCOMPARE(flash(card, 0), first);
+    // Once closed by the worker, the batch's copy can go.
+    w.worker->setProgrammingFile(QString());
+    QVERIFY(QFile::remove(firstFile));
+    QVERIFY(w.run(card, 0, BatchProgrammingThread::Program, 0, secondFile));
+    QCOMPARE(w.statuses, (QList<int> { 2, 2 }));
+    QCOMPARE(flash(card, 0), second);
+    // An image that cannot be opened fails the task after the version.
+    QVERIFY(w.run(card, 0, BatchProgrammingThread::Program, 0, firstFile));
+    QCOMPARE(w.statuses.last(), 3);
+}
+
+// The real 5 s chunk time-out of a plain transfer, which has no resends.
+void TestBatchProgrammingThread::silentCardAtTheRealChunkTimeout()
+{
+    BatchProgrammingThread::setTimeoutsForTests(0, 0);
+    const QString card = TestAddresses::card(kArea, m_case);
+    SimulatorFixture sim(BatchCards::arguments(
+        { card }, store(), { QStringLiteral("--version"), "v1.1.0 old", QStringLiteral("--prog-silent-from"), "1" }));
+    QVERIFY(sim.start());
+    const QString file = image(QStringLiteral("image.bin"), PackageBuilder::payload(4000));
+    Worker w;
+    QElapsedTimer clock;
+    clock.start();
+    w.hand(card, 0, BatchProgrammingThread::Program, 1, file);
+    emit w.taskStart(0);
+    QVERIFY(waitUntil([&] { return !w.statuses.isEmpty(); }, 4 * BatchProgrammingThread::kChunkTimeoutMs));
+    // A coarse timer may fire up to 5 % early.
+    QVERIFY2(clock.elapsed() >= BatchProgrammingThread::kChunkTimeoutMs * 9 / 10,
+        qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(w.statuses, QList<int> { 3 });
+    QCOMPARE(BatchCards::frames(sim, card, 257).size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestBatchProgrammingThread)
+#include "tst_batchprogrammingthread.moc"
