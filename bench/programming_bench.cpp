@@ -58,17 +58,18 @@ QTextStream& out()
 qint64 peakRssKiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
     }
     return -1;
 }
 
 // ---------------------------------------------------------------- the page
 
-struct PageResult
-{
+struct PageResult {
     bool ok = false;
     double seconds = 0;
     qint64 chunks = 0;
@@ -126,11 +127,13 @@ int runPage(const QString& address, const QString& image, bool heartbeatOn)
     QObject::connect(&heartbeat, &QTimer::timeout, [&] {
         const double gap = beat.nsecsElapsed() / 1e6 - 1.0;
         beat.restart();
-        if (transfer.isValid() && seconds == 0) worstStallMs = qMax(worstStallMs, gap);
+        if (transfer.isValid() && seconds == 0)
+            worstStallMs = qMax(worstStallMs, gap);
     });
 
     QObject::connect(&page, &ProgrammingPage::sendCmd, [&](int cmd, const QByteArray&) {
-        if (cmd == 257 && !transfer.isValid()) transfer.start();
+        if (cmd == 257 && !transfer.isValid())
+            transfer.start();
     });
     QObject::connect(&link, &CommTcp::gotProgRespond, [&](int cmd, const quint8* data, int size) {
         if (cmd == 257 && size > 0 && data[0] != 0 && ++acks == chunks)
@@ -139,13 +142,15 @@ int runPage(const QString& address, const QString& image, bool heartbeatOn)
 
     QTimer::singleShot(0, [&] {
         beat.start();
-        if (heartbeatOn) heartbeat.start(1);
+        if (heartbeatOn)
+            heartbeat.start(1);
         page.findChild<QLineEdit*>(QStringLiteral("leFile"))->setText(image);
         page.findChild<QPushButton*>(QStringLiteral("btnProgramming"))->click();
     });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!boxes.isEmpty()) app.quit();
+        if (!boxes.isEmpty())
+            app.quit();
     });
     poll.start(20);
     QTimer::singleShot(10 * 60 * 1000, &app, &QApplication::quit);
@@ -172,10 +177,12 @@ PageResult pageRun(const QString& address, const QString& image, bool heartbeat)
     child.start(QCoreApplication::applicationFilePath(),
         { heartbeat ? QStringLiteral("--page-heartbeat") : QStringLiteral("--page"), address, image });
     PageResult r;
-    if (!child.waitForFinished(10 * 60 * 1000) || child.exitCode() != 0) return r;
+    if (!child.waitForFinished(10 * 60 * 1000) || child.exitCode() != 0)
+        return r;
     for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
         const QList<QByteArray> f = line.split(' ');
-        if (f.size() != 2) continue;
+        if (f.size() != 2)
+            continue;
         if (f[0] == "ok")
             r.ok = f[1] == "1";
         else if (f[0] == "seconds")
@@ -199,7 +206,8 @@ bool readFrame(int fd, QByteArray* frame)
     qint64 got = 0;
     while (got < 3) {
         const ssize_t n = ::read(fd, head + got, size_t(3 - got));
-        if (n <= 0) return false;
+        if (n <= 0)
+            return false;
         got += n;
     }
     const int length = (quint8(head[1]) << 8) | quint8(head[2]);
@@ -208,7 +216,8 @@ bool readFrame(int fd, QByteArray* frame)
     got = 3;
     while (got < frame->size()) {
         const ssize_t n = ::read(fd, frame->data() + got, size_t(frame->size() - got));
-        if (n <= 0) return false;
+        if (n <= 0)
+            return false;
         got += n;
     }
     return true;
@@ -219,7 +228,8 @@ bool writeAll(int fd, const QByteArray& bytes)
     qint64 done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0) return false;
+        if (n <= 0)
+            return false;
         done += n;
     }
     return true;
@@ -234,7 +244,8 @@ double baselineRun(const QString& address, qint64 chunks)
     to.sin_port = htons(CommTcp::kCommandPort);
     ::inet_pton(AF_INET, qPrintable(address), &to.sin_addr);
     if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
         return -1;
     }
     const quint32 size = quint32(chunks * kChunk);
@@ -260,7 +271,8 @@ double baselineRun(const QString& address, qint64 chunks)
                 || reply.at(5) == 0)
                 break;
         }
-        if (i == chunks) seconds = clock.nsecsElapsed() / 1e9;
+        if (i == chunks)
+            seconds = clock.nsecsElapsed() / 1e9;
     }
     ::close(fd);
     return seconds;
@@ -271,14 +283,17 @@ double baselineRun(const QString& address, qint64 chunks)
 bool writeImage(const QString& path, qint64 bytes)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
     QByteArray block(1 << 20, Qt::Uninitialized);
     QRandomGenerator generator(42);
     for (qint64 done = 0; done < bytes; done += block.size()) {
         generator.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
         // A plain image: never the package magic.
-        if (done == 0) block[0] = 0;
-        if (f.write(block) != block.size()) return false;
+        if (done == 0)
+            block[0] = 0;
+        if (f.write(block) != block.size())
+            return false;
     }
     return true;
 }
@@ -288,7 +303,8 @@ bool writePackage(const QString& path, const QString& image)
 {
     QFile in(image);
     QFile f(path);
-    if (!in.open(QIODevice::ReadOnly) || !f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    if (!in.open(QIODevice::ReadOnly) || !f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
     const quint32 size = quint32(in.size());
     QByteArray header = QByteArray::fromHex("4154000003000000");
     QByteArray length(4, '\0');
@@ -325,7 +341,8 @@ int runBenchmark(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    if (!dir.isValid()) return 1;
+    if (!dir.isValid())
+        return 1;
     const qint64 mib = 1024 * 1024;
     const QString image16 = dir.filePath(QStringLiteral("image16.bin"));
     const QString image128 = dir.filePath(QStringLiteral("image128.bin"));
@@ -336,8 +353,7 @@ int runBenchmark(int argc, char* argv[])
 
     QProcess simulator;
     simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    struct Stop
-    {
+    struct Stop {
         QProcess& p;
         ~Stop()
         {
@@ -350,10 +366,10 @@ int runBenchmark(int argc, char* argv[])
     } stop { simulator };
     const QString store = dir.filePath(QStringLiteral("{addr}-{type}.bin"));
     simulator.start(QCoreApplication::applicationDirPath() + QStringLiteral("/netquill-cardsim"),
-        { QStringLiteral("--listen"), QStringLiteral("%1,%2").arg(kInstantCard, kFlashCard),
-            QStringLiteral("--card"), QStringLiteral("%1:prog-ack-delay-ms=1").arg(kFlashCard),
-            QStringLiteral("--prog-store"), store, QStringLiteral("--prog-install-ms"), QStringLiteral("1"),
-            QStringLiteral("--prog-finish-ms"), QStringLiteral("1") });
+        { QStringLiteral("--listen"), QStringLiteral("%1,%2").arg(kInstantCard, kFlashCard), QStringLiteral("--card"),
+            QStringLiteral("%1:prog-ack-delay-ms=1").arg(kFlashCard), QStringLiteral("--prog-store"), store,
+            QStringLiteral("--prog-install-ms"), QStringLiteral("1"), QStringLiteral("--prog-finish-ms"),
+            QStringLiteral("1") });
     QByteArray banner;
     QElapsedTimer wait;
     wait.start();
@@ -367,8 +383,7 @@ int runBenchmark(int argc, char* argv[])
     const qint64 chunks16 = 16 * mib / kChunk;
     double worstStall = 0;
     qint64 rss16 = 0;
-    struct Pair
-    {
+    struct Pair {
         const char* card;
         const char* label;
         double tool = 1e9;
@@ -385,8 +400,7 @@ int runBenchmark(int argc, char* argv[])
                 std::fprintf(stderr, "the page's run against %s failed\n", pair.card);
                 return 1;
             }
-            if (digest(dir.filePath(QStringLiteral("%1-0.bin").arg(QString::fromLatin1(pair.card))))
-                != expected) {
+            if (digest(dir.filePath(QStringLiteral("%1-0.bin").arg(QString::fromLatin1(pair.card)))) != expected) {
                 std::fprintf(stderr, "the card received another image than was sent\n");
                 return 1;
             }
@@ -432,7 +446,8 @@ int runBenchmark(int argc, char* argv[])
         FirmwarePackage unwrap(package);
         const bool ok = unwrap.extractTo(dir.filePath(QStringLiteral("unwrapped.bin")));
         unwrapMs = clock.nsecsElapsed() / 1e6;
-        if (!ok || digest(dir.filePath(QStringLiteral("unwrapped.bin"))) != expected) unwrapMs = -1;
+        if (!ok || digest(dir.filePath(QStringLiteral("unwrapped.bin"))) != expected)
+            unwrapMs = -1;
     }
     line("package_check_and_unwrap_16MiB", unwrapMs, "ms");
     line("peak_rss_ratio_128_to_16", double(big.rssKiB) / double(rss16), "");

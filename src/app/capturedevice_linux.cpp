@@ -11,10 +11,12 @@ QString captureDeviceName(const QString& interfaceName, const QString& hardwareA
         // gone since the page last polled.
         return ::if_nametoindex(interfaceName.toLocal8Bit().constData()) != 0 ? interfaceName : QString();
     }
-    if (hardwareAddress.isEmpty()) return QString();
+    if (hardwareAddress.isEmpty())
+        return QString();
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& iface : interfaces) {
-        if (iface.hardwareAddress().toUpper() == hardwareAddress) return iface.name();
+        if (iface.hardwareAddress().toUpper() == hardwareAddress)
+            return iface.name();
     }
     return QString();
 }

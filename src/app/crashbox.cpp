@@ -16,10 +16,12 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Shows the crash box of Netquill."));
     parser.addHelpOption();
-    const QCommandLineOption codeOption(QStringLiteral("code"), QStringLiteral("Exception code."), QStringLiteral("hex"));
+    const QCommandLineOption codeOption(
+        QStringLiteral("code"), QStringLiteral("Exception code."), QStringLiteral("hex"));
     const QCommandLineOption addressOption(
         QStringLiteral("address"), QStringLiteral("Faulting instruction address."), QStringLiteral("hex"));
-    const QCommandLineOption dumpOption(QStringLiteral("dump"), QStringLiteral("The dump written."), QStringLiteral("file"));
+    const QCommandLineOption dumpOption(
+        QStringLiteral("dump"), QStringLiteral("The dump written."), QStringLiteral("file"));
     const QCommandLineOption echoOption(QStringLiteral("echo"), QStringLiteral("Also print the box's text."));
     const QCommandLineOption autoCloseOption(
         QStringLiteral("auto-close-ms"), QStringLiteral("Close the box by itself after ms."), QStringLiteral("ms"));

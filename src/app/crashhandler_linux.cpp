@@ -45,7 +45,10 @@ struct Writer {
     char buf[512];
     size_t len = 0;
 
-    explicit Writer(int f) : fd(f) {}
+    explicit Writer(int f)
+        : fd(f)
+    {
+    }
     ~Writer() { flush(); }
 
     void flush()
@@ -211,11 +214,26 @@ void writeRegisters(Writer& w, const ucontext_t* uc)
         const char* name;
         int index;
     } regs[] = {
-        { "rax", REG_RAX }, { "rbx", REG_RBX }, { "rcx", REG_RCX }, { "rdx", REG_RDX },
-        { "rsi", REG_RSI }, { "rdi", REG_RDI }, { "rbp", REG_RBP }, { "rsp", REG_RSP },
-        { "r8", REG_R8 }, { "r9", REG_R9 }, { "r10", REG_R10 }, { "r11", REG_R11 },
-        { "r12", REG_R12 }, { "r13", REG_R13 }, { "r14", REG_R14 }, { "r15", REG_R15 },
-        { "rip", REG_RIP }, { "eflags", REG_EFL }, { "err", REG_ERR }, { "trapno", REG_TRAPNO },
+        { "rax", REG_RAX },
+        { "rbx", REG_RBX },
+        { "rcx", REG_RCX },
+        { "rdx", REG_RDX },
+        { "rsi", REG_RSI },
+        { "rdi", REG_RDI },
+        { "rbp", REG_RBP },
+        { "rsp", REG_RSP },
+        { "r8", REG_R8 },
+        { "r9", REG_R9 },
+        { "r10", REG_R10 },
+        { "r11", REG_R11 },
+        { "r12", REG_R12 },
+        { "r13", REG_R13 },
+        { "r14", REG_R14 },
+        { "r15", REG_R15 },
+        { "rip", REG_RIP },
+        { "eflags", REG_EFL },
+        { "err", REG_ERR },
+        { "trapno", REG_TRAPNO },
     };
     for (const auto& reg : regs)
         w.str("  ").str(reg.name).str(" = ").hex((unsigned long long)uc->uc_mcontext.gregs[reg.index]).put('\n');
@@ -320,8 +338,7 @@ void runHelper(uint32_t code, uintptr_t address, const char* dumpName)
     if (pid < 0)
         return;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
 }
 
 void onFatalSignal(int sig, siginfo_t* info, void* context)
@@ -361,7 +378,7 @@ void onFatalSignal(int sig, siginfo_t* info, void* context)
     runHelper(code, regs.pc, written ? name : nullptr);
 
     // End the process by the signal itself, so its parent sees the cause.
-    struct sigaction dfl {};
+    struct sigaction dfl { };
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
     sigaction(sig, &dfl, nullptr);
@@ -417,10 +434,8 @@ uint32_t exceptionCode(int signal, int signalCode, uintptr_t faultAddress, uintp
             return 0xc00000fd;
         return 0xc0000005;
     }
-    case SIGBUS:
-        return 0xc0000006;
-    case SIGILL:
-        return (signalCode == ILL_PRVOPC || signalCode == ILL_PRVREG) ? 0xc0000096 : 0xc000001d;
+    case SIGBUS: return 0xc0000006;
+    case SIGILL: return (signalCode == ILL_PRVOPC || signalCode == ILL_PRVREG) ? 0xc0000096 : 0xc000001d;
     case SIGFPE:
         switch (signalCode) {
         case FPE_INTDIV: return 0xc0000094;
@@ -433,10 +448,8 @@ uint32_t exceptionCode(int signal, int signalCode, uintptr_t faultAddress, uintp
         case FPE_FLTSUB: return 0xc000008c;
         default: return 0xc0000094;
         }
-    case SIGABRT:
-        return 0x40000015;
-    default:
-        return 0xc0000409;
+    case SIGABRT: return 0x40000015;
+    default: return 0xc0000409;
     }
 }
 
@@ -469,7 +482,7 @@ void install(const char* helperPath, const char* const* helperArgs)
 
     tzset();
     const time_t now = time(nullptr);
-    struct tm local {};
+    struct tm local { };
     if (localtime_r(&now, &local))
         g_utcOffsetSeconds = local.tm_gmtoff;
 
@@ -478,7 +491,7 @@ void install(const char* helperPath, const char* const* helperArgs)
     backtrace(warm, 2);
 
     prepareThread();
-    struct sigaction sa {};
+    struct sigaction sa { };
     sa.sa_sigaction = onFatalSignal;
     sa.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
     sigemptyset(&sa.sa_mask);

@@ -21,7 +21,7 @@ public:
         QString caption;
         QString directory;
         QString filter;
-        QFont font;              // Font: the preset font
+        QFont font; // Font: the preset font
         QStringList menuEntries; // Menu: the texts of the menu's actions, in order
     };
 
@@ -30,10 +30,10 @@ public:
     // of the entry chosen (empty: none).
     using Responder = std::function<QVariant(const Request& request)>;
 
-    static QString openFileName(QWidget* parent, const QString& caption, const QString& directory,
-        const QString& filter);
-    static QString saveFileName(QWidget* parent, const QString& caption, const QString& directory,
-        const QString& filter);
+    static QString openFileName(
+        QWidget* parent, const QString& caption, const QString& directory, const QString& filter);
+    static QString saveFileName(
+        QWidget* parent, const QString& caption, const QString& directory, const QString& filter);
     // The font dialog preset with `initial`; a cancelled dialog gives `initial` back.
     static QFont font(const QFont& initial);
     // Runs `menu` modally at `globalPos` and returns the action chosen, or null.

@@ -132,7 +132,6 @@ bool MessageBox::hasResponder()
 void MessageBox::installAsNoticeHandler()
 {
     UserNotice::setHandler([](UserNotice::Icon icon, const QString& title, const QString& text) {
-        sure(nullptr, icon == UserNotice::Icon::Warning ? QMessageBox::Warning : QMessageBox::Information,
-            title, text);
+        sure(nullptr, icon == UserNotice::Icon::Warning ? QMessageBox::Warning : QMessageBox::Information, title, text);
     });
 }

@@ -15,10 +15,10 @@
 class MessageBox {
 public:
     enum class Kind {
-        Sure,      // one custom button "Sure"
-        Standard,  // standard buttons; the answer is a QMessageBox::StandardButton
-        Custom,    // custom buttons; the answer is the index of the button pressed
-        Pending,   // opened without waiting; closed by the program (or the user)
+        Sure, // one custom button "Sure"
+        Standard, // standard buttons; the answer is a QMessageBox::StandardButton
+        Custom, // custom buttons; the answer is the index of the button pressed
+        Pending, // opened without waiting; closed by the program (or the user)
     };
 
     struct Box {
@@ -27,11 +27,11 @@ public:
         QString title;
         QString text;
         QWidget* parent = nullptr;
-        QStringList buttons;                       // custom button texts, in order
+        QStringList buttons; // custom button texts, in order
         QMessageBox::StandardButtons standardButtons = QMessageBox::NoButton;
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-        int defaultIndex = -1;                     // custom buttons
-        int escapeIndex = -1;                      // custom buttons
+        int defaultIndex = -1; // custom buttons
+        int escapeIndex = -1; // custom buttons
     };
 
     // Returns the answer for the box: for Standard boxes a StandardButton,

@@ -20,10 +20,12 @@ constexpr int kLengthOffset = 22;
 
 bool parseField(const QStringRef& field, quint8* value)
 {
-    if (field.isEmpty() || field.size() > 2) return false;
+    if (field.isEmpty() || field.size() > 2)
+        return false;
     bool ok = false;
     const uint v = field.toUInt(&ok, 16);
-    if (!ok) return false;
+    if (!ok)
+        return false;
     *value = quint8(v);
     return true;
 }
@@ -46,10 +48,12 @@ HardwareAddress hardwareAddressFromText(const QString& text)
 bool isHardwareAddressText(const QString& text)
 {
     const QVector<QStringRef> fields = text.splitRef(QLatin1Char(':'));
-    if (fields.size() != 6) return false;
+    if (fields.size() != 6)
+        return false;
     for (const QStringRef& field : fields) {
         quint8 v = 0;
-        if (!parseField(field, &v)) return false;
+        if (!parseField(field, &v))
+            return false;
     }
     return true;
 }
@@ -74,7 +78,8 @@ QString hardwareAddressText(const quint8* bytes)
 int build(Buffer& buffer, quint32 command, const HardwareAddress& source, const QString& destination,
     const QByteArray& payload)
 {
-    if (payload.size() > kMaxPayload) return -1;
+    if (payload.size() > kMaxPayload)
+        return -1;
     buffer.fill(0);
     quint8* p = buffer.data();
     if (destination.isEmpty()) {
@@ -88,18 +93,19 @@ int build(Buffer& buffer, quint32 command, const HardwareAddress& source, const 
     p[kFixedOffset + 3] = 0x01;
     qToLittleEndian<quint32>(command, p + kCommandOffset);
     qToLittleEndian<quint32>(quint32(payload.size() + kOverhead), p + kLengthOffset);
-    if (!payload.isEmpty()) std::memcpy(p + kHeaderSize, payload.constData(), size_t(payload.size()));
+    if (!payload.isEmpty())
+        std::memcpy(p + kHeaderSize, payload.constData(), size_t(payload.size()));
     const int covered = kHeaderSize + payload.size();
     qToLittleEndian<quint16>(crc16Modbus(p, covered), p + covered);
     return covered + kChecksumSize;
 }
 
-QByteArray build(
-    quint32 command, const HardwareAddress& source, const QString& destination, const QByteArray& payload)
+QByteArray build(quint32 command, const HardwareAddress& source, const QString& destination, const QByteArray& payload)
 {
     Buffer buffer;
     const int size = build(buffer, command, source, destination, payload);
-    if (size < 0) return QByteArray();
+    if (size < 0)
+        return QByteArray();
     return QByteArray(reinterpret_cast<const char*>(buffer.data()), size);
 }
 

@@ -67,12 +67,10 @@ int build(Buffer& buffer, quint32 command, const HardwareAddress& source, const 
     const QByteArray& payload);
 
 // The same frame as a byte array (empty when the payload is too long).
-QByteArray build(
-    quint32 command, const HardwareAddress& source, const QString& destination, const QByteArray& payload);
+QByteArray build(quint32 command, const HardwareAddress& source, const QString& destination, const QByteArray& payload);
 
 // What a captured frame turned out to be.
-struct Received
-{
+struct Received {
     enum Status {
         Ok, // a reply (code 1, 3 or 5) with its JSON text
         TooShort, // fewer than 28 bytes

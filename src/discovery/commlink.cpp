@@ -20,7 +20,8 @@ CommLink::~CommLink()
 
 void CommLink::setInterface(const QString& name, const QString& hardwareAddress)
 {
-    if (name == m_name && m_thread->isRunning()) return;
+    if (name == m_name && m_thread->isRunning())
+        return;
     m_name = name;
     m_source = CardFrame::hardwareAddressFromText(hardwareAddress);
     m_thread->stopCapture();
@@ -31,7 +32,8 @@ bool CommLink::sendCommand(quint32 command, const QString& destination, const QB
 {
     CardFrame::Buffer buffer;
     const int size = CardFrame::build(buffer, command, m_source, destination, payload);
-    if (size < 0) return false;
+    if (size < 0)
+        return false;
     return m_thread->sendPacket(buffer.data(), size);
 }
 
@@ -48,7 +50,8 @@ QThread* CommLink::captureThread() const
 void CommLink::onDataRecv(const QByteArray& frame)
 {
     const CardFrame::Received received = CardFrame::receive(frame);
-    if (received.status != CardFrame::Received::Ok) return;
+    if (received.status != CardFrame::Received::Ok)
+        return;
     if (received.command == CardFrame::NetworkInfo)
         emit gotNetworkInfo(received.text);
     else

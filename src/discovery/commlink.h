@@ -17,8 +17,7 @@ class QThread;
 // new IP settings and reboots it.
 //
 // Lives in the GUI thread; the capture runs in a CommLinkThread it owns.
-class CommLink : public QObject
-{
+class CommLink : public QObject {
     Q_OBJECT
 
 public:

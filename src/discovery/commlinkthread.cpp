@@ -50,7 +50,8 @@ void CommLinkThread::startCapture(const QString& interfaceName, const QString& h
     QMutexLocker lock(&m_mutex);
     m_interfaceName = interfaceName;
     m_hardwareAddress = hardwareAddress;
-    if (isRunning()) return;
+    if (isRunning())
+        return;
     m_stopRequested = false;
     m_phase = Phase::Opening;
     start();
@@ -64,7 +65,8 @@ void CommLinkThread::stopCapture()
     {
         QMutexLocker lock(&m_mutex);
         m_stopRequested = true;
-        if (m_handle) pcap_breakloop(m_handle);
+        if (m_handle)
+            pcap_breakloop(m_handle);
     }
     wait();
 }
@@ -72,7 +74,8 @@ void CommLinkThread::stopCapture()
 bool CommLinkThread::sendPacket(const uchar* data, int size)
 {
     QMutexLocker lock(&m_mutex);
-    if (!m_handle) return false;
+    if (!m_handle)
+        return false;
     return pcap_sendpacket(m_handle, data, size) == 0;
 }
 
@@ -92,14 +95,16 @@ void CommLinkThread::onPacket(unsigned char* user, const pcap_pkthdr* header, co
 
 void CommLinkThread::fail(pcap* handle, const QString& interfaceName, const QString& reason)
 {
-    if (handle) pcap_close(handle);
+    if (handle)
+        pcap_close(handle);
     QMutexLocker lock(&m_mutex);
     const bool stopping = m_stopRequested;
     m_phase = Phase::Ended;
     m_phaseChanged.wakeAll();
     lock.unlock();
     // A capture that was being stopped anyway has nothing to report.
-    if (!stopping) emit captureFailed(interfaceName, reason);
+    if (!stopping)
+        emit captureFailed(interfaceName, reason);
 }
 
 void CommLinkThread::run()
@@ -112,8 +117,7 @@ void CommLinkThread::run()
     const QString device = captureDeviceName(interfaceName, hardwareAddress);
     if (device.isEmpty()) {
         fail(nullptr, interfaceName,
-            tr("there is no network interface %1")
-                .arg(interfaceName.isEmpty() ? hardwareAddress : interfaceName));
+            tr("there is no network interface %1").arg(interfaceName.isEmpty() ? hardwareAddress : interfaceName));
         return;
     }
 
@@ -135,8 +139,7 @@ void CommLinkThread::run()
     const int activated = pcap_activate(handle);
     if (activated < 0) {
         const QString reason = QString::fromLocal8Bit(pcap_geterr(handle));
-        fail(handle, interfaceName,
-            reason.isEmpty() ? QString::fromLatin1(pcap_statustostr(activated)) : reason);
+        fail(handle, interfaceName, reason.isEmpty() ? QString::fromLatin1(pcap_statustostr(activated)) : reason);
         return;
     }
     // The tool's own requests are of no interest to it. Not every platform
@@ -172,8 +175,7 @@ void CommLinkThread::run()
 
     // Returns after pcap_breakloop (also one called before the loop began)
     // or when the adapter fails, for example when it goes away.
-    const int looped
-        = pcap_loop(handle, 0, &CommLinkThread::onPacket, reinterpret_cast<unsigned char*>(this));
+    const int looped = pcap_loop(handle, 0, &CommLinkThread::onPacket, reinterpret_cast<unsigned char*>(this));
     const QString reason = looped == PCAP_ERROR ? QString::fromLocal8Bit(pcap_geterr(handle)) : QString();
 
     lock.relock();
@@ -183,5 +185,6 @@ void CommLinkThread::run()
     m_phase = Phase::Ended;
     m_phaseChanged.wakeAll();
     lock.unlock();
-    if (looped == PCAP_ERROR && !stopping) emit captureFailed(interfaceName, reason);
+    if (looped == PCAP_ERROR && !stopping)
+        emit captureFailed(interfaceName, reason);
 }

@@ -17,8 +17,7 @@ struct pcap_pkthdr;
 // The mutex guards the handle and the adapter the thread is told to open:
 // a send never uses a handle that is being closed, and a stop asked for
 // while the device is still being opened ends the thread before it captures.
-class CommLinkThread : public QThread
-{
+class CommLinkThread : public QThread {
     Q_OBJECT
 
 public:

@@ -82,8 +82,10 @@ void UI_DevSereachPage::setupUi(QWidget* page)
 
 void UI_DevSereachPage::retranslateUi(QWidget*)
 {
-    treeWidgetDevice->setHeaderLabels(
-        { QCoreApplication::translate("DevSearchPage", "Host"), QCoreApplication::translate("DevSearchPage", "Product"), QCoreApplication::translate("DevSearchPage", "Interface"), QCoreApplication::translate("DevSearchPage", "IP"), QCoreApplication::translate("DevSearchPage", "Netmask"), QCoreApplication::translate("DevSearchPage", "MAC") });
+    treeWidgetDevice->setHeaderLabels({ QCoreApplication::translate("DevSearchPage", "Host"),
+        QCoreApplication::translate("DevSearchPage", "Product"),
+        QCoreApplication::translate("DevSearchPage", "Interface"), QCoreApplication::translate("DevSearchPage", "IP"),
+        QCoreApplication::translate("DevSearchPage", "Netmask"), QCoreApplication::translate("DevSearchPage", "MAC") });
     labelIntf->setText(QCoreApplication::translate("DevSearchPage", "Interface:"));
     btnRefresh->setText(QCoreApplication::translate("DevSearchPage", "Refresh"));
 }
@@ -108,8 +110,8 @@ DevSereachPage::DevSereachPage(QWidget* parent)
 
     // Shared, so a second copy of the tool on this PC (or another listener
     // of the search port) does not leave this one deaf.
-    udpRecv->bind(QHostAddress::AnyIPv4, Discovery::kSearchPort,
-        QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
+    udpRecv->bind(
+        QHostAddress::AnyIPv4, Discovery::kSearchPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
     udpRecv->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
     udpSend->bind(QHostAddress::AnyIPv4, Discovery::kRequestSourcePort);
     // The page's own requests begin like a reply. Where the platform loops
@@ -133,12 +135,14 @@ DevSereachPage::DevSereachPage(QWidget* parent)
 
 DevSereachPage::~DevSereachPage()
 {
-    if (m_joinedInterface.isValid()) udpRecv->leaveMulticastGroup(multicastGroup(), m_joinedInterface);
+    if (m_joinedInterface.isValid())
+        udpRecv->leaveMulticastGroup(multicastGroup(), m_joinedInterface);
 }
 
 void DevSereachPage::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::LanguageChange) ui->retranslateUi(this);
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
     QWidget::changeEvent(event);
 }
 
@@ -147,7 +151,8 @@ QList<QNetworkInterface> DevSereachPage::usableInterfaces()
     QList<QNetworkInterface> usable;
     const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& iface : all) {
-        if (Discovery::isUsableInterface(iface.flags())) usable.append(iface);
+        if (Discovery::isUsableInterface(iface.flags()))
+            usable.append(iface);
     }
     return usable;
 }
@@ -157,7 +162,8 @@ void DevSereachPage::onTimerIntfTimeout()
     QStringList names;
     for (const QNetworkInterface& iface : usableInterfaces())
         names.append(iface.humanReadableName());
-    if (names == intfList) return;
+    if (names == intfList)
+        return;
     intfList = names;
     ui->comboBoxIntf->clear();
     ui->comboBoxIntf->addItems(names);
@@ -217,8 +223,7 @@ void DevSereachPage::onTimerRefreshTimeout()
         }
     }
     commLink->sendCommand(CardFrame::Search, QString(), QByteArray());
-    udpSend->writeDatagram(
-        Discovery::buildRequest(address, netmask), multicastGroup(), Discovery::kSearchPort);
+    udpSend->writeDatagram(Discovery::buildRequest(address, netmask), multicastGroup(), Discovery::kSearchPort);
     --refreshCount;
 }
 
@@ -226,27 +231,32 @@ void DevSereachPage::onDataReady()
 {
     for (int taken = 0; taken < kDatagramsPerRead && udpRecv->hasPendingDatagrams(); ++taken) {
         const QNetworkDatagram datagram = udpRecv->receiveDatagram();
-        if (!datagram.isValid()) break;
+        if (!datagram.isValid())
+            break;
         if (const auto card = Discovery::parseUdpReply(datagram.data(), datagram.senderAddress()))
             addCard(*card, true);
     }
     // The socket announces only datagrams that arrive later: come back for
     // what is left.
-    if (udpRecv->hasPendingDatagrams()) QTimer::singleShot(0, this, &DevSereachPage::onDataReady);
+    if (udpRecv->hasPendingDatagrams())
+        QTimer::singleShot(0, this, &DevSereachPage::onDataReady);
 }
 
 void DevSereachPage::onCommLinkNetworkInfo(QByteArray data)
 {
-    if (const auto card = Discovery::parseNetworkInfo(data)) addCard(*card, false);
+    if (const auto card = Discovery::parseNetworkInfo(data))
+        addCard(*card, false);
 }
 
 void DevSereachPage::addCard(const Discovery::CardInfo& card, bool fromUdp)
 {
-    if (Discovery::isDuplicate(card, fromUdp, hostList, macList)) return;
+    if (Discovery::isDuplicate(card, fromUdp, hostList, macList))
+        return;
     auto* row = new QTreeWidgetItem();
     row->setText(ColHost, card.host);
     row->setText(ColProduct, card.productUnknown ? tr("Unknown") : card.product);
-    if (!card.cardAddress.isEmpty()) row->setData(ColHost, kCardAddressRole, card.cardAddress);
+    if (!card.cardAddress.isEmpty())
+        row->setData(ColHost, kCardAddressRole, card.cardAddress);
     if (!card.cardHardwareAddress.isEmpty())
         row->setData(ColHost, kCardHardwareAddressRole, card.cardHardwareAddress);
     for (const Discovery::CardInterface& entry : card.interfaces) {
@@ -265,7 +275,8 @@ void DevSereachPage::addCard(const Discovery::CardInfo& card, bool fromUdp)
 void DevSereachPage::onCommLinkResult(QByteArray data)
 {
     const auto result = Discovery::parseResult(data);
-    if (!result) return;
+    if (!result)
+        return;
     MessageBox::standard(this, QMessageBox::Information, tr("Device Reply"),
         tr("Operation %1!").arg(*result ? tr("succeed") : tr("failed")), QMessageBox::Ok);
 }
@@ -273,7 +284,8 @@ void DevSereachPage::onCommLinkResult(QByteArray data)
 void DevSereachPage::onCommLinkCaptureFailed(const QString& interfaceName, const QString& reason)
 {
     // Told once per interface: every later search on it tries again quietly.
-    if (m_captureWarned.contains(interfaceName)) return;
+    if (m_captureWarned.contains(interfaceName))
+        return;
     m_captureWarned.insert(interfaceName);
     MessageBox::standard(this, QMessageBox::Warning, tr("Search device"),
         tr("The link-layer search cannot run on %1: %2.\n"
@@ -286,12 +298,14 @@ void DevSereachPage::onCommLinkCaptureFailed(const QString& interfaceName, const
 void DevSereachPage::onCustomContextMenuRequested(QPoint pos)
 {
     QTreeWidgetItem* item = ui->treeWidgetDevice->itemAt(pos);
-    if (!item) return;
+    if (!item)
+        return;
     if (item->text(ColHost).isEmpty()) {
         // An interface row stands for its card. A card row without an
         // address has no row above it: no menu then.
         item = item->parent();
-        if (!item) return;
+        if (!item)
+            return;
     }
     currentItem = item;
 
@@ -309,15 +323,18 @@ void DevSereachPage::onCustomContextMenuRequested(QPoint pos)
     QAction* reboot = menu.addAction(tr("Reboot"));
     // At the pointer for a mouse click; at the current row for the menu key.
     QAction* chosen = DialogPrompt::popup(&menu, ui->treeWidgetDevice->viewport()->mapToGlobal(pos));
-    if (!chosen) return;
+    if (!chosen)
+        return;
 
     if (chosen == browse) {
         QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + address, QUrl::TolerantMode));
     } else if (chosen == setIp) {
-        if (refuseUnreachable(hardwareAddress)) return;
+        if (refuseUnreachable(hardwareAddress))
+            return;
         DialogSetIP dialog(nullptr);
         dialog.setInterfaces(interfaces);
-        if (dialog.exec() != QDialog::Accepted) return;
+        if (dialog.exec() != QDialog::Accepted)
+            return;
         const QStringList settings = dialog.ipSettings();
         const QJsonObject request { { QStringLiteral("interface"), settings.at(0) },
             { QStringLiteral("ip"), settings.at(1) }, { QStringLiteral("netmask"), settings.at(2) },
@@ -325,7 +342,8 @@ void DevSereachPage::onCustomContextMenuRequested(QPoint pos)
         // Compact, members in name order: gateway, interface, ip, netmask.
         sendToCard(CardFrame::SetIp, hardwareAddress, QJsonDocument(request).toJson(QJsonDocument::Compact));
     } else if (chosen == reboot) {
-        if (refuseUnreachable(hardwareAddress)) return;
+        if (refuseUnreachable(hardwareAddress))
+            return;
         sendToCard(CardFrame::Reboot, hardwareAddress, QByteArray());
     }
 }
@@ -355,7 +373,8 @@ bool DevSereachPage::refuseUnreachable(const QString& hardwareAddress)
 
 void DevSereachPage::sendToCard(quint32 command, const QString& hardwareAddress, const QByteArray& payload)
 {
-    if (commLink->sendCommand(command, hardwareAddress, payload)) return;
+    if (commLink->sendCommand(command, hardwareAddress, payload))
+        return;
     MessageBox::standard(this, QMessageBox::Warning, tr("Warning"),
         tr("The command could not be sent: the link-layer search is not running on %1. Search again on the "
            "card's interface.")

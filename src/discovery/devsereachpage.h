@@ -24,8 +24,7 @@ class QUdpSocket;
 class QVBoxLayout;
 
 // The widgets of the search page.
-struct UI_DevSereachPage
-{
+struct UI_DevSereachPage {
     QVBoxLayout* verticalLayout = nullptr;
     QTreeWidget* treeWidgetDevice = nullptr;
     QHBoxLayout* horizontalLayout = nullptr;
@@ -44,8 +43,7 @@ struct UI_DevSereachPage
 // a card's context menu the technician opens its web page, gives it new IP
 // settings or reboots it. The last two go over the link layer to the card's
 // hardware address only, never to every card.
-class DevSereachPage : public QWidget
-{
+class DevSereachPage : public QWidget {
     Q_OBJECT
 
 public:

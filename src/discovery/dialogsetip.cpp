@@ -104,13 +104,13 @@ void DialogSetIP::setInterfaces(const QStringList& names)
 
 QStringList DialogSetIP::ipSettings() const
 {
-    return { ui->comboBoxIntf->currentText(), ui->leIP->text(), ui->leNetmask->text(),
-        ui->leGateway->text() };
+    return { ui->comboBoxIntf->currentText(), ui->leIP->text(), ui->leNetmask->text(), ui->leGateway->text() };
 }
 
 void DialogSetIP::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::LanguageChange) ui->retranslateUi(this);
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
     QDialog::changeEvent(event);
 }
 

@@ -16,8 +16,7 @@ class QVBoxLayout;
 
 // The widgets of the set-IP dialog, built in code with the object names the
 // form has always had.
-struct UI_DialogSetIP
-{
+struct UI_DialogSetIP {
     QVBoxLayout* verticalLayout = nullptr;
     QGridLayout* gridLayout = nullptr;
     QLabel* label = nullptr;
@@ -41,8 +40,7 @@ struct UI_DialogSetIP
 // page: the interface (from the card's list), the IP address (required), the
 // netmask and the gateway (both optional). It only collects and checks them;
 // the page sends them.
-class DialogSetIP : public QDialog
-{
+class DialogSetIP : public QDialog {
     Q_OBJECT
 
 public:

@@ -51,7 +51,8 @@ QByteArray buildRequest(quint32 address, quint32 netmask)
 
 std::optional<CardInfo> parseUdpReply(const QByteArray& datagram, const QHostAddress& sender)
 {
-    if (!hasMagic(datagram)) return std::nullopt;
+    if (!hasMagic(datagram))
+        return std::nullopt;
     CardInfo card;
     bool ok = false;
     const quint32 v4 = sender.toIPv4Address(&ok);
@@ -69,10 +70,12 @@ std::optional<CardInfo> parseUdpReply(const QByteArray& datagram, const QHostAdd
     const int nameLength = p[3];
     const int nameAvailable = qMin(nameLength, size - kProductOffset);
     card.product = textUpToZero(datagram.constData() + kProductOffset, nameAvailable);
-    if (nameAvailable < nameLength) card.truncated = true;
+    if (nameAvailable < nameLength)
+        card.truncated = true;
 
     int pos = kProductOffset + nameLength;
-    if (size <= kUnknownReplySize || pos >= size) return card;
+    if (size <= kUnknownReplySize || pos >= size)
+        return card;
 
     bool longForm = false;
     // Every pass consumes at least one byte, so the loop ends with the datagram.
@@ -95,7 +98,8 @@ std::optional<CardInfo> parseUdpReply(const QByteArray& datagram, const QHostAdd
         entry.netmask = dotted(p + addressAt + 4);
         if (longForm) {
             entry.hardwareAddress = CardFrame::hardwareAddressText(p + addressAt + 8);
-            if (entry.address == card.cardAddress) card.cardHardwareAddress = entry.hardwareAddress;
+            if (entry.address == card.cardAddress)
+                card.cardHardwareAddress = entry.hardwareAddress;
         }
         card.interfaces.append(entry);
         pos = at + entrySize;
@@ -108,7 +112,8 @@ std::optional<CardInfo> parseNetworkInfo(const QByteArray& text)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
     const QJsonObject object = doc.object();
     CardInfo card;
     card.host = object.value(QLatin1String("host")).toString();
@@ -135,14 +140,17 @@ std::optional<bool> parseResult(const QByteArray& text)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError) return std::nullopt;
+    if (error.error != QJsonParseError::NoError)
+        return std::nullopt;
     return doc.object().value(QLatin1String("result")).toBool(false);
 }
 
 bool isDuplicate(const CardInfo& card, bool fromUdp, const QStringList& hostList, const QStringList& macList)
 {
-    if (!hostList.contains(card.host)) return false;
-    if (fromUdp && !card.carriesHardwareAddresses) return true;
+    if (!hostList.contains(card.host))
+        return false;
+    if (fromUdp && !card.carriesHardwareAddresses)
+        return true;
     return macList.contains(card.cardHardwareAddress);
 }
 

@@ -39,22 +39,19 @@ bool hasMagic(const QByteArray& datagram);
 // d, c, b, a). Addresses are host-order numbers as QHostAddress gives them.
 QByteArray buildRequest(quint32 address, quint32 netmask);
 
-struct CardInterface
-{
+struct CardInterface {
     QString name;
     QString address;
     QString netmask;
     QString hardwareAddress; // empty when the reply carries none
     bool operator==(const CardInterface& o) const
     {
-        return name == o.name && address == o.address && netmask == o.netmask
-            && hardwareAddress == o.hardwareAddress;
+        return name == o.name && address == o.address && netmask == o.netmask && hardwareAddress == o.hardwareAddress;
     }
 };
 
 // One card as a reply describes it, the content of one card row.
-struct CardInfo
-{
+struct CardInfo {
     QString host; // column 0: the card's address
     QString product; // column 1 (empty when productUnknown)
     bool productUnknown = false; // a 7-byte reply: the page shows "Unknown"

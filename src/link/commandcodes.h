@@ -6,32 +6,32 @@
 namespace CommandCode {
 
 enum : int {
-    ReadVersion = 1,           // data: programming type; reply: version text
-    Reboot = 2,                // no data, no reply
-    SetIpSettings = 3,         // replies routed to the settings page and ignored there
-    SetIpSettingsDone = 4,     // the link shows "Set device's IP Settings success!"
-    ResetIpSettingsDone = 5,   // the link shows "Reset device's IP Settings success!"
-    ReadDate = 6,              // reply: "yyyy-MM-dd hh:mm:ss"
-    SetDate = 7,               // the link shows "Set device's date success!"
-    ListLogs = 8,              // reply: length-prefixed names
-    OpenLog = 9,               // data: file name; reply: result byte
-    LogText = 10,              // unasked: log text
-    OpenSerialPort = 11,       // data: open request, or none to close; reply: result byte
-    SerialSend = 12,           // data: bytes for the serial port; reply: result byte
-    SerialReceived = 13,       // unasked: bytes the card's serial port received
-    ReadFixedParams = 14,      // reply: JSON object
-    WriteFixedParams = 15,     // data: compact JSON; reply: result byte
-    ReadPorts = 16,            // reply: four 3-byte port records
-    WritePorts = 17,           // data: four port records; reply: result byte
-    ConsoleCommand = 18,       // data: the command line
-    ConsoleAnswer = 19,        // the card's answer text
-    StartProgramming = 256,    // data: type, size (32-bit big-endian); reply: result byte
-    ImageChunk = 257,          // data: [sequence byte,] up to 1024 image bytes; reply: result byte
-    Installing = 258,          // unasked: the card installs the image
+    ReadVersion = 1, // data: programming type; reply: version text
+    Reboot = 2, // no data, no reply
+    SetIpSettings = 3, // replies routed to the settings page and ignored there
+    SetIpSettingsDone = 4, // the link shows "Set device's IP Settings success!"
+    ResetIpSettingsDone = 5, // the link shows "Reset device's IP Settings success!"
+    ReadDate = 6, // reply: "yyyy-MM-dd hh:mm:ss"
+    SetDate = 7, // the link shows "Set device's date success!"
+    ListLogs = 8, // reply: length-prefixed names
+    OpenLog = 9, // data: file name; reply: result byte
+    LogText = 10, // unasked: log text
+    OpenSerialPort = 11, // data: open request, or none to close; reply: result byte
+    SerialSend = 12, // data: bytes for the serial port; reply: result byte
+    SerialReceived = 13, // unasked: bytes the card's serial port received
+    ReadFixedParams = 14, // reply: JSON object
+    WriteFixedParams = 15, // data: compact JSON; reply: result byte
+    ReadPorts = 16, // reply: four 3-byte port records
+    WritePorts = 17, // data: four port records; reply: result byte
+    ConsoleCommand = 18, // data: the command line
+    ConsoleAnswer = 19, // the card's answer text
+    StartProgramming = 256, // data: type, size (32-bit big-endian); reply: result byte
+    ImageChunk = 257, // data: [sequence byte,] up to 1024 image bytes; reply: result byte
+    Installing = 258, // unasked: the card installs the image
     ProgrammingFinished = 259, // unasked: the card has finished
-    BackupPreparing = 336,     // unasked: the card prepares a backup
-    StartBackup = 337,         // data: type; reply: backup size (32-bit big-endian)
-    BackupData = 338,          // reply: the next piece of the backup
+    BackupPreparing = 336, // unasked: the card prepares a backup
+    StartBackup = 337, // data: type; reply: backup size (32-bit big-endian)
+    BackupData = 338, // reply: the next piece of the backup
 };
 
 } // namespace CommandCode

@@ -10,10 +10,10 @@
 namespace CommandFrame {
 
 constexpr quint8 kStartByte = 0x68;
-constexpr int kHeaderSize = 5;                    // start byte, length, command code
-constexpr int kOverhead = kHeaderSize + 1;        // ... plus the checksum
-constexpr int kMaxReceivedFrame = 4096;           // size of the reassembly buffer
-constexpr int kMaxSentData = 0xFFFF - 2;          // the length field is 16 bits
+constexpr int kHeaderSize = 5; // start byte, length, command code
+constexpr int kOverhead = kHeaderSize + 1; // ... plus the checksum
+constexpr int kMaxReceivedFrame = 4096; // size of the reassembly buffer
+constexpr int kMaxSentData = 0xFFFF - 2; // the length field is 16 bits
 
 quint8 checksum(const quint8* bytes, int size);
 
@@ -39,8 +39,7 @@ public:
 
     // onFrame(const quint8* frame, int size) sees the whole frame, start byte
     // to checksum; the pointer is valid only during the call.
-    template <typename OnFrame>
-    void feed(const char* bytes, qsizetype count, OnFrame&& onFrame)
+    template <typename OnFrame> void feed(const char* bytes, qsizetype count, OnFrame&& onFrame)
     {
         for (qsizetype i = 0; i < count; ++i) {
             if (push(quint8(bytes[i])))
@@ -56,8 +55,7 @@ private:
     // Stores one byte; true when it completed a frame that must be delivered.
     bool push(quint8 byte);
 
-    template <typename OnFrame>
-    void deliver(OnFrame& onFrame)
+    template <typename OnFrame> void deliver(OnFrame& onFrame)
     {
         onFrame(static_cast<const quint8*>(m_buf), int(m_len));
         m_len = 0;

@@ -96,8 +96,8 @@ void CommTcp::onSocketReadyRead()
         if (bytes.isEmpty())
             break;
         readSomething = true;
-        m_assembler.feed(bytes.constData(), bytes.size(),
-            [this](const quint8* frame, int size) { dispatchFrame(frame, size); });
+        m_assembler.feed(
+            bytes.constData(), bytes.size(), [this](const quint8* frame, int size) { dispatchFrame(frame, size); });
         if (m_socket.state() == QAbstractSocket::UnconnectedState)
             break;
     }
@@ -145,41 +145,23 @@ void CommTcp::dispatchFrame(const quint8* frame, int size)
     case 259:
     case 336:
     case 337:
-    case 338:
-        emit gotProgRespond(cmd, data, dataSize);
-        break;
+    case 338: emit gotProgRespond(cmd, data, dataSize); break;
     case 3:
     case 6:
     case 16:
-    case 17:
-        emit gotSettingsRespond(cmd, data, dataSize);
-        break;
-    case 4:
-        inform(tr("Set device's IP Settings success!"));
-        break;
-    case 5:
-        inform(tr("Reset device's IP Settings success!"));
-        break;
-    case 7:
-        inform(tr("Set device's date success!"));
-        break;
+    case 17: emit gotSettingsRespond(cmd, data, dataSize); break;
+    case 4: inform(tr("Set device's IP Settings success!")); break;
+    case 5: inform(tr("Reset device's IP Settings success!")); break;
+    case 7: inform(tr("Set device's date success!")); break;
     case 8:
     case 9:
-    case 10:
-        emit gotLogRespond(cmd, data, dataSize);
-        break;
+    case 10: emit gotLogRespond(cmd, data, dataSize); break;
     case 11:
     case 12:
-    case 13:
-        emit gotSPTestRespond(cmd, data, dataSize);
-        break;
+    case 13: emit gotSPTestRespond(cmd, data, dataSize); break;
     case 14:
-    case 15:
-        emit gotFixedParamRespond(cmd, data, dataSize);
-        break;
-    case 19:
-        emit gotRootRespond(cmd, data, dataSize);
-        break;
+    case 15: emit gotFixedParamRespond(cmd, data, dataSize); break;
+    case 19: emit gotRootRespond(cmd, data, dataSize); break;
     default: // 2, 18 and every unlisted code are dropped
         break;
     }

@@ -19,7 +19,8 @@ QByteArray syncData(const QDateTime& localTime)
 
 QString fromReply(const quint8* data, int size)
 {
-    if (!data || size != kTextSize) return QString();
+    if (!data || size != kTextSize)
+        return QString();
     return QString::fromLocal8Bit(reinterpret_cast<const char*>(data), size);
 }
 

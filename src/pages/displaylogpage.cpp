@@ -109,17 +109,12 @@ void DisplayLogPage::clearLog()
 void DisplayLogPage::handleRespond(int cmd, const quint8* data, int size)
 {
     switch (cmd) {
-    case CommandCode::ListLogs:
-        handleLogList(data, size);
-        return;
-    case CommandCode::OpenLog:
-        handleOpenReply(data, size);
-        return;
+    case CommandCode::ListLogs: handleLogList(data, size); return;
+    case CommandCode::OpenLog: handleOpenReply(data, size); return;
     case CommandCode::LogText:
         ui->textLog->append(QString::fromUtf8(reinterpret_cast<const char*>(data), data && size > 0 ? size : 0));
         return;
-    default:
-        return;
+    default: return;
     }
 }
 

@@ -33,7 +33,8 @@ FixedParamPage::FixedParamPage(QWidget* parent)
     connect(ui->btnLoad, &QPushButton::clicked, this, &FixedParamPage::loadFixedParam);
     connect(ui->btnReset, &QPushButton::clicked, this, &FixedParamPage::resetFixedParam);
     connect(ui->btnAdd, &QPushButton::clicked, this, &FixedParamPage::addFixedParam);
-    connect(ui->btnRead, &QPushButton::clicked, this, [this] { emit sendCmd(CommandCode::ReadFixedParams, QByteArray()); });
+    connect(
+        ui->btnRead, &QPushButton::clicked, this, [this] { emit sendCmd(CommandCode::ReadFixedParams, QByteArray()); });
     connect(ui->btnWrite, &QPushButton::clicked, this, &FixedParamPage::sendFixedParam);
     connect(ui->tableWidgetParam, &QTableWidget::cellChanged, this, &FixedParamPage::handleCellChangedEvent);
 }
@@ -50,16 +51,13 @@ void FixedParamPage::changeEvent(QEvent* event)
 void FixedParamPage::handleRespond(int cmd, const quint8* data, int size)
 {
     switch (cmd) {
-    case CommandCode::ReadFixedParams:
-        handleReadFixed(data, size);
-        break;
+    case CommandCode::ReadFixedParams: handleReadFixed(data, size); break;
     case CommandCode::WriteFixedParams:
         // A reply without its result byte counts as a failure; nothing past
         // the reply's own data is read.
         handleWriteFixed(ResultByte::succeeded(data, size) ? data[0] : 0);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -89,7 +87,8 @@ void FixedParamPage::handleReadFixed(const quint8* data, int size)
 void FixedParamPage::sendFixedParam()
 {
     QTableWidget* table = ui->tableWidgetParam;
-    if (table->rowCount() == 0) return;
+    if (table->rowCount() == 0)
+        return;
     QVector<FixedParams::Row> rows;
     rows.reserve(table->rowCount());
     for (int row = 0; row < table->rowCount(); ++row) {
@@ -112,7 +111,8 @@ void FixedParamPage::sendFixedParam()
             tr("There is item or value is empty! And these will no be set to device!\nDo you want to "
                "continue?"),
             { tr("Yes"), tr("No") }, yes, no);
-        if (answer != yes) return;
+        if (answer != yes)
+            return;
     }
     emit sendCmd(CommandCode::WriteFixedParams, plan.json);
 }
@@ -127,15 +127,18 @@ void FixedParamPage::handleWriteFixed(uchar result)
 
 void FixedParamPage::handleCellChangedEvent(int row, int column)
 {
-    if (column == UI_FixedParamPage::ColumnKey) return;
+    if (column == UI_FixedParamPage::ColumnKey)
+        return;
     QTableWidget* table = ui->tableWidgetParam;
     const QTableWidgetItem* key = table->item(row, UI_FixedParamPage::ColumnKey);
     QTableWidgetItem* value = table->item(row, column);
-    if (!key || !value) return;
+    if (!key || !value)
+        return;
     const QString completed = FixedParams::completedValue(key->text(), value->text());
     // Writing the completed text back changes the cell once more; that pass
     // finds it complete and leaves it.
-    if (completed != value->text()) value->setText(completed);
+    if (completed != value->text())
+        value->setText(completed);
 }
 
 void FixedParamPage::resetFixedParam()
@@ -169,12 +172,14 @@ void FixedParamPage::backupFixedParam()
     }
     const QString path = DialogPrompt::saveFileName(
         this, tr("Save fixed parameter file"), QCoreApplication::applicationDirPath(), kFileFilter);
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     QVector<FixedParams::Row> rows;
     for (int row = 0; row < table->rowCount(); ++row) {
         const QTableWidgetItem* key = table->item(row, UI_FixedParamPage::ColumnKey);
         const QTableWidgetItem* value = table->item(row, UI_FixedParamPage::ColumnValue);
-        if (key && value) rows.append(FixedParams::Row { key->text(), value->text(), true });
+        if (key && value)
+            rows.append(FixedParams::Row { key->text(), value->text(), true });
     }
     // Saying "success" after a failed write would leave the technician
     // without the backup they think they have.
@@ -189,7 +194,8 @@ void FixedParamPage::loadFixedParam()
 {
     const QString path = DialogPrompt::openFileName(
         this, tr("Choose fixed parameter file"), QCoreApplication::applicationDirPath(), kFileFilter);
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     QVector<FixedParams::Row> rows;
     if (!FixedParams::loadFile(path, &rows)) {
         MessageBox::warning(nullptr, tr("Warning"), tr("Load fixed parameter failed!"));

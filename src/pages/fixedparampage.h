@@ -9,8 +9,7 @@ struct UI_FixedParamPage;
 // The connected card's fixed parameters as a table of key and value: read
 // (code 14), edited, written back (code 15), and saved to or loaded from an
 // INI file. The table is the page's only state.
-class FixedParamPage : public QWidget
-{
+class FixedParamPage : public QWidget {
     Q_OBJECT
 
 public:

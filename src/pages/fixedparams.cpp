@@ -18,7 +18,8 @@ constexpr int kBareMacLength = 12;
 
 bool fail(QString* error, const QString& text)
 {
-    if (error) *error = text;
+    if (error)
+        *error = text;
     return false;
 }
 
@@ -59,7 +60,8 @@ bool isMacAddress(const QString& text)
 
 QString completedValue(const QString& key, const QString& value)
 {
-    if (key != macKey() || value.size() != kBareMacLength || value.contains(QLatin1Char(':'))) return value;
+    if (key != macKey() || value.size() != kBareMacLength || value.contains(QLatin1Char(':')))
+        return value;
     QString result = value;
     for (int at = 2; at < result.size(); at += 3)
         result.insert(at, QLatin1Char(':'));
@@ -72,15 +74,18 @@ WritePlan planWrite(const QVector<Row>& rows)
     bool invalid = false;
     bool emptyItem = false;
     for (const Row& row : rows) {
-        if (!row.complete) continue;
-        if (row.key == macKey() && !isMacAddress(row.value)) invalid = true;
+        if (!row.complete)
+            continue;
+        if (row.key == macKey() && !isMacAddress(row.value))
+            invalid = true;
         if (!row.key.isEmpty() && !row.value.isEmpty())
             object.insert(row.key, row.value);
         else
             emptyItem = true;
     }
     WritePlan plan;
-    if (object.isEmpty() || invalid) return plan;
+    if (object.isEmpty() || invalid)
+        return plan;
     plan.outcome = emptyItem ? WritePlan::AskAboutEmpty : WritePlan::Send;
     plan.json = QJsonDocument(object).toJson(QJsonDocument::Compact);
     return plan;
@@ -92,12 +97,15 @@ bool saveFile(const QString& path, const QVector<Row>& rows, QString* error)
     // the INI text is made in a private folder first and only then written
     // over the chosen file in one piece.
     QTemporaryDir scratch;
-    if (!scratch.isValid()) return fail(error, scratch.errorString());
+    if (!scratch.isValid())
+        return fail(error, scratch.errorString());
     const QString draft = scratch.filePath(QStringLiteral("draft.ini"));
     const QFileInfo target(path);
     if (target.exists()) {
-        if (!target.isFile()) return fail(error, QStringLiteral("%1 is not a file").arg(path));
-        if (!QFile::copy(path, draft)) return fail(error, QStringLiteral("cannot read %1").arg(path));
+        if (!target.isFile())
+            return fail(error, QStringLiteral("%1 is not a file").arg(path));
+        if (!QFile::copy(path, draft))
+            return fail(error, QStringLiteral("cannot read %1").arg(path));
         QFile::setPermissions(draft, QFile::ReadOwner | QFile::WriteOwner);
     }
     {
@@ -114,24 +122,28 @@ bool saveFile(const QString& path, const QVector<Row>& rows, QString* error)
             return fail(error, QStringLiteral("cannot write the parameter file"));
     }
     QFile made(draft);
-    if (!made.open(QIODevice::ReadOnly)) return fail(error, made.errorString());
+    if (!made.open(QIODevice::ReadOnly))
+        return fail(error, made.errorString());
     const QByteArray content = made.readAll();
 
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) return fail(error, out.errorString());
+    if (!out.open(QIODevice::WriteOnly))
+        return fail(error, out.errorString());
     if (out.write(content) != content.size()) {
         const QString why = out.errorString();
         out.cancelWriting();
         return fail(error, why);
     }
-    if (!out.commit()) return fail(error, out.errorString());
+    if (!out.commit())
+        return fail(error, out.errorString());
     return true;
 }
 
 bool loadFile(const QString& path, QVector<Row>* rows, QString* error)
 {
     const QFileInfo info(path);
-    if (!info.isFile()) return fail(error, QStringLiteral("%1 is not a file").arg(path));
+    if (!info.isFile())
+        return fail(error, QStringLiteral("%1 is not a file").arg(path));
     QSettings settings(path, QSettings::IniFormat);
     if (settings.status() == QSettings::AccessError)
         return fail(error, QStringLiteral("cannot read %1").arg(path));
@@ -143,9 +155,8 @@ bool loadFile(const QString& path, QVector<Row>* rows, QString* error)
     for (const QString& key : keys) {
         const QVariant value = settings.value(key);
         // An unquoted value with commas, written by hand, reads as a list.
-        const QString text = value.userType() == QMetaType::QStringList
-            ? value.toStringList().join(QLatin1Char(','))
-            : value.toString();
+        const QString text = value.userType() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(','))
+                                                                        : value.toString();
         result.append(Row { key, text, true });
     }
     settings.endGroup();

@@ -15,8 +15,7 @@ QString macKey();
 // The INI group that holds the parameters.
 QString fileGroup();
 
-struct Row
-{
+struct Row {
     QString key;
     QString value;
     // False when the table row lacks the key or the value cell; such a row
@@ -37,8 +36,7 @@ bool isMacAddress(const QString& text);
 // every second character; everything else stays as it is.
 QString completedValue(const QString& key, const QString& value);
 
-struct WritePlan
-{
+struct WritePlan {
     enum Outcome {
         Invalid, // nothing to send, or an "ethaddr" value that is no MAC address
         AskAboutEmpty, // sendable, but some row has an empty key or value

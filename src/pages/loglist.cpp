@@ -58,5 +58,4 @@ QByteArray openRequest(const QString& name)
     return name.toLocal8Bit();
 }
 
-
 } // namespace LogList

@@ -13,8 +13,8 @@
 namespace LogList {
 
 struct Entries {
-    QStringList names;   // in the card's order, repeats included
-    int longest = 0;     // the largest L among the complete entries
+    QStringList names; // in the card's order, repeats included
+    int longest = 0; // the largest L among the complete entries
     bool truncated = false; // an entry ran past the end of the data
 };
 
@@ -38,6 +38,5 @@ int choiceWidth(qreal pointSize, int longestName);
 // The file name as the card expects it in the open request (code 9): the
 // PC's local 8-bit encoding, no length, no terminator.
 QByteArray openRequest(const QString& name);
-
 
 } // namespace LogList

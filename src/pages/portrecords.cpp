@@ -19,7 +19,8 @@ QByteArray encode(const Table& rows)
     QByteArray data(kDataSize, '\0');
     for (int i = 0; i < kServiceCount; ++i) {
         const Entry& row = rows[size_t(i)];
-        if (!isValidPort(row.port)) return QByteArray();
+        if (!isValidPort(row.port))
+            return QByteArray();
         data[i * kRecordSize] = char(row.enabled ? 1 : 0);
         data[i * kRecordSize + 1] = char((row.port >> 8) & 0xFF);
         data[i * kRecordSize + 2] = char(row.port & 0xFF);
@@ -29,7 +30,8 @@ QByteArray encode(const Table& rows)
 
 bool decode(const quint8* data, int size, Table* rows)
 {
-    if (!data || size != kDataSize) return false;
+    if (!data || size != kDataSize)
+        return false;
     for (int i = 0; i < kServiceCount; ++i) {
         const quint8* record = data + i * kRecordSize;
         Entry& row = (*rows)[size_t(i)];

@@ -19,8 +19,7 @@ constexpr int kDataSize = kServiceCount * kRecordSize;
 constexpr int kMinPort = 1;
 constexpr int kMaxPort = 65534;
 
-struct Entry
-{
+struct Entry {
     bool enabled = false;
     int port = 0;
 };

@@ -93,12 +93,9 @@ QByteArray encodeAscii(const QString& text)
 QByteArray encode(SendType type, const QString& text)
 {
     switch (type) {
-    case Ascii:
-        return encodeAscii(text);
-    case Modbus:
-        return encodeModbus(text);
-    case Hex:
-        break;
+    case Ascii: return encodeAscii(text);
+    case Modbus: return encodeModbus(text);
+    case Hex: break;
     }
     return encodeHex(text);
 }

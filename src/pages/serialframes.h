@@ -16,9 +16,9 @@ constexpr int kBaudRates[] = { 1200, 2400, 4800, 9600, 19200, 38400, 57600, 1152
 constexpr int kDataBits[] = { 5, 6, 7, 8 };
 constexpr int kStopBits[] = { 1, 2 };
 constexpr int kFlowControlCount = 3; // None, Hardware, Software
-constexpr int kParityCount = 3;      // None, Even, Odd
+constexpr int kParityCount = 3; // None, Even, Odd
 
-constexpr int kDefaultBaudIndex = 3;     // 9600
+constexpr int kDefaultBaudIndex = 3; // 9600
 constexpr int kDefaultDataBitsIndex = 3; // 8
 
 // The length byte of the open request cannot describe a longer name.
@@ -68,6 +68,5 @@ QString timeStamp(const QDateTime& when);
 QString escapeEntry(const QString& text);
 // "<font color=#rrggbb>" followed by the escaped entry (no closing tag).
 QString entryHtml(const QString& text, quint8 red, quint8 green, quint8 blue);
-
 
 } // namespace SerialFrames

@@ -33,14 +33,16 @@ SettingsPage::~SettingsPage()
 
 void SettingsPage::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::LanguageChange) ui->retranslateUi(this);
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
     QWidget::changeEvent(event);
 }
 
 void SettingsPage::onCheckBoxPortChecked(bool checked)
 {
     for (int row = 0; row < PortRecords::kServiceCount; ++row) {
-        if (ui->checkBoxPort[size_t(row)] == sender()) ui->lePort[size_t(row)]->setEnabled(checked);
+        if (ui->checkBoxPort[size_t(row)] == sender())
+            ui->lePort[size_t(row)]->setEnabled(checked);
     }
 }
 
@@ -75,22 +77,15 @@ void SettingsPage::onBtnWriteClicked()
     }
     closeWritingBox();
     emit sendCmd(CommandCode::WritePorts, data);
-    m_writingBox = MessageBox::openPending(
-        nullptr, QMessageBox::Information, tr("Information"), tr("Writing data..."));
+    m_writingBox = MessageBox::openPending(nullptr, QMessageBox::Information, tr("Information"), tr("Writing data..."));
 }
 
 void SettingsPage::handleRespond(int cmd, const quint8* data, int size)
 {
     switch (cmd) {
-    case CommandCode::ReadDate:
-        handleReadDate(data, size);
-        break;
-    case CommandCode::ReadPorts:
-        handleReadPorts(data, size);
-        break;
-    case CommandCode::WritePorts:
-        handleWritePorts(data, size);
-        break;
+    case CommandCode::ReadDate: handleReadDate(data, size); break;
+    case CommandCode::ReadPorts: handleReadPorts(data, size); break;
+    case CommandCode::WritePorts: handleWritePorts(data, size); break;
     default: // code 3 and anything else routed here are not this page's
         break;
     }

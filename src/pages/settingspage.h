@@ -12,8 +12,7 @@ struct UI_SettingPage;
 // network services, SSH, Telnet, HTTP and HTTPS. Requests leave through
 // sendCmd; the replies of codes 3, 6, 16 and 17 come back to handleRespond.
 // The link itself acknowledges a set date (code 7) with its own box.
-class SettingsPage : public QWidget
-{
+class SettingsPage : public QWidget {
     Q_OBJECT
 
 public:

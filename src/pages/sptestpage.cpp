@@ -17,8 +17,8 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QTextBrowser>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 
 #include <iterator>
 
@@ -344,7 +344,6 @@ void SPTestPage::handleRespond(int cmd, const quint8* data, int size)
         addEntry(entry, false);
         return;
     }
-    default:
-        return;
+    default: return;
     }
 }

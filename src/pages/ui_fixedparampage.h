@@ -8,8 +8,7 @@ class QWidget;
 
 // The fixed parameters page's widgets, created in code. The page owns them
 // through their Qt parents; this structure only names them.
-struct UI_FixedParamPage
-{
+struct UI_FixedParamPage {
     enum Column { ColumnKey, ColumnValue, ColumnCount };
 
     QVBoxLayout* pageLayout = nullptr;

@@ -17,8 +17,7 @@ class QWidget;
 
 // The settings page's widgets, created in code. The page owns them through
 // their Qt parents; this structure only names them.
-struct UI_SettingPage
-{
+struct UI_SettingPage {
     QVBoxLayout* pageLayout = nullptr;
     QScrollArea* scrollArea = nullptr;
     QWidget* scrollContent = nullptr;

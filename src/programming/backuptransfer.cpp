@@ -7,7 +7,8 @@ BackupTransfer::~BackupTransfer()
 
 bool BackupTransfer::announcedSize(const quint8* data, int size, quint32* total)
 {
-    if (!data || size != 4) return false;
+    if (!data || size != 4)
+        return false;
     *total = (quint32(data[0]) << 24) | (quint32(data[1]) << 16) | (quint32(data[2]) << 8) | quint32(data[3]);
     return true;
 }
@@ -16,7 +17,8 @@ bool BackupTransfer::open(const QString& path, qint64 total)
 {
     abandon();
     auto file = std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly)) return false;
+    if (!file->open(QIODevice::WriteOnly))
+        return false;
     m_file = std::move(file);
     m_path = path;
     m_received = 0;
@@ -26,13 +28,15 @@ bool BackupTransfer::open(const QString& path, qint64 total)
 
 BackupTransfer::Piece BackupTransfer::addPiece(const quint8* data, int size)
 {
-    if (!m_file) return Piece::Failed;
+    if (!m_file)
+        return Piece::Failed;
     if (!data || size <= 0 || m_file->write(reinterpret_cast<const char*>(data), size) != size) {
         abandon();
         return Piece::Failed;
     }
     m_received += size;
-    if (m_received < m_total) return Piece::More;
+    if (m_received < m_total)
+        return Piece::More;
     const bool committed = m_file->commit();
     m_file.reset();
     return committed ? Piece::Complete : Piece::Failed;
@@ -40,7 +44,8 @@ BackupTransfer::Piece BackupTransfer::addPiece(const quint8* data, int size)
 
 void BackupTransfer::abandon()
 {
-    if (!m_file) return;
+    if (!m_file)
+        return;
     m_file->cancelWriting();
     m_file.reset();
 }

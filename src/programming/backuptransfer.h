@@ -14,8 +14,7 @@
 // chosen name only once every announced byte has arrived: a failed or
 // abandoned backup leaves nothing under that name, and a file already there
 // is kept.
-class BackupTransfer
-{
+class BackupTransfer {
 public:
     enum class Piece {
         More, // ask for the next piece

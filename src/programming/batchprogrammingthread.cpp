@@ -337,11 +337,8 @@ void BatchProgrammingThread::sendNextChunk()
             d->m_timer->start(g_installTimeoutMs);
         }
         return;
-    case ChunkTransfer::Next::ReadError:
-        finishTask(Failed);
-        return;
-    case ChunkTransfer::Next::Chunk:
-        break;
+    case ChunkTransfer::Next::ReadError: finishTask(Failed); return;
+    case ChunkTransfer::Next::Chunk: break;
     }
     const quint64 task = d->m_taskId;
     d->m_comm->send(CommandCode::ImageChunk, chunk);
@@ -359,9 +356,7 @@ void BatchProgrammingThread::onTimerTimeout()
 {
     switch (d->m_state) {
     case TaskState::Idle:
-    case TaskState::Connecting:
-        d->m_timer->stop();
-        return;
+    case TaskState::Connecting: d->m_timer->stop(); return;
     case TaskState::Transferring:
         if (d->m_transfer.timeout() == ChunkTransfer::Timeout::Resend) {
             d->m_comm->send(CommandCode::ImageChunk, d->m_transfer.lastChunk());
@@ -370,8 +365,7 @@ void BatchProgrammingThread::onTimerTimeout()
         break;
     case TaskState::AwaitingVersion:
     case TaskState::AwaitingStart:
-    case TaskState::AwaitingInstallation:
-        break;
+    case TaskState::AwaitingInstallation: break;
     }
     finishTask(Failed);
 }

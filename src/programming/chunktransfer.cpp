@@ -5,7 +5,8 @@ bool ChunkTransfer::open(const QString& path)
     close();
     clearCounters();
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly)) return false;
+    if (!m_file.open(QIODevice::ReadOnly))
+        return false;
     const qint64 size = m_file.size();
     if (size > kMaxImageSize) {
         // The card would be told a size that is not the image's.
@@ -19,14 +20,16 @@ bool ChunkTransfer::open(const QString& path)
 bool ChunkTransfer::rewind()
 {
     clearCounters();
-    if (!m_file.isOpen() || !m_file.seek(0)) return false;
+    if (!m_file.isOpen() || !m_file.seek(0))
+        return false;
     m_totalBytes = qMin(m_file.size(), kMaxImageSize);
     return true;
 }
 
 void ChunkTransfer::close()
 {
-    if (m_file.isOpen()) m_file.close();
+    if (m_file.isOpen())
+        m_file.close();
 }
 
 QByteArray ChunkTransfer::startCommandData(quint8 programmingType) const
@@ -44,13 +47,15 @@ QByteArray ChunkTransfer::startCommandData(quint8 programmingType) const
 ChunkTransfer::Next ChunkTransfer::nextChunk(QByteArray* data)
 {
     const qint64 wanted = qMin<qint64>(m_totalBytes - m_sentBytes, kChunkSize);
-    if (wanted <= 0) return Next::Nothing;
+    if (wanted <= 0)
+        return Next::Nothing;
     const int offset = m_oldProtocol ? 0 : 1;
     QByteArray chunk(offset + int(wanted), Qt::Uninitialized);
     const qint64 got = m_file.isOpen() ? m_file.read(chunk.data() + offset, wanted) : -1;
     // A file that ends before the size the card was told would leave the
     // card waiting for bytes that never come.
-    if (got <= 0) return Next::ReadError;
+    if (got <= 0)
+        return Next::ReadError;
     chunk.truncate(offset + int(got));
     if (m_oldProtocol) {
         m_sentBytes += got;
@@ -66,7 +71,8 @@ ChunkTransfer::Next ChunkTransfer::nextChunk(QByteArray* data)
 
 ChunkTransfer::Timeout ChunkTransfer::timeout()
 {
-    if (m_oldProtocol || m_retryCount >= kMaxResends) return Timeout::GiveUp;
+    if (m_oldProtocol || m_retryCount >= kMaxResends)
+        return Timeout::GiveUp;
     ++m_retryCount;
     return Timeout::Resend;
 }

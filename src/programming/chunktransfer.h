@@ -17,8 +17,7 @@
 // This class holds that state and reads the image chunk by chunk; its user
 // sends the commands and runs the chunk timer. It knows no link and no
 // widget, so the programming page and the batch worker share it.
-class ChunkTransfer
-{
+class ChunkTransfer {
 public:
     static constexpr int kChunkSize = 1024;
     static constexpr int kMaxResends = 3;

@@ -28,7 +28,8 @@ bool readExactly(QFile& file, char* into, qint64 count)
     qint64 done = 0;
     while (done < count) {
         const qint64 got = file.read(into + done, count - done);
-        if (got <= 0) return false;
+        if (got <= 0)
+            return false;
         done += got;
     }
     return true;
@@ -55,7 +56,8 @@ QString FirmwarePackage::temporaryImagePath()
 
 bool FirmwarePackage::isTemporaryImage(const QString& path)
 {
-    if (path.isEmpty()) return false;
+    if (path.isEmpty())
+        return false;
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath())
         == QDir::cleanPath(QFileInfo(temporaryImagePath()).absoluteFilePath());
 }
@@ -83,7 +85,8 @@ void FirmwarePackage::validate()
     }
     m_headerWord = qFromLittleEndian<quint32>(header);
     m_flags = qFromLittleEndian<quint32>(header + 4);
-    if (!(m_flags & kFlagCrc)) return;
+    if (!(m_flags & kFlagCrc))
+        return;
 
     if (m_size < kHeaderSize + kTrailerSize) {
         m_error = CrcOrLengthFailure;
@@ -112,7 +115,8 @@ void FirmwarePackage::validate()
         crc = crc16Modbus(buffer, block, crc);
         left -= block;
     }
-    if (crc != stored) m_error = CrcOrLengthFailure;
+    if (crc != stored)
+        m_error = CrcOrLengthFailure;
 }
 
 bool FirmwarePackage::extractToTemporary()
@@ -122,7 +126,8 @@ bool FirmwarePackage::extractToTemporary()
 
 bool FirmwarePackage::extractTo(const QString& target)
 {
-    if (m_error != NoError) return false;
+    if (m_error != NoError)
+        return false;
     const bool scrambled = m_flags & kFlagScrambled;
     const qint64 body = m_size - kHeaderSize - ((m_flags & kFlagCrc) ? kTrailerSize : 0);
 
@@ -132,21 +137,25 @@ bool FirmwarePackage::extractTo(const QString& target)
         // The length field must lie inside the body, and the payload it
         // announces inside what follows it.
         char stored[4];
-        if (body < 4 || !m_input.seek(kHeaderSize) || !readExactly(m_input, stored, 4)) return false;
+        if (body < 4 || !m_input.seek(kHeaderSize) || !readExactly(m_input, stored, 4))
+            return false;
         for (char& c : stored)
             c = char(quint8(c) - 1);
         payloadLength = qFromLittleEndian<quint32>(stored);
         payloadOffset = kHeaderSize + 4;
-        if (payloadLength > body - 4) return false;
+        if (payloadLength > body - 4)
+            return false;
     }
 
     // Without its folder the image could not be written, and the package
     // would go to the card as it is, header included.
     const QFileInfo targetInfo(target);
-    if (!QDir().mkpath(targetInfo.absolutePath())) return false;
+    if (!QDir().mkpath(targetInfo.absolutePath()))
+        return false;
 
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) return false;
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
     if (!copyBody(out, payloadOffset, payloadLength, scrambled)) {
         out.cancelWriting();
         m_input.seek(0);
@@ -158,16 +167,19 @@ bool FirmwarePackage::extractTo(const QString& target)
 
 bool FirmwarePackage::copyBody(QIODevice& out, qint64 offset, qint64 count, bool unscramble)
 {
-    if (!m_input.seek(offset)) return false;
+    if (!m_input.seek(offset))
+        return false;
     char buffer[kBufferSize];
     while (count > 0) {
         const qint64 block = qMin<qint64>(count, kBufferSize);
-        if (!readExactly(m_input, buffer, block)) return false;
+        if (!readExactly(m_input, buffer, block))
+            return false;
         if (unscramble) {
             for (qint64 i = 0; i < block; ++i)
                 buffer[i] = char(quint8(buffer[i]) - 1);
         }
-        if (out.write(buffer, block) != block) return false;
+        if (out.write(buffer, block) != block)
+            return false;
         count -= block;
     }
     return true;

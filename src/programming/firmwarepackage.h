@@ -21,8 +21,7 @@
 // Construct it on the chosen file, call extractToTemporary() and send the
 // temporary image when it returns true, the chosen file otherwise. Files are
 // read and written through one 4096-byte buffer, never held whole.
-class FirmwarePackage
-{
+class FirmwarePackage {
 public:
     enum Error {
         NoError = 0,

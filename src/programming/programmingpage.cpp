@@ -40,8 +40,7 @@ enum class RunState {
     AwaitingInstallation, // every byte sent; the card reports 258 and 259
 };
 
-struct ProgrammingPage::Private
-{
+struct ProgrammingPage::Private {
     std::unique_ptr<QTimer> m_timer { new QTimer() };
     std::unique_ptr<QTimer> m_progressTimer { new QTimer() };
     bool m_progressPending = false;
@@ -94,7 +93,8 @@ ProgrammingPage::~ProgrammingPage()
     const QString image = d->m_transfer.fileName();
     const bool wasOpen = d->m_transfer.isOpen();
     d->m_transfer.reset();
-    if (wasOpen && FirmwarePackage::isTemporaryImage(image)) QFile::remove(image);
+    if (wasOpen && FirmwarePackage::isTemporaryImage(image))
+        QFile::remove(image);
     d->m_backup.abandon();
 }
 
@@ -114,7 +114,8 @@ void ProgrammingPage::changeEvent(QEvent* event)
     if (event->type() == QEvent::LanguageChange) {
         d->m_retranslating = true;
         ui->retranslateUi(this);
-        if (d->m_status) ui->labelStatus->setText(tr(d->m_status));
+        if (d->m_status)
+            ui->labelStatus->setText(tr(d->m_status));
         showProgressText();
         d->m_retranslating = false;
     }
@@ -139,27 +140,31 @@ void ProgrammingPage::chooseProgrammingFile()
 {
     const QString current = ui->leFile->text();
     const QString directory = current.isEmpty() ? QCoreApplication::applicationDirPath() : current;
-    const QString chosen = DialogPrompt::openFileName(
-        this, tr("Choose programming file"), directory, tr("Binary Files(*.bin);;*"));
-    if (!chosen.isEmpty()) ui->leFile->setText(chosen);
+    const QString chosen
+        = DialogPrompt::openFileName(this, tr("Choose programming file"), directory, tr("Binary Files(*.bin);;*"));
+    if (!chosen.isEmpty())
+        ui->leFile->setText(chosen);
 }
 
 void ProgrammingPage::readVersionSlot()
 {
     quint8 type = 0;
-    if (!currentProgType(&type)) return;
+    if (!currentProgType(&type))
+        return;
     emit sendCmd(CommandCode::ReadVersion, QByteArray(1, char(type)));
 }
 
 void ProgrammingPage::progTypeChanged(int index)
 {
-    if (index >= 0 && !d->m_retranslating) readVersionSlot();
+    if (index >= 0 && !d->m_retranslating)
+        readVersionSlot();
 }
 
 void ProgrammingPage::backupSlot()
 {
     quint8 type = 0;
-    if (!currentProgType(&type)) return;
+    if (!currentProgType(&type))
+        return;
     emit sendCmd(CommandCode::StartBackup, QByteArray(1, char(type)));
 }
 
@@ -175,7 +180,8 @@ void ProgrammingPage::programmingSlot()
         return;
     }
     quint8 type = 0;
-    if (!currentProgType(&type)) return;
+    if (!currentProgType(&type))
+        return;
     resetProgramming();
     d->m_progressPending = false;
     d->m_progressTimer->stop();
@@ -195,36 +201,24 @@ void ProgrammingPage::programmingSlot()
 void ProgrammingPage::handleRespond(int cmd, const quint8* data, int size)
 {
     switch (cmd) {
-    case CommandCode::ReadVersion:
-        handleVersionReply(data, size);
-        break;
-    case CommandCode::StartProgramming:
-        handleStartReply(data, size);
-        break;
-    case CommandCode::ImageChunk:
-        handleChunkReply(data, size);
-        break;
+    case CommandCode::ReadVersion: handleVersionReply(data, size); break;
+    case CommandCode::StartProgramming: handleStartReply(data, size); break;
+    case CommandCode::ImageChunk: handleChunkReply(data, size); break;
     case CommandCode::Installing:
         resetProgramming();
         setStatus(QT_TR_NOOP("Installing program..."));
         break;
     case CommandCode::ProgrammingFinished:
         // The run is over: a later loss of the link is no failure of it.
-        if (d->busy()) resetProgramming();
+        if (d->busy())
+            resetProgramming();
         setStatus(nullptr);
         MessageBox::information(this, tr("Information"), tr("Programming finish!"));
         break;
-    case CommandCode::BackupPreparing:
-        setStatus(QT_TR_NOOP("Backuping program..."));
-        break;
-    case CommandCode::StartBackup:
-        handleBackupStart(data, size);
-        break;
-    case CommandCode::BackupData:
-        handleBackupData(data, size);
-        break;
-    default:
-        break;
+    case CommandCode::BackupPreparing: setStatus(QT_TR_NOOP("Backuping program...")); break;
+    case CommandCode::StartBackup: handleBackupStart(data, size); break;
+    case CommandCode::BackupData: handleBackupData(data, size); break;
+    default: break;
     }
 }
 
@@ -245,10 +239,12 @@ void ProgrammingPage::startProgramming()
 {
     QString path = ui->leFile->text();
     FirmwarePackage package(path);
-    if (package.extractToTemporary()) path = FirmwarePackage::temporaryImagePath();
+    if (package.extractToTemporary())
+        path = FirmwarePackage::temporaryImagePath();
     if (!d->m_transfer.open(path)) {
         resetProgramming();
-        if (FirmwarePackage::isTemporaryImage(path)) QFile::remove(path);
+        if (FirmwarePackage::isTemporaryImage(path))
+            QFile::remove(path);
         MessageBox::warning(this, tr("Warning"), tr("Open programming file failed!"));
         return;
     }
@@ -258,7 +254,8 @@ void ProgrammingPage::startProgramming()
 
 void ProgrammingPage::handleStartReply(const quint8* data, int size)
 {
-    if (d->m_state != RunState::AwaitingStart) return;
+    if (d->m_state != RunState::AwaitingStart)
+        return;
     if (!ResultByte::succeeded(data, size)) {
         failRun(QT_TR_NOOP("Start programming failed!"));
         return;
@@ -277,17 +274,16 @@ void ProgrammingPage::sendNextChunk()
     case ChunkTransfer::Next::Nothing:
         // Every byte is out, an empty image included: the card reports the
         // installation by itself.
-        if (d->m_state == RunState::Transferring) d->m_state = RunState::AwaitingInstallation;
+        if (d->m_state == RunState::Transferring)
+            d->m_state = RunState::AwaitingInstallation;
         return;
-    case ChunkTransfer::Next::ReadError:
-        failRun(QT_TR_NOOP("Programming failed!"));
-        return;
-    case ChunkTransfer::Next::Chunk:
-        break;
+    case ChunkTransfer::Next::ReadError: failRun(QT_TR_NOOP("Programming failed!")); return;
+    case ChunkTransfer::Next::Chunk: break;
     }
     const quint64 run = d->m_runId;
     emit sendCmd(CommandCode::ImageChunk, chunk);
-    if (run != d->m_runId) return;
+    if (run != d->m_runId)
+        return;
     setProgress(d->m_transfer.sentBytes(), d->m_transfer.totalBytes());
     if (d->m_transfer.allSent()) {
         flushProgress();
@@ -300,7 +296,8 @@ void ProgrammingPage::sendNextChunk()
 
 void ProgrammingPage::handleChunkReply(const quint8* data, int size)
 {
-    if (d->m_state != RunState::Transferring && d->m_state != RunState::AwaitingInstallation) return;
+    if (d->m_state != RunState::Transferring && d->m_state != RunState::AwaitingInstallation)
+        return;
     if (!ResultByte::succeeded(data, size)) {
         failRun(QT_TR_NOOP("Programming failed!"));
         return;
@@ -313,12 +310,9 @@ void ProgrammingPage::programmingTimeout()
 {
     switch (d->m_state) {
     case RunState::Idle:
-    case RunState::AwaitingInstallation:
-        d->m_timer->stop();
-        return;
+    case RunState::AwaitingInstallation: d->m_timer->stop(); return;
     case RunState::AwaitingVersion:
-    case RunState::AwaitingStart:
-        break;
+    case RunState::AwaitingStart: break;
     case RunState::Transferring:
         if (d->m_transfer.timeout() == ChunkTransfer::Timeout::Resend) {
             emit sendCmd(CommandCode::ImageChunk, d->m_transfer.lastChunk());
@@ -332,7 +326,8 @@ void ProgrammingPage::programmingTimeout()
     d->m_timer->stop();
     d->m_state = RunState::Idle;
     MessageBox::warning(this, tr("Warning"), tr("Programming timeout!"));
-    if (run == d->m_runId) resetProgramming();
+    if (run == d->m_runId)
+        resetProgramming();
 }
 
 void ProgrammingPage::failRun(const char* text)
@@ -344,7 +339,8 @@ void ProgrammingPage::failRun(const char* text)
 void ProgrammingPage::handleBackupStart(const quint8* data, int size)
 {
     // A programming run ends every backup, one merely announced included.
-    if (d->busy()) return;
+    if (d->busy())
+        return;
     quint32 total = 0;
     if (!BackupTransfer::announcedSize(data, size, &total)) {
         MessageBox::warning(this, tr("Warning"), tr("Start backup failed!"));
@@ -369,12 +365,14 @@ void ProgrammingPage::handleBackupStart(const quint8* data, int size)
         return;
     }
     emit sendCmd(CommandCode::BackupData, QByteArray());
-    if (d->m_backup.isReceiving()) setStatus(QT_TR_NOOP("Receiving backup file..."));
+    if (d->m_backup.isReceiving())
+        setStatus(QT_TR_NOOP("Receiving backup file..."));
 }
 
 void ProgrammingPage::handleBackupData(const quint8* data, int size)
 {
-    if (!d->m_backup.isReceiving() || d->busy()) return;
+    if (!d->m_backup.isReceiving() || d->busy())
+        return;
     switch (d->m_backup.addPiece(data, size)) {
     case BackupTransfer::Piece::Failed:
         resetProgramming();
@@ -418,7 +416,8 @@ void ProgrammingPage::resetProgramming()
     d->m_transfer.reset();
     // Only the temporary image goes; a file of the technician's whose name
     // merely ends the same way stays.
-    if (wasOpen && FirmwarePackage::isTemporaryImage(image)) QFile::remove(image);
+    if (wasOpen && FirmwarePackage::isTemporaryImage(image))
+        QFile::remove(image);
     d->m_backup.abandon();
     setStatus(nullptr);
     d->m_state = RunState::Idle;
@@ -439,14 +438,16 @@ void ProgrammingPage::setProgress(qint64 done, qint64 maximum)
     d->m_progressMax = maximum;
     d->m_progressText = Private::ProgressText::Percent;
     d->m_progressPending = true;
-    if (!d->m_progressTimer->isActive()) refreshProgress();
+    if (!d->m_progressTimer->isActive())
+        refreshProgress();
 }
 
 // Shows the latest figures now, unless that was done less than
 // kProgressRefreshMs ago; then the timer shows them when the time is up.
 void ProgrammingPage::refreshProgress()
 {
-    if (!d->m_progressPending) return;
+    if (!d->m_progressPending)
+        return;
     d->m_progressPending = false;
     d->m_progressTimer->start(kProgressRefreshMs);
     ProgressBytes::show(ui->progressBar, d->m_progressDone, d->m_progressMax);
@@ -463,11 +464,8 @@ void ProgrammingPage::flushProgress()
 void ProgrammingPage::showProgressText()
 {
     switch (d->m_progressText) {
-    case Private::ProgressText::Default:
-        return;
-    case Private::ProgressText::Zero:
-        ui->progressBar->setFormat(tr("Progress: %1%").arg(0));
-        return;
+    case Private::ProgressText::Default: return;
+    case Private::ProgressText::Zero: ui->progressBar->setFormat(tr("Progress: %1%").arg(0)); return;
     case Private::ProgressText::Percent:
         ui->progressBar->setFormat(
             tr("Progress: %1%").arg(ChunkTransfer::percentText(d->m_progressDone, d->m_progressMax)));

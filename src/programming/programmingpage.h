@@ -17,8 +17,7 @@ struct UI_ProgrammingPage;
 // size, then stop-and-wait chunks of command 257; the card reports 258 while
 // it installs and 259 when it is done. Every wait for the card before the
 // last chunk is bounded by the chunk time-out.
-class ProgrammingPage : public QWidget
-{
+class ProgrammingPage : public QWidget {
     Q_OBJECT
 
 public:

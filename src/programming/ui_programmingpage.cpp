@@ -118,5 +118,6 @@ void UI_ProgrammingPage::retranslateUi(QWidget*)
     comboBoxProgType->addItem(QCoreApplication::translate("ProgrammingPage", "APP"));
     comboBoxProgType->addItem(QCoreApplication::translate("ProgrammingPage", "Firmware"));
     comboBoxProgType->addItem(QCoreApplication::translate("ProgrammingPage", "Patch"));
-    if (index >= 0) comboBoxProgType->setCurrentIndex(index);
+    if (index >= 0)
+        comboBoxProgType->setCurrentIndex(index);
 }

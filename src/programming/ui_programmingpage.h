@@ -11,8 +11,7 @@ class QWidget;
 
 // The programming page's widgets, created in code. The page owns them
 // through their Qt parents; this structure only names them.
-struct UI_ProgrammingPage
-{
+struct UI_ProgrammingPage {
     QVBoxLayout* verticalLayout = nullptr;
     QHBoxLayout* rowType = nullptr;
     QLabel* labelProgType = nullptr;

@@ -11,7 +11,7 @@
 class XlsxReader {
 public:
     struct Cell {
-        int row = 0;    // 1-based
+        int row = 0; // 1-based
         int column = 0; // 1-based: A = 1
         QString text;
     };

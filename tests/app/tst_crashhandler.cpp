@@ -112,7 +112,8 @@ void TestCrashHandler::faultLeavesDumpAndBox()
         QVERIFY(report.contains(QStringLiteral("fault address: 0x10\n")));
 
     // The box names the same code and the faulting instruction.
-    const QRegularExpression box(QStringLiteral("Crash: Code: (0x[0-9a-f]+), address: (0x[0-9a-f]+) \\[(\\d{14}\\.dmp)\\]"));
+    const QRegularExpression box(
+        QStringLiteral("Crash: Code: (0x[0-9a-f]+), address: (0x[0-9a-f]+) \\[(\\d{14}\\.dmp)\\]"));
     const auto shown = box.match(output);
     QVERIFY2(shown.hasMatch(), qPrintable(output));
     QCOMPARE(shown.captured(1), code);

@@ -34,8 +34,7 @@ QByteArray cardFrame(quint32 command, const QByteArray& payload, bool swapCrc = 
 
 } // namespace
 
-class TestCardFrame : public QObject
-{
+class TestCardFrame : public QObject {
     Q_OBJECT
 
 private slots:
@@ -65,8 +64,7 @@ void TestCardFrame::build_data()
         << hex("00 1A 2B 3C 4D 5E 02 4E 51 00 00 01 54 41 00 00 00 01 04 00 00 00 1C 00 00 00 61 6C");
     QTest::newRow("set IP settings")
         << quint32(2) << QStringLiteral("00:1A:2B:3C:4D:5E")
-        << QByteArray(
-               R"({"gateway":"10.0.0.1","interface":"eth0","ip":"10.0.0.5","netmask":"255.255.255.0"})")
+        << QByteArray(R"({"gateway":"10.0.0.1","interface":"eth0","ip":"10.0.0.5","netmask":"255.255.255.0"})")
         << hex("00 1A 2B 3C 4D 5E 02 4E 51 00 00 01 54 41 00 00 00 01 02 00 00 00 6F 00 00 00"
                "7B 22 67 61 74 65 77 61 79 22 3A 22 31 30 2E 30 2E 30 2E 31 22 2C 22 69 6E 74 65 72 66 61"
                "63 65 22 3A 22 65 74 68 30 22 2C 22 69 70 22 3A 22 31 30 2E 30 2E 30 2E 35 22 2C 22 6E 65"
@@ -167,23 +165,19 @@ void TestCardFrame::receive_data()
                                    << QByteArray("{\"result\":true}");
     QTest::newRow("reboot result") << cardFrame(5, "{\"result\":false}") << int(R::Ok) << 5u
                                    << QByteArray("{\"result\":false}");
-    QTest::newRow("zero padding dropped")
-        << cardFrame(3, QByteArray("{\"result\":true}") + QByteArray(17, '\0')) << int(R::Ok) << 3u
-        << QByteArray("{\"result\":true}");
+    QTest::newRow("zero padding dropped") << cardFrame(3, QByteArray("{\"result\":true}") + QByteArray(17, '\0'))
+                                          << int(R::Ok) << 3u << QByteArray("{\"result\":true}");
     QTest::newRow("text up to the last brace")
         << cardFrame(1, "{\"a\":{}} }xx") << int(R::Ok) << 1u << QByteArray("{\"a\":{}} }");
     QTest::newRow("brace as first payload byte") << cardFrame(1, "}") << int(R::Ok) << 1u << QByteArray("}");
-    QTest::newRow("no brace") << cardFrame(1, "{\"host\":\"10.0.0.5\"") << int(R::NoText) << 1u
-                              << QByteArray();
+    QTest::newRow("no brace") << cardFrame(1, "{\"host\":\"10.0.0.5\"") << int(R::NoText) << 1u << QByteArray();
     QTest::newRow("empty payload") << cardFrame(5, QByteArray()) << int(R::NoText) << 5u << QByteArray();
-    QTest::newRow("only padding") << cardFrame(1, QByteArray(32, '\0')) << int(R::NoText) << 1u
-                                  << QByteArray();
+    QTest::newRow("only padding") << cardFrame(1, QByteArray(32, '\0')) << int(R::NoText) << 1u << QByteArray();
     QTest::newRow("search request") << cardFrame(0, "{}") << int(R::UnknownCode) << 0u << QByteArray();
     QTest::newRow("set-IP request") << cardFrame(2, "{}") << int(R::UnknownCode) << 2u << QByteArray();
     QTest::newRow("reboot request") << cardFrame(4, "{}") << int(R::UnknownCode) << 4u << QByteArray();
     QTest::newRow("code 7") << cardFrame(7, "{}") << int(R::UnknownCode) << 7u << QByteArray();
-    QTest::newRow("code 1 in high bytes")
-        << cardFrame(0x101, "{}") << int(R::UnknownCode) << 0x101u << QByteArray();
+    QTest::newRow("code 1 in high bytes") << cardFrame(0x101, "{}") << int(R::UnknownCode) << 0x101u << QByteArray();
 
     QByteArray corrupted = cardFrame(1, info);
     corrupted[30] = char(corrupted[30] ^ 0x01);
@@ -195,13 +189,11 @@ void TestCardFrame::receive_data()
     // behind it, as an adapter adds to a frame below the Ethernet minimum,
     // still checks out: the CRC over a message followed by its own CRC is
     // zero, and so is the CRC of that followed by zeros (any number of them).
-    QTest::newRow("adapter padding behind the checksum") << cardFrame(3, "{\"result\":true}")
-            + QByteArray(17, '\0') << int(R::Ok) << 3u << QByteArray("{\"result\":true}");
+    QTest::newRow("adapter padding behind the checksum") << cardFrame(3, "{\"result\":true}") + QByteArray(17, '\0')
+                                                         << int(R::Ok) << 3u << QByteArray("{\"result\":true}");
     QTest::newRow("a stray byte behind the checksum")
-        << cardFrame(3, "{\"result\":true}") + QByteArray(1, '\x55') << int(R::BadChecksum) << 0u
-        << QByteArray();
-    QTest::newRow("27 bytes") << cardFrame(1, QByteArray()).left(27) << int(R::TooShort) << 0u
-                              << QByteArray();
+        << cardFrame(3, "{\"result\":true}") + QByteArray(1, '\x55') << int(R::BadChecksum) << 0u << QByteArray();
+    QTest::newRow("27 bytes") << cardFrame(1, QByteArray()).left(27) << int(R::TooShort) << 0u << QByteArray();
     QTest::newRow("empty") << QByteArray() << int(R::TooShort) << 0u << QByteArray();
 
     // The length field is not used on receipt.
@@ -210,8 +202,7 @@ void TestCardFrame::receive_data()
     wrongLength.chop(2);
     const quint16 crc = crc16Modbus(wrongLength);
     wrongLength.append(char(crc & 0xFF)).append(char(crc >> 8));
-    QTest::newRow("length field disagrees")
-        << wrongLength << int(R::Ok) << 3u << QByteArray("{\"result\":true}");
+    QTest::newRow("length field disagrees") << wrongLength << int(R::Ok) << 3u << QByteArray("{\"result\":true}");
 }
 
 void TestCardFrame::receive()

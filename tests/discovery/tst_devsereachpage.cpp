@@ -36,13 +36,15 @@ QByteArray udpReply(const QString& address, const QByteArray& product, const cha
 {
     QByteArray reply = hex("00 25 18");
     reply.append(char(product.size())).append(product);
-    if (mac) reply.append(hex("00 12"));
+    if (mac)
+        reply.append(hex("00 12"));
     reply.append(hex("04")).append("eth0");
     const quint32 a = QHostAddress(address).toIPv4Address();
     for (int shift = 24; shift >= 0; shift -= 8)
         reply.append(char(a >> shift));
     reply.append(hex("FF FF FF 00"));
-    if (mac) reply.append(hex(mac));
+    if (mac)
+        reply.append(hex(mac));
     return reply;
 }
 
@@ -54,8 +56,7 @@ QByteArray infoText(const QString& host, const QString& interfaceAddress, const 
         .toUtf8();
 }
 
-class UrlSink : public QObject
-{
+class UrlSink : public QObject {
     Q_OBJECT
 public:
     QList<QUrl> urls;
@@ -65,8 +66,7 @@ public slots:
 
 } // namespace
 
-class TestDevSereachPage : public QObject
-{
+class TestDevSereachPage : public QObject {
     Q_OBJECT
 
 private slots:
@@ -143,13 +143,12 @@ void TestDevSereachPage::udpRepliesBecomeRows()
     QCOMPARE(shortRow->childCount(), 1);
     QVERIFY(shortRow->isExpanded());
     QTreeWidgetItem* eth0 = shortRow->child(0);
-    QCOMPARE((QStringList {
-                 eth0->text(0), eth0->text(1), eth0->text(2), eth0->text(3), eth0->text(4), eth0->text(5) }),
+    QCOMPARE((QStringList { eth0->text(0), eth0->text(1), eth0->text(2), eth0->text(3), eth0->text(4), eth0->text(5) }),
         (QStringList { "", "", "eth0", address(1), "255.255.255.0", "" }));
 
     QTreeWidgetItem* longRow = p.tree->topLevelItem(1);
-    QCOMPARE(longRow->data(0, DevSereachPage::kCardHardwareAddressRole).toString(),
-        QStringLiteral("02:4E:51:0A:0B:0C"));
+    QCOMPARE(
+        longRow->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), QStringLiteral("02:4E:51:0A:0B:0C"));
     QCOMPARE(longRow->child(0)->text(5), QStringLiteral("02:4E:51:0A:0B:0C"));
 
     QTreeWidgetItem* unknown = p.tree->topLevelItem(0);
@@ -166,15 +165,14 @@ void TestDevSereachPage::networkInfoBecomesRows()
 {
     SearchPageDriver p;
     QVERIFY(p.networkInfo(infoText("10.1.0.5", "10.1.0.5", "02:4e:51:00:00:07")));
-    QVERIFY(p.networkInfo(
-        infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08"))); // host on none of its interfaces
+    QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08"))); // host on none of its interfaces
     QVERIFY(p.networkInfo("{\"host\":")); // not JSON
     QCOMPARE(p.hosts(), (QStringList { "10.1.0.6", "10.1.0.5" }));
     QTreeWidgetItem* matched = p.tree->topLevelItem(1);
     QCOMPARE(matched->text(1), QStringLiteral("NQ"));
     QCOMPARE(matched->data(0, DevSereachPage::kCardAddressRole).toString(), QStringLiteral("10.1.0.5"));
-    QCOMPARE(matched->data(0, DevSereachPage::kCardHardwareAddressRole).toString(),
-        QStringLiteral("02:4E:51:00:00:07"));
+    QCOMPARE(
+        matched->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), QStringLiteral("02:4E:51:00:00:07"));
     QCOMPARE(matched->childCount(), 2);
     QCOMPARE(matched->child(0)->text(5), QStringLiteral("02:4e:51:00:00:07")); // as the card wrote it
     QTreeWidgetItem* unmatched = p.tree->topLevelItem(0);
@@ -192,8 +190,7 @@ void TestDevSereachPage::oneRowPerCard_data()
     QTest::newRow("three short replies of one card") << QStringList { "u:1", "u:1", "u:1" } << 1;
     QTest::newRow("three long replies of one card") << QStringList { "l:1:01", "l:1:01", "l:1:01" } << 1;
     QTest::newRow("both protocols, long form") << QStringList { "l:1:01", "i:1:01", "i:1:01", "l:1:01" } << 1;
-    QTest::newRow("both protocols, short form first")
-        << QStringList { "u:1", "i:1:01", "u:1", "i:1:01" } << 2;
+    QTest::newRow("both protocols, short form first") << QStringList { "u:1", "i:1:01", "u:1", "i:1:01" } << 2;
     QTest::newRow("link layer first, then short form") << QStringList { "i:1:01", "u:1" } << 1;
     QTest::newRow("two cards, one address, long form") << QStringList { "l:1:01", "l:1:02", "l:1:01" } << 2;
     QTest::newRow("two cards, one address, link layer") << QStringList { "i:1:01", "i:1:02" } << 2;
@@ -245,8 +242,7 @@ void TestDevSereachPage::menuEntries()
     SearchPageDriver p;
     QVERIFY(p.deliver(address(1), udpReply(address(1), "NQ", "02 4E 51 00 00 01")));
     QVERIFY(p.deliver(address(2), hex("00 25 18 00 00 00 00")));
-    QVERIFY(p.networkInfo(
-        R"({"product":"NQ","intfInfo":[["eth0","10.1.1.1","255.0.0.0","02:00:00:00:00:01"]]})"));
+    QVERIFY(p.networkInfo(R"({"product":"NQ","intfInfo":[["eth0","10.1.1.1","255.0.0.0","02:00:00:00:00:01"]]})"));
     QTreeWidgetItem* card = p.tree->topLevelItem(2);
     QTreeWidgetItem* item = target == "card" ? card
         : target == "interface"              ? card->child(0)
@@ -379,8 +375,7 @@ void TestDevSereachPage::commandWithoutCaptureIsReported()
     boxes.answerDialog(QStringLiteral("Reboot"));
     p.menuOn(p.tree->topLevelItem(0));
     QCOMPARE(boxes.boxes.size(), 1);
-    QVERIFY2(
-        boxes.last()->text.contains(QStringLiteral("could not be sent")), qPrintable(boxes.last()->text));
+    QVERIFY2(boxes.last()->text.contains(QStringLiteral("could not be sent")), qPrintable(boxes.last()->text));
 }
 
 void TestDevSereachPage::deviceReply_data()

@@ -26,8 +26,7 @@ void fill(DialogSetIP& dialog, const QString& ip, const QString& netmask, const 
 
 } // namespace
 
-class TestDialogSetIP : public QObject
-{
+class TestDialogSetIP : public QObject {
     Q_OBJECT
 
 private slots:
@@ -48,11 +47,9 @@ void TestDialogSetIP::form()
     QCOMPARE(dialog.size(), QSize(300, 180));
     const Qt::WindowFlags flags = dialog.windowFlags();
     QVERIFY(flags & Qt::WindowCloseButtonHint);
-    QVERIFY(!(flags
-        & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint)));
+    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint)));
 
-    const struct
-    {
+    const struct {
         const char* label;
         const char* text;
         const char* field;
@@ -219,7 +216,8 @@ void TestDialogSetIP::execAcceptsOnlyValidSettings()
     QTimer driver;
     driver.setInterval(20);
     QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (!dialog.isVisible() || ++steps > 200) return;
+        if (!dialog.isVisible() || ++steps > 200)
+            return;
         auto* ip = child<QLineEdit>(dialog, "leIP");
         if (boxes.boxes.isEmpty()) {
             ip->setFocus();

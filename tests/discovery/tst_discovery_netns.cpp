@@ -75,7 +75,8 @@ bool setNetRaw(bool on)
 {
     __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
     __user_cap_data_struct data[2] {};
-    if (syscall(SYS_capget, &header, data) != 0) return false;
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
     if (on)
         data[0].effective |= 1u << CAP_NET_RAW;
     else
@@ -84,21 +85,18 @@ bool setNetRaw(bool on)
 }
 
 // One netquill-discoverysim in the cards' namespace, for one test.
-class Cards
-{
+class Cards {
 public:
     explicit Cards(const QStringList& arguments, const QString& interface = cardIf())
     {
         m_record = m_dir.filePath(QStringLiteral("record.jsonl"));
-        QStringList args { QStringLiteral("netns"), QStringLiteral("exec"), cardsNs(),
-            QStringLiteral(DISCOVERYSIM_BIN), QStringLiteral("--interface"), interface,
-            QStringLiteral("--record"), m_record };
+        QStringList args { QStringLiteral("netns"), QStringLiteral("exec"), cardsNs(), QStringLiteral(DISCOVERYSIM_BIN),
+            QStringLiteral("--interface"), interface, QStringLiteral("--record"), m_record };
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral("ip"), args + arguments);
         QElapsedTimer t;
         t.start();
-        while (
-            t.elapsed() < 15000 && m_process.state() != QProcess::NotRunning && !m_output.contains("ready")) {
+        while (t.elapsed() < 15000 && m_process.state() != QProcess::NotRunning && !m_output.contains("ready")) {
             m_process.waitForReadyRead(100);
             m_output += m_process.readAllStandardOutput();
         }
@@ -120,7 +118,8 @@ public:
     {
         QVector<QJsonObject> result;
         QFile file(m_record);
-        if (!file.open(QIODevice::ReadOnly)) return result;
+        if (!file.open(QIODevice::ReadOnly))
+            return result;
         const QList<QByteArray> lines = file.readAll().split('\n');
         for (const QByteArray& line : lines) {
             const QJsonObject o = QJsonDocument::fromJson(line).object();
@@ -133,7 +132,8 @@ public:
     {
         QVector<QJsonObject> result;
         for (const QJsonObject& o : events(QStringLiteral("raw-frame"))) {
-            if (o.value(QStringLiteral("cmd")).toInt() == cmd) result.append(o);
+            if (o.value(QStringLiteral("cmd")).toInt() == cmd)
+                result.append(o);
         }
         return result;
     }
@@ -161,8 +161,7 @@ constexpr int kFastCycleMs = 150;
 
 } // namespace
 
-class TestDiscoveryNetns : public QObject
-{
+class TestDiscoveryNetns : public QObject {
     Q_OBJECT
 
 private slots:
@@ -204,8 +203,7 @@ void TestDiscoveryNetns::initTestCase()
         QSKIP("run through scripts/netns-harness.sh (ctest does): the searches must stay inside namespaces "
               "of their own");
     if (!DiscoverySimulator::inOwnNetworkNamespace())
-        QSKIP(
-            "not inside a namespace made with ip netns: refusing to search on the machine's real interfaces");
+        QSKIP("not inside a namespace made with ip netns: refusing to search on the machine's real interfaces");
     const QNetworkInterface tool = QNetworkInterface::interfaceFromName(toolIf());
     const QNetworkInterface tool2 = QNetworkInterface::interfaceFromName(toolIf2());
     QVERIFY(tool.isValid() && tool2.isValid());
@@ -308,8 +306,7 @@ void TestDiscoveryNetns::adapterChangeWhileOpeningTakesEffect()
         QTRY_VERIFY_WITH_TIMEOUT(link.isCapturing(), 5000);
         QVERIFY(link.sendCommand(CardFrame::Search, QString(), QByteArray()));
         QTRY_COMPARE(infos.count(), 1);
-        QCOMPARE(Discovery::parseNetworkInfo(infos.first().first().toByteArray())->host,
-            QStringLiteral("10.78.0.2"));
+        QCOMPARE(Discovery::parseNetworkInfo(infos.first().first().toByteArray())->host, QStringLiteral("10.78.0.2"));
     }
     QCOMPARE(first.rawFrames(0).size(), 0);
     QCOMPARE(second.rawFrames(0).size(), 10);
@@ -338,7 +335,8 @@ void TestDiscoveryNetns::everyReplyOfABurstArrives()
     CommLink link;
     QSet<QString> hosts;
     connect(&link, &CommLink::gotNetworkInfo, this, [&](const QByteArray& text) {
-        if (const auto card = Discovery::parseNetworkInfo(text)) hosts.insert(card->host);
+        if (const auto card = Discovery::parseNetworkInfo(text))
+            hosts.insert(card->host);
     });
     link.setInterface(toolIf(), m_toolMac);
     QVERIFY(link.sendCommand(CardFrame::Search, QString(), QByteArray()));
@@ -352,13 +350,12 @@ void TestDiscoveryNetns::searchFindsCards_data()
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("maxRows");
     QTest::addColumn<bool>("withMacs"); // every card has a row with its hardware address
-    const QStringList three { "--cards", "3", "--address", "10.77.1.1", "--assign-addresses",
-        "--card-interfaces", "eth0,eth1" };
+    const QStringList three { "--cards", "3", "--address", "10.77.1.1", "--assign-addresses", "--card-interfaces",
+        "eth0,eth1" };
     QTest::newRow("both protocols, long form") << three << 3 << 3 << true;
     // A short-form UDP reply carries no hardware address: it is a row of its
     // own unless the card's link-layer reply came first.
-    QTest::newRow("both protocols, short form")
-        << three + QStringList { "--udp-form", "short" } << 3 << 6 << true;
+    QTest::newRow("both protocols, short form") << three + QStringList { "--udp-form", "short" } << 3 << 6 << true;
     QTest::newRow("link layer only") << three + QStringList { "--protocols", "raw" } << 3 << 3 << true;
     QTest::newRow("UDP only, long form") << three + QStringList { "--protocols", "udp" } << 3 << 3 << true;
     QTest::newRow("UDP only, short form")
@@ -456,8 +453,8 @@ void TestDiscoveryNetns::duplicatesGiveOneRowAndANewSearchShowsThemAgain()
 
 void TestDiscoveryNetns::twoCardsAtOneAddress()
 {
-    Cards cards({ QStringLiteral("--cards"), QStringLiteral("2"), QStringLiteral("--address-step"),
-        QStringLiteral("0") });
+    Cards cards(
+        { QStringLiteral("--cards"), QStringLiteral("2"), QStringLiteral("--address-step"), QStringLiteral("0") });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
     SearchPageDriver p;
@@ -497,15 +494,13 @@ void TestDiscoveryNetns::cyclesOneSecondApart()
     // Spacing of the cycles within one search, and the second search's
     // first cycle half a second after the first search's last.
     for (int i : { 1, 2, 4, 5 })
-        QVERIFY2(
-            t[i] - t[i - 1] >= 900 && t[i] - t[i - 1] <= 1300, qPrintable(QString::number(t[i] - t[i - 1])));
+        QVERIFY2(t[i] - t[i - 1] >= 900 && t[i] - t[i - 1] <= 1300, qPrintable(QString::number(t[i] - t[i - 1])));
     QVERIFY2(t[3] - t[2] >= 350 && t[3] - t[2] <= 800, qPrintable(QString::number(t[3] - t[2])));
 }
 
 void TestDiscoveryNetns::setIpReachesOnlyTheChosenCard()
 {
-    Cards cards(
-        { "--cards", "3", "--address", "10.77.1.1", "--assign-addresses", "--card-interfaces", "eth0,eth1" });
+    Cards cards({ "--cards", "3", "--address", "10.77.1.1", "--assign-addresses", "--card-interfaces", "eth0,eth1" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
     SearchPageDriver p;
@@ -524,8 +519,7 @@ void TestDiscoveryNetns::setIpReachesOnlyTheChosenCard()
     QCOMPARE(setIp.size(), 1);
     QCOMPARE(setIp.first().value("card").toInt(), 1);
     QCOMPARE(setIp.first().value("payload").toString(),
-        QStringLiteral(
-            R"({"gateway":"10.77.0.254","interface":"eth0","ip":"10.77.3.3","netmask":"255.255.0.0"})"));
+        QStringLiteral(R"({"gateway":"10.77.0.254","interface":"eth0","ip":"10.77.3.3","netmask":"255.255.0.0"})"));
     QVERIFY(setIp.first().value("applied").toBool());
     QCOMPARE(cards.rawFrames(2).size(), 1);
     QCOMPARE(cards.rawFrames(2).first().value("dst").toString(), mac(1));
@@ -537,8 +531,7 @@ void TestDiscoveryNetns::setIpReachesOnlyTheChosenCard()
     QStringList hosts = p.hosts();
     hosts.sort();
     QCOMPARE(hosts, (QStringList { "10.77.1.1", "10.77.1.3", "10.77.3.3" }));
-    QCOMPARE(p.row(QStringLiteral("10.77.3.3"))->data(0, DevSereachPage::kCardHardwareAddressRole).toString(),
-        mac(1));
+    QCOMPARE(p.row(QStringLiteral("10.77.3.3"))->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), mac(1));
 }
 
 void TestDiscoveryNetns::rebootReachesOnlyItsCard()
@@ -572,16 +565,14 @@ void TestDiscoveryNetns::rowWithoutHardwareAddressRefusesBoth()
     QTreeWidgetItem* row = p.row(QStringLiteral("10.77.0.2"));
     QVERIFY(row);
     QVERIFY(!row->data(0, DevSereachPage::kCardHardwareAddressRole).isValid());
-    DialogSetIPWatcher driver(
-        fillSetIP(QStringLiteral("eth0"), QStringLiteral("10.77.3.3"), QString(), QString()));
+    DialogSetIPWatcher driver(fillSetIP(QStringLiteral("eth0"), QStringLiteral("10.77.3.3"), QString(), QString()));
     boxes.answerDialog(QStringLiteral("Reboot"));
     p.menuOn(row);
     boxes.answerDialog(QStringLiteral("Set IP address"));
     p.menuOn(row);
     QCOMPARE(boxes.boxes.size(), 2);
     for (const MessageBox::Box& box : boxes.boxes)
-        QVERIFY2(
-            box.text.contains(QStringLiteral("did not report its hardware address")), qPrintable(box.text));
+        QVERIFY2(box.text.contains(QStringLiteral("did not report its hardware address")), qPrintable(box.text));
     QVERIFY(!driver.seen);
     QTest::qWait(200);
     QCOMPARE(cards.rawFrames(2).size(), 0);
@@ -593,8 +584,8 @@ void TestDiscoveryNetns::cardInAForeignSubnet()
 {
     // The card the technician cannot reach any other way: its address is in
     // no subnet of the PC. The link layer finds it and gives it a new one.
-    Cards cards({ "--address", "192.168.5.5", "--netmask", "255.255.255.0", "--gateway", "192.168.5.1",
-        "--assign-addresses" });
+    Cards cards(
+        { "--address", "192.168.5.5", "--netmask", "255.255.255.0", "--gateway", "192.168.5.1", "--assign-addresses" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
     SearchPageDriver p;
@@ -602,8 +593,8 @@ void TestDiscoveryNetns::cardInAForeignSubnet()
     QVERIFY(p.searchAndWait(1));
     QTreeWidgetItem* row = p.row(QStringLiteral("192.168.5.5"), mac(0));
     QVERIFY(row);
-    DialogSetIPWatcher driver(fillSetIP(
-        QStringLiteral("eth0"), QStringLiteral("10.77.4.4"), QStringLiteral("255.255.0.0"), QString()));
+    DialogSetIPWatcher driver(
+        fillSetIP(QStringLiteral("eth0"), QStringLiteral("10.77.4.4"), QStringLiteral("255.255.0.0"), QString()));
     boxes.answerDialog(QStringLiteral("Set IP address"));
     p.menuOn(row);
     QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
@@ -678,8 +669,7 @@ void TestDiscoveryNetns::fiveHundredCards_data()
     QTest::newRow("both protocols, long form") << many << 500 << 500;
     QTest::newRow("link layer only") << many + QStringList { "--protocols", "raw" } << 500 << 500;
     QTest::newRow("UDP only") << many + QStringList { "--protocols", "udp" } << 500 << 500;
-    QTest::newRow("both protocols, short form")
-        << many + QStringList { "--udp-form", "short" } << 500 << 1000;
+    QTest::newRow("both protocols, short form") << many + QStringList { "--udp-form", "short" } << 500 << 1000;
 }
 
 void TestDiscoveryNetns::fiveHundredCards()
@@ -695,9 +685,9 @@ void TestDiscoveryNetns::fiveHundredCards()
     auto seen = [&p](QSet<QString>* hosts, QSet<QString>* macs) {
         for (int i = 0; i < p.tree->topLevelItemCount(); ++i) {
             hosts->insert(p.tree->topLevelItem(i)->text(0));
-            const QString mac
-                = p.tree->topLevelItem(i)->data(0, DevSereachPage::kCardHardwareAddressRole).toString();
-            if (!mac.isEmpty()) macs->insert(mac);
+            const QString mac = p.tree->topLevelItem(i)->data(0, DevSereachPage::kCardHardwareAddressRole).toString();
+            if (!mac.isEmpty())
+                macs->insert(mac);
         }
     };
     QSet<QString> hosts;
@@ -711,7 +701,8 @@ void TestDiscoveryNetns::fiveHundredCards()
         hosts.clear();
         macs.clear();
         seen(&hosts, &macs);
-        if (!p.cycles->isActive() && hosts.size() == 500 && macs.size() == 500) break;
+        if (!p.cycles->isActive() && hosts.size() == 500 && macs.size() == 500)
+            break;
         QTest::qWait(20);
     }
     qInfo("%d rows, %d addresses, %d hardware addresses, %lld ms after Refresh", p.tree->topLevelItemCount(),

@@ -34,8 +34,7 @@ CardInterface entry(const char* name, const char* address, const char* netmask, 
 
 Q_DECLARE_METATYPE(QVector<Discovery::CardInterface>)
 
-class TestDiscoveryParsers : public QObject
-{
+class TestDiscoveryParsers : public QObject {
     Q_OBJECT
 
 private slots:
@@ -73,8 +72,8 @@ void TestDiscoveryParsers::request()
     QFETCH(QString, address);
     QFETCH(QString, netmask);
     QFETCH(QByteArray, expected);
-    const QByteArray request = Discovery::buildRequest(
-        QHostAddress(address).toIPv4Address(), QHostAddress(netmask).toIPv4Address());
+    const QByteArray request
+        = Discovery::buildRequest(QHostAddress(address).toIPv4Address(), QHostAddress(netmask).toIPv4Address());
     QCOMPARE(request.toHex(' '), expected.toHex(' '));
     QCOMPARE(request.size(), Discovery::kRequestSize);
 }
@@ -106,30 +105,25 @@ void TestDiscoveryParsers::udpReply_data()
                entry("eth1", "192.168.1.5", "255.255.255.0", "00:00:00:00:00:BB"),
                entry("eth2", "192.168.1.5", "255.255.255.0", "00:00:00:00:00:CC") };
     QTest::newRow("long form, no interface holds the address")
-        << hex("00 25 18 01 78  0012 04 65746830 0A000001 FF000000 AAAAAAAAAAAA") << true << "x" << false
-        << "" << true
+        << hex("00 25 18 01 78  0012 04 65746830 0A000001 FF000000 AAAAAAAAAAAA") << true << "x" << false << "" << true
         << QVector<CardInterface> { entry("eth0", "10.0.0.1", "255.0.0.0", "AA:AA:AA:AA:AA:AA") };
     QTest::newRow("seven bytes") << hex("00 25 18 05 61 62 63") << true << "" << true << "" << false
                                  << QVector<CardInterface> {};
     QTest::newRow("name cut at a zero byte")
-        << hex("00 25 18 05 61 00 63 64 65  03 650074 01020304 FFFFFFFF") << true << "a" << false << ""
-        << false << QVector<CardInterface> { entry("e", "1.2.3.4", "255.255.255.255") };
-    QTest::newRow("UTF-8 product") << hex("00 25 18 06 E58DA1E78987") << true << QString::fromUtf8("卡片")
-                                   << false << "" << false << QVector<CardInterface> {};
-    QTest::newRow("empty name entry")
-        << hex("00 25 18 00  00 0A000001 FF000000") << true << "" << false << "" << false
-        << QVector<CardInterface> { entry("", "10.0.0.1", "255.0.0.0") };
-    QTest::newRow("three bytes") << hex("00 25 18") << true << "" << false << "" << false
-                                 << QVector<CardInterface> {};
+        << hex("00 25 18 05 61 00 63 64 65  03 650074 01020304 FFFFFFFF") << true << "a" << false << "" << false
+        << QVector<CardInterface> { entry("e", "1.2.3.4", "255.255.255.255") };
+    QTest::newRow("UTF-8 product") << hex("00 25 18 06 E58DA1E78987") << true << QString::fromUtf8("卡片") << false
+                                   << "" << false << QVector<CardInterface> {};
+    QTest::newRow("empty name entry") << hex("00 25 18 00  00 0A000001 FF000000") << true << "" << false << "" << false
+                                      << QVector<CardInterface> { entry("", "10.0.0.1", "255.0.0.0") };
+    QTest::newRow("three bytes") << hex("00 25 18") << true << "" << false << "" << false << QVector<CardInterface> {};
     QTest::newRow("our own request") << hex("00 25 18 0A 01 A8 C0 00 FF FF FF") << true
                                      << QString::fromUtf8("\x01\xA8\xC0", 3) << false << "" << false
                                      << QVector<CardInterface> {};
-    QTest::newRow("two bytes") << hex("00 25") << false << "" << false << "" << false
-                               << QVector<CardInterface> {};
+    QTest::newRow("two bytes") << hex("00 25") << false << "" << false << "" << false << QVector<CardInterface> {};
     QTest::newRow("wrong magic") << hex("00 25 19 03 616263") << false << "" << false << "" << false
                                  << QVector<CardInterface> {};
-    QTest::newRow("empty") << QByteArray() << false << "" << false << "" << false
-                           << QVector<CardInterface> {};
+    QTest::newRow("empty") << QByteArray() << false << "" << false << "" << false << QVector<CardInterface> {};
 }
 
 void TestDiscoveryParsers::udpReply()
@@ -144,7 +138,8 @@ void TestDiscoveryParsers::udpReply()
 
     const auto card = Discovery::parseUdpReply(datagram, kSender);
     QCOMPARE(card.has_value(), isReply);
-    if (!card) return;
+    if (!card)
+        return;
     QCOMPARE(card->host, QStringLiteral("192.168.1.5"));
     QCOMPARE(card->cardAddress, QStringLiteral("192.168.1.5"));
     QCOMPARE(card->product, product);
@@ -182,7 +177,8 @@ void TestDiscoveryParsers::truncatedUdpReplyKeepsCompleteEntries()
         const QByteArray cut(whole.constData(), n);
         const auto card = Discovery::parseUdpReply(cut, kSender);
         QCOMPARE(card.has_value(), n >= 3);
-        if (!card) continue;
+        if (!card)
+            continue;
         const int expected = n >= whole.size() ? 2 : (n >= firstEnd ? 1 : 0);
         QCOMPARE(card->interfaces.size(), expected);
         for (int i = 0; i < card->interfaces.size(); ++i)
@@ -226,8 +222,7 @@ void TestDiscoveryParsers::networkInfo_data()
                                           << "abc"
                                           << ""
                                           << "" << 1;
-    QTest::newRow("no host") << QByteArray(R"({"product":"abc","intfInfo":[["eth0","","",""]]})") << true
-                             << ""
+    QTest::newRow("no host") << QByteArray(R"({"product":"abc","intfInfo":[["eth0","","",""]]})") << true << ""
                              << "abc"
                              << ""
                              << "" << 1;
@@ -266,7 +261,8 @@ void TestDiscoveryParsers::networkInfo()
     QFETCH(int, interfaces);
     const auto card = Discovery::parseNetworkInfo(text);
     QCOMPARE(card.has_value(), valid);
-    if (!card) return;
+    if (!card)
+        return;
     QCOMPARE(card->host, host);
     QCOMPARE(card->product, product);
     QCOMPARE(card->cardAddress, cardAddress);
@@ -292,7 +288,8 @@ void TestDiscoveryParsers::result()
     QFETCH(int, expected);
     const auto result = Discovery::parseResult(text);
     QCOMPARE(result.has_value(), expected >= 0);
-    if (result) QCOMPARE(int(*result), expected);
+    if (result)
+        QCOMPARE(int(*result), expected);
 }
 
 void TestDiscoveryParsers::duplicates_data()

@@ -71,8 +71,8 @@ public:
     {
         auto hook = [this](const char* family) {
             return [this, family](int cmd, const quint8* data, int size) {
-                replies.append(Reply { QString::fromLatin1(family), cmd,
-                    QByteArray(reinterpret_cast<const char*>(data), size) });
+                replies.append(
+                    Reply { QString::fromLatin1(family), cmd, QByteArray(reinterpret_cast<const char*>(data), size) });
             };
         };
         connect(&link, &CommTcp::gotProgRespond, this, hook("prog"));
@@ -198,13 +198,39 @@ void TestCommTcp::routing_data()
         int cmd;
         const char* family;
     } table[] = {
-        { 0, "" }, { 1, "prog" }, { 2, "" }, { 3, "settings" },
-        { 4, "box:Set device's IP Settings success!" }, { 5, "box:Reset device's IP Settings success!" },
-        { 6, "settings" }, { 7, "box:Set device's date success!" }, { 8, "log" }, { 9, "log" }, { 10, "log" },
-        { 11, "sptest" }, { 12, "sptest" }, { 13, "sptest" }, { 14, "fixed" }, { 15, "fixed" },
-        { 16, "settings" }, { 17, "settings" }, { 18, "" }, { 19, "root" }, { 20, "" }, { 255, "" },
-        { 256, "prog" }, { 257, "prog" }, { 258, "prog" }, { 259, "prog" }, { 260, "" }, { 335, "" },
-        { 336, "prog" }, { 337, "prog" }, { 338, "prog" }, { 339, "" }, { 0xFFFF, "" },
+        { 0, "" },
+        { 1, "prog" },
+        { 2, "" },
+        { 3, "settings" },
+        { 4, "box:Set device's IP Settings success!" },
+        { 5, "box:Reset device's IP Settings success!" },
+        { 6, "settings" },
+        { 7, "box:Set device's date success!" },
+        { 8, "log" },
+        { 9, "log" },
+        { 10, "log" },
+        { 11, "sptest" },
+        { 12, "sptest" },
+        { 13, "sptest" },
+        { 14, "fixed" },
+        { 15, "fixed" },
+        { 16, "settings" },
+        { 17, "settings" },
+        { 18, "" },
+        { 19, "root" },
+        { 20, "" },
+        { 255, "" },
+        { 256, "prog" },
+        { 257, "prog" },
+        { 258, "prog" },
+        { 259, "prog" },
+        { 260, "" },
+        { 335, "" },
+        { 336, "prog" },
+        { 337, "prog" },
+        { 338, "prog" },
+        { 339, "" },
+        { 0xFFFF, "" },
     };
     for (const auto& row : table)
         QTest::newRow(qPrintable(QString::number(row.cmd))) << row.cmd << QString::fromLatin1(row.family);
@@ -363,9 +389,9 @@ void TestCommTcp::simulatorWireFaults()
 {
     const QString split = TestAddresses::card(kArea, 200, 1);
     const QString corrupt = TestAddresses::card(kArea, 200, 2);
-    SimulatorFixture sim({ QStringLiteral("--listen"), split + QLatin1Char(',') + corrupt,
-        QStringLiteral("--card"), split + QStringLiteral(":split-gap-ms=40"),
-        QStringLiteral("--card"), corrupt + QStringLiteral(":corrupt-every=2") });
+    SimulatorFixture sim({ QStringLiteral("--listen"), split + QLatin1Char(',') + corrupt, QStringLiteral("--card"),
+        split + QStringLiteral(":split-gap-ms=40"), QStringLiteral("--card"),
+        corrupt + QStringLiteral(":corrupt-every=2") });
     QString error;
     QVERIFY2(sim.start(&error), qPrintable(error));
 

@@ -14,7 +14,10 @@ QByteArray hex(const char* text)
 
 struct Collected {
     QList<QByteArray> frames;
-    void operator()(const quint8* frame, int size) { frames.append(QByteArray(reinterpret_cast<const char*>(frame), size)); }
+    void operator()(const quint8* frame, int size)
+    {
+        frames.append(QByteArray(reinterpret_cast<const char*>(frame), size));
+    }
 };
 
 QByteArray frameWithData(int cmd, int dataSize)

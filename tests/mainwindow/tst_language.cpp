@@ -129,7 +129,8 @@ void TestLanguage::startInChineseAndSwitchBackAndForth()
     QCOMPARE(types->count(), 4);
 
     auto expectChinese = [&] {
-        QCOMPARE(menuTitles(w), (QStringList { QStringLiteral("工具"), QStringLiteral("窗口"), QStringLiteral("帮助") }));
+        QCOMPARE(
+            menuTitles(w), (QStringList { QStringLiteral("工具"), QStringLiteral("窗口"), QStringLiteral("帮助") }));
         QCOMPARE(list->item(0)->text(), QStringLiteral("烧录"));
         QCOMPARE(list->item(5)->text(), QStringLiteral("设备搜索"));
         QCOMPARE(status->text(), QStringLiteral("<font color=#FF0000>未连接设备"));
@@ -137,7 +138,8 @@ void TestLanguage::startInChineseAndSwitchBackAndForth()
             QVERIFY2(textsOf(stack->widget(s.page)).contains(s.chinese), qPrintable(s.chinese));
     };
     auto expectEnglish = [&] {
-        QCOMPARE(menuTitles(w), (QStringList { QStringLiteral("Tool"), QStringLiteral("Window"), QStringLiteral("Help") }));
+        QCOMPARE(
+            menuTitles(w), (QStringList { QStringLiteral("Tool"), QStringLiteral("Window"), QStringLiteral("Help") }));
         QCOMPARE(list->item(0)->text(), QStringLiteral("Programming"));
         QCOMPARE(list->item(6)->text(), QStringLiteral("root"));
         QCOMPARE(status->text(), QStringLiteral("<font color=#FF0000>Disconnect with device"));
@@ -159,7 +161,8 @@ void TestLanguage::startInChineseAndSwitchBackAndForth()
     QVERIFY(chinese->isChecked());
     expectChinese();
     QCOMPARE(QSettings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat)
-                 .value(QStringLiteral("language")).toString(),
+                 .value(QStringLiteral("language"))
+                 .toString(),
         QStringLiteral("Chinese"));
     QVERIFY(boxes.boxes.isEmpty());
     QCoreApplication::removeTranslator(&translator);

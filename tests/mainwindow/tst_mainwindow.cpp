@@ -26,8 +26,7 @@ namespace {
 
 constexpr int kArea = 11;
 
-template <typename T>
-T* child(QWidget* window, const char* name)
+template <typename T> T* child(QWidget* window, const char* name)
 {
     T* w = window->findChild<T*>(QString::fromLatin1(name));
     if (!w)
@@ -232,7 +231,8 @@ void TestMainWindow::connectionFailureIsReported()
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.last()->title, QStringLiteral("Tip"));
-    QVERIFY2(boxes.last()->text.startsWith(QStringLiteral("Connect to device failed, ")), qPrintable(boxes.last()->text));
+    QVERIFY2(
+        boxes.last()->text.startsWith(QStringLiteral("Connect to device failed, ")), qPrintable(boxes.last()->text));
     QVERIFY(boxes.last()->text.endsWith(QLatin1Char('!')));
     QVERIFY(button->isEnabled());
     QCOMPARE(button->text(), QStringLiteral("Connect"));
@@ -384,7 +384,7 @@ void TestMainWindow::settingsKeysWrittenAndReadBack()
         QCOMPARE(s.value(QStringLiteral("screen/height")).toInt(), 640);
         QCOMPARE(s.value(QStringLiteral("Font/size")).toInt(), 13);
         QCOMPARE(s.value(QStringLiteral("Font/family")).toString(), QStringLiteral("DejaVu Serif"));
-        QCOMPARE(s.value(QStringLiteral("Font/bold")).toBool(), true);   // DemiBold is above Medium
+        QCOMPARE(s.value(QStringLiteral("Font/bold")).toBool(), true); // DemiBold is above Medium
         QCOMPARE(s.value(QStringLiteral("Font/italic")).toBool(), true);
     }
     QApplication::setFont(before);
@@ -410,7 +410,9 @@ void TestMainWindow::languageChoiceIsStored()
     // ticked, the texts stay English.
     chinese->trigger();
     QVERIFY(chinese->isChecked());
-    QCOMPARE(QSettings(QStringLiteral("config/settings.ini"), QSettings::IniFormat).value(QStringLiteral("language")).toString(),
+    QCOMPARE(QSettings(QStringLiteral("config/settings.ini"), QSettings::IniFormat)
+                 .value(QStringLiteral("language"))
+                 .toString(),
         QStringLiteral("Chinese"));
     QCOMPARE(w.windowTitle(), QStringLiteral("Netquill"));
     english->trigger();
@@ -429,10 +431,11 @@ void TestMainWindow::aboutBoxNamesVersionAndBuild()
     const MessageBox::Box& box = boxes.boxes.first();
     QCOMPARE(box.title, QStringLiteral("About Netquill"));
     QVERIFY(!box.parent);
-    QVERIFY(box.text.startsWith(
-        QStringLiteral("<html><span style=\"font-weight:bold; font-size:16px\">Netquill v1.3.7</span><br><br>Built on ")));
-    const QRegularExpression stamp(QStringLiteral(
-        "Built on [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d{2}:\\d{2}:\\d{2}<br><br>This software is used for device programming and settings.</html>$"));
+    QVERIFY(box.text.startsWith(QStringLiteral(
+        "<html><span style=\"font-weight:bold; font-size:16px\">Netquill v1.3.7</span><br><br>Built on ")));
+    const QRegularExpression stamp(
+        QStringLiteral("Built on [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d{2}:\\d{2}:\\d{2}<br><br>This software is used for "
+                       "device programming and settings.</html>$"));
     QVERIFY2(stamp.match(box.text).hasMatch(), qPrintable(box.text));
 }
 

@@ -40,16 +40,18 @@ void TestStartUp::cleanup()
 void TestStartUp::language_data()
 {
     QTest::addColumn<QVariant>("stored"); // invalid: no key
-    QTest::addColumn<bool>("catalogue");  // translations/zh.qm present
+    QTest::addColumn<bool>("catalogue"); // translations/zh.qm present
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("afterwards");
     QTest::addColumn<bool>("installed");
     QTest::newRow("first start") << QVariant() << true << 0 << QStringLiteral("English") << false;
     QTest::newRow("English") << QVariant(QStringLiteral("English")) << true << 0 << QStringLiteral("English") << false;
     QTest::newRow("empty means English") << QVariant(QString()) << true << 0 << QString() << false;
-    QTest::newRow("lower-case chinese") << QVariant(QStringLiteral("chinese")) << true << 0 << QStringLiteral("chinese") << false;
+    QTest::newRow("lower-case chinese") << QVariant(QStringLiteral("chinese")) << true << 0 << QStringLiteral("chinese")
+                                        << false;
     QTest::newRow("Chinese") << QVariant(QStringLiteral("Chinese")) << true << 1 << QStringLiteral("Chinese") << true;
-    QTest::newRow("Chinese without catalogue") << QVariant(QStringLiteral("Chinese")) << false << 1 << QStringLiteral("Chinese") << false;
+    QTest::newRow("Chinese without catalogue")
+        << QVariant(QStringLiteral("Chinese")) << false << 1 << QStringLiteral("Chinese") << false;
 }
 
 void TestStartUp::language()
@@ -75,7 +77,8 @@ void TestStartUp::language()
     QCOMPARE(StartUp::applyLanguage(settings, translator), index);
     settings.sync();
     QCOMPARE(QSettings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat)
-                 .value(QStringLiteral("language")).toString(),
+                 .value(QStringLiteral("language"))
+                 .toString(),
         afterwards);
     QCOMPARE(!translator.filePath().isEmpty(), installed);
     QCOMPARE(QCoreApplication::removeTranslator(&translator), installed);

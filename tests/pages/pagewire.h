@@ -37,8 +37,7 @@ private:
     const char* m_context;
 };
 
-template <typename Page>
-class PageOnWire {
+template <typename Page> class PageOnWire {
 public:
     using ReplySignal = void (CommTcp::*)(int, const quint8*, int);
 
@@ -85,8 +84,7 @@ public:
         return result;
     }
 
-    template <typename W>
-    W* child(const char* name) const
+    template <typename W> W* child(const char* name) const
     {
         W* w = page.template findChild<W*>(QString::fromLatin1(name));
         if (!w)

@@ -1,8 +1,8 @@
 // The device log page on the wire: the real page, wired to a real command
 // link, against a simulated card that lists log files and streams them.
 
-#include "pagewire.h"
 #include "pages/displaylogpage.h"
+#include "pagewire.h"
 #include "support/testaddresses.h"
 
 #include <QComboBox>

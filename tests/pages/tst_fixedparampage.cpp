@@ -22,8 +22,7 @@ namespace {
 constexpr int kArea = 31;
 constexpr int kWaitMs = 5000;
 
-struct Bench
-{
+struct Bench {
     explicit Bench(const QString& address, const QStringList& cardOptions = {})
         : sim([&] {
             QStringList args { QStringLiteral("--listen"), address };
@@ -34,7 +33,8 @@ struct Bench
     {
         QString error;
         started = sim.start(&error);
-        if (!started) qWarning("simulator: %s", qPrintable(error));
+        if (!started)
+            qWarning("simulator: %s", qPrintable(error));
         QObject::connect(&page, &FixedParamPage::sendCmd, &link, &CommTcp::send);
         QObject::connect(&link, &CommTcp::gotFixedParamRespond, &page, &FixedParamPage::handleRespond);
         link.connectToDevice(address);
@@ -108,8 +108,7 @@ struct Bench
 
 } // namespace
 
-class TestFixedParamPage : public QObject
-{
+class TestFixedParamPage : public QObject {
     Q_OBJECT
 
 private slots:
@@ -154,8 +153,7 @@ void TestFixedParamPage::readEditWriteReadBack()
     b.click("btnWrite");
     QVERIFY(b.waitForFrame(15));
     const QByteArray sent = b.lastData(15);
-    QCOMPARE(
-        sent, QByteArray(R"({"devserial":"NQ02054657","ethaddr":"0a:1b:2c:3d:4e:5f","name":"Rack 4 card"})"));
+    QCOMPARE(sent, QByteArray(R"({"devserial":"NQ02054657","ethaddr":"0a:1b:2c:3d:4e:5f","name":"Rack 4 card"})"));
     QTRY_VERIFY_WITH_TIMEOUT(b.boxes.saw(QStringLiteral("Operation success!")), kWaitMs);
     QCOMPARE(b.boxes.last()->title, QStringLiteral("Information"));
     QVERIFY(!b.boxes.last()->parent);
@@ -167,8 +165,7 @@ void TestFixedParamPage::readEditWriteReadBack()
 
 void TestFixedParamPage::readReplyFillsInAscendingKeyOrder()
 {
-    Bench b(
-        nextAddress(), { QStringLiteral(R"(fixed-params={"name":"x","count":5,"ethaddr":"001A2B3C4D5E"})") });
+    Bench b(nextAddress(), { QStringLiteral(R"(fixed-params={"name":"x","count":5,"ethaddr":"001A2B3C4D5E"})") });
     QVERIFY(b.started);
     b.setRows(QStringLiteral("old=1|older=2|oldest=3|gone=4"));
     QVERIFY(b.read());
@@ -339,8 +336,7 @@ void TestFixedParamPage::writeReplies()
     QTRY_VERIFY_WITH_TIMEOUT(!b.boxes.boxes.isEmpty(), kWaitMs);
     QCOMPARE(b.boxes.texts(), QStringList { result });
     QCOMPARE(b.boxes.last()->title,
-        result == QLatin1String("Operation success!") ? QStringLiteral("Information")
-                                                      : QStringLiteral("Warning"));
+        result == QLatin1String("Operation success!") ? QStringLiteral("Information") : QStringLiteral("Warning"));
     QCOMPARE(b.boxes.last()->icon, QMessageBox::Warning);
 }
 
@@ -381,8 +377,7 @@ void TestFixedParamPage::backupThenLoadRestoresCompleteRows()
     const QString path = dir.filePath(QStringLiteral("card.ini"));
     Bench b(nextAddress());
     QVERIFY(b.started);
-    b.setRows(QStringLiteral(
-        "name=NMC 7, rack 2|devserial=|ethaddr=00:1A:2B:3C:4D:5E|=orphan|a/b=slash|Zeta=last"));
+    b.setRows(QStringLiteral("name=NMC 7, rack 2|devserial=|ethaddr=00:1A:2B:3C:4D:5E|=orphan|a/b=slash|Zeta=last"));
     b.boxes.answerDialog(path);
     b.click("btnBackup");
     QCOMPARE(b.boxes.dialogs.size(), 1);

@@ -52,8 +52,7 @@ void writeAll(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-class TestFixedParams : public QObject
-{
+class TestFixedParams : public QObject {
     Q_OBJECT
 
 private slots:
@@ -76,12 +75,10 @@ void TestFixedParams::readReply_data()
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("rows");
-    QTest::newRow("sorted by key") << QByteArray(
-        R"({"name":"NMC","ethaddr":"02:00:00:00:00:01","devserial":"7"})")
+    QTest::newRow("sorted by key") << QByteArray(R"({"name":"NMC","ethaddr":"02:00:00:00:00:01","devserial":"7"})")
                                    << true << "devserial=7|ethaddr=02:00:00:00:00:01|name=NMC";
     QTest::newRow("number shows empty") << QByteArray(R"({"name":"x","count":5})") << true << "count=|name=x";
-    QTest::newRow("null, bool, object")
-        << QByteArray(R"({"a":null,"b":true,"c":{"d":"e"}})") << true << "a=|b=|c=";
+    QTest::newRow("null, bool, object") << QByteArray(R"({"a":null,"b":true,"c":{"d":"e"}})") << true << "a=|b=|c=";
     QTest::newRow("utf-8 key and value") << QByteArray("{\"n\xc3\xa4me\":\"M\xc3\xbcnchen\"}") << true
                                          << QString::fromUtf8("n\xc3\xa4me=M\xc3\xbcnchen");
     QTest::newRow("empty object") << QByteArray("{}") << true << "";
@@ -157,28 +154,23 @@ void TestFixedParams::planWrite_data()
     QTest::addColumn<FixedParams::WritePlan::Outcome>("outcome");
     QTest::addColumn<QByteArray>("json");
     using P = FixedParams::WritePlan;
-    QTest::newRow("compact and sorted")
-        << "name=A|ethaddr=00:11:22:33:44:55|devserial=S1" << P::Send
-        << QByteArray(R"({"devserial":"S1","ethaddr":"00:11:22:33:44:55","name":"A"})");
+    QTest::newRow("compact and sorted") << "name=A|ethaddr=00:11:22:33:44:55|devserial=S1" << P::Send
+                                        << QByteArray(R"({"devserial":"S1","ethaddr":"00:11:22:33:44:55","name":"A"})");
     QTest::newRow("lower-case MAC") << "ethaddr=0a:bb:cc:dd:ee:ff" << P::Send
                                     << QByteArray(R"({"ethaddr":"0a:bb:cc:dd:ee:ff"})");
-    QTest::newRow("later duplicate wins")
-        << "name=first|name=second" << P::Send << QByteArray(R"({"name":"second"})");
-    QTest::newRow("empty value asks")
-        << "name=A|devserial=" << P::AskAboutEmpty << QByteArray(R"({"name":"A"})");
+    QTest::newRow("later duplicate wins") << "name=first|name=second" << P::Send << QByteArray(R"({"name":"second"})");
+    QTest::newRow("empty value asks") << "name=A|devserial=" << P::AskAboutEmpty << QByteArray(R"({"name":"A"})");
     QTest::newRow("empty key asks") << "name=A|=orphan" << P::AskAboutEmpty << QByteArray(R"({"name":"A"})");
     QTest::newRow("row without cells is skipped") << "name=A|~" << P::Send << QByteArray(R"({"name":"A"})");
     QTest::newRow("five groups") << "ethaddr=00:11:22:33:44" << P::Invalid << QByteArray();
-    QTest::newRow("bad MAC among good rows")
-        << "name=A|ethaddr=00-11-22-33-44-55" << P::Invalid << QByteArray();
+    QTest::newRow("bad MAC among good rows") << "name=A|ethaddr=00-11-22-33-44-55" << P::Invalid << QByteArray();
     QTest::newRow("MAC with trailing text") << "ethaddr=00:11:22:33:44:55x" << P::Invalid << QByteArray();
     QTest::newRow("empty MAC") << "name=A|ethaddr=" << P::Invalid << QByteArray();
-    QTest::newRow("other-case key not checked")
-        << "Ethaddr=xyz" << P::Send << QByteArray(R"({"Ethaddr":"xyz"})");
+    QTest::newRow("other-case key not checked") << "Ethaddr=xyz" << P::Send << QByteArray(R"({"Ethaddr":"xyz"})");
     QTest::newRow("nothing complete") << "name=|=x" << P::Invalid << QByteArray();
     QTest::newRow("no rows") << "" << P::Invalid << QByteArray();
-    QTest::newRow("quotes and utf-8")
-        << QString::fromUtf8("name=a\"b\xc3\xa4") << P::Send << QByteArray("{\"name\":\"a\\\"b\xc3\xa4\"}");
+    QTest::newRow("quotes and utf-8") << QString::fromUtf8("name=a\"b\xc3\xa4") << P::Send
+                                      << QByteArray("{\"name\":\"a\\\"b\xc3\xa4\"}");
 }
 
 void TestFixedParams::planWrite()
@@ -188,7 +180,8 @@ void TestFixedParams::planWrite()
     QFETCH(QByteArray, json);
     const FixedParams::WritePlan plan = FixedParams::planWrite(::rows(rows));
     QCOMPARE(plan.outcome, outcome);
-    if (outcome != FixedParams::WritePlan::Invalid) QCOMPARE(plan.json, json);
+    if (outcome != FixedParams::WritePlan::Invalid)
+        QCOMPARE(plan.json, json);
 }
 
 void TestFixedParams::fileRoundTrip()
@@ -196,20 +189,18 @@ void TestFixedParams::fileRoundTrip()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("card.ini"));
-    const QVector<Row> saved = rows(QString::fromUtf8(
-        "name=NMC 7; "
-        "x=y|devserial=|ethaddr=00:1A:2B:3C:4D:5E|=lost|a/b=c,d|@at=@Variant(1)|z=M\xc3\xbcnchen"));
+    const QVector<Row> saved = rows(
+        QString::fromUtf8("name=NMC 7; "
+                          "x=y|devserial=|ethaddr=00:1A:2B:3C:4D:5E|=lost|a/b=c,d|@at=@Variant(1)|z=M\xc3\xbcnchen"));
     QVERIFY(FixedParams::saveFile(path, saved));
     QVERIFY(readAll(path).startsWith("[fixed_param]"));
     // Only the draft's final rename touched the folder: no lock or temporary file is left.
-    QCOMPARE(
-        QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("card.ini") });
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("card.ini") });
 
     QVector<Row> loaded;
     QVERIFY(FixedParams::loadFile(path, &loaded));
     QCOMPARE(joined(loaded),
-        QString::fromUtf8(
-            "@at=@Variant(1)|a/b=c,d|ethaddr=00:1A:2B:3C:4D:5E|name=NMC 7; x=y|z=M\xc3\xbcnchen"));
+        QString::fromUtf8("@at=@Variant(1)|a/b=c,d|ethaddr=00:1A:2B:3C:4D:5E|name=NMC 7; x=y|z=M\xc3\xbcnchen"));
 }
 
 void TestFixedParams::saveReplacesTheGroupKeepsOtherGroups()
@@ -238,8 +229,7 @@ void TestFixedParams::failedSaveLeavesNothingBehind()
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
     writeAll(dir.filePath(QStringLiteral("plain.ini")), "[fixed_param]\nname=old\n");
-    const QStringList before
-        = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 
     QString error;
     QVERIFY(!FixedParams::saveFile(dir.filePath(target), rows(QStringLiteral("name=new")), &error));

@@ -1,8 +1,8 @@
 // The card's log list and the rules the log page applies to it, and the
 // console's answer decoding, without widgets.
 
-#include "pages/consoletext.h"
 #include "link/resultbyte.h"
+#include "pages/consoletext.h"
 #include "pages/loglist.h"
 
 #include <QtTest>
@@ -46,18 +46,18 @@ void TestLogList::parse_data()
     QTest::addColumn<int>("longest");
     QTest::addColumn<bool>("truncated");
     QTest::newRow("empty") << QByteArray() << QStringList() << 0 << false;
-    QTest::newRow("five then three letters") << (entry("alpha") + entry("sys")) << QStringList { "alpha", "sys" } << 5
-                                             << false;
+    QTest::newRow("five then three letters")
+        << (entry("alpha") + entry("sys")) << QStringList { "alpha", "sys" } << 5 << false;
     QTest::newRow("repeats are kept in order") << (entry("a.log") + entry("b.log") + entry("a.log"))
                                                << QStringList { "a.log", "b.log", "a.log" } << 5 << false;
     QTest::newRow("zero-length name") << (hex("00") + entry("abc")) << QStringList { "", "abc" } << 3 << false;
-    QTest::newRow("UTF-8 name, length in bytes") << entry("\xe6\x97\xa5\xe5\xbf\x97.log")
-                                                 << QStringList { QStringLiteral("\u65e5\u5fd7.log") } << 10 << false;
+    QTest::newRow("UTF-8 name, length in bytes")
+        << entry("\xe6\x97\xa5\xe5\xbf\x97.log") << QStringList { QStringLiteral("\u65e5\u5fd7.log") } << 10 << false;
     QTest::newRow("255-byte name") << entry(QByteArray(255, 'n')) << QStringList { QString(255, QLatin1Char('n')) }
                                    << 255 << false;
     QTest::newRow("only entry runs past the end") << hex("05 61 62") << QStringList() << 0 << true;
-    QTest::newRow("last entry runs past the end") << (entry("abc") + hex("FF 61"))
-                                                  << QStringList { "abc" } << 3 << true;
+    QTest::newRow("last entry runs past the end")
+        << (entry("abc") + hex("FF 61")) << QStringList { "abc" } << 3 << true;
     QTest::newRow("length byte alone at the end") << (entry("abc") + hex("01")) << QStringList { "abc" } << 3 << true;
     QTest::newRow("a lone zero length byte") << hex("00") << QStringList { "" } << 0 << false;
 }
@@ -105,9 +105,9 @@ void TestLogList::choiceWidth_data()
     QTest::addColumn<int>("width");
     QTest::newRow("20 bytes at 9 pt") << qreal(9) << 20 << 144;
     QTest::newRow("5 bytes at 9 pt") << qreal(9) << 5 << 36;
-    QTest::newRow("1 byte at 9 pt rounds down") << qreal(9) << 1 << 7;   // 7.2
-    QTest::newRow("3 bytes at 9 pt rounds up") << qreal(9) << 3 << 22;   // 21.6
-    QTest::newRow("half rounds up") << qreal(0.625) << 1 << 1;           // 0.5
+    QTest::newRow("1 byte at 9 pt rounds down") << qreal(9) << 1 << 7; // 7.2
+    QTest::newRow("3 bytes at 9 pt rounds up") << qreal(9) << 3 << 22; // 21.6
+    QTest::newRow("half rounds up") << qreal(0.625) << 1 << 1; // 0.5
     QTest::newRow("one and a half rounds up") << qreal(1.875) << 1 << 2; // 1.5
     QTest::newRow("255 bytes at 12 pt") << qreal(12) << 255 << 2448;
     QTest::newRow("no name length") << qreal(9) << 0 << 0;

@@ -3,8 +3,8 @@
 // technician reaches it, unlocked in the main window.
 
 #include "mainwindow/mainwindow.h"
-#include "pagewire.h"
 #include "pages/pageroot.h"
+#include "pagewire.h"
 #include "support/testaddresses.h"
 
 #include <QDir>
@@ -166,8 +166,8 @@ void TestPageRoot::emptyLineIsSent()
 
 void TestPageRoot::answerEndsAtTheZeroByte()
 {
-    Rig rig(nextAddress(), &CommTcp::gotRootRespond,
-        { QStringLiteral("--console-trailer"), QStringLiteral("more bytes") });
+    Rig rig(
+        nextAddress(), &CommTcp::gotRootRespond, { QStringLiteral("--console-trailer"), QStringLiteral("more bytes") });
     QVERIFY(rig.start());
     type(rig, QStringLiteral("echo OK"));
     QTRY_COMPARE(transcript(rig.page).size(), 2);

@@ -22,8 +22,7 @@ PortRecords::Table table(bool e0, int p0, bool e1, int p1, bool e2, int p2, bool
 
 Q_DECLARE_METATYPE(PortRecords::Table)
 
-class TestPortRecords : public QObject
-{
+class TestPortRecords : public QObject {
     Q_OBJECT
 
 private slots:
@@ -44,14 +43,12 @@ void TestPortRecords::encode_data()
     QTest::addColumn<QByteArray>("wire"); // empty: refused
     QTest::newRow("SSH on 22 .. HTTPS off on 443")
         << table(true, 22, true, 23, true, 80, false, 443) << hex("010016 010017 010050 0001BB");
-    QTest::newRow("limits 1 and 65534")
-        << table(false, 1, true, 65534, false, 256, true, 255) << hex("000001 01FFFE 000100 0100FF");
+    QTest::newRow("limits 1 and 65534") << table(false, 1, true, 65534, false, 256, true, 255)
+                                        << hex("000001 01FFFE 000100 0100FF");
     QTest::newRow("0 in an enabled row") << table(true, 0, true, 23, true, 80, true, 443) << QByteArray();
     QTest::newRow("0 in a disabled row") << table(true, 22, false, 0, true, 80, true, 443) << QByteArray();
-    QTest::newRow("65535 in a disabled row")
-        << table(true, 22, true, 23, true, 80, false, 65535) << QByteArray();
-    QTest::newRow("65535 in the last enabled row")
-        << table(true, 22, true, 23, true, 80, true, 65535) << QByteArray();
+    QTest::newRow("65535 in a disabled row") << table(true, 22, true, 23, true, 80, false, 65535) << QByteArray();
+    QTest::newRow("65535 in the last enabled row") << table(true, 22, true, 23, true, 80, true, 65535) << QByteArray();
     QTest::newRow("negative") << table(true, 22, true, -22, true, 80, true, 443) << QByteArray();
     QTest::newRow("beyond 16 bits") << table(true, 22 + 65536, true, 23, true, 80, true, 443) << QByteArray();
 }
@@ -140,8 +137,7 @@ void TestPortRecords::syncDataIsTheLocalTime()
 {
     const QDateTime when(QDate(2027, 1, 2), QTime(3, 4, 5), Qt::LocalTime);
     QCOMPARE(DeviceDate::syncData(when), QByteArray("2027-01-02 03:04:05"));
-    QCOMPARE(
-        DeviceDate::syncData(QDateTime(QDate(2027, 1, 2), QTime(23, 4, 5))).size(), DeviceDate::kTextSize);
+    QCOMPARE(DeviceDate::syncData(QDateTime(QDate(2027, 1, 2), QTime(23, 4, 5))).size(), DeviceDate::kTextSize);
 }
 
 QTEST_APPLESS_MAIN(TestPortRecords)

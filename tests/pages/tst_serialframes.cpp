@@ -1,8 +1,8 @@
 // What the serial port test puts on the wire and into its record, without
 // widgets: the open request, the three send encodings, the entry HTML.
 
-#include "pages/serialframes.h"
 #include "link/resultbyte.h"
+#include "pages/serialframes.h"
 
 #include <QtTest>
 
@@ -89,8 +89,8 @@ void TestSerialFrames::openRequest_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QList<int>>("indexes"); // baud, data bits, flow control, parity, stop bits
     QTest::addColumn<QByteArray>("data");
-    QTest::newRow("COM1, RS-485, defaults") << true << "COM1" << QList<int> { 3, 3, 0, 0, 0 }
-                                           << hex("01 04 43 4F 4D 31 03 03 00 00 00");
+    QTest::newRow("COM1, RS-485, defaults")
+        << true << "COM1" << QList<int> { 3, 3, 0, 0, 0 } << hex("01 04 43 4F 4D 31 03 03 00 00 00");
     QTest::newRow("empty name") << false << "" << QList<int> { 3, 3, 0, 0, 0 } << hex("00 00 03 03 00 00 00");
     QTest::newRow("parity goes before flow control")
         << false << "A" << QList<int> { 0, 0, 1, 2, 1 } << hex("00 01 41 00 00 02 01 01");
@@ -155,15 +155,24 @@ void TestSerialFrames::escapeEntry_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("html");
-    QTest::newRow("a<b") << "a<b" << "a&lt;b";
-    QTest::newRow("tag") << "<b>x</b>" << "&lt;b&gt;x&lt;/b&gt;";
-    QTest::newRow("ampersand first") << "&lt;" << "&amp;lt;";
-    QTest::newRow("quotes") << "\"'" << "&quot;&#39;";
-    QTest::newRow("spaces") << "a  b" << "a&nbsp;&nbsp;b";
-    QTest::newRow("line feed") << "Send: \nx" << "Send:&nbsp;<br>x";
-    QTest::newRow("carriage return and line feed") << "x\r\ny" << "x<br><br>y";
-    QTest::newRow("plain") << "01 0a" << "01&nbsp;0a";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("a<b") << "a<b"
+                         << "a&lt;b";
+    QTest::newRow("tag") << "<b>x</b>"
+                         << "&lt;b&gt;x&lt;/b&gt;";
+    QTest::newRow("ampersand first") << "&lt;"
+                                     << "&amp;lt;";
+    QTest::newRow("quotes") << "\"'"
+                            << "&quot;&#39;";
+    QTest::newRow("spaces") << "a  b"
+                            << "a&nbsp;&nbsp;b";
+    QTest::newRow("line feed") << "Send: \nx"
+                               << "Send:&nbsp;<br>x";
+    QTest::newRow("carriage return and line feed") << "x\r\ny"
+                                                   << "x<br><br>y";
+    QTest::newRow("plain") << "01 0a"
+                           << "01&nbsp;0a";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestSerialFrames::escapeEntry()

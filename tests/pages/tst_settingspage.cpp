@@ -35,8 +35,7 @@ QByteArray hex(const char* text)
 
 // One simulated card, a link connected to it and the page wired to the link
 // as the main window wires them.
-struct Bench
-{
+struct Bench {
     explicit Bench(const QString& address, const QStringList& cardOptions = {})
         : sim([&] {
             QStringList args { QStringLiteral("--listen"), address };
@@ -47,7 +46,8 @@ struct Bench
     {
         QString error;
         started = sim.start(&error);
-        if (!started) qWarning("simulator: %s", qPrintable(error));
+        if (!started)
+            qWarning("simulator: %s", qPrintable(error));
         QObject::connect(&page, &SettingsPage::sendCmd, &link, &CommTcp::send);
         QObject::connect(&link, &CommTcp::gotSettingsRespond, &page, &SettingsPage::handleRespond);
         link.connectToDevice(address);
@@ -102,7 +102,8 @@ struct Bench
     {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* box = qobject_cast<QMessageBox*>(w);
-            if (box && box->text() == QLatin1String("Writing data...")) return true;
+            if (box && box->text() == QLatin1String("Writing data..."))
+                return true;
         }
         return false;
     }
@@ -115,12 +116,12 @@ struct Bench
 };
 
 // Marks every text of the page's context, so a retranslation shows.
-class MarkingTranslator : public QTranslator
-{
+class MarkingTranslator : public QTranslator {
 public:
     QString translate(const char* context, const char* source, const char*, int) const override
     {
-        if (qstrcmp(context, "SettingsPage") == 0) return QStringLiteral("#") + QString::fromUtf8(source);
+        if (qstrcmp(context, "SettingsPage") == 0)
+            return QStringLiteral("#") + QString::fromUtf8(source);
         return QString();
     }
     bool isEmpty() const override { return false; }
@@ -128,8 +129,7 @@ public:
 
 } // namespace
 
-class TestSettingsPage : public QObject
-{
+class TestSettingsPage : public QObject {
     Q_OBJECT
 
 private slots:
@@ -212,7 +212,8 @@ void TestSettingsPage::badPortStopsTheWrite()
     QFETCH(bool, enabled);
     QFETCH(QString, text);
     // One card for all rows: nothing of a refused write may reach it.
-    if (!m_shared) m_shared = std::make_unique<Bench>(TestAddresses::card(kArea, 99));
+    if (!m_shared)
+        m_shared = std::make_unique<Bench>(TestAddresses::card(kArea, 99));
     Bench& b = *m_shared;
     QVERIFY(b.started);
     b.setRows({ { true, "22" }, { true, "23" }, { true, "80" }, { true, "443" } });
@@ -260,8 +261,7 @@ void TestSettingsPage::portFieldAdmitsOnlyPorts()
     QSignalSpy sent(&page, &SettingsPage::sendCmd);
     page.show();
     for (const char* service : kServices)
-        page.findChild<QLineEdit*>(QStringLiteral("lePort") + QLatin1String(service))
-            ->setText(QStringLiteral("80"));
+        page.findChild<QLineEdit*>(QStringLiteral("lePort") + QLatin1String(service))->setText(QStringLiteral("80"));
     auto* field = page.findChild<QLineEdit*>(QStringLiteral("lePortHTTP"));
     field->clear();
     field->setFocus();
@@ -333,8 +333,7 @@ void TestSettingsPage::writeReplies()
     QTRY_COMPARE_WITH_TIMEOUT(b.boxes.boxes.size(), 2, kWaitMs);
     QCOMPARE(b.boxes.texts(), (QStringList { QStringLiteral("Writing data..."), result }));
     QCOMPARE(b.boxes.last()->title,
-        result == QLatin1String("Operation success!") ? QStringLiteral("Information")
-                                                      : QStringLiteral("Warning"));
+        result == QLatin1String("Operation success!") ? QStringLiteral("Information") : QStringLiteral("Warning"));
     QTRY_VERIFY(!Bench::writingBoxAlive());
 }
 
@@ -385,8 +384,7 @@ void TestSettingsPage::checkBoxEnablesOnlyItsRow()
         auto* check = page.findChild<QCheckBox*>(QStringLiteral("checkBox") + QLatin1String(kServices[row]));
         QTest::mouseClick(check, Qt::LeftButton, {}, check->rect().center());
         for (int other = 0; other < 4; ++other) {
-            auto* field
-                = page.findChild<QLineEdit*>(QStringLiteral("lePort") + QLatin1String(kServices[other]));
+            auto* field = page.findChild<QLineEdit*>(QStringLiteral("lePort") + QLatin1String(kServices[other]));
             QCOMPARE(field->isEnabled(), other > row);
         }
     }
@@ -452,16 +450,13 @@ void TestSettingsPage::retranslation()
     auto* table = page.findChild<QTableWidget*>(QStringLiteral("tableWidgetPort"));
     // The language change reaches the page as a posted event.
     QTRY_COMPARE(page.findChild<QPushButton*>(QStringLiteral("btnWrite"))->text(), QStringLiteral("#Write"));
-    QCOMPARE(page.findChild<QGroupBox*>(QStringLiteral("groupBoxDate"))->title(),
-        QStringLiteral("#Date settings"));
-    QCOMPARE(page.findChild<QGroupBox*>(QStringLiteral("groupBoxPort"))->title(),
-        QStringLiteral("#Port settings"));
+    QCOMPARE(page.findChild<QGroupBox*>(QStringLiteral("groupBoxDate"))->title(), QStringLiteral("#Date settings"));
+    QCOMPARE(page.findChild<QGroupBox*>(QStringLiteral("groupBoxPort"))->title(), QStringLiteral("#Port settings"));
     QCOMPARE(page.findChild<QLabel*>(QStringLiteral("labelDate"))->text(), QStringLiteral("#Date:"));
     QCOMPARE(table->horizontalHeaderItem(2)->text(), QStringLiteral("#Port"));
     QCOMPARE(table->item(3, 0)->text(), QStringLiteral("#HTTPS"));
     QApplication::removeTranslator(&marking);
-    QTRY_COMPARE(
-        page.findChild<QPushButton*>(QStringLiteral("btnDeviceDate"))->text(), QStringLiteral("Device date"));
+    QTRY_COMPARE(page.findChild<QPushButton*>(QStringLiteral("btnDeviceDate"))->text(), QStringLiteral("Device date"));
     QCOMPARE(table->item(1, 0)->text(), QStringLiteral("Telnet"));
 }
 

@@ -3,9 +3,9 @@
 // as a Modbus slave.
 
 #include "link/crc16.h"
-#include "pagewire.h"
 #include "pages/serialframes.h"
 #include "pages/sptestpage.h"
+#include "pagewire.h"
 #include "support/testaddresses.h"
 
 #include <QCheckBox>
@@ -121,19 +121,45 @@ void TestSPTestPage::widgetsAndTexts_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("field"); // the label's buddy
-    QTest::newRow("RS485") << "labelRS485" << "RS485:" << "checkBoxRS485";
-    QTest::newRow("port name") << "labelPortName" << "Port Name:" << "lePortName";
-    QTest::newRow("baud rate") << "labelBaudRate" << "Buad Rate:" << "comboBoxBaudRate";
-    QTest::newRow("data bits") << "labelDataBits" << "Data Bits:" << "comboBoxDataBits";
-    QTest::newRow("flow control") << "labelFlowControl" << "Flow Control:" << "comboBoxFlowControl";
-    QTest::newRow("parity") << "labelParity" << "Parity:" << "comboBoxParity";
-    QTest::newRow("stop bits") << "labelStopBits" << "Stop Bits:" << "comboBoxStopBits";
-    QTest::newRow("clear") << "btnClear" << "Clear" << "";
-    QTest::newRow("open") << "btnOpen" << "Connect" << "";
-    QTest::newRow("hex") << "rbHex" << "Hex" << "";
-    QTest::newRow("ascii") << "rbASCII" << "ASCII" << "";
-    QTest::newRow("modbus") << "rbModbus" << "Modbus" << "";
-    QTest::newRow("send") << "btnSend" << "Send" << "";
+    QTest::newRow("RS485") << "labelRS485"
+                           << "RS485:"
+                           << "checkBoxRS485";
+    QTest::newRow("port name") << "labelPortName"
+                               << "Port Name:"
+                               << "lePortName";
+    QTest::newRow("baud rate") << "labelBaudRate"
+                               << "Buad Rate:"
+                               << "comboBoxBaudRate";
+    QTest::newRow("data bits") << "labelDataBits"
+                               << "Data Bits:"
+                               << "comboBoxDataBits";
+    QTest::newRow("flow control") << "labelFlowControl"
+                                  << "Flow Control:"
+                                  << "comboBoxFlowControl";
+    QTest::newRow("parity") << "labelParity"
+                            << "Parity:"
+                            << "comboBoxParity";
+    QTest::newRow("stop bits") << "labelStopBits"
+                               << "Stop Bits:"
+                               << "comboBoxStopBits";
+    QTest::newRow("clear") << "btnClear"
+                           << "Clear"
+                           << "";
+    QTest::newRow("open") << "btnOpen"
+                          << "Connect"
+                          << "";
+    QTest::newRow("hex") << "rbHex"
+                         << "Hex"
+                         << "";
+    QTest::newRow("ascii") << "rbASCII"
+                           << "ASCII"
+                           << "";
+    QTest::newRow("modbus") << "rbModbus"
+                            << "Modbus"
+                            << "";
+    QTest::newRow("send") << "btnSend"
+                          << "Send"
+                          << "";
 }
 
 void TestSPTestPage::widgetsAndTexts()
@@ -199,8 +225,8 @@ void TestSPTestPage::openRequestOnTheWire()
     Rig rig(nextAddress(), &CommTcp::gotSPTestRespond);
     QVERIFY(rig.start());
     rig.child<QCheckBox>("checkBoxRS485")->setChecked(rs485);
-    const char* combos[] = { "comboBoxBaudRate", "comboBoxDataBits", "comboBoxFlowControl", "comboBoxParity",
-        "comboBoxStopBits" };
+    const char* combos[]
+        = { "comboBoxBaudRate", "comboBoxDataBits", "comboBoxFlowControl", "comboBoxParity", "comboBoxStopBits" };
     for (int i = 0; i < 5; ++i) {
         if (indexes.at(i) >= 0)
             rig.child<QComboBox>(combos[i])->setCurrentIndex(indexes.at(i));
@@ -297,14 +323,20 @@ void TestSPTestPage::sendEncodingsOnTheWire_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("wire");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("modbus 01 03 00 00 00 0A") << "rbModbus" << "01 03 00 00 00 0A"
-                                              << hexBytes("01 03 00 00 00 0A C5 CD") << "01 03 00 00 00 0a c5 cd ";
-    QTest::newRow("hex, two spaces") << "rbHex" << "01  02" << hexBytes("01 00 02") << "01 00 02 ";
-    QTest::newRow("hex 1FF") << "rbHex" << "1FF" << hexBytes("FF") << "ff ";
-    QTest::newRow("hex zz") << "rbHex" << "zz" << hexBytes("00") << "00 ";
-    QTest::newRow("ascii a<b") << "rbASCII" << "a<b" << hexBytes("61 3C 62") << "a<b";
-    QTest::newRow("ascii quotes and spaces") << "rbASCII" << "say \"hi\"  & 'bye'" << QByteArray("say \"hi\"  & 'bye'")
-                                             << "say \"hi\"  & 'bye'";
+    QTest::newRow("modbus 01 03 00 00 00 0A")
+        << "rbModbus"
+        << "01 03 00 00 00 0A" << hexBytes("01 03 00 00 00 0A C5 CD") << "01 03 00 00 00 0a c5 cd ";
+    QTest::newRow("hex, two spaces") << "rbHex"
+                                     << "01  02" << hexBytes("01 00 02") << "01 00 02 ";
+    QTest::newRow("hex 1FF") << "rbHex"
+                             << "1FF" << hexBytes("FF") << "ff ";
+    QTest::newRow("hex zz") << "rbHex"
+                            << "zz" << hexBytes("00") << "00 ";
+    QTest::newRow("ascii a<b") << "rbASCII"
+                               << "a<b" << hexBytes("61 3C 62") << "a<b";
+    QTest::newRow("ascii quotes and spaces")
+        << "rbASCII"
+        << "say \"hi\"  & 'bye'" << QByteArray("say \"hi\"  & 'bye'") << "say \"hi\"  & 'bye'";
 }
 
 void TestSPTestPage::sendEncodingsOnTheWire()
@@ -345,8 +377,8 @@ void TestSPTestPage::modbusRequestGetsItsAnswer()
     expected.append(char(crc & 0xFF)).append(char(crc >> 8));
     QCOMPARE(answer.toHex(' '), expected.toHex(' '));
     QTRY_COMPARE(entries(rig.page).size(), 2);
-    checkEntry(entries(rig.page).at(1), QStringLiteral("Receive:"), QString::fromLatin1(expected.toHex(' ') + ' '),
-        kGreen);
+    checkEntry(
+        entries(rig.page).at(1), QStringLiteral("Receive:"), QString::fromLatin1(expected.toHex(' ') + ' '), kGreen);
 
     // A write, then the read sees it.
     send(rig, "rbModbus", QStringLiteral("01 06 00 02 12 34"));
@@ -365,9 +397,12 @@ void TestSPTestPage::modbusSlaveStaysSilent_data()
 {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("text");
-    QTest::newRow("another slave") << "rbModbus" << "02 03 00 00 00 01";
-    QTest::newRow("wrong CRC") << "rbHex" << "01 03 00 00 00 0A C5 CE";
-    QTest::newRow("too short") << "rbHex" << "01 03";
+    QTest::newRow("another slave") << "rbModbus"
+                                   << "02 03 00 00 00 01";
+    QTest::newRow("wrong CRC") << "rbHex"
+                               << "01 03 00 00 00 0A C5 CE";
+    QTest::newRow("too short") << "rbHex"
+                               << "01 03";
 }
 
 void TestSPTestPage::modbusSlaveStaysSilent()
@@ -472,9 +507,12 @@ void TestSPTestPage::receiveEntries_data()
     QTest::newRow("nothing received, hex") << "rbHex" << QByteArray() << "";
     QTest::newRow("nothing received, ascii") << "rbASCII" << QByteArray() << "";
     QTest::newRow("hex") << "rbHex" << hexBytes("00 7F FF") << "00 7f ff ";
-    QTest::newRow("modbus shows the crc unchecked") << "rbModbus" << hexBytes("01 03 02 00 05 00 00")
-                                                    << "01 03 02 00 05 00 00 ";
-    QTest::newRow("ascii is UTF-8") << "rbASCII" << QByteArray("t=25\xc2\xb0" "C") << QStringLiteral("t=25\u00b0C");
+    QTest::newRow("modbus shows the crc unchecked")
+        << "rbModbus" << hexBytes("01 03 02 00 05 00 00") << "01 03 02 00 05 00 00 ";
+    QTest::newRow("ascii is UTF-8") << "rbASCII"
+                                    << QByteArray("t=25\xc2\xb0"
+                                                  "C")
+                                    << QStringLiteral("t=25\u00b0C");
     QTest::newRow("ascii markup stays text") << "rbASCII" << QByteArray("<b>x</b>") << "<b>x</b>";
 }
 

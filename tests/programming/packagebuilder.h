@@ -18,12 +18,12 @@ inline QByteArray payload(qint64 size, quint32 seed = 7)
     QRandomGenerator generator(seed);
     for (int i = 0; i < bytes.size(); ++i)
         bytes[i] = char(generator.generate() & 0xFF);
-    if (bytes.size() >= 2 && quint8(bytes.at(0)) == 0x41 && quint8(bytes.at(1)) == 0x54) bytes[0] = '\0';
+    if (bytes.size() >= 2 && quint8(bytes.at(0)) == 0x41 && quint8(bytes.at(1)) == 0x54)
+        bytes[0] = '\0';
     return bytes;
 }
 
-struct Options
-{
+struct Options {
     quint32 flags = 0;
     bool badCrc = false;
     qint64 lengthField = -1; // scrambled: the announced length, -1 = the real one
@@ -50,7 +50,8 @@ inline QByteArray package(const QByteArray& payload, const Options& o = Options(
     out += body;
     if (o.flags & 0x1) {
         quint16 crc = crc16Modbus(body);
-        if (o.badCrc) crc ^= 0x0100;
+        if (o.badCrc)
+            crc ^= 0x0100;
         QByteArray trailer(2, '\0');
         qToLittleEndian<quint16>(crc, trailer.data());
         out += trailer;

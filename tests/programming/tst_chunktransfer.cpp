@@ -11,8 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestChunkTransfer : public QObject
-{
+class TestChunkTransfer : public QObject {
     Q_OBJECT
 
 private slots:
@@ -84,8 +83,7 @@ void TestChunkTransfer::versionPicksTheTransfer()
 {
     QFETCH(QByteArray, reply);
     QFETCH(bool, old);
-    QCOMPARE(
-        VersionText::usesOldProtocol(reinterpret_cast<const quint8*>(reply.constData()), reply.size()), old);
+    QCOMPARE(VersionText::usesOldProtocol(reinterpret_cast<const quint8*>(reply.constData()), reply.size()), old);
 }
 
 void TestChunkTransfer::versionTextStopsAtZero()
@@ -126,7 +124,8 @@ void TestChunkTransfer::chunking()
     QByteArray data;
     for (int guard = 0; guard < 100; ++guard) {
         const ChunkTransfer::Next next = transfer.nextChunk(&data);
-        if (next == ChunkTransfer::Next::Nothing) break;
+        if (next == ChunkTransfer::Next::Nothing)
+            break;
         QCOMPARE(int(next), int(ChunkTransfer::Next::Chunk));
         const QByteArray imageBytes = old ? data : data.mid(1);
         if (!old) {
@@ -212,7 +211,8 @@ void TestChunkTransfer::imageTooLargeForTheSizeField()
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     // Sparse: no disk space is used.
-    if (!f.resize(ChunkTransfer::kMaxImageSize + 1)) QSKIP("the file system holds no file this large");
+    if (!f.resize(ChunkTransfer::kMaxImageSize + 1))
+        QSKIP("the file system holds no file this large");
     f.close();
     ChunkTransfer transfer;
     QVERIFY(!transfer.open(path));
@@ -265,9 +265,9 @@ void TestChunkTransfer::announcedSize()
     QFETCH(quint32, size);
     quint32 got = 0;
     QCOMPARE(
-        BackupTransfer::announcedSize(reinterpret_cast<const quint8*>(reply.constData()), reply.size(), &got),
-        valid);
-    if (valid) QCOMPARE(got, size);
+        BackupTransfer::announcedSize(reinterpret_cast<const quint8*>(reply.constData()), reply.size(), &got), valid);
+    if (valid)
+        QCOMPARE(got, size);
 }
 
 void TestChunkTransfer::backupInPiecesBeyondTheAnnouncedSize()
@@ -304,7 +304,8 @@ void TestChunkTransfer::failedBackupLeavesNoFileAndKeepsTheOldOne()
     QFETCH(bool, existing);
     QFETCH(bool, emptyPiece);
     const QString path = m_dir->filePath(QStringLiteral("backup.bin"));
-    if (existing) QVERIFY(PackageBuilder::write(path, "the technician's earlier backup"));
+    if (existing)
+        QVERIFY(PackageBuilder::write(path, "the technician's earlier backup"));
     {
         BackupTransfer backup;
         QVERIFY(backup.open(path, 5000));

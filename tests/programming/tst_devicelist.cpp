@@ -103,8 +103,8 @@ void TestDeviceList::workbooks_data()
     QTest::newRow("only A1, xlsxwriter") << fixture("onlyA1-xlsxwriter.xlsx") << "A1" << QStringList { "10.0.0.7" };
     QTest::newRow("empty, openpyxl") << fixture("empty-openpyxl.xlsx") << "" << QStringList();
     QTest::newRow("empty, xlsxwriter") << fixture("empty-xlsxwriter.xlsx") << "" << QStringList();
-    QTest::newRow("current sheet, first used column")
-        << fixture("mixed-xlsxwriter.xlsx") << "C3:D11" << QStringList { "10.1.0.1", "10.1.0.2", "10.1.0.3", "10.1.0.5" };
+    QTest::newRow("current sheet, first used column") << fixture("mixed-xlsxwriter.xlsx") << "C3:D11"
+                                                      << QStringList { "10.1.0.1", "10.1.0.2", "10.1.0.3", "10.1.0.5" };
 }
 
 void TestDeviceList::workbooks()
@@ -177,8 +177,8 @@ void TestDeviceList::cellReferences()
 void TestDeviceList::reportLayout()
 {
     const QDateTime when(QDate(2026, 12, 5), QTime(14, 3, 9));
-    const QByteArray report = BatchReport::format(when,
-        { { "192.168.1.20", "Succeeded" }, { "192.168.1.21", "Not Start" } });
+    const QByteArray report
+        = BatchReport::format(when, { { "192.168.1.20", "Succeeded" }, { "192.168.1.21", "Not Start" } });
     QCOMPARE(report,
         QByteArray("2026-12-05 14:03:09\n\nIP\t\t\t\t\tResult\n================================================\n"
                    "192.168.1.20\t\tSucceeded\n192.168.1.21\t\tNot Start\n"));

@@ -26,8 +26,7 @@ Options flags(quint32 f)
 
 } // namespace
 
-class TestFirmwarePackage : public QObject
-{
+class TestFirmwarePackage : public QObject {
     Q_OBJECT
 
 private slots:
@@ -67,7 +66,8 @@ void TestFirmwarePackage::cleanup()
 QString TestFirmwarePackage::writeInput(const QByteArray& bytes, const QString& name)
 {
     const QString path = m_dir->path() + QLatin1Char('/') + name;
-    if (!PackageBuilder::write(path, bytes)) return QString();
+    if (!PackageBuilder::write(path, bytes))
+        return QString();
     return path;
 }
 
@@ -87,10 +87,10 @@ void TestFirmwarePackage::recognisesAndUnwraps_data()
     QTest::newRow("7 bytes with the magic")
         << hex("41 54 00 00 00 00 00") << int(FP::TooShort) << false << QByteArray();
     QTest::newRow("plain image") << small << int(FP::MagicMismatch) << false << QByteArray();
-    QTest::newRow("magic byte-swapped")
-        << hex("54 41 00 00 00 00 00 00 AA") << int(FP::MagicMismatch) << false << QByteArray();
-    QTest::newRow("magic low byte only")
-        << hex("41 00 00 00 00 00 00 00 AA") << int(FP::MagicMismatch) << false << QByteArray();
+    QTest::newRow("magic byte-swapped") << hex("54 41 00 00 00 00 00 00 AA") << int(FP::MagicMismatch) << false
+                                        << QByteArray();
+    QTest::newRow("magic low byte only") << hex("41 00 00 00 00 00 00 00 AA") << int(FP::MagicMismatch) << false
+                                         << QByteArray();
 
     QTest::newRow("flags 0, header only")
         << PackageBuilder::package(QByteArray()) << int(FP::NoError) << true << QByteArray();
@@ -100,16 +100,15 @@ void TestFirmwarePackage::recognisesAndUnwraps_data()
     QTest::newRow("unknown flag bits ignored")
         << PackageBuilder::package(small, flags(0xFFFFFFF0u)) << int(FP::NoError) << true << small;
 
-    QTest::newRow("CRC flag, 9 bytes")
-        << hex("41 54 00 00 01 00 00 00 FF") << int(FP::CrcOrLengthFailure) << false << QByteArray();
+    QTest::newRow("CRC flag, 9 bytes") << hex("41 54 00 00 01 00 00 00 FF") << int(FP::CrcOrLengthFailure) << false
+                                       << QByteArray();
     QTest::newRow("CRC flag, 10 bytes, CRC of nothing")
         << hex("41 54 00 00 01 00 00 00 FF FF") << int(FP::NoError) << true << QByteArray();
     QTest::newRow("CRC flag, 10 bytes, wrong CRC")
         << hex("41 54 00 00 01 00 00 00 FF FE") << int(FP::CrcOrLengthFailure) << false << QByteArray();
     QTest::newRow("CRC good: trailer not in the image")
         << PackageBuilder::package(small, flags(0x1)) << int(FP::NoError) << true << small;
-    QTest::newRow("CRC good, large") << PackageBuilder::package(large, flags(0x1)) << int(FP::NoError) << true
-                                     << large;
+    QTest::newRow("CRC good, large") << PackageBuilder::package(large, flags(0x1)) << int(FP::NoError) << true << large;
     QTest::newRow("CRC good, other bits set")
         << PackageBuilder::package(small, flags(0x80000001u)) << int(FP::NoError) << true << small;
     Options bad = flags(0x1);
@@ -119,12 +118,11 @@ void TestFirmwarePackage::recognisesAndUnwraps_data()
 
     // Stored 01 00 00 00 is length 0; stored 01 is 00 and stored 00 is FF.
     QTest::newRow("scrambled bytes decrease by one")
-        << hex("41 54 00 00 02 00 00 00  05 01 01 01  00 01 02 FF") << int(FP::NoError) << true
-        << hex("FF 00 01 FE");
+        << hex("41 54 00 00 02 00 00 00  05 01 01 01  00 01 02 FF") << int(FP::NoError) << true << hex("FF 00 01 FE");
     QTest::newRow("scrambled, empty payload")
         << PackageBuilder::package(QByteArray(), flags(0x2)) << int(FP::NoError) << true << QByteArray();
-    QTest::newRow("scrambled, large")
-        << PackageBuilder::package(large, flags(0x2)) << int(FP::NoError) << true << large;
+    QTest::newRow("scrambled, large") << PackageBuilder::package(large, flags(0x2)) << int(FP::NoError) << true
+                                      << large;
     Options tail = flags(0x2);
     tail.afterPayload = QByteArray("ignored tail");
     QTest::newRow("scrambled, bytes behind the payload ignored")
@@ -224,8 +222,7 @@ void TestFirmwarePackage::pathsInAnyCharacters_data()
     QTest::addColumn<QString>("base");
     QTest::newRow("spaces") << QStringLiteral("my image v2.bin") << QStringLiteral("Program Files/Netquill");
     QTest::newRow("non-Latin") << QStringLiteral("Прошивка 固件 ü.bin") << QStringLiteral("工具/Netquill ä");
-    QTest::newRow("punctuation") << QStringLiteral("#1 %20 & 'x' [a] {b} ;,=+!@$.bin")
-                                 << QStringLiteral("a#b%c&d");
+    QTest::newRow("punctuation") << QStringLiteral("#1 %20 & 'x' [a] {b} ;,=+!@$.bin") << QStringLiteral("a#b%c&d");
     QTest::newRow("leading dash, no suffix") << QStringLiteral("-image") << QStringLiteral("-app");
     QTest::newRow("backslash and colon") << QStringLiteral("a\\b:c.bin") << QStringLiteral("x:y\\z");
 }

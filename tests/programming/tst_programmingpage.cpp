@@ -44,15 +44,13 @@ QByteArray wholeFrame(const QJsonObject& record)
 
 // One page wired to one link as the main window does it, a simulated card
 // and a recorder answering every box and dialog.
-class Rig
-{
+class Rig {
 public:
     Rig(const QString& address, const QString& store, const QStringList& cardOptions)
         : address(address)
         , sim(QStringList { QStringLiteral("--listen"), address, QStringLiteral("--prog-store"), store,
-                  QStringLiteral("--prog-install-ms"), QStringLiteral("20"),
-                  QStringLiteral("--prog-finish-ms"), QStringLiteral("20"),
-                  QStringLiteral("--backup-prepare-ms"), QStringLiteral("5") }
+                  QStringLiteral("--prog-install-ms"), QStringLiteral("20"), QStringLiteral("--prog-finish-ms"),
+                  QStringLiteral("20"), QStringLiteral("--backup-prepare-ms"), QStringLiteral("5") }
               + cardOptions)
     {
         QObject::connect(&page, &ProgrammingPage::sendCmd, &link, &CommTcp::send);
@@ -77,10 +75,7 @@ public:
         return link.isConnected();
     }
 
-    template <typename T> T* widget(const char* name)
-    {
-        return page.findChild<T*>(QString::fromLatin1(name));
-    }
+    template <typename T> T* widget(const char* name) { return page.findChild<T*>(QString::fromLatin1(name)); }
     QPushButton* button(const char* name) { return widget<QPushButton>(name); }
     QString progressText() { return widget<QProgressBar>("progressBar")->format(); }
     QString status() { return widget<QLabel>("labelStatus")->text(); }
@@ -104,8 +99,7 @@ public:
 
 } // namespace
 
-class TestProgrammingPage : public QObject
-{
+class TestProgrammingPage : public QObject {
     Q_OBJECT
 
 private slots:
@@ -162,7 +156,8 @@ void TestProgrammingPage::initTestCase()
     // The offscreen platform says so for every window shown.
     static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-        if (!message.contains(QLatin1String("propagateSizeHints"))) previous(type, context, message);
+        if (!message.contains(QLatin1String("propagateSizeHints")))
+            previous(type, context, message);
     });
 }
 
@@ -187,7 +182,8 @@ void TestProgrammingPage::verifyIdle(Rig& rig)
 {
     QVERIFY(!QFile::exists(temporaryImage()));
     QVERIFY(rig.button("btnBackup")->isEnabled());
-    if (!rig.link.isConnected()) QVERIFY(rig.connect());
+    if (!rig.link.isConnected())
+        QVERIFY(rig.connect());
     rig.widget<QComboBox>("comboBoxProgType")->setCurrentIndex(1);
     QTest::qWait(30);
     const int starts = rig.count(256);
@@ -216,11 +212,9 @@ void TestProgrammingPage::programsByteForByte_data()
     QTest::newRow("empty image") << "v1.3.0 20261201" << 0 << plain << 1 << true;
     QTest::newRow("empty package") << "v1.3.0 20261201" << 0 << 0x2u << 1 << true;
     QTest::newRow("one byte") << "v1.3.0 20261201" << 1 << plain << 1 << true;
-    QTest::newRow("sequence wraps after 256 chunks")
-        << "v1.3.0 20261201" << 300 * 1024 + 1 << plain << 1 << true;
+    QTest::newRow("sequence wraps after 256 chunks") << "v1.3.0 20261201" << 300 * 1024 + 1 << plain << 1 << true;
     QTest::newRow("1.2.3 takes the sequenced transfer") << "v1.2.3 20240101" << 5000 << plain << 1 << true;
-    QTest::newRow("1.2.2 takes the plain transfer")
-        << "v1.2.2 20240101" << 300 * 1024 + 9 << plain << 1 << false;
+    QTest::newRow("1.2.2 takes the plain transfer") << "v1.2.2 20240101" << 300 * 1024 + 9 << plain << 1 << false;
     QTest::newRow("old card, scrambled package") << "v1.0.0 old" << 20000 << 0x3u << 0 << false;
     QTest::newRow("short version text: sequenced") << "v1.1" << 5000 << plain << 1 << true;
     QTest::newRow("unreadable version text: sequenced") << "build 1.0.0 x" << 5000 << plain << 1 << true;
@@ -278,7 +272,8 @@ void TestProgrammingPage::programsByteForByte()
         const QByteArray data = frameData(chunks.at(i));
         const int imageBytes = qMin(1024, size - i * 1024);
         QCOMPARE(data.size(), imageBytes + (sequenced ? 1 : 0));
-        if (sequenced) QCOMPARE(quint8(data.at(0)), quint8(i & 0xFF));
+        if (sequenced)
+            QCOMPARE(quint8(data.at(0)), quint8(i & 0xFF));
     }
     QVERIFY(rig.sim.events(QStringLiteral("prog-resend")).isEmpty());
     QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
@@ -297,19 +292,20 @@ void TestProgrammingPage::programsByteForByte()
 void TestProgrammingPage::progressTextPerChunk()
 {
     // A card slower than the bar's refresh shows every chunk's figure.
-    Rig rig(nextAddress(), store(),
-        { "--prog-ack-delay-ms", QString::number(ProgrammingPage::kProgressRefreshMs + 30) });
+    Rig rig(
+        nextAddress(), store(), { "--prog-ack-delay-ms", QString::number(ProgrammingPage::kProgressRefreshMs + 30) });
     QVERIFY(rig.start());
     QStringList texts;
     // Seen as each chunk leaves: the text of the chunks before it.
     QObject::connect(&rig.page, &ProgrammingPage::sendCmd, [&](int cmd, const QByteArray&) {
-        if (cmd == 257) texts.append(rig.progressText());
+        if (cmd == 257)
+            texts.append(rig.progressText());
     });
     rig.program(file(QStringLiteral("eight.bin"), PackageBuilder::payload(8 * 1024)));
     WAIT_VERIFY(rig.boxes.saw(QStringLiteral("Programming finish!")), kRunTimeoutMs);
     QCOMPARE(texts,
-        QStringList({ "Progress: 0.00%", "Progress: 12.50%", "Progress: 25.00%", "Progress: 37.50%",
-            "Progress: 50.00%", "Progress: 62.50%", "Progress: 75.00%", "Progress: 87.50%" }));
+        QStringList({ "Progress: 0.00%", "Progress: 12.50%", "Progress: 25.00%", "Progress: 37.50%", "Progress: 50.00%",
+            "Progress: 62.50%", "Progress: 75.00%", "Progress: 87.50%" }));
     QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
     auto* bar = rig.widget<QProgressBar>("progressBar");
     QCOMPARE(bar->maximum(), 8 * 1024);
@@ -343,21 +339,20 @@ void TestProgrammingPage::failedRunsLeaveThePageIdle_data()
     QTest::addColumn<QString>("progress");
 
     const int warning = int(QMessageBox::Warning);
-    QTest::newRow("refused start") << QStringList { "--prog-refuse-start" } << "Start programming failed!"
-                                   << warning << 0 << "Progress: 0%";
-    QTest::newRow("refused chunk") << QStringList { "--prog-refuse-chunk", "4" } << "Programming failed!"
-                                   << warning << 4 << "Progress: 20.48%";
+    QTest::newRow("refused start") << QStringList { "--prog-refuse-start" } << "Start programming failed!" << warning
+                                   << 0 << "Progress: 0%";
+    QTest::newRow("refused chunk") << QStringList { "--prog-refuse-chunk", "4" } << "Programming failed!" << warning
+                                   << 4 << "Progress: 20.48%";
     QTest::newRow("silent card, sequenced: three resends") << QStringList { "--prog-silent-from",
         "2" } << "Programming timeout!" << warning << 2 + 3 << "Progress: 10.24%";
     QTest::newRow("silent card, plain: no resend")
-        << QStringList { "--prog-silent-from", "2", "--version", "v1.2.2 old" } << "Programming timeout!"
-        << warning << 2 << "Progress: 10.24%";
+        << QStringList { "--prog-silent-from", "2", "--version", "v1.2.2 old" } << "Programming timeout!" << warning
+        << 2 << "Progress: 10.24%";
     QTest::newRow("silent on the first chunk")
-        << QStringList { "--prog-silent-from", "1" } << "Programming timeout!" << warning << 1 + 3
-        << "Progress: 5.12%";
+        << QStringList { "--prog-silent-from", "1" } << "Programming timeout!" << warning << 1 + 3 << "Progress: 5.12%";
     QTest::newRow("connection lost mid-transfer")
-        << QStringList { "--prog-close-at-chunk", "5" } << "Programming failed!"
-        << int(QMessageBox::Information) << 5 << "Progress: 25.60%";
+        << QStringList { "--prog-close-at-chunk", "5" } << "Programming failed!" << int(QMessageBox::Information) << 5
+        << "Progress: 25.60%";
 }
 
 void TestProgrammingPage::failedRunsLeaveThePageIdle()
@@ -510,8 +505,8 @@ void TestProgrammingPage::userFilesNamedTmpBinAreKept()
             Rig rig(nextAddress(), store(), refuse ? QStringList { "--prog-refuse-start" } : QStringList());
             QVERIFY(rig.start());
             rig.program(path);
-            const QString expected = refuse ? QStringLiteral("Start programming failed!")
-                                            : QStringLiteral("Programming finish!");
+            const QString expected
+                = refuse ? QStringLiteral("Start programming failed!") : QStringLiteral("Programming finish!");
             WAIT_VERIFY(rig.boxes.saw(expected), 5000);
             QVERIFY2(QFile::exists(path), qPrintable(path));
         }
@@ -556,14 +551,14 @@ void TestProgrammingPage::backupInPieces()
 {
     const QByteArray source = PackageBuilder::payload(1200, 11);
     const QString served = file(QStringLiteral("card program.bin"), source);
-    Rig rig(nextAddress(), store(),
-        { "--backup-file", served, "--backup-announce", "1000", "--backup-piece", "600" });
+    Rig rig(nextAddress(), store(), { "--backup-file", served, "--backup-announce", "1000", "--backup-piece", "600" });
     QVERIFY(rig.start());
     const QString target = m_dir->filePath(QStringLiteral("backup ü.bin"));
     rig.boxes.answerDialog(target);
     QStringList statuses;
     QObject::connect(&rig.page, &ProgrammingPage::sendCmd, [&](int cmd, const QByteArray&) {
-        if (cmd == 338) statuses.append(rig.status());
+        if (cmd == 338)
+            statuses.append(rig.status());
     });
     rig.widget<QComboBox>("comboBoxProgType")->setCurrentIndex(2);
     rig.button("btnBackup")->click();
@@ -598,12 +593,10 @@ void TestProgrammingPage::failedBackupLeavesNoFile_data()
         << QStringList { "--backup-fail-at-piece", "3" } << false << "Backup file failed!";
     QTest::newRow("empty piece, existing file")
         << QStringList { "--backup-fail-at-piece", "3" } << true << "Backup file failed!";
-    QTest::newRow("link lost, new file")
-        << QStringList { "--backup-close-at-piece", "2" } << false << QString();
-    QTest::newRow("link lost, existing file")
-        << QStringList { "--backup-close-at-piece", "2" } << true << QString();
-    QTest::newRow("card runs out of bytes") << QStringList { "--backup-size", "3000", "--backup-announce",
-        "5000" } << true << "Backup file failed!";
+    QTest::newRow("link lost, new file") << QStringList { "--backup-close-at-piece", "2" } << false << QString();
+    QTest::newRow("link lost, existing file") << QStringList { "--backup-close-at-piece", "2" } << true << QString();
+    QTest::newRow("card runs out of bytes")
+        << QStringList { "--backup-size", "3000", "--backup-announce", "5000" } << true << "Backup file failed!";
 }
 
 void TestProgrammingPage::failedBackupLeavesNoFile()
@@ -613,7 +606,8 @@ void TestProgrammingPage::failedBackupLeavesNoFile()
     QFETCH(QString, text);
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("backups")));
     const QString target = m_dir->filePath(QStringLiteral("backups/program.bin"));
-    if (existing) QVERIFY(PackageBuilder::write(target, "yesterday's backup"));
+    if (existing)
+        QVERIFY(PackageBuilder::write(target, "yesterday's backup"));
 
     Rig rig(nextAddress(), store(), card);
     QVERIFY(rig.start());

@@ -85,15 +85,18 @@ void TestCatalogue::everyEntryKeepsItsForm()
         const QByteArray where = (e.context + QStringLiteral(": ") + e.source).toUtf8();
         QVERIFY2(e.type.isEmpty(), where.constData());
         QVERIFY2(!e.translation.isEmpty(), where.constData());
-        QVERIFY2(sorted(matches(e.source, placeholder)) == sorted(matches(e.translation, placeholder)), where.constData());
+        QVERIFY2(
+            sorted(matches(e.source, placeholder)) == sorted(matches(e.translation, placeholder)), where.constData());
         QVERIFY2(matches(e.source, tag) == matches(e.translation, tag), where.constData());
         QVERIFY2(e.source.count(QLatin1Char('\n')) == e.translation.count(QLatin1Char('\n')), where.constData());
         // A text that ends in a colon or a space is followed by something on screen.
         if (e.source.endsWith(QLatin1Char(' ')))
-            QVERIFY2(e.translation.endsWith(QLatin1Char(' ')) || e.translation.endsWith(QChar(0xFF1A)), where.constData());
+            QVERIFY2(
+                e.translation.endsWith(QLatin1Char(' ')) || e.translation.endsWith(QChar(0xFF1A)), where.constData());
     }
-    for (const char* context : { "MainWindow", "CommTcp", "MessageBox", "CrashHandler", "ProgrammingPage", "SettingsPage",
-             "FixedParamPage", "DisplayLogPage", "SPTestPage", "PageRoot", "BatchProgrammingDialog", "DevSearchPage", "DevSereachPage", "DialogSetIP" })
+    for (const char* context : { "MainWindow", "CommTcp", "MessageBox", "CrashHandler", "ProgrammingPage",
+             "SettingsPage", "FixedParamPage", "DisplayLogPage", "SPTestPage", "PageRoot", "BatchProgrammingDialog",
+             "DevSearchPage", "DevSereachPage", "DialogSetIP" })
         QVERIFY2(contexts.contains(QLatin1String(context)), context);
 }
 
@@ -102,10 +105,14 @@ void TestCatalogue::compiledCatalogueAnswersByContext_data()
     QTest::addColumn<QString>("context");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("chinese");
-    QTest::newRow("window") << "MainWindow" << "Device IP:" << QStringLiteral("设备 IP：");
-    QTest::newRow("link") << "CommTcp" << "Device not connected!" << QStringLiteral("设备未连接！");
-    QTest::newRow("button") << "MessageBox" << "Sure" << QStringLiteral("确定");
-    QTest::newRow("typo kept in the source") << "SPTestPage" << "Buad Rate:" << QStringLiteral("波特率：");
+    QTest::newRow("window") << "MainWindow"
+                            << "Device IP:" << QStringLiteral("设备 IP：");
+    QTest::newRow("link") << "CommTcp"
+                          << "Device not connected!" << QStringLiteral("设备未连接！");
+    QTest::newRow("button") << "MessageBox"
+                            << "Sure" << QStringLiteral("确定");
+    QTest::newRow("typo kept in the source") << "SPTestPage"
+                                             << "Buad Rate:" << QStringLiteral("波特率：");
 }
 
 void TestCatalogue::compiledCatalogueAnswersByContext()

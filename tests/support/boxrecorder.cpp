@@ -12,10 +12,8 @@ BoxRecorder::BoxRecorder()
         switch (box.kind) {
         case MessageBox::Kind::Standard:
             return int(box.defaultButton != QMessageBox::NoButton ? box.defaultButton : QMessageBox::Ok);
-        case MessageBox::Kind::Custom:
-            return box.defaultIndex;
-        default:
-            return 0;
+        case MessageBox::Kind::Custom: return box.defaultIndex;
+        default: return 0;
         }
     });
     DialogPrompt::setResponder([this](const DialogPrompt::Request& request) {

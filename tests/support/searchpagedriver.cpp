@@ -33,7 +33,8 @@ SearchPageDriver::SearchPageDriver()
     refresh = page.findChild<QPushButton*>(QStringLiteral("btnRefresh"));
     cycles = page.findChild<QTimer*>(QStringLiteral("timerRefresh"));
     for (QUdpSocket* s : page.findChildren<QUdpSocket*>()) {
-        if (s->localPort() == 8888) listener = s;
+        if (s->localPort() == 8888)
+            listener = s;
     }
 }
 
@@ -116,8 +117,10 @@ void SearchPageDriver::menuOn(QTreeWidgetItem* item)
 bool SearchPageDriver::deliver(const QString& from, const QByteArray& datagram)
 {
     QUdpSocket sender;
-    if (!listener || !sender.bind(QHostAddress(from), 0)) return false;
-    if (sender.writeDatagram(datagram, QHostAddress::LocalHost, 8888) != datagram.size()) return false;
+    if (!listener || !sender.bind(QHostAddress(from), 0))
+        return false;
+    if (sender.writeDatagram(datagram, QHostAddress::LocalHost, 8888) != datagram.size())
+        return false;
     // Loopback delivers at once; the page takes it at its next notification.
     return waitFor([&] { return listener->hasPendingDatagrams(); }, 2000)
         && waitFor([&] { return !listener->hasPendingDatagrams(); }, 2000);
@@ -136,7 +139,8 @@ bool SearchPageDriver::result(const QByteArray& text)
 DialogSetIPWatcher::DialogSetIPWatcher(std::function<void(DialogSetIP*)> act)
 {
     connect(&m_timer, &QTimer::timeout, this, [this, act] {
-        if (++m_ticks > 1000) return;
+        if (++m_ticks > 1000)
+            return;
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* dialog = qobject_cast<DialogSetIP*>(w);
             if (dialog && dialog->isVisible()) {

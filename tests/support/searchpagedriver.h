@@ -17,8 +17,7 @@ class QUdpSocket;
 
 // The device search page, shown, with handles on its parts and the moves a
 // technician makes on it. Waits are bounded; they return false on time-out.
-class SearchPageDriver
-{
+class SearchPageDriver {
 public:
     SearchPageDriver();
 
@@ -54,8 +53,7 @@ public:
 };
 
 // Runs `act` on the set-IP dialog once it is open (the page runs it modally).
-class DialogSetIPWatcher : public QObject
-{
+class DialogSetIPWatcher : public QObject {
 public:
     explicit DialogSetIPWatcher(std::function<void(DialogSetIP*)> act);
     bool seen = false;

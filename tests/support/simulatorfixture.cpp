@@ -13,7 +13,8 @@ SimulatorFixture::~SimulatorFixture()
 {
     if (m_simulator) {
         CardSimulator* sim = m_simulator;
-        QMetaObject::invokeMethod(sim, [sim] { delete sim; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            sim, [sim] { delete sim; }, Qt::BlockingQueuedConnection);
         m_simulator = nullptr;
     }
     m_thread.quit();
@@ -34,7 +35,8 @@ bool SimulatorFixture::start(QString* error)
     m_thread.start();
     sim->moveToThread(&m_thread);
     bool ok = false;
-    QMetaObject::invokeMethod(sim, [sim, &ok, &why] { ok = sim->start(&why); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        sim, [sim, &ok, &why] { ok = sim->start(&why); }, Qt::BlockingQueuedConnection);
     m_simulator = sim;
     if (!ok && error)
         *error = why;
@@ -80,5 +82,6 @@ void SimulatorFixture::inSimulator(const std::function<void(CardSimulator&)>& f)
     if (!m_simulator)
         return;
     CardSimulator* sim = m_simulator;
-    QMetaObject::invokeMethod(sim, [sim, &f] { f(*sim); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        sim, [sim, &f] { f(*sim); }, Qt::BlockingQueuedConnection);
 }

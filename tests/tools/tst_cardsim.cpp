@@ -94,8 +94,8 @@ void TestCardSim::perCardOptionsOverrideCommonOnes()
     const QString b = TestAddresses::card(kArea, 1, 2);
     CardSimulator sim;
     QString error;
-    QVERIFY2(sim.configure({ "netquill-cardsim", "--listen", a + "," + b, "--version", "v2.0.0 common",
-                               "--card", b + ":version=v1.2.2 old", "--card", b + ":console-silent" },
+    QVERIFY2(sim.configure({ "netquill-cardsim", "--listen", a + "," + b, "--version", "v2.0.0 common", "--card",
+                               b + ":version=v1.2.2 old", "--card", b + ":console-silent" },
                  &error),
         qPrintable(error));
     QVERIFY2(sim.start(&error), qPrintable(error));

@@ -61,5 +61,6 @@ void Card::dispatch(CardSession& session, int cmd, const QByteArray& data)
         if (f->handle(session, cmd, data))
             return;
     }
-    m_recorder.event(address(), session.id(), QStringLiteral("unhandled"), QJsonObject { { QStringLiteral("cmd"), cmd } });
+    m_recorder.event(
+        address(), session.id(), QStringLiteral("unhandled"), QJsonObject { { QStringLiteral("cmd"), cmd } });
 }

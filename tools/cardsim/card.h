@@ -20,8 +20,7 @@ class Card : public QObject {
     Q_OBJECT
 
 public:
-    Card(const QHostAddress& address, quint16 port, CardConfig config, Recorder& recorder,
-        QObject* parent = nullptr);
+    Card(const QHostAddress& address, quint16 port, CardConfig config, Recorder& recorder, QObject* parent = nullptr);
     ~Card() override;
 
     bool listen(QString* error);
@@ -36,8 +35,7 @@ public:
     // The version text the card reports ("v%d.%d.%d ...").
     QString versionText() const;
 
-    template <typename T>
-    T* feature() const
+    template <typename T> T* feature() const
     {
         for (const auto& f : m_features) {
             if (auto* typed = dynamic_cast<T*>(f.get()))

@@ -25,8 +25,8 @@ public:
     // deliberately did not). Commands no feature takes are recorded and left
     // unanswered, as a card does with codes it does not know.
     virtual bool handle(CardSession& session, int cmd, const QByteArray& data) = 0;
-    virtual void sessionOpened(CardSession&) {}
-    virtual void sessionClosed(CardSession&) {}
+    virtual void sessionOpened(CardSession&) { }
+    virtual void sessionClosed(CardSession&) { }
 
 protected:
     Card& card() const { return m_card; }
@@ -36,8 +36,8 @@ private:
 };
 
 struct CardOption {
-    QString name;        // the long option, also the key of --card ADDR:key=value
-    QString valueName;   // empty: a flag
+    QString name; // the long option, also the key of --card ADDR:key=value
+    QString valueName; // empty: a flag
     QString description;
     QString defaultValue;
 };

@@ -49,8 +49,8 @@ void CardSession::onFrame(const quint8* frame, int size)
     if (m_finished)
         return;
     const int cmd = frame[3] * 256 + frame[4];
-    const QByteArray data(reinterpret_cast<const char*>(frame) + CommandFrame::kHeaderSize,
-        size - CommandFrame::kOverhead);
+    const QByteArray data(
+        reinterpret_cast<const char*>(frame) + CommandFrame::kHeaderSize, size - CommandFrame::kOverhead);
     const QByteArray whole(reinterpret_cast<const char*>(frame), size);
     m_card.recorder().frame(m_card.address(), m_id, true, cmd, data, whole);
     ++m_framesReceived;
@@ -149,7 +149,8 @@ void CardSession::finish(const QString& by)
     if (m_finished)
         return;
     m_finished = true;
-    m_card.recorder().event(m_card.address(), m_id, QStringLiteral("closed"), QJsonObject { { QStringLiteral("by"), by } });
+    m_card.recorder().event(
+        m_card.address(), m_id, QStringLiteral("closed"), QJsonObject { { QStringLiteral("by"), by } });
     emit closed();
     deleteLater();
 }

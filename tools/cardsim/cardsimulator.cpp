@@ -28,16 +28,16 @@ const WireOption kWireOptions[] = {
 CardSimulator::CardSimulator(QObject* parent)
     : QObject(parent)
 {
-    m_parser.setApplicationDescription(QStringLiteral(
-        "netquill-cardsim plays network-management cards on the command service (TCP port 8712),\n"
-        "one independent card per listening address, so that Netquill can be tried and trained on\n"
-        "without hardware. Every address of 127.0.0.0/8 works on Linux without set-up.\n\n"
-        "Options of the form --name value apply to every card; --card ADDR:name=value (or\n"
-        "--card ADDR:name for a flag) overrides one option for one card and may be repeated.\n\n"
-        "Examples:\n"
-        "  netquill-cardsim                                 one card on 127.0.0.1\n"
-        "  netquill-cardsim --listen 127.0.0.2-127.0.0.21   twenty cards\n"
-        "  netquill-cardsim --record frames.jsonl --version \"v1.2.2 old\""));
+    m_parser.setApplicationDescription(
+        QStringLiteral("netquill-cardsim plays network-management cards on the command service (TCP port 8712),\n"
+                       "one independent card per listening address, so that Netquill can be tried and trained on\n"
+                       "without hardware. Every address of 127.0.0.0/8 works on Linux without set-up.\n\n"
+                       "Options of the form --name value apply to every card; --card ADDR:name=value (or\n"
+                       "--card ADDR:name for a flag) overrides one option for one card and may be repeated.\n\n"
+                       "Examples:\n"
+                       "  netquill-cardsim                                 one card on 127.0.0.1\n"
+                       "  netquill-cardsim --listen 127.0.0.2-127.0.0.21   twenty cards\n"
+                       "  netquill-cardsim --record frames.jsonl --version \"v1.2.2 old\""));
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addHelpOption();
     m_parser.addOption({ QStringLiteral("listen"),
@@ -54,7 +54,8 @@ CardSimulator::CardSimulator(QObject* parent)
     m_parser.addOption({ QStringLiteral("card"), QStringLiteral("Set an option for one card: ADDR:name[=value]."),
         QStringLiteral("ADDR:name=value") });
     for (const WireOption& o : kWireOptions)
-        m_parser.addOption({ QString::fromLatin1(o.name), QString::fromLatin1(o.description), QString::fromLatin1(o.valueName) });
+        m_parser.addOption(
+            { QString::fromLatin1(o.name), QString::fromLatin1(o.description), QString::fromLatin1(o.valueName) });
     QSet<QString> seen;
     for (const FeatureDescriptor& feature : FeatureRegistry::all()) {
         for (const CardOption& o : feature.options) {

@@ -13,8 +13,7 @@
 
 namespace {
 
-class FixedParamsFeature : public CardFeature
-{
+class FixedParamsFeature : public CardFeature {
 public:
     explicit FixedParamsFeature(Card& c)
         : CardFeature(c)
@@ -25,40 +24,41 @@ public:
     bool handle(CardSession& session, int cmd, const QByteArray& data) override
     {
         switch (cmd) {
-        case CommandCode::ReadFixedParams:
-            session.reply(CommandCode::ReadFixedParams, readReply());
-            return true;
+        case CommandCode::ReadFixedParams: session.reply(CommandCode::ReadFixedParams, readReply()); return true;
         case CommandCode::WriteFixedParams:
             session.reply(CommandCode::WriteFixedParams, sized(QByteArray(1, char(write(data) ? 1 : 0))));
             return true;
-        default:
-            return false;
+        default: return false;
         }
     }
 
 private:
     QByteArray readReply() const
     {
-        const QString shape
-            = card().config().text(QStringLiteral("fixed-read-reply"), QStringLiteral("object"));
-        if (shape == QLatin1String("array")) return QByteArrayLiteral("[\"name\",\"devserial\",\"ethaddr\"]");
-        if (shape == QLatin1String("scalar")) return QByteArrayLiteral("\"name\"");
+        const QString shape = card().config().text(QStringLiteral("fixed-read-reply"), QStringLiteral("object"));
+        if (shape == QLatin1String("array"))
+            return QByteArrayLiteral("[\"name\",\"devserial\",\"ethaddr\"]");
+        if (shape == QLatin1String("scalar"))
+            return QByteArrayLiteral("\"name\"");
         if (shape == QLatin1String("broken"))
             return QJsonDocument(m_params).toJson(QJsonDocument::Compact).chopped(1);
-        if (shape == QLatin1String("empty")) return QByteArray();
+        if (shape == QLatin1String("empty"))
+            return QByteArray();
         return QJsonDocument(m_params).toJson(QJsonDocument::Compact);
     }
 
     bool write(const QByteArray& data)
     {
-        if (card().config().flag(QStringLiteral("fixed-refuse-write"))) return false;
+        if (card().config().flag(QStringLiteral("fixed-refuse-write")))
+            return false;
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(data, &error);
         if (error.error != QJsonParseError::NoError || !document.isObject() || document.object().isEmpty())
             return false;
         const QJsonObject written = document.object();
         for (auto it = written.constBegin(); it != written.constEnd(); ++it) {
-            if (!it.value().isString() || it.key().isEmpty()) return false;
+            if (!it.value().isString() || it.key().isEmpty())
+                return false;
         }
         for (auto it = written.constBegin(); it != written.constEnd(); ++it)
             m_params.insert(it.key(), it.value());
@@ -68,7 +68,8 @@ private:
     QByteArray sized(QByteArray data) const
     {
         const qint64 size = card().config().integer(QStringLiteral("fixed-write-reply-size"), -1);
-        if (size >= 0 && size <= 4090) data.resize(int(size));
+        if (size >= 0 && size <= 4090)
+            data.resize(int(size));
         return data;
     }
 
@@ -77,7 +78,8 @@ private:
         const QString given = c.config().text(QStringLiteral("fixed-params"));
         if (!given.isEmpty()) {
             const QJsonDocument document = QJsonDocument::fromJson(given.toUtf8());
-            if (document.isObject()) return document.object();
+            if (document.isObject())
+                return document.object();
         }
         // Each card's MAC address and serial number follow from its address.
         const quint32 ip = QHostAddress(c.address()).toIPv4Address();
@@ -89,8 +91,7 @@ private:
                                 .toUpper();
         return QJsonObject {
             { QStringLiteral("name"), QStringLiteral("NMC-%1").arg(ip & 0xFF) },
-            { QStringLiteral("devserial"),
-                QStringLiteral("NQ%1").arg(ip & 0xFFFFFF, 8, 10, QLatin1Char('0')) },
+            { QStringLiteral("devserial"), QStringLiteral("NQ%1").arg(ip & 0xFFFFFF, 8, 10, QLatin1Char('0')) },
             { QStringLiteral("ethaddr"), mac },
         };
     }
@@ -109,12 +110,10 @@ FeatureRegistry::Registrar reg({ QStringLiteral("fixedparams"),
                            "(cut JSON) or empty."),
             QString() },
         { QStringLiteral("fixed-refuse-write"), QString(),
-            QStringLiteral("Refuse every parameter write (code 15): answer 0 and keep the parameters."),
-            QString() },
+            QStringLiteral("Refuse every parameter write (code 15): answer 0 and keep the parameters."), QString() },
         { QStringLiteral("fixed-write-reply-size"), QStringLiteral("bytes"),
-            QStringLiteral(
-                "Cut or pad the write reply (code 15) to this many bytes (normally 1; 0: no result "
-                "byte)."),
+            QStringLiteral("Cut or pad the write reply (code 15) to this many bytes (normally 1; 0: no result "
+                           "byte)."),
             QString() },
     },
     [](Card& c) { return std::make_unique<FixedParamsFeature>(c); } });

@@ -51,14 +51,9 @@ public:
     bool handle(CardSession& session, int cmd, const QByteArray& data) override
     {
         switch (cmd) {
-        case CommandCode::ListLogs:
-            session.reply(CommandCode::ListLogs, listData());
-            return true;
-        case CommandCode::OpenLog:
-            openOrClose(session, QString::fromLocal8Bit(data));
-            return true;
-        default:
-            return false;
+        case CommandCode::ListLogs: session.reply(CommandCode::ListLogs, listData()); return true;
+        case CommandCode::OpenLog: openOrClose(session, QString::fromLocal8Bit(data)); return true;
+        default: return false;
         }
     }
 

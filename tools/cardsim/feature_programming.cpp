@@ -32,8 +32,7 @@ QString opt(const char* name)
     return QString::fromLatin1(name);
 }
 
-class ProgrammingFeature : public CardFeature
-{
+class ProgrammingFeature : public CardFeature {
 public:
     explicit ProgrammingFeature(Card& c)
         : CardFeature(c)
@@ -43,38 +42,25 @@ public:
     bool handle(CardSession& session, int cmd, const QByteArray& data) override
     {
         switch (cmd) {
-        case CommandCode::ReadVersion:
-            replyVersion(session, data);
-            return true;
-        case CommandCode::StartProgramming:
-            startRun(session, data);
-            return true;
-        case CommandCode::ImageChunk:
-            takeChunk(session, data);
-            return true;
-        case CommandCode::StartBackup:
-            startBackup(session, data);
-            return true;
-        case CommandCode::BackupData:
-            servePiece(session);
-            return true;
-        default:
-            return false;
+        case CommandCode::ReadVersion: replyVersion(session, data); return true;
+        case CommandCode::StartProgramming: startRun(session, data); return true;
+        case CommandCode::ImageChunk: takeChunk(session, data); return true;
+        case CommandCode::StartBackup: startBackup(session, data); return true;
+        case CommandCode::BackupData: servePiece(session); return true;
+        default: return false;
         }
     }
 
     void sessionClosed(CardSession&) override
     {
         // What came so far stays readable in the flash file.
-        if (m_image.isOpen()) m_image.flush();
+        if (m_image.isOpen())
+            m_image.flush();
     }
 
 private:
     const CardConfig& config() const { return card().config(); }
-    qint64 integer(const char* name, qint64 fallback = 0) const
-    {
-        return config().integer(opt(name), fallback);
-    }
+    qint64 integer(const char* name, qint64 fallback = 0) const { return config().integer(opt(name), fallback); }
     bool flag(const char* name) const { return config().flag(opt(name)); }
 
     void event(CardSession& session, const char* name, const QJsonObject& extra = QJsonObject())
@@ -85,14 +71,10 @@ private:
     QString versionFor(int type) const
     {
         switch (type) {
-        case 0:
-            return config().text(opt("version-app"), opt("v2.4.1 20261130"));
-        case 2:
-            return config().text(opt("version-patch"), opt("v1.0.5 20261020"));
-        case 3:
-            return config().text(opt("version-root"), opt("v1.1.0 20260915"));
-        default:
-            return card().versionText();
+        case 0: return config().text(opt("version-app"), opt("v2.4.1 20261130"));
+        case 2: return config().text(opt("version-patch"), opt("v1.0.5 20261020"));
+        case 3: return config().text(opt("version-root"), opt("v1.1.0 20260915"));
+        default: return card().versionText();
         }
     }
 
@@ -100,13 +82,15 @@ private:
     bool sequenced() const
     {
         const QString protocol = config().text(opt("prog-protocol"), opt("auto"));
-        if (protocol == QLatin1String("plain")) return false;
-        if (protocol == QLatin1String("sequenced")) return true;
+        if (protocol == QLatin1String("plain"))
+            return false;
+        if (protocol == QLatin1String("sequenced"))
+            return true;
         static const QRegularExpression pattern(QStringLiteral("^v(\\d+)\\.(\\d+)\\.(\\d+)"));
         const QRegularExpressionMatch m = pattern.match(card().versionText());
-        if (!m.hasMatch()) return true;
-        const long value
-            = (m.captured(1).toLong() << 16) | (m.captured(2).toLong() << 8) | m.captured(3).toLong();
+        if (!m.hasMatch())
+            return true;
+        const long value = (m.captured(1).toLong() << 16) | (m.captured(2).toLong() << 8) | m.captured(3).toLong();
         return value >= 0x10203;
     }
 
@@ -114,7 +98,8 @@ private:
     {
         QString pattern = config().text(opt("prog-store"));
         if (pattern.isEmpty()) {
-            if (!m_flash) m_flash = std::make_unique<QTemporaryDir>();
+            if (!m_flash)
+                m_flash = std::make_unique<QTemporaryDir>();
             pattern = m_flash->path() + QStringLiteral("/{addr}-{type}.bin");
         }
         return pattern.replace(QStringLiteral("{addr}"), card().address())
@@ -135,19 +120,21 @@ private:
 
     // Sends `cmd` with `data` after `delayMs` (at once for 0), then runs
     // `then`; nothing happens once the connection is gone.
-    void later(
-        CardSession& session, int delayMs, int cmd, const QByteArray& data, std::function<void()> then = {})
+    void later(CardSession& session, int delayMs, int cmd, const QByteArray& data, std::function<void()> then = {})
     {
         if (delayMs <= 0) {
             session.reply(cmd, data);
-            if (then) then();
+            if (then)
+                then();
             return;
         }
         QPointer<CardSession> guard(&session);
         QTimer::singleShot(delayMs, Qt::PreciseTimer, &session, [guard, cmd, data, then] {
-            if (!guard) return;
+            if (!guard)
+                return;
             guard->reply(cmd, data);
-            if (then) then();
+            if (then)
+                then();
         });
     }
 
@@ -181,12 +168,14 @@ private:
             QJsonObject { { opt("type"), m_type }, { opt("size"), double(m_announced) },
                 { opt("sequenced"), m_sequenced }, { opt("file"), m_image.fileName() } });
         session.reply(CommandCode::StartProgramming, QByteArray(1, '\1'));
-        if (m_announced == 0) complete(session);
+        if (m_announced == 0)
+            complete(session);
     }
 
     void takeChunk(CardSession& session, const QByteArray& data)
     {
-        if (!m_running || m_silent) return;
+        if (!m_running || m_silent)
+            return;
         const int ackDelay = int(integer("prog-ack-delay-ms"));
         QByteArray bytes = data;
         bool duplicate = false;
@@ -244,13 +233,15 @@ private:
         if (integer("prog-drop-ack") == number && !m_ackDropped) {
             m_ackDropped = true;
             event(session, "prog-ack-dropped", QJsonObject { { opt("chunk"), number } });
-            if (m_received >= m_announced) complete(session);
+            if (m_received >= m_announced)
+                complete(session);
             return;
         }
         const bool last = m_received >= m_announced;
         QPointer<CardSession> guard(&session);
         later(session, ackDelay, CommandCode::ImageChunk, QByteArray(1, '\1'), [this, guard, last] {
-            if (last && guard) complete(*guard);
+            if (last && guard)
+                complete(*guard);
         });
     }
 
@@ -267,12 +258,14 @@ private:
         m_running = false;
         event(session, "prog-complete",
             QJsonObject { { opt("bytes"), double(m_received) }, { opt("file"), m_image.fileName() } });
-        if (flag("prog-no-finish")) return;
+        if (flag("prog-no-finish"))
+            return;
         const int installMs = int(integer("prog-install-ms", 200));
         const int finishMs = int(integer("prog-finish-ms", 1500));
         QPointer<CardSession> guard(&session);
         auto finish = [this, guard, finishMs] {
-            if (guard) later(*guard, qMax(1, finishMs), CommandCode::ProgrammingFinished, QByteArray());
+            if (guard)
+                later(*guard, qMax(1, finishMs), CommandCode::ProgrammingFinished, QByteArray());
         };
         if (flag("prog-skip-installing")) {
             finish();
@@ -280,7 +273,8 @@ private:
         }
         const bool drop = flag("prog-drop-installing");
         QTimer::singleShot(qMax(1, installMs), Qt::PreciseTimer, &session, [this, guard, finish, drop] {
-            if (!guard) return;
+            if (!guard)
+                return;
             guard->reply(CommandCode::Installing);
             if (drop) {
                 // A card that reboots or fails halfway through installing.
@@ -315,7 +309,8 @@ private:
             size = m_generated;
         }
         m_backupType = type;
-        if (flag("backup-refuse")) size = 0;
+        if (flag("backup-refuse"))
+            size = 0;
         const qint64 announced = config().has(opt("backup-announce")) ? integer("backup-announce") : size;
         QByteArray reply(4, Qt::Uninitialized);
         const quint32 value = quint32(announced);
@@ -324,8 +319,7 @@ private:
         reply[2] = char(value >> 8);
         reply[3] = char(value);
         event(session, "backup-start",
-            QJsonObject { { opt("type"), type }, { opt("size"), double(size) },
-                { opt("announced"), double(announced) },
+            QJsonObject { { opt("type"), type }, { opt("size"), double(size) }, { opt("announced"), double(announced) },
                 { opt("source"), m_backup ? m_backup->fileName() : opt("generated") } });
         later(session, int(integer("backup-prepare-ms", 100)), CommandCode::StartBackup, reply);
     }
@@ -407,8 +401,7 @@ FeatureRegistry::Registrar reg({ QStringLiteral("programming"),
         option("prog-refuse-start", "", "Refuse every start of programming (command 256)."),
         option("prog-refuse-chunk", "n", "Refuse the n-th chunk of a run (reply 0)."),
         option("prog-drop-ack", "n", "Keep the n-th chunk but leave its acknowledgement out, once."),
-        option(
-            "prog-silent-from", "n", "Leave the n-th chunk and everything after it in the run unanswered."),
+        option("prog-silent-from", "n", "Leave the n-th chunk and everything after it in the run unanswered."),
         option("prog-close-at-chunk", "n", "Close the connection on receiving the n-th chunk."),
         option("prog-ack-delay-ms", "ms", "Acknowledge every chunk this late (a card writing flash)."),
         option("prog-no-finish", "", "Never send 258 (installing) or 259 (finished)."),
@@ -419,8 +412,7 @@ FeatureRegistry::Registrar reg({ QStringLiteral("programming"),
             "Delay from the last acknowledgement to 258; with --prog-finish-ms the card's installation time", "200"),
         option("prog-finish-ms", "ms", "Delay from 258 to 259", "1500"),
         option("backup-file", "file", "Serve this file for every backup."),
-        option(
-            "backup-size", "bytes", "Size of the generated backup of a component never programmed", "131072"),
+        option("backup-size", "bytes", "Size of the generated backup of a component never programmed", "131072"),
         option("backup-announce", "bytes", "Announce this backup size instead of the real one."),
         option("backup-piece", "bytes", "Bytes per backup piece (at most 4090)", "1024"),
         option("backup-prepare-ms", "ms", "Delay from 336 (preparing) to the size reply 337", "100"),

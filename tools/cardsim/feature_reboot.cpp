@@ -30,7 +30,7 @@ private:
     int m_reboots = 0;
 };
 
-FeatureRegistry::Registrar reg({ QStringLiteral("reboot"), {},
-    [](Card& c) { return std::make_unique<RebootFeature>(c); } });
+FeatureRegistry::Registrar reg(
+    { QStringLiteral("reboot"), {}, [](Card& c) { return std::make_unique<RebootFeature>(c); } });
 
 } // namespace

@@ -134,8 +134,7 @@ private:
                 m_registers[start - m_first + i] = word(pdu, 6 + 2 * i);
             return pdu.left(5);
         }
-        default:
-            return exception(function, 1);
+        default: return exception(function, 1);
         }
     }
 
@@ -151,8 +150,8 @@ public:
     {
         int first = 0;
         int last = 99;
-        const QStringList range = c.config().text(QStringLiteral("modbus-registers"), QStringLiteral("0-99"))
-                                      .split(QLatin1Char('-'));
+        const QStringList range
+            = c.config().text(QStringLiteral("modbus-registers"), QStringLiteral("0-99")).split(QLatin1Char('-'));
         if (range.size() == 2) {
             bool okFirst = false;
             bool okLast = false;
@@ -175,11 +174,8 @@ public:
             else
                 openPort(session, data);
             return true;
-        case CommandCode::SerialSend:
-            sendOut(session, data);
-            return true;
-        default:
-            return false;
+        case CommandCode::SerialSend: sendOut(session, data); return true;
+        default: return false;
         }
     }
 
@@ -206,8 +202,8 @@ private:
             settings.insert(QString::fromLatin1(kSettingNames[i]), index);
             valid = valid && index < kIndexCounts[i];
         }
-        const QStringList ports = card().config().text(QStringLiteral("serial-ports"))
-                                      .split(QLatin1Char(','), Qt::SkipEmptyParts);
+        const QStringList ports
+            = card().config().text(QStringLiteral("serial-ports")).split(QLatin1Char(','), Qt::SkipEmptyParts);
         if (!ports.isEmpty() && !ports.contains(name))
             valid = false;
         if (card().config().flag(QStringLiteral("serial-open-fail")))
@@ -274,7 +270,8 @@ private:
         QPointer<CardSession> target(&session);
         QObject::connect(timer, &QTimer::timeout, timer, [target, counter = 0]() mutable {
             if (target)
-                target->reply(CommandCode::SerialReceived, QByteArray("meter ") + QByteArray::number(++counter) + " 230.1V\r\n");
+                target->reply(
+                    CommandCode::SerialReceived, QByteArray("meter ") + QByteArray::number(++counter) + " 230.1V\r\n");
         });
         timer->start(int(qBound<qint64>(1, every, 3600000)));
     }
@@ -293,9 +290,10 @@ FeatureRegistry::Registrar reg({ QStringLiteral("serial"),
             QStringLiteral("echo") },
         { QStringLiteral("serial-ports"), QStringLiteral("names"),
             QStringLiteral("Port names the card accepts, separated by commas (default: any)."), QString() },
-        { QStringLiteral("serial-open-fail"), QString(), QStringLiteral("Refuse to open the serial port (code 11 answers 0)."),
+        { QStringLiteral("serial-open-fail"), QString(),
+            QStringLiteral("Refuse to open the serial port (code 11 answers 0)."), QString() },
+        { QStringLiteral("serial-send-fail"), QString(), QStringLiteral("Fail every send (code 12 answers 0)."),
             QString() },
-        { QStringLiteral("serial-send-fail"), QString(), QStringLiteral("Fail every send (code 12 answers 0)."), QString() },
         { QStringLiteral("serial-answer-ms"), QStringLiteral("ms"),
             QStringLiteral("Delay between a send and the port's answer (code 13)."), QStringLiteral("0") },
         { QStringLiteral("serial-stream-ms"), QStringLiteral("ms"),

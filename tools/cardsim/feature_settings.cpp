@@ -15,8 +15,7 @@ namespace {
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 constexpr int kPortsSize = 12;
 
-class SettingsFeature : public CardFeature
-{
+class SettingsFeature : public CardFeature {
 public:
     explicit SettingsFeature(Card& c)
         : CardFeature(c)
@@ -25,7 +24,8 @@ public:
         const QString start = c.config().text(QStringLiteral("date"));
         if (!start.isEmpty()) {
             const QDateTime set = QDateTime::fromString(start, kDateFormat);
-            if (set.isValid()) m_clockOffsetMs = QDateTime::currentDateTime().msecsTo(set);
+            if (set.isValid())
+                m_clockOffsetMs = QDateTime::currentDateTime().msecsTo(set);
         }
     }
 
@@ -33,8 +33,8 @@ public:
     {
         switch (cmd) {
         case CommandCode::ReadDate:
-            session.reply(
-                CommandCode::ReadDate, sized(clock().toString(kDateFormat).toLatin1(), QStringLiteral("date-reply-size")));
+            session.reply(CommandCode::ReadDate,
+                sized(clock().toString(kDateFormat).toLatin1(), QStringLiteral("date-reply-size")));
             return true;
         case CommandCode::SetDate:
             session.reply(CommandCode::SetDate, QByteArray(1, char(setClock(data) ? 1 : 0)));
@@ -42,11 +42,8 @@ public:
         case CommandCode::ReadPorts:
             session.reply(CommandCode::ReadPorts, sized(m_ports, QStringLiteral("ports-reply-size")));
             return true;
-        case CommandCode::WritePorts:
-            writePorts(session, data);
-            return true;
-        default:
-            return false;
+        case CommandCode::WritePorts: writePorts(session, data); return true;
+        default: return false;
         }
     }
 
@@ -56,23 +53,24 @@ private:
     bool setClock(const QByteArray& data)
     {
         const QDateTime set = QDateTime::fromString(QString::fromLatin1(data), kDateFormat);
-        if (data.size() != 19 || !set.isValid()) return false;
+        if (data.size() != 19 || !set.isValid())
+            return false;
         m_clockOffsetMs = QDateTime::currentDateTime().msecsTo(set);
         return true;
     }
 
     void writePorts(CardSession& session, const QByteArray& data)
     {
-        if (card().config().flag(QStringLiteral("ports-silent-write"))) return;
-        bool accepted
-            = data.size() == kPortsSize && !card().config().flag(QStringLiteral("ports-refuse-write"));
+        if (card().config().flag(QStringLiteral("ports-silent-write")))
+            return;
+        bool accepted = data.size() == kPortsSize && !card().config().flag(QStringLiteral("ports-refuse-write"));
         for (int i = 0; accepted && i < kPortsSize; i += 3) {
             const int port = quint8(data.at(i + 1)) * 256 + quint8(data.at(i + 2));
             accepted = port >= 1 && port <= 65534;
         }
-        if (accepted) m_ports = data;
-        QByteArray answer
-            = sized(QByteArray(1, char(accepted ? 1 : 0)), QStringLiteral("ports-write-reply-size"));
+        if (accepted)
+            m_ports = data;
+        QByteArray answer = sized(QByteArray(1, char(accepted ? 1 : 0)), QStringLiteral("ports-write-reply-size"));
         session.reply(CommandCode::WritePorts, answer);
     }
 
@@ -80,7 +78,8 @@ private:
     QByteArray sized(QByteArray data, const QString& option) const
     {
         const qint64 size = card().config().integer(option, -1);
-        if (size >= 0 && size <= 4090) data.resize(int(size));
+        if (size >= 0 && size <= 4090)
+            data.resize(int(size));
         return data;
     }
 
@@ -108,15 +107,13 @@ FeatureRegistry::Registrar reg({ QStringLiteral("settings"),
         { QStringLiteral("date"), QStringLiteral("yyyy-MM-dd hh:mm:ss"),
             QStringLiteral("Start the card's clock at this time (default: the PC's clock)."), QString() },
         { QStringLiteral("date-reply-size"), QStringLiteral("bytes"),
-            QStringLiteral("Cut or pad the read-date reply (code 6) to this many bytes (normally 19)."),
-            QString() },
+            QStringLiteral("Cut or pad the read-date reply (code 6) to this many bytes (normally 19)."), QString() },
         { QStringLiteral("ports"), QStringLiteral("e:port,..."),
             QStringLiteral("The service ports the card starts with, SSH, Telnet, HTTP, HTTPS, each as "
                            "enable:port"),
             QStringLiteral("1:22,1:23,1:80,1:443") },
         { QStringLiteral("ports-reply-size"), QStringLiteral("bytes"),
-            QStringLiteral("Cut or pad the read-ports reply (code 16) to this many bytes (normally 12)."),
-            QString() },
+            QStringLiteral("Cut or pad the read-ports reply (code 16) to this many bytes (normally 12)."), QString() },
         { QStringLiteral("ports-refuse-write"), QString(),
             QStringLiteral("Refuse every port write (code 17): answer 0 and keep the ports."), QString() },
         { QStringLiteral("ports-write-reply-size"), QStringLiteral("bytes"),

@@ -20,8 +20,8 @@ bool Recorder::openFile(const QString& path, QString* error)
     return true;
 }
 
-void Recorder::frame(const QString& card, int conn, bool incoming, int cmd, const QByteArray& data,
-    const QByteArray& frame)
+void Recorder::frame(
+    const QString& card, int conn, bool incoming, int cmd, const QByteArray& data, const QByteArray& frame)
 {
     if (!m_keepInMemory && !m_file.isOpen())
         return;

@@ -22,8 +22,7 @@ public:
     void setKeepInMemory(bool keep) { m_keepInMemory = keep; }
     void setDataLimit(int bytes) { m_dataLimit = bytes; }
 
-    void frame(const QString& card, int conn, bool incoming, int cmd, const QByteArray& data,
-        const QByteArray& frame);
+    void frame(const QString& card, int conn, bool incoming, int cmd, const QByteArray& data, const QByteArray& frame);
     void event(const QString& card, int conn, const QString& name, const QJsonObject& extra = QJsonObject());
 
     QVector<QJsonObject> records() const;

@@ -47,8 +47,8 @@ bool runTask(BatchProgrammingThread& worker, const QString& address, int index)
     QObject::connect(&worker, &BatchProgrammingThread::finished, &loop, &QEventLoop::quit);
     qint64 total = 0;
     int lastPercent = -1;
-    auto started = QObject::connect(&worker, &BatchProgrammingThread::programmingStarted,
-        [&total](qint64 bytes) { total = bytes; });
+    auto started = QObject::connect(
+        &worker, &BatchProgrammingThread::programmingStarted, [&total](qint64 bytes) { total = bytes; });
     auto updated = QObject::connect(&worker, &BatchProgrammingThread::programmingUpdated, [&](qint64 bytes) {
         const int percent = total > 0 ? int(bytes * 100 / total) : 100;
         if (percent / 10 != lastPercent / 10) {
@@ -128,13 +128,13 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("netquill-cli"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Talks to network-management cards over their command service (TCP port 8712).\n\n"
-        "Commands:\n"
-        "  version ADDRESS...         read the version of a component of each card\n"
-        "  program FILE ADDRESS...    program each card with an image or firmware package\n"
-        "  console ADDRESS LINE       send one console command and print the answer\n"
-        "  reboot ADDRESS             reboot a card"));
+    parser.setApplicationDescription(
+        QStringLiteral("Talks to network-management cards over their command service (TCP port 8712).\n\n"
+                       "Commands:\n"
+                       "  version ADDRESS...         read the version of a component of each card\n"
+                       "  program FILE ADDRESS...    program each card with an image or firmware package\n"
+                       "  console ADDRESS LINE       send one console command and print the answer\n"
+                       "  reboot ADDRESS             reboot a card"));
     parser.addHelpOption();
     const QCommandLineOption typeOption(QStringLiteral("type"),
         QStringLiteral("Programming type: 0 APP, 1 Firmware, 2 Patch, 3 root (default 1)."), QStringLiteral("N"),
@@ -188,8 +188,9 @@ int main(int argc, char* argv[])
         return runTasks(BatchProgrammingThread::Program, image, args.mid(1), type);
     }
     if (command == QLatin1String("console") && args.size() >= 2 && checkAddresses(args.mid(0, 1)))
-        return sendOnce(args.first(), CommandCode::ConsoleCommand, ConsoleText::encodeLine(args.mid(1).join(QLatin1Char(' '))),
-            CommandCode::ConsoleAnswer, parser.value(waitOption).toInt());
+        return sendOnce(args.first(), CommandCode::ConsoleCommand,
+            ConsoleText::encodeLine(args.mid(1).join(QLatin1Char(' '))), CommandCode::ConsoleAnswer,
+            parser.value(waitOption).toInt());
     if (command == QLatin1String("reboot") && args.size() == 1 && checkAddresses(args))
         return sendOnce(args.first(), CommandCode::Reboot, QByteArray(), 0, 0);
 

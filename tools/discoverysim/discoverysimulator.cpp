@@ -34,11 +34,13 @@ const char kMagic[3] = { 0x00, 0x25, 0x18 };
 bool parseMac(const QString& text, DiscoverySimulator::Mac* mac)
 {
     const QStringList fields = text.split(QLatin1Char(':'));
-    if (fields.size() != 6) return false;
+    if (fields.size() != 6)
+        return false;
     for (int i = 0; i < 6; ++i) {
         bool ok = false;
         const uint v = fields.at(i).toUInt(&ok, 16);
-        if (!ok || v > 255) return false;
+        if (!ok || v > 255)
+            return false;
         (*mac)[size_t(i)] = quint8(v);
     }
     return true;
@@ -59,8 +61,8 @@ DiscoverySimulator::Mac macPlus(const DiscoverySimulator::Mac& base, quint64 add
 }
 
 // The 26 header bytes of a card protocol frame.
-QByteArray frameHeader(quint32 command, const DiscoverySimulator::Mac& destination,
-    const DiscoverySimulator::Mac& source, int length)
+QByteArray frameHeader(
+    quint32 command, const DiscoverySimulator::Mac& destination, const DiscoverySimulator::Mac& source, int length)
 {
     uchar h[kHeader] = {};
     std::memcpy(h, destination.data(), 6);
@@ -83,19 +85,18 @@ DiscoverySimulator::DiscoverySimulator(QObject* parent)
     : QObject(parent)
 {
     m_clock.start();
-    m_parser.setApplicationDescription(QStringLiteral(
-        "netquill-discoverysim plays the discovery side of network-management cards on one network\n"
-        "interface: the UDP responder on 224.0.0.100 port 8888 and the link-layer responder of\n"
-        "EtherType 0x5441 (search, set IP settings, reboot). It sends multicast and raw Ethernet\n"
-        "frames, so it runs only on the interface it is given, and only inside a network namespace\n"
-        "of its own (see scripts/netns-harness.sh) unless --outside-namespace is given.\n\n"
-        "Examples:\n"
-        "  netquill-discoverysim --interface vcard\n"
-        "  netquill-discoverysim --interface vcard --cards 500 --address 10.77.1.1 --assign-addresses\n"
-        "  netquill-discoverysim --interface vcard --cards 2 --address-step 0 --udp-form short"));
+    m_parser.setApplicationDescription(
+        QStringLiteral("netquill-discoverysim plays the discovery side of network-management cards on one network\n"
+                       "interface: the UDP responder on 224.0.0.100 port 8888 and the link-layer responder of\n"
+                       "EtherType 0x5441 (search, set IP settings, reboot). It sends multicast and raw Ethernet\n"
+                       "frames, so it runs only on the interface it is given, and only inside a network namespace\n"
+                       "of its own (see scripts/netns-harness.sh) unless --outside-namespace is given.\n\n"
+                       "Examples:\n"
+                       "  netquill-discoverysim --interface vcard\n"
+                       "  netquill-discoverysim --interface vcard --cards 500 --address 10.77.1.1 --assign-addresses\n"
+                       "  netquill-discoverysim --interface vcard --cards 2 --address-step 0 --udp-form short"));
     m_parser.addHelpOption();
-    const struct
-    {
+    const struct {
         const char* name;
         const char* valueName;
         const char* description;
@@ -103,8 +104,7 @@ DiscoverySimulator::DiscoverySimulator(QObject* parent)
         { "interface", "name", "The network interface to answer on (required)." },
         { "cards", "n", "Number of cards (default 1)." },
         { "address", "ip", "Address of the first card (default: the interface's own IPv4 address)." },
-        { "address-step", "n",
-            "Each further card's address is this much higher (default 1; 0: all share one)." },
+        { "address-step", "n", "Each further card's address is this much higher (default 1; 0: all share one)." },
         { "netmask", "mask", "Netmask of the cards' first interface (default: the interface's)." },
         { "gateway", "ip", "Gateway of the cards (default none)." },
         { "mac", "mac", "Hardware address of the first card (default 02:4E:51:00:00:01); card i adds i." },
@@ -112,22 +112,19 @@ DiscoverySimulator::DiscoverySimulator(QObject* parent)
         { "card-interfaces", "names",
             "The cards' interfaces, comma-separated (default eth0); the first holds "
             "the card's address, the others 172.(16+k).x.y/16." },
-        { "udp-form", "form",
-            "Interface entries of UDP replies: long (with hardware addresses, default) or short." },
-        { "udp-reply", "to",
-            "Send UDP replies to the requester (unicast, default) or to the group (multicast)." },
+        { "udp-form", "form", "Interface entries of UDP replies: long (with hardware addresses, default) or short." },
+        { "udp-reply", "to", "Send UDP replies to the requester (unicast, default) or to the group (multicast)." },
         { "protocols", "list", "Which responders run: udp,raw (default both)." },
         { "reply-spread-ms", "ms", "Spread the cards' replies over this many ms (default 0: all at once)." },
         { "record", "file", "Write every request, command and change as JSON lines to file." },
     };
     for (const auto& o : options)
-        m_parser.addOption({ QString::fromLatin1(o.name), QString::fromLatin1(o.description),
-            QString::fromLatin1(o.valueName) });
+        m_parser.addOption(
+            { QString::fromLatin1(o.name), QString::fromLatin1(o.description), QString::fromLatin1(o.valueName) });
     m_parser.addOption({ QStringLiteral("assign-addresses"),
         QStringLiteral("Put the cards' addresses on the interface (/32) and take them off again at exit; "
                        "a card given a new address moves to it.") });
-    m_parser.addOption(
-        { QStringLiteral("fail-set-ip"), QStringLiteral("Answer every set-IP command with failure.") });
+    m_parser.addOption({ QStringLiteral("fail-set-ip"), QStringLiteral("Answer every set-IP command with failure.") });
     m_parser.addOption({ QStringLiteral("outside-namespace"),
         QStringLiteral("Run even in the machine's own network namespace (a lab network only: the cards "
                        "answer every search and obey every command they get).") });
@@ -151,19 +148,16 @@ bool DiscoverySimulator::inOwnNetworkNamespace()
     // Only a namespace made with "ip netns add" counts: it is bind-mounted
     // under /run/netns. The machine's own namespace never is, and neither is
     // a container's, whose interfaces are as real as the machine's.
-    struct stat self
-    {
-    };
-    if (::stat("/proc/self/ns/net", &self) != 0) return false;
+    struct stat self { };
+    if (::stat("/proc/self/ns/net", &self) != 0)
+        return false;
     for (const char* folder : { "/run/netns", "/var/run/netns" }) {
         const QDir dir(QString::fromLatin1(folder));
         const QStringList names = dir.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
         for (const QString& name : names) {
-            struct stat named
-            {
-            };
-            if (::stat(QFile::encodeName(dir.filePath(name)).constData(), &named) == 0
-                && named.st_ino == self.st_ino && named.st_dev == self.st_dev)
+            struct stat named { };
+            if (::stat(QFile::encodeName(dir.filePath(name)).constData(), &named) == 0 && named.st_ino == self.st_ino
+                && named.st_dev == self.st_dev)
                 return true;
         }
     }
@@ -173,20 +167,22 @@ bool DiscoverySimulator::inOwnNetworkNamespace()
 bool DiscoverySimulator::configure(const QStringList& arguments, QString* error)
 {
     auto fail = [error](const QString& text) {
-        if (error) *error = text;
+        if (error)
+            *error = text;
         return false;
     };
-    if (!m_parser.parse(arguments)) return fail(m_parser.errorText());
+    if (!m_parser.parse(arguments))
+        return fail(m_parser.errorText());
     if (m_parser.isSet(QStringLiteral("help"))) {
         m_helpRequested = true;
         return true;
     }
     m_interface = m_parser.value(QStringLiteral("interface"));
     if (m_interface.isEmpty())
-        return fail(
-            QStringLiteral("--interface is required: the simulator answers only where it is told to"));
+        return fail(QStringLiteral("--interface is required: the simulator answers only where it is told to"));
     const QNetworkInterface iface = QNetworkInterface::interfaceFromName(m_interface);
-    if (!iface.isValid()) return fail(QStringLiteral("no network interface %1").arg(m_interface));
+    if (!iface.isValid())
+        return fail(QStringLiteral("no network interface %1").arg(m_interface));
     parseMac(iface.hardwareAddress(), &m_ownMac);
 
     const QStringList protocols = m_parser.value(QStringLiteral("protocols")).isEmpty()
@@ -216,33 +212,34 @@ bool DiscoverySimulator::configure(const QStringList& arguments, QString* error)
     }
     if (m_parser.isSet(QStringLiteral("address"))) {
         QHostAddress a;
-        if (!a.setAddress(m_parser.value(QStringLiteral("address")))
-            || a.protocol() != QAbstractSocket::IPv4Protocol)
+        if (!a.setAddress(m_parser.value(QStringLiteral("address"))) || a.protocol() != QAbstractSocket::IPv4Protocol)
             return fail(QStringLiteral("bad --address"));
         first = a.toIPv4Address();
     }
-    if (first == 0) return fail(QStringLiteral("%1 has no IPv4 address: give --address").arg(m_interface));
+    if (first == 0)
+        return fail(QStringLiteral("%1 has no IPv4 address: give --address").arg(m_interface));
     if (m_parser.isSet(QStringLiteral("netmask")))
         netmask = QHostAddress(m_parser.value(QStringLiteral("netmask"))).toIPv4Address();
-    if (netmask == 0) netmask = 0xFFFFFF00u;
+    if (netmask == 0)
+        netmask = 0xFFFFFF00u;
 
     bool ok = true;
-    const int count
-        = m_parser.isSet(QStringLiteral("cards")) ? m_parser.value(QStringLiteral("cards")).toInt(&ok) : 1;
-    if (!ok || count < 1 || count > 65535) return fail(QStringLiteral("--cards wants 1 to 65535"));
+    const int count = m_parser.isSet(QStringLiteral("cards")) ? m_parser.value(QStringLiteral("cards")).toInt(&ok) : 1;
+    if (!ok || count < 1 || count > 65535)
+        return fail(QStringLiteral("--cards wants 1 to 65535"));
     const int step = m_parser.isSet(QStringLiteral("address-step"))
         ? m_parser.value(QStringLiteral("address-step")).toInt(&ok)
         : 1;
-    if (!ok || step < 0) return fail(QStringLiteral("bad --address-step"));
+    if (!ok || step < 0)
+        return fail(QStringLiteral("bad --address-step"));
     Mac base { 0x02, 0x4E, 0x51, 0x00, 0x00, 0x01 };
     if (m_parser.isSet(QStringLiteral("mac")) && !parseMac(m_parser.value(QStringLiteral("mac")), &base))
         return fail(QStringLiteral("bad --mac"));
-    const QString product = m_parser.isSet(QStringLiteral("product"))
-        ? m_parser.value(QStringLiteral("product"))
-        : QStringLiteral("NQ-Card 200");
-    QStringList names
-        = m_parser.value(QStringLiteral("card-interfaces")).split(QLatin1Char(','), Qt::SkipEmptyParts);
-    if (names.isEmpty()) names = QStringList { QStringLiteral("eth0") };
+    const QString product = m_parser.isSet(QStringLiteral("product")) ? m_parser.value(QStringLiteral("product"))
+                                                                      : QStringLiteral("NQ-Card 200");
+    QStringList names = m_parser.value(QStringLiteral("card-interfaces")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (names.isEmpty())
+        names = QStringList { QStringLiteral("eth0") };
 
     m_cards.clear();
     for (int i = 0; i < count; ++i) {
@@ -268,20 +265,19 @@ bool DiscoverySimulator::configure(const QStringList& arguments, QString* error)
     if (m_parser.isSet(QStringLiteral("record"))) {
         m_recordFile.setFileName(m_parser.value(QStringLiteral("record")));
         if (!m_recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-            return fail(QStringLiteral("cannot write %1: %2")
-                            .arg(m_recordFile.fileName(), m_recordFile.errorString()));
+            return fail(QStringLiteral("cannot write %1: %2").arg(m_recordFile.fileName(), m_recordFile.errorString()));
     }
     if (!m_parser.isSet(QStringLiteral("outside-namespace")) && !inOwnNetworkNamespace())
-        return fail(
-            QStringLiteral("this is the machine's own network namespace: run the simulator inside one of its "
-                           "own (ip netns exec NS ..., see scripts/netns-harness.sh), or give "
-                           "--outside-namespace on a lab network"));
+        return fail(QStringLiteral("this is the machine's own network namespace: run the simulator inside one of its "
+                                   "own (ip netns exec NS ..., see scripts/netns-harness.sh), or give "
+                                   "--outside-namespace on a lab network"));
     return true;
 }
 
 void DiscoverySimulator::record(QJsonObject entry)
 {
-    if (!m_recordFile.isOpen()) return;
+    if (!m_recordFile.isOpen())
+        return;
     entry.insert(QStringLiteral("t"), m_clock.elapsed());
     m_recordFile.write(QJsonDocument(entry).toJson(QJsonDocument::Compact));
     m_recordFile.write("\n");
@@ -290,11 +286,12 @@ void DiscoverySimulator::record(QJsonObject entry)
 
 bool DiscoverySimulator::runIp(const QStringList& commands)
 {
-    if (commands.isEmpty()) return true;
+    if (commands.isEmpty())
+        return true;
     QProcess ip;
-    ip.start(
-        QStringLiteral("ip"), { QStringLiteral("-force"), QStringLiteral("-batch"), QStringLiteral("-") });
-    if (!ip.waitForStarted(5000)) return false;
+    ip.start(QStringLiteral("ip"), { QStringLiteral("-force"), QStringLiteral("-batch"), QStringLiteral("-") });
+    if (!ip.waitForStarted(5000))
+        return false;
     ip.write(commands.join(QLatin1Char('\n')).toLatin1() + '\n');
     ip.closeWriteChannel();
     return ip.waitForFinished(30000) && ip.exitCode() == 0;
@@ -304,7 +301,8 @@ bool DiscoverySimulator::start(QString* error)
 {
     auto fail = [this, error](const QString& text) {
         stop();
-        if (error) *error = text;
+        if (error)
+            *error = text;
         return false;
     };
     const QNetworkInterface iface = QNetworkInterface::interfaceFromName(m_interface);
@@ -315,7 +313,8 @@ bool DiscoverySimulator::start(QString* error)
             present.insert(e.ip().toIPv4Address());
         QStringList commands;
         for (const Card& card : m_cards) {
-            if (present.contains(card.host())) continue;
+            if (present.contains(card.host()))
+                continue;
             present.insert(card.host());
             m_assigned.append(dotted(card.host()));
             commands.append(QStringLiteral("address add %1/32 dev %2").arg(dotted(card.host()), m_interface));
@@ -326,8 +325,7 @@ bool DiscoverySimulator::start(QString* error)
 
     if (m_udp) {
         m_udpSocket = new QUdpSocket(this);
-        if (!m_udpSocket->bind(
-                QHostAddress::AnyIPv4, kPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
+        if (!m_udpSocket->bind(QHostAddress::AnyIPv4, kPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
             return fail(QStringLiteral("UDP port %1: %2").arg(kPort).arg(m_udpSocket->errorString()));
         if (!m_udpSocket->joinMulticastGroup(QHostAddress(QString::fromLatin1(kGroup)), iface))
             return fail(QStringLiteral("joining %1 on %2: %3")
@@ -345,13 +343,15 @@ bool DiscoverySimulator::start(QString* error)
     if (m_raw) {
         char errors[PCAP_ERRBUF_SIZE] = {};
         m_capture = pcap_create(m_interface.toLocal8Bit().constData(), errors);
-        if (!m_capture) return fail(QString::fromLocal8Bit(errors));
+        if (!m_capture)
+            return fail(QString::fromLocal8Bit(errors));
         pcap_set_snaplen(m_capture, 65536);
         pcap_set_promisc(m_capture, 1);
         pcap_set_timeout(m_capture, 1000);
         pcap_set_immediate_mode(m_capture, 1);
         pcap_set_buffer_size(m_capture, 8 * 1024 * 1024);
-        if (pcap_activate(m_capture) < 0) return fail(QString::fromLocal8Bit(pcap_geterr(m_capture)));
+        if (pcap_activate(m_capture) < 0)
+            return fail(QString::fromLocal8Bit(pcap_geterr(m_capture)));
         pcap_setdirection(m_capture, PCAP_D_IN);
         bpf_program program;
         const QByteArray filter = "ether proto " + QByteArray::number(kEtherType);
@@ -359,9 +359,11 @@ bool DiscoverySimulator::start(QString* error)
             || pcap_setfilter(m_capture, &program) != 0)
             return fail(QString::fromLocal8Bit(pcap_geterr(m_capture)));
         pcap_freecode(&program);
-        if (pcap_setnonblock(m_capture, 1, errors) != 0) return fail(QString::fromLocal8Bit(errors));
+        if (pcap_setnonblock(m_capture, 1, errors) != 0)
+            return fail(QString::fromLocal8Bit(errors));
         const int fd = pcap_get_selectable_fd(m_capture);
-        if (fd < 0) return fail(QStringLiteral("no selectable capture descriptor"));
+        if (fd < 0)
+            return fail(QStringLiteral("no selectable capture descriptor"));
         m_captureNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
         connect(m_captureNotifier, &QSocketNotifier::activated, this, &DiscoverySimulator::onCaptureReady);
     }
@@ -369,10 +371,9 @@ bool DiscoverySimulator::start(QString* error)
     QJsonArray macs;
     for (int i = 0; i < qMin(m_cards.size(), 4); ++i)
         macs.append(macText(m_cards.at(i).interfaces.first().mac));
-    record(
-        { { QStringLiteral("event"), QStringLiteral("ready") }, { QStringLiteral("cards"), m_cards.size() },
-            { QStringLiteral("interface"), m_interface }, { QStringLiteral("udp"), m_udp },
-            { QStringLiteral("raw"), m_raw }, { QStringLiteral("first_macs"), macs } });
+    record({ { QStringLiteral("event"), QStringLiteral("ready") }, { QStringLiteral("cards"), m_cards.size() },
+        { QStringLiteral("interface"), m_interface }, { QStringLiteral("udp"), m_udp },
+        { QStringLiteral("raw"), m_raw }, { QStringLiteral("first_macs"), macs } });
     return true;
 }
 
@@ -438,7 +439,8 @@ void DiscoverySimulator::onUdpReadyRead()
     for (int taken = 0; taken < 1024 && m_udpSocket && m_udpSocket->hasPendingDatagrams(); ++taken) {
         const QNetworkDatagram datagram = m_udpSocket->receiveDatagram();
         const QByteArray data = datagram.data();
-        if (data.size() != 11 || !data.startsWith(QByteArray::fromRawData(kMagic, 3))) continue;
+        if (data.size() != 11 || !data.startsWith(QByteArray::fromRawData(kMagic, 3)))
+            continue;
         const QHostAddress from(datagram.senderAddress().toIPv4Address());
         record({ { QStringLiteral("event"), QStringLiteral("udp-request") },
             { QStringLiteral("from"), from.toString() }, { QStringLiteral("port"), datagram.senderPort() },
@@ -504,9 +506,7 @@ void DiscoverySimulator::flushDatagrams()
 void DiscoverySimulator::onCaptureReady()
 {
     for (int round = 0; round < 64 && m_capture; ++round) {
-        if (pcap_dispatch(
-                m_capture, -1, &DiscoverySimulator::onPacket, reinterpret_cast<unsigned char*>(this))
-            <= 0)
+        if (pcap_dispatch(m_capture, -1, &DiscoverySimulator::onPacket, reinterpret_cast<unsigned char*>(this)) <= 0)
             break;
     }
 }
@@ -521,8 +521,7 @@ QByteArray DiscoverySimulator::networkInfo(const Card& card) const
 {
     QJsonArray interfaces;
     for (const Interface& entry : card.interfaces)
-        interfaces.append(
-            QJsonArray { entry.name, dotted(entry.address), dotted(entry.netmask), macText(entry.mac) });
+        interfaces.append(QJsonArray { entry.name, dotted(entry.address), dotted(entry.netmask), macText(entry.mac) });
     const QJsonObject info { { QStringLiteral("host"), dotted(card.host()) },
         { QStringLiteral("product"), card.product }, { QStringLiteral("intfInfo"), interfaces } };
     return QJsonDocument(info).toJson(QJsonDocument::Compact);
@@ -548,7 +547,8 @@ void DiscoverySimulator::sendFrame(
 
 void DiscoverySimulator::handleFrame(const QByteArray& frame)
 {
-    if (frame.size() < kHeader + 2) return;
+    if (frame.size() < kHeader + 2)
+        return;
     const auto* p = reinterpret_cast<const uchar*>(frame.constData());
     Mac destination {};
     Mac source {};
@@ -559,17 +559,16 @@ void DiscoverySimulator::handleFrame(const QByteArray& frame)
     const bool lengthOk = length >= quint32(kHeader + 2) && length <= quint32(frame.size());
     const int end = lengthOk ? int(length) : frame.size();
     const bool crcOk = crc16Modbus(p, end - 2) == qFromLittleEndian<quint16>(p + end - 2);
-    const bool fixedOk
-        = p[12] == 0x54 && p[13] == 0x41 && p[14] == 0 && p[15] == 0 && p[16] == 0 && p[17] == 1;
+    const bool fixedOk = p[12] == 0x54 && p[13] == 0x41 && p[14] == 0 && p[15] == 0 && p[16] == 0 && p[17] == 1;
     const QByteArray payload = frame.mid(kHeader, end - 2 - kHeader);
     const bool broadcast = destination == Mac { 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF };
-    record({ { QStringLiteral("event"), QStringLiteral("raw-frame") },
-        { QStringLiteral("cmd"), qint64(command) }, { QStringLiteral("dst"), macText(destination) },
-        { QStringLiteral("src"), macText(source) }, { QStringLiteral("size"), frame.size() },
-        { QStringLiteral("length_ok"), lengthOk && int(length) == frame.size() },
-        { QStringLiteral("crc_ok"), crcOk }, { QStringLiteral("fixed_ok"), fixedOk },
-        { QStringLiteral("payload"), QString::fromUtf8(payload) } });
-    if (!crcOk || !fixedOk) return;
+    record({ { QStringLiteral("event"), QStringLiteral("raw-frame") }, { QStringLiteral("cmd"), qint64(command) },
+        { QStringLiteral("dst"), macText(destination) }, { QStringLiteral("src"), macText(source) },
+        { QStringLiteral("size"), frame.size() },
+        { QStringLiteral("length_ok"), lengthOk && int(length) == frame.size() }, { QStringLiteral("crc_ok"), crcOk },
+        { QStringLiteral("fixed_ok"), fixedOk }, { QStringLiteral("payload"), QString::fromUtf8(payload) } });
+    if (!crcOk || !fixedOk)
+        return;
 
     QVector<int> targets;
     for (int i = 0; i < m_cards.size(); ++i) {
@@ -584,7 +583,8 @@ void DiscoverySimulator::handleFrame(const QByteArray& frame)
             }
         }
     }
-    if (targets.isEmpty()) return;
+    if (targets.isEmpty())
+        return;
     if (broadcast && command != 0) {
         // Every card obeys a command sent to all of them: the tool must never do this.
         record({ { QStringLiteral("event"), QStringLiteral("broadcast-command") },
@@ -614,8 +614,8 @@ void DiscoverySimulator::handleFrame(const QByteArray& frame)
         }
         break;
     default:
-        record({ { QStringLiteral("event"), QStringLiteral("unhandled") },
-            { QStringLiteral("cmd"), qint64(command) } });
+        record(
+            { { QStringLiteral("event"), QStringLiteral("unhandled") }, { QStringLiteral("cmd"), qint64(command) } });
         break;
     }
 }
@@ -631,23 +631,25 @@ void DiscoverySimulator::setIp(Card& card, const Mac& requester, const QByteArra
     const bool ipOk = address.setAddress(ip) && address.protocol() == QAbstractSocket::IPv4Protocol;
     int which = -1;
     for (int k = 0; k < card.interfaces.size(); ++k) {
-        if (card.interfaces.at(k).name == name) which = k;
+        if (card.interfaces.at(k).name == name)
+            which = k;
     }
     bool applied = false;
     if (!m_failSetIp && ipOk && which >= 0) {
         Interface& entry = card.interfaces[which];
         const quint32 old = entry.address;
         entry.address = address.toIPv4Address();
-        if (!netmask.isEmpty()) entry.netmask = QHostAddress(netmask).toIPv4Address();
-        if (!gateway.isEmpty()) entry.gateway = gateway;
+        if (!netmask.isEmpty())
+            entry.netmask = QHostAddress(netmask).toIPv4Address();
+        if (!gateway.isEmpty())
+            entry.gateway = gateway;
         applied = true;
         if (which == 0 && m_assignAddresses && old != entry.address) {
             QStringList commands;
             if (m_assigned.removeAll(dotted(old)) > 0)
                 commands.append(QStringLiteral("address del %1/32 dev %2").arg(dotted(old), m_interface));
             m_assigned.append(dotted(entry.address));
-            commands.append(
-                QStringLiteral("address add %1/32 dev %2").arg(dotted(entry.address), m_interface));
+            commands.append(QStringLiteral("address add %1/32 dev %2").arg(dotted(entry.address), m_interface));
             runIp(commands);
         }
     }

@@ -29,8 +29,7 @@ class QUdpSocket;
 // It sends discovery traffic, so it runs only on the interface named on its
 // command line, and only inside a network namespace of its own unless told
 // otherwise.
-class DiscoverySimulator : public QObject
-{
+class DiscoverySimulator : public QObject {
     Q_OBJECT
 
 public:
@@ -47,16 +46,14 @@ public:
 
     using Mac = std::array<quint8, 6>;
 
-    struct Interface
-    {
+    struct Interface {
         QString name;
         quint32 address = 0;
         quint32 netmask = 0;
         QString gateway;
         Mac mac {};
     };
-    struct Card
-    {
+    struct Card {
         int index = 0;
         QString product;
         QVector<Interface> interfaces; // the first one holds the card's address
@@ -100,8 +97,7 @@ private:
     QElapsedTimer m_clock;
 
     QUdpSocket* m_udpSocket = nullptr;
-    struct Outgoing
-    {
+    struct Outgoing {
         QByteArray data;
         quint32 source;
         QHostAddress to;
