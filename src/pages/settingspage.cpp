@@ -35,6 +35,8 @@ void SettingsPage::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LanguageChange)
         ui->retranslateUi(this);
+    if (event->type() == QEvent::LanguageChange || event->type() == QEvent::FontChange)
+        ui->fitPortTable();
     QWidget::changeEvent(event);
 }
 

@@ -72,7 +72,7 @@ void UI_SettingPage::setupUi(QWidget* page)
     tableWidgetPort->setObjectName(QStringLiteral("tableWidgetPort"));
     tableWidgetPort->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     tableWidgetPort->verticalHeader()->setVisible(false);
-    tableWidgetPort->setFixedHeight(kTableHeight);
+    fitPortTable();
     // Tab walks through the check boxes and port fields, not the cells.
     tableWidgetPort->setTabKeyNavigation(false);
     tableWidgetPort->setSelectionMode(QAbstractItemView::NoSelection);
@@ -156,4 +156,17 @@ void UI_SettingPage::retranslateUi(QWidget*)
     }
     btnRead->setText(QCoreApplication::translate("SettingsPage", "Read"));
     btnWrite->setText(QCoreApplication::translate("SettingsPage", "Write"));
+}
+
+void UI_SettingPage::fitPortTable()
+{
+    // 150 pixels hold the header and the four rows in the usual fonts; a
+    // taller font (a Chinese one, or a larger size chosen in the font
+    // dialog) would hide the last row behind a scroll bar.
+    auto* table = tableWidgetPort;
+    table->resizeRowsToContents();
+    int needed = 2 * table->frameWidth() + table->horizontalHeader()->sizeHint().height();
+    for (int row = 0; row < table->rowCount(); ++row)
+        needed += table->rowHeight(row);
+    table->setFixedHeight(qMax(kTableHeight, needed));
 }

@@ -41,5 +41,7 @@ struct UI_SettingPage {
     QPushButton* btnWrite = nullptr;
 
     void setupUi(QWidget* page);
+    // The port table as tall as its header and rows need, 150 pixels at least.
+    void fitPortTable();
     void retranslateUi(QWidget* page);
 };
