@@ -86,8 +86,6 @@ private slots:
     void cleanup();
 
     void programsCardAfterCardFromOffsetZero();
-    void readsTheVersionWord_data();
-    void readsTheVersionWord();
     void failedTasksEndAndFreeTheWorker_data();
     void failedTasksEndAndFreeTheWorker();
     void startsOnlyTheTaskHandedToIt();
@@ -161,41 +159,6 @@ void TestBatchProgrammingThread::programsCardAfterCardFromOffsetZero()
     QVERIFY(boxes.boxes.isEmpty());
 }
 
-void TestBatchProgrammingThread::readsTheVersionWord_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("version");
-    QTest::newRow("version and build") << "v2.4.1 20261130"
-                                       << "v2.4.1";
-    QTest::newRow("no word begins with v") << "build 7 release"
-                                           << "build 7 release";
-    QTest::newRow("several words begin with v") << "alpha v1.2 v3.4"
-                                                << "v1.2";
-    QTest::newRow("runs of spaces keep empty words") << "  v9  x"
-                                                     << "v9";
-    QTest::newRow("capital V is no version") << "V1.0.0 Vx"
-                                             << "V1.0.0 Vx";
-}
-
-void TestBatchProgrammingThread::readsTheVersionWord()
-{
-    QFETCH(QString, reply);
-    QFETCH(QString, version);
-    const QString card = TestAddresses::card(kArea, m_case);
-    SimulatorFixture sim(BatchCards::arguments({ card }, store(), { QStringLiteral("--version-app"), reply }));
-    QVERIFY(sim.start());
-    Worker w;
-    QVERIFY(w.run(card, 0, BatchProgrammingThread::ReadVersion, 0));
-    QCOMPARE(w.statuses, QList<int> { 2 });
-    QCOMPARE(w.versions, QStringList { version });
-    // Mode 0 asks for the chosen type's version and programs nothing.
-    const auto requests = BatchCards::frames(sim, card, 1);
-    QCOMPARE(requests.size(), 1);
-    QCOMPARE(BatchCards::data(requests.first()), QByteArray(1, '\0'));
-    QVERIFY(BatchCards::frames(sim, card, 256).isEmpty());
-    QVERIFY(w.totals.isEmpty());
-}
-
 void TestBatchProgrammingThread::failedTasksEndAndFreeTheWorker_data()
 {
     QTest::addColumn<QStringList>("faults");
@@ -210,8 +173,6 @@ void TestBatchProgrammingThread::failedTasksEndAndFreeTheWorker_data()
     QTest::newRow("chunk refused") << QStringList { "prog-refuse-chunk=2" } << true << 2 << false << true;
     QTest::newRow("silent card, three identical resends")
         << QStringList { "prog-silent-from=2" } << true << 2 + 3 << false << false;
-    QTest::newRow("silent old card, no resend")
-        << QStringList { "prog-silent-from=2", "version=v1.2.2 old" } << true << 2 << false << false;
     QTest::newRow("connection dropped mid-transfer")
         << QStringList { "prog-close-at-chunk=2" } << true << 2 << false << true;
     QTest::newRow("connection dropped while installing")
