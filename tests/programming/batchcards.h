@@ -4,6 +4,7 @@
 // a test case, each on its own loopback address with its own flash file, and
 // its record tells per card what the tool sent.
 
+#include "programmingtest.h"
 #include "support/simulatorfixture.h"
 #include "support/testaddresses.h"
 
@@ -30,11 +31,6 @@ inline QStringList arguments(const QStringList& cards, const QString& store, con
         store, QStringLiteral("--prog-install-ms"), QStringLiteral("10"), QStringLiteral("--prog-finish-ms"),
         QStringLiteral("10") }
     + extra;
-}
-
-inline QByteArray data(const QJsonObject& record)
-{
-    return QByteArray::fromHex(record.value(QStringLiteral("data")).toString().toLatin1());
 }
 
 // Frames of one card, one direction ("in": from the tool), optionally of one code.

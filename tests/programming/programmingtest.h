@@ -16,6 +16,7 @@ namespace ProgrammingTest {
 class Workspace {
 public:
     bool isValid() const { return m_dir.isValid(); }
+    QString path() const { return m_dir.path(); }
     QString path(const QString& name) const { return m_dir.filePath(name); }
     // Writes `bytes` to `name` in the folder; the path, or empty on failure.
     QString file(const QString& name, const QByteArray& bytes) const

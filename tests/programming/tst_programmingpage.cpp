@@ -447,7 +447,7 @@ void TestProgrammingPage::cardThatNeverFinishes()
 // a run that ends well and one that fails both keep the technician's files.
 void TestProgrammingPage::userFilesNamedTmpBinAreKept()
 {
-    QVERIFY(QDir(m_dir->path(QString())).mkpath(QStringLiteral("mine/firmware")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("mine/firmware")));
     const QString own = file("mine/firmware/tmp.bin", payload(3000));
     const QString ending = file("mytmp.bin", payload(2000));
     for (bool refuse : { false, true }) {
@@ -548,7 +548,7 @@ void TestProgrammingPage::failedBackupLeavesNoFile()
     QFETCH(QStringList, card);
     QFETCH(bool, existing);
     QFETCH(QString, text);
-    QVERIFY(QDir(m_dir->path(QString())).mkpath(QStringLiteral("backups")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("backups")));
     const QString target = m_dir->path("backups/program.bin");
     if (existing)
         QVERIFY(PackageBuilder::write(target, "yesterday's backup"));
