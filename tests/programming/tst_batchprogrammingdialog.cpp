@@ -177,7 +177,7 @@ void TestBatchProgrammingDialog::init()
     ++m_case;
     m_dir = std::make_unique<ProgrammingTest::Workspace>();
     QVERIFY(m_dir->isValid());
-    FirmwarePackage::setBaseDirectoryForTests(m_dir->path(QStringLiteral("app")));
+    FirmwarePackage::setBaseDirectoryForTests(m_dir->path("app"));
     BatchProgrammingThread::setTimeoutsForTests(150, 600);
     BatchProgrammingDialog::setPoolSizeForTests(2);
 }
@@ -206,7 +206,7 @@ void TestBatchProgrammingDialog::poolHandsOutEveryDevice()
     QVERIFY(rig.start());
     rig.addAll();
     const QByteArray payload = PackageBuilder::payload(3000);
-    rig.startProgram(file(QStringLiteral("image.bin"), payload));
+    rig.startProgram(file("image.bin", payload));
     QVERIFY(rig.dialog.isBatchRunning());
     // Closing the dialog only hides it; the batch goes on.
     rig.dialog.close();
@@ -242,9 +242,8 @@ void TestBatchProgrammingDialog::twentyCardsFromAWorkbookWithFaults()
     for (int i = 1; i <= 20; ++i)
         cards.append(QStringLiteral("127.51.99.%1").arg(i));
     Rig rig(cards, store(),
-        { QStringLiteral("--card"), QStringLiteral("127.51.99.3:prog-refuse-start"), QStringLiteral("--card"),
-            QStringLiteral("127.51.99.8:prog-silent-from=2"), QStringLiteral("--card"),
-            QStringLiteral("127.51.99.17:prog-drop-installing") });
+        { "--card", "127.51.99.3:prog-refuse-start", "--card", "127.51.99.8:prog-silent-from=2", "--card",
+            "127.51.99.17:prog-drop-installing" });
     QVERIFY(rig.start());
     rig.boxes.answerDialog(fixture("twenty-openpyxl.xlsx"));
     rig.button("btnImport")->click();
@@ -254,7 +253,7 @@ void TestBatchProgrammingDialog::twentyCardsFromAWorkbookWithFaults()
     const QByteArray payload = PackageBuilder::payload(4500);
     PackageBuilder::Options scrambledWithCrc;
     scrambledWithCrc.flags = 0x3;
-    const QString package = file(QStringLiteral("firmware.bin"), PackageBuilder::package(payload, scrambledWithCrc));
+    const QString package = file("firmware.bin", PackageBuilder::package(payload, scrambledWithCrc));
     rig.widget<QComboBox>("comboBoxProgType")->setCurrentIndex(1);
     QVERIFY(rig.program(package));
 
@@ -267,20 +266,19 @@ void TestBatchProgrammingDialog::twentyCardsFromAWorkbookWithFaults()
     }
     QVERIFY(rig.boxes.boxes.isEmpty());
 
-    const QString report = rig.exportReport(m_dir->path(QStringLiteral("result.txt")));
+    const QString report = rig.exportReport(m_dir->path("result.txt"));
     QStringList lines = report.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 4 + 20 + 1);
     for (int i = 0; i < 20; ++i)
-        QCOMPARE(lines[4 + i], cards[i] + QStringLiteral("\t\t") + expected[i]);
+        QCOMPARE(lines[4 + i], cards[i] + "\t\t" + expected[i]);
 }
 
 void TestBatchProgrammingDialog::refreshVersionFillsTheVersionColumn()
 {
     const QStringList cards = this->cards(4);
     Rig rig(cards.mid(0, 3), store(),
-        { QStringLiteral("--card"), cards[0] + QStringLiteral(":version-patch=v3.1.4 20261201"),
-            QStringLiteral("--card"), cards[1] + QStringLiteral(":version-patch=patch level seven"),
-            QStringLiteral("--card"), cards[2] + QStringLiteral(":version-patch=rc v1.0 v2.0") });
+        { "--card", cards[0] + ":version-patch=v3.1.4 20261201", "--card",
+            cards[1] + ":version-patch=patch level seven", "--card", cards[2] + ":version-patch=rc v1.0 v2.0" });
     QVERIFY(rig.start());
     for (const QString& card : cards)
         rig.add(card); // the fourth has no card behind it
@@ -302,12 +300,12 @@ void TestBatchProgrammingDialog::refreshVersionFillsTheVersionColumn()
 void TestBatchProgrammingDialog::runningBatchKeepsItsList()
 {
     const QStringList cards = this->cards(4);
-    Rig rig(cards, store(), { QStringLiteral("--prog-install-ms"), QStringLiteral("300") });
+    Rig rig(cards, store(), { "--prog-install-ms", "300" });
     QVERIFY(rig.start());
     for (int i = 0; i < 3; ++i)
         rig.add(cards[i]);
     const QByteArray payload = PackageBuilder::payload(1500);
-    rig.startProgram(file(QStringLiteral("image.bin"), payload));
+    rig.startProgram(file("image.bin", payload));
     QVERIFY(rig.dialog.isBatchRunning());
     QCOMPARE(rig.statusData(), (QList<int> { 1, 1, 0 }));
 
@@ -323,7 +321,7 @@ void TestBatchProgrammingDialog::runningBatchKeepsItsList()
     QCOMPARE(rig.addresses(), cards.mid(0, 3));
 
     // Export during the batch tells where each card stands.
-    const QString report = rig.exportReport(m_dir->path(QStringLiteral("during.txt")));
+    const QString report = rig.exportReport(m_dir->path("during.txt"));
     QVERIFY2(
         report.endsWith(cards[0] + "\t\tIn Progress\n" + cards[1] + "\t\tIn Progress\n" + cards[2] + "\t\tNot Start\n"),
         qPrintable(report));
@@ -346,11 +344,11 @@ void TestBatchProgrammingDialog::runningBatchKeepsItsList()
 void TestBatchProgrammingDialog::batchSendsItsOwnCopyOfTheImage()
 {
     BatchProgrammingDialog::setPoolSizeForTests(1);
-    Rig rig(cards(3), store(), { QStringLiteral("--prog-install-ms"), QStringLiteral("200") });
+    Rig rig(cards(3), store(), { "--prog-install-ms", "200" });
     QVERIFY(rig.start());
     rig.addAll();
     const QByteArray payload = PackageBuilder::payload(3000);
-    const QString chosen = file(QStringLiteral("firmware.bin"), PackageBuilder::package(payload));
+    const QString chosen = file("firmware.bin", PackageBuilder::package(payload));
     rig.startProgram(chosen);
     const QString copy = rig.dialog.batchImagePath();
     QVERIFY(!copy.isEmpty());
@@ -376,12 +374,12 @@ void TestBatchProgrammingDialog::batchSendsItsOwnCopyOfTheImage()
 void TestBatchProgrammingDialog::destroyedMidBatch()
 {
     BatchProgrammingDialog::setPoolSizeForTests(3);
-    Rig rig(this->cards(5), store(), { QStringLiteral("--prog-ack-delay-ms"), "20" });
+    Rig rig(this->cards(5), store(), { "--prog-ack-delay-ms", "20" });
     QVERIFY(rig.start());
     rig.addAll();
-    rig.startProgram(file(QStringLiteral("image.bin"), PackageBuilder::payload(50000)));
+    rig.startProgram(file("image.bin", PackageBuilder::payload(50000)));
     const QString copy = rig.dialog.batchImagePath();
-    QVERIFY(waitUntil([&] { return rig.sim.frames(QStringLiteral("in"), 257).size() >= 6; }, kBatchMs));
+    QVERIFY(waitUntil([&] { return rig.sim.frames("in", 257).size() >= 6; }, kBatchMs));
 
     // Each worker (with its link and timer) goes before its thread object.
     QMutex mutex;
@@ -431,8 +429,8 @@ void TestBatchProgrammingDialog::addDevice()
     QFETCH(QString, warning);
     Rig rig({}, store());
     QVERIFY(rig.start());
-    rig.add(QStringLiteral("10.0.0.1"));
-    rig.add(QStringLiteral("10.0.0.2"));
+    rig.add("10.0.0.1");
+    rig.add("10.0.0.2");
     QVERIFY(rig.boxes.boxes.isEmpty());
     // The field takes only what can become an address.
     QLineEdit* field = rig.widget<QLineEdit>("leIP");
@@ -508,7 +506,7 @@ void TestBatchProgrammingDialog::imports()
     QFETCH(QString, warning);
     Rig rig({}, store());
     QVERIFY(rig.start());
-    rig.add(QStringLiteral("10.9.9.9"));
+    rig.add("10.9.9.9");
 
     QString path = fixture(name.toLatin1().constData());
     if (!content.isEmpty() || !QFile::exists(path))
@@ -536,9 +534,9 @@ void TestBatchProgrammingDialog::exportNeverRun()
 {
     Rig rig({}, store());
     QVERIFY(rig.start());
-    rig.add(QStringLiteral("10.0.0.1"));
-    rig.add(QStringLiteral("10.0.0.2"));
-    const QString report = rig.exportReport(m_dir->path(QStringLiteral("result.txt")));
+    rig.add("10.0.0.1");
+    rig.add("10.0.0.2");
+    const QString report = rig.exportReport(m_dir->path("result.txt"));
     const DialogPrompt::Request& request = rig.boxes.dialogs.first();
     QCOMPARE(request.kind, DialogPrompt::Kind::SaveFile);
     QCOMPARE(request.caption, QStringLiteral("Save Batch Programming Result"));
@@ -554,7 +552,7 @@ void TestBatchProgrammingDialog::exportNeverRun()
     QVERIFY(rig.boxes.boxes.isEmpty());
 
     // A folder in the way: the warning, without parent, and the folder stays.
-    const QString folder = m_dir->path(QStringLiteral("taken"));
+    const QString folder = m_dir->path("taken");
     QVERIFY(QDir().mkpath(folder));
     rig.exportReport(folder);
     QCOMPARE(rig.boxes.texts(), QStringList { "File cannot open!" });
@@ -567,13 +565,13 @@ void TestBatchProgrammingDialog::programDoesNothingWithoutFileOrList()
     const QStringList cards = this->cards(1);
     Rig rig(cards, store());
     QVERIFY(rig.start());
-    const QString image = file(QStringLiteral("image.bin"), PackageBuilder::payload(100));
+    const QString image = file("image.bin", PackageBuilder::payload(100));
     // No device yet.
     rig.widget<QLineEdit>("leFile")->setText(image);
     rig.button("btnProgram")->click();
     QVERIFY(!rig.dialog.isBatchRunning());
     rig.add(cards[0]);
-    for (const QString& path : { QString(), m_dir->path(QStringLiteral("missing.bin")), m_dir->path() }) {
+    for (const QString& path : { QString(), m_dir->path("missing.bin"), m_dir->path() }) {
         rig.widget<QLineEdit>("leFile")->setText(path);
         rig.button("btnProgram")->click();
         QVERIFY(!rig.dialog.isBatchRunning());

@@ -114,8 +114,7 @@ void TestBatchProgrammingThread::programsCardAfterCardFromOffsetZero()
 {
     const QStringList cards = BatchCards::addresses(kArea, m_case, 3);
     // The middle card takes the plain transfer.
-    SimulatorFixture sim(BatchCards::arguments(
-        cards, m_dir->store(), { QStringLiteral("--card"), cards[1] + QStringLiteral(":version=v1.2.2 old") }));
+    SimulatorFixture sim(BatchCards::arguments(cards, m_dir->store(), { "--card", cards[1] + ":version=v1.2.2 old" }));
     QVERIFY(sim.start());
     BoxRecorder boxes;
     const QByteArray payload = PackageBuilder::payload(5000);
@@ -214,8 +213,7 @@ void TestBatchProgrammingThread::startsOnlyTheTaskHandedToIt()
 {
     const QStringList cards = BatchCards::addresses(kArea, m_case, 2);
     // The first card installs slowly, so that its task is still running.
-    SimulatorFixture sim(BatchCards::arguments(
-        cards, m_dir->store(), { QStringLiteral("--card"), cards[0] + QStringLiteral(":prog-install-ms=300") }));
+    SimulatorFixture sim(BatchCards::arguments(cards, m_dir->store(), { "--card", cards[0] + ":prog-install-ms=300" }));
     QVERIFY(sim.start());
     const QString file = m_dir->file("image.bin", PackageBuilder::payload(100));
     Worker w;
@@ -268,8 +266,8 @@ void TestBatchProgrammingThread::silentCardAtTheRealChunkTimeout()
 {
     BatchProgrammingThread::setTimeoutsForTests(0, 0);
     const QString card = TestAddresses::card(kArea, m_case);
-    SimulatorFixture sim(BatchCards::arguments({ card }, m_dir->store(),
-        { QStringLiteral("--version"), "v1.1.0 old", QStringLiteral("--prog-silent-from"), "1" }));
+    SimulatorFixture sim(
+        BatchCards::arguments({ card }, m_dir->store(), { "--version", "v1.1.0 old", "--prog-silent-from", "1" }));
     QVERIFY(sim.start());
     const QString file = m_dir->file("image.bin", PackageBuilder::payload(4000));
     Worker w;

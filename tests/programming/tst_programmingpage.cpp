@@ -91,7 +91,7 @@ public:
         return waitUntil([&] { return boxes.saw(box); }, ms);
     }
 
-    QVector<QJsonObject> in(int cmd) { return sim.frames(QStringLiteral("in"), cmd); }
+    QVector<QJsonObject> in(int cmd) { return sim.frames("in", cmd); }
     int count(int cmd) { return in(cmd).size(); }
     bool hasEvent(const char* name) { return !sim.events(QString::fromLatin1(name)).isEmpty(); }
 
@@ -260,7 +260,7 @@ void TestProgrammingPage::programsByteForByte()
         if (sequenced)
             QCOMPARE(quint8(chunk.at(0)), quint8(i & 0xFF));
     }
-    QVERIFY(rig.sim.events(QStringLiteral("prog-resend")).isEmpty());
+    QVERIFY(rig.sim.events("prog-resend").isEmpty());
     QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
     QCOMPARE(rig.status(), QString());
     QVERIFY(!QFile::exists(temporaryImage()));
@@ -310,7 +310,7 @@ void TestProgrammingPage::droppedAcknowledgementIsAnsweredByIdenticalResend()
     QCOMPARE(chunks.size(), 11 + 1);
     QCOMPARE(wholeFrame(chunks.at(3)), wholeFrame(chunks.at(2)));
     QCOMPARE(quint8(data(chunks.at(3)).at(0)), quint8(2));
-    QCOMPARE(rig.sim.events(QStringLiteral("prog-resend")).size(), 1);
+    QCOMPARE(rig.sim.events("prog-resend").size(), 1);
     // Kept once, not twice.
     QCOMPARE(m_dir->flash(rig.address, 0), bytes);
 }
