@@ -20,7 +20,6 @@ private slots:
 
     void versionPicksTheTransfer_data();
     void versionPicksTheTransfer();
-    void versionTextStopsAtZero();
     void versionWord_data();
     void versionWord();
 
@@ -77,17 +76,6 @@ void TestChunkTransfer::versionPicksTheTransfer()
     QFETCH(QByteArray, reply);
     QFETCH(bool, old);
     QCOMPARE(VersionText::usesOldProtocol(reinterpret_cast<const quint8*>(reply.constData()), reply.size()), old);
-}
-
-void TestChunkTransfer::versionTextStopsAtZero()
-{
-    const QByteArray reply("v1.3.0 20261201\0junk", 20);
-    QCOMPARE(VersionText::text(reinterpret_cast<const quint8*>(reply.constData()), reply.size()),
-        QByteArray("v1.3.0 20261201"));
-    QCOMPARE(VersionText::text(nullptr, 0), QByteArray());
-    qint32 value = 0;
-    QVERIFY(VersionText::value("v1.2.3 x", &value));
-    QCOMPARE(value, 0x10203);
 }
 
 // The batch's Version column: the first word that begins with v, else the whole reply.
