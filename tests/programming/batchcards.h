@@ -4,7 +4,6 @@
 // a test case, each on its own loopback address with its own flash file, and
 // its record tells per card what the tool sent.
 
-#include "programmingtest.h"
 #include "support/simulatorfixture.h"
 #include "support/testaddresses.h"
 

@@ -9,6 +9,7 @@
 #include "programming/batchprogrammingthread.h"
 #include "programming/firmwarepackage.h"
 #include "programming/programmingpage.h"
+#include "programmingtest.h"
 #include "support/boxrecorder.h"
 #include "support/waituntil.h"
 

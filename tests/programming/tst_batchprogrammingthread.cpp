@@ -4,6 +4,7 @@
 
 #include "batchcards.h"
 #include "programming/batchprogrammingthread.h"
+#include "programmingtest.h"
 #include "support/boxrecorder.h"
 #include "support/waituntil.h"
 
