@@ -48,7 +48,6 @@ public:
     }
 
     void reset() { m_len = 0; }
-    int held() const { return m_len; }
     bool hunting() const { return m_len == 0; }
 
 private:

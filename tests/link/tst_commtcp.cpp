@@ -1,5 +1,5 @@
 // CommTcp on real loopback sockets: a hand-driven peer for exact bytes and
-// timing, and the card simulator for its wire faults.
+// timing, and the card simulator for its corrupted checksums.
 
 #include "link/commandframe.h"
 #include "link/commtcp.h"
@@ -19,44 +19,6 @@ QByteArray hex(const char* text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
-
-// A peer that accepts the link's connection and writes whatever the test says.
-class Peer {
-public:
-    explicit Peer(const QString& address)
-    {
-        QVERIFY2(m_server.listen(QHostAddress(address), CommTcp::kCommandPort), qPrintable(m_server.errorString()));
-    }
-    QTcpSocket* accept()
-    {
-        if (!m_server.hasPendingConnections() && !m_server.waitForNewConnection(2000))
-            return nullptr;
-        m_socket = m_server.nextPendingConnection();
-        return m_socket;
-    }
-    void write(const QByteArray& bytes)
-    {
-        m_socket->write(bytes);
-        m_socket->flush();
-    }
-    // Lets both ends' event loops run for `ms` and returns what arrived.
-    QByteArray readFor(int ms)
-    {
-        QByteArray got;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            QTest::qWait(5);
-            got += m_socket->readAll();
-        }
-        return got;
-    }
-    QTcpSocket* socket() const { return m_socket; }
-
-private:
-    QTcpServer m_server;
-    QTcpSocket* m_socket = nullptr;
-};
 
 struct Reply {
     QString family;
@@ -85,20 +47,59 @@ public:
     QList<Reply> replies;
 };
 
+// A link, the replies it dispatches, and a hand-driven peer on `address`
+// that accepts the link's connection and writes whatever the test says.
+struct Wire {
+    explicit Wire(const QString& address)
+        : address(address)
+    {
+        QVERIFY2(m_server.listen(QHostAddress(address), CommTcp::kCommandPort), qPrintable(m_server.errorString()));
+    }
+    bool open()
+    {
+        link.connectToDevice(address);
+        if (!m_server.hasPendingConnections() && !m_server.waitForNewConnection(2000))
+            return false;
+        socket = m_server.nextPendingConnection();
+        return socket;
+    }
+    void write(const QByteArray& bytes)
+    {
+        socket->write(bytes);
+        socket->flush();
+    }
+    // Lets both ends' event loops run for `ms` and returns what arrived.
+    QByteArray readFor(int ms)
+    {
+        QByteArray got;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            QTest::qWait(5);
+            got += socket->readAll();
+        }
+        return got;
+    }
+
+    QTcpServer m_server;
+    const QString address;
+    CommTcp link;
+    ReplySpy spy { link };
+    QTcpSocket* socket = nullptr;
+};
+
 } // namespace
 
 class TestCommTcp : public QObject {
     Q_OBJECT
 
 private slots:
-    void sentFramesAreExact_data();
     void sentFramesAreExact();
     void sendWhileUnconnectedWarnsOnly();
     void quietModeReportsBySignals();
     void connectFailureReportsSocketError();
     void routing_data();
     void routing();
-    void twoFramesInOneRead();
     void splitReplyWithinTimeout_data();
     void splitReplyWithinTimeout();
     void maximalReplyDispatchedLargerNever();
@@ -111,30 +112,17 @@ private:
     QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
 };
 
-void TestCommTcp::sentFramesAreExact_data()
-{
-    QTest::addColumn<int>("cmd");
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QByteArray>("wire");
-    QTest::newRow("reboot") << 2 << QByteArray() << hex("68 00 02 00 02 6C");
-    QTest::newRow("console abc") << 18 << QByteArray("abc") << hex("68 00 05 00 12 61 62 63 A5");
-    QTest::newRow("read ports") << 16 << QByteArray() << hex("68 00 02 00 10 7A");
-}
-
+// The frame layouts are the frame tests' business; here the link puts
+// exactly the built frames on the wire.
 void TestCommTcp::sentFramesAreExact()
 {
-    QFETCH(int, cmd);
-    QFETCH(QByteArray, data);
-    QFETCH(QByteArray, wire);
-    const QString address = nextAddress();
-    Peer peer(address);
-    CommTcp link;
-    QSignalSpy connected(&link, &CommTcp::connectedToDevice);
-    link.connectToDevice(address);
+    Wire wire(nextAddress());
+    QSignalSpy connected(&wire.link, &CommTcp::connectedToDevice);
+    QVERIFY(wire.open());
     QCOMPARE(connected.count(), 1);
-    QVERIFY(peer.accept());
-    link.send(cmd, data);
-    QCOMPARE(peer.readFor(100).toHex(' '), wire.toHex(' '));
+    wire.link.send(2);
+    wire.link.send(18, QByteArray("abc"));
+    QCOMPARE(wire.readFor(100).toHex(' '), hex("68 00 02 00 02 6C  68 00 05 00 12 61 62 63 A5").toHex(' '));
 }
 
 void TestCommTcp::sendWhileUnconnectedWarnsOnly()
@@ -157,18 +145,15 @@ void TestCommTcp::sendWhileUnconnectedWarnsOnly()
 void TestCommTcp::quietModeReportsBySignals()
 {
     BoxRecorder boxes;
-    const QString address = nextAddress();
-    Peer peer(address);
-    CommTcp link;
-    link.setQuiet(true);
-    QSignalSpy refused(&link, &CommTcp::sendRefused);
-    QSignalSpy notices(&link, &CommTcp::notice);
-    link.send(2);
+    Wire wire(nextAddress());
+    wire.link.setQuiet(true);
+    QSignalSpy refused(&wire.link, &CommTcp::sendRefused);
+    QSignalSpy notices(&wire.link, &CommTcp::notice);
+    wire.link.send(2);
     QCOMPARE(refused.count(), 1);
 
-    link.connectToDevice(address);
-    QVERIFY(peer.accept());
-    peer.write(CommandFrame::build(7, QByteArray()));
+    QVERIFY(wire.open());
+    wire.write(CommandFrame::build(7, QByteArray()));
     QTRY_COMPARE(notices.count(), 1);
     QCOMPARE(notices.first().at(1).toString(), QStringLiteral("Set device's date success!"));
     QVERIFY(boxes.boxes.isEmpty());
@@ -197,41 +182,12 @@ void TestCommTcp::routing_data()
     const struct {
         int cmd;
         const char* family;
-    } table[] = {
-        { 0, "" },
-        { 1, "prog" },
-        { 2, "" },
-        { 3, "settings" },
-        { 4, "box:Set device's IP Settings success!" },
-        { 5, "box:Reset device's IP Settings success!" },
-        { 6, "settings" },
-        { 7, "box:Set device's date success!" },
-        { 8, "log" },
-        { 9, "log" },
-        { 10, "log" },
-        { 11, "sptest" },
-        { 12, "sptest" },
-        { 13, "sptest" },
-        { 14, "fixed" },
-        { 15, "fixed" },
-        { 16, "settings" },
-        { 17, "settings" },
-        { 18, "" },
-        { 19, "root" },
-        { 20, "" },
-        { 255, "" },
-        { 256, "prog" },
-        { 257, "prog" },
-        { 258, "prog" },
-        { 259, "prog" },
-        { 260, "" },
-        { 335, "" },
-        { 336, "prog" },
-        { 337, "prog" },
-        { 338, "prog" },
-        { 339, "" },
-        { 0xFFFF, "" },
-    };
+    } table[] = { { 1, "prog" }, { 2, "" }, { 3, "settings" }, { 4, "box:Set device's IP Settings success!" },
+        { 5, "box:Reset device's IP Settings success!" }, { 6, "settings" }, { 7, "box:Set device's date success!" },
+        { 8, "log" }, { 9, "log" }, { 10, "log" }, { 11, "sptest" }, { 12, "sptest" }, { 13, "sptest" },
+        { 14, "fixed" }, { 15, "fixed" }, { 16, "settings" }, { 17, "settings" }, { 18, "" }, { 19, "root" },
+        { 20, "" }, { 256, "prog" }, { 257, "prog" }, { 258, "prog" }, { 259, "prog" }, { 336, "prog" },
+        { 337, "prog" }, { 338, "prog" }, { 339, "" } };
     for (const auto& row : table)
         QTest::newRow(qPrintable(QString::number(row.cmd))) << row.cmd << QString::fromLatin1(row.family);
 }
@@ -241,48 +197,29 @@ void TestCommTcp::routing()
     QFETCH(int, cmd);
     QFETCH(QString, family);
     BoxRecorder boxes;
-    const QString address = TestAddresses::card(kArea, 100);
-    Peer peer(address);
-    CommTcp link;
-    ReplySpy spy(link);
-    link.connectToDevice(address);
-    QVERIFY(peer.accept());
-    // A marker frame after the one under test shows when it has been handled.
-    peer.write(CommandFrame::build(cmd, hex("01 02")) + CommandFrame::build(19, QByteArray("end")));
-    QTRY_VERIFY(!spy.replies.isEmpty() && spy.replies.last().data == "end");
-    spy.replies.removeLast();
+    Wire wire(TestAddresses::card(kArea, 100));
+    QVERIFY(wire.open());
+    // A marker frame in the same read shows when the one under test has been handled.
+    wire.write(CommandFrame::build(cmd, hex("01 02")) + CommandFrame::build(19, QByteArray("end")));
+    QList<Reply>& replies = wire.spy.replies;
+    QTRY_VERIFY(!replies.isEmpty() && replies.last().data == "end");
+    replies.removeLast();
 
     if (family.isEmpty()) {
-        QVERIFY(spy.replies.isEmpty());
+        QVERIFY(replies.isEmpty());
         QVERIFY(boxes.boxes.isEmpty());
     } else if (family.startsWith(QLatin1String("box:"))) {
-        QVERIFY(spy.replies.isEmpty());
+        QVERIFY(replies.isEmpty());
         QCOMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.last()->title, QStringLiteral("Information"));
         QCOMPARE(boxes.last()->text, family.mid(4));
         QVERIFY(!boxes.last()->parent);
     } else {
-        QCOMPARE(spy.replies.size(), 1);
-        QCOMPARE(spy.replies.first().family, family);
-        QCOMPARE(spy.replies.first().cmd, cmd);
-        QCOMPARE(spy.replies.first().data, hex("01 02"));
+        QCOMPARE(replies.size(), 1);
+        QCOMPARE(replies.first().family, family);
+        QCOMPARE(replies.first().cmd, cmd);
+        QCOMPARE(replies.first().data, hex("01 02"));
     }
-}
-
-void TestCommTcp::twoFramesInOneRead()
-{
-    const QString address = nextAddress();
-    Peer peer(address);
-    CommTcp link;
-    ReplySpy spy(link);
-    link.connectToDevice(address);
-    QVERIFY(peer.accept());
-    peer.write(hex("AA BB") + CommandFrame::build(16, QByteArray(12, '\1')) + CommandFrame::build(6, QByteArray()));
-    QTRY_COMPARE(spy.replies.size(), 2);
-    QCOMPARE(spy.replies.at(0).cmd, 16);
-    QCOMPARE(spy.replies.at(0).data.size(), 12);
-    QCOMPARE(spy.replies.at(1).cmd, 6);
-    QCOMPARE(spy.replies.at(1).data.size(), 0);
 }
 
 void TestCommTcp::splitReplyWithinTimeout_data()
@@ -297,64 +234,55 @@ void TestCommTcp::splitReplyWithinTimeout()
 {
     QFETCH(int, gapMs);
     QFETCH(bool, dispatched);
-    const QString address = nextAddress();
-    Peer peer(address);
-    CommTcp link;
-    ReplySpy spy(link);
-    link.connectToDevice(address);
-    QVERIFY(peer.accept());
+    Wire wire(nextAddress());
+    QVERIFY(wire.open());
     const QByteArray frame = CommandFrame::build(1, QByteArray("v1.3.0 x"));
-    peer.write(frame.left(3));
+    wire.write(frame.left(3));
     QTest::qWait(gapMs);
-    peer.write(frame.mid(3));
+    wire.write(frame.mid(3));
     QTest::qWait(30);
     // The reply after it is dispatched either way.
-    peer.write(CommandFrame::build(19, QByteArray("next")));
-    QTRY_VERIFY(!spy.replies.isEmpty() && spy.replies.last().cmd == 19);
-    QCOMPARE(spy.replies.size(), dispatched ? 2 : 1);
+    wire.write(CommandFrame::build(19, QByteArray("next")));
+    const QList<Reply>& replies = wire.spy.replies;
+    QTRY_VERIFY(!replies.isEmpty() && replies.last().cmd == 19);
+    QCOMPARE(replies.size(), dispatched ? 2 : 1);
     if (dispatched)
-        QCOMPARE(spy.replies.first().data, QByteArray("v1.3.0 x"));
+        QCOMPARE(replies.first().data, QByteArray("v1.3.0 x"));
 }
 
 void TestCommTcp::maximalReplyDispatchedLargerNever()
 {
-    const QString address = nextAddress();
-    Peer peer(address);
-    CommTcp link;
-    ReplySpy spy(link);
-    link.connectToDevice(address);
-    QVERIFY(peer.accept());
-    peer.write(CommandFrame::build(10, QByteArray(4090, 'L')));
-    QTRY_COMPARE(spy.replies.size(), 1);
-    QCOMPARE(spy.replies.first().data.size(), 4090);
+    Wire wire(nextAddress());
+    QVERIFY(wire.open());
+    const QList<Reply>& replies = wire.spy.replies;
+    wire.write(CommandFrame::build(10, QByteArray(4090, 'L')));
+    QTRY_COMPARE(replies.size(), 1);
+    QCOMPARE(replies.first().data.size(), 4090);
 
-    peer.write(CommandFrame::build(10, QByteArray(4091, 'M')));
+    wire.write(CommandFrame::build(10, QByteArray(4091, 'M')));
     QTest::qWait(CommTcp::kReassemblyTimeoutMs + 50);
-    peer.write(CommandFrame::build(19, QByteArray("after")));
-    QTRY_COMPARE(spy.replies.size(), 2);
-    QCOMPARE(spy.replies.last().data, QByteArray("after"));
+    wire.write(CommandFrame::build(19, QByteArray("after")));
+    QTRY_COMPARE(replies.size(), 2);
+    QCOMPARE(replies.last().data, QByteArray("after"));
 }
 
 void TestCommTcp::peerCloseGivesOneDisconnected()
 {
     BoxRecorder boxes;
-    const QString address = nextAddress();
-    Peer peer(address);
-    CommTcp link;
-    QSignalSpy disconnected(&link, &CommTcp::disconnected);
-    link.connectToDevice(address);
-    QVERIFY(peer.accept());
-    peer.socket()->disconnectFromHost();
+    Wire wire(nextAddress());
+    QSignalSpy disconnected(&wire.link, &CommTcp::disconnected);
+    QVERIFY(wire.open());
+    wire.socket->disconnectFromHost();
     QTRY_COMPARE(disconnected.count(), 1);
     QTest::qWait(50);
     QCOMPARE(disconnected.count(), 1);
-    link.send(2);
+    wire.link.send(2);
     QVERIFY(boxes.saw(QStringLiteral("Device not connected!")));
 
     // The link is reused for the next connection.
-    link.connectToDevice(address);
-    QVERIFY(link.isConnected());
-    link.disconnectFromDevice();
+    wire.link.connectToDevice(wire.address);
+    QVERIFY(wire.link.isConnected());
+    wire.link.disconnectFromDevice();
     QTRY_COMPARE(disconnected.count(), 2);
 }
 
@@ -362,58 +290,44 @@ void TestCommTcp::repliesDuringAModalBoxAreNotLost()
 {
     // A receiver that opens a modal box runs a nested loop while more replies
     // arrive; they are all dispatched, in order, once it returns.
-    const QString address = nextAddress();
-    Peer peer(address);
-    CommTcp link;
-    ReplySpy spy(link);
+    Wire wire(nextAddress());
     bool nested = false;
-    connect(&link, &CommTcp::gotSettingsRespond, this, [&](int cmd, const quint8*, int) {
+    connect(&wire.link, &CommTcp::gotSettingsRespond, this, [&](int cmd, const quint8*, int) {
         if (cmd != 6 || nested)
             return;
         nested = true;
-        peer.write(CommandFrame::build(16, QByteArray(12, '\0')));
+        wire.write(CommandFrame::build(16, QByteArray(12, '\0')));
         QTest::qWait(200); // longer than the reassembly timer
-        peer.write(CommandFrame::build(17, hex("01")));
+        wire.write(CommandFrame::build(17, hex("01")));
         QTest::qWait(50);
     });
-    link.connectToDevice(address);
-    QVERIFY(peer.accept());
-    peer.write(CommandFrame::build(6, QByteArray("2026-12-06 10:00:00")));
-    QTRY_COMPARE(spy.replies.size(), 3);
-    QCOMPARE(spy.replies.at(0).cmd, 6);
-    QCOMPARE(spy.replies.at(1).cmd, 16);
-    QCOMPARE(spy.replies.at(2).cmd, 17);
+    QVERIFY(wire.open());
+    wire.write(CommandFrame::build(6, QByteArray("2026-12-06 10:00:00")));
+    const QList<Reply>& replies = wire.spy.replies;
+    QTRY_COMPARE(replies.size(), 3);
+    QCOMPARE(replies.at(0).cmd, 6);
+    QCOMPARE(replies.at(1).cmd, 16);
+    QCOMPARE(replies.at(2).cmd, 17);
 }
 
+// The simulator's corrupted checksums are real ones: the link drops them.
 void TestCommTcp::simulatorWireFaults()
 {
-    const QString split = TestAddresses::card(kArea, 200, 1);
     const QString corrupt = TestAddresses::card(kArea, 200, 2);
-    SimulatorFixture sim({ QStringLiteral("--listen"), split + QLatin1Char(',') + corrupt, QStringLiteral("--card"),
-        split + QStringLiteral(":split-gap-ms=40"), QStringLiteral("--card"),
-        corrupt + QStringLiteral(":corrupt-every=2") });
+    SimulatorFixture sim({ "--listen", corrupt, "--card", corrupt + ":corrupt-every=2" });
     QString error;
     QVERIFY2(sim.start(&error), qPrintable(error));
-
-    CommTcp a;
-    ReplySpy spyA(a);
-    a.connectToDevice(split);
-    QVERIFY(a.isConnected());
-    a.send(18, QByteArray("ver"));
-    QTRY_COMPARE(spyA.replies.size(), 1);
-    QVERIFY(spyA.replies.first().data.startsWith("v1.3.0"));
-
-    CommTcp b;
-    ReplySpy spyB(b);
-    b.connectToDevice(corrupt);
+    CommTcp link;
+    ReplySpy spy(link);
+    link.connectToDevice(corrupt);
     for (int i = 0; i < 4; ++i)
-        b.send(18, QByteArray("echo ") + QByteArray::number(i));
-    QTRY_COMPARE(sim.frames(QStringLiteral("out")).size(), 5);
+        link.send(18, QByteArray("echo ") + QByteArray::number(i));
+    QTRY_COMPARE(sim.frames(QStringLiteral("out")).size(), 4);
     QTest::qWait(50);
     // Every second reply of that card has a broken checksum and is dropped.
-    QCOMPARE(spyB.replies.size(), 2);
-    QCOMPARE(spyB.replies.at(0).data, QByteArray("0\0", 2));
-    QCOMPARE(spyB.replies.at(1).data, QByteArray("2\0", 2));
+    QCOMPARE(spy.replies.size(), 2);
+    QCOMPARE(spy.replies.at(0).data, QByteArray("0\0", 2));
+    QCOMPARE(spy.replies.at(1).data, QByteArray("2\0", 2));
 }
 
 QTEST_MAIN(TestCommTcp)

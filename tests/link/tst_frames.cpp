@@ -20,14 +20,6 @@ struct Collected {
     }
 };
 
-QByteArray frameWithData(int cmd, int dataSize)
-{
-    QByteArray data(dataSize, '\0');
-    for (int i = 0; i < dataSize; ++i)
-        data[i] = char(i * 7);
-    return CommandFrame::build(cmd, data);
-}
-
 } // namespace
 
 class TestFrames : public QObject {
@@ -39,12 +31,8 @@ private slots:
     void buildRefusesOversizedData();
     void assemble_data();
     void assemble();
-    void assembleAcrossFeeds();
-    void largestFrameCompletes();
-    void oversizedFrameNeverCompletes();
     void crc16Modbus_data();
     void crc16Modbus();
-    void crc16ModbusIsIncremental();
 };
 
 void TestFrames::build_data()
@@ -54,9 +42,6 @@ void TestFrames::build_data()
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("reboot") << 2 << QByteArray() << hex("68 00 02 00 02 6C");
     QTest::newRow("console abc") << 18 << QByteArray("abc") << hex("68 00 05 00 12 61 62 63 A5");
-    QTest::newRow("console ver") << 18 << QByteArray("ver") << hex("68 00 05 00 12 76 65 72 CC");
-    QTest::newRow("console empty") << 18 << QByteArray() << hex("68 00 02 00 12 7C");
-    QTest::newRow("read ports") << 16 << QByteArray() << hex("68 00 02 00 10 7A");
     QTest::newRow("code above 255") << 257 << hex("00 01") << hex("68 00 04 01 01 00 01 6F");
     QTest::newRow("only low 16 bits of the code") << 0x10002 << QByteArray() << hex("68 00 02 00 02 6C");
 }
@@ -90,6 +75,8 @@ void TestFrames::assemble_data()
     QTest::newRow("bytes before the start byte") << hex("00 11 FF 22") + a << QList<QByteArray> { a };
     QTest::newRow("wrong checksum dropped, next dispatched") << badSum + b << QList<QByteArray> { b };
     QTest::newRow("no data") << hex("68 00 02 00 10 7A") << QList<QByteArray> { hex("68 00 02 00 10 7A") };
+    const QByteArray largest = CommandFrame::build(10, QByteArray(4090, 'L'));
+    QTest::newRow("4096-byte frame") << largest + b << QList<QByteArray> { largest, b };
     // Length 0 or 1 leaves no room for a command code.
     QTest::newRow("length 0 never dispatched") << hex("68 00 00 68") + b << QList<QByteArray> { b };
     QTest::newRow("length 1 never dispatched") << hex("68 00 01 05 6E") + b << QList<QByteArray> { b };
@@ -116,44 +103,6 @@ void TestFrames::assemble()
     QCOMPARE(one.frames, expected);
 }
 
-void TestFrames::assembleAcrossFeeds()
-{
-    const QByteArray frame = CommandFrame::build(257, hex("01"));
-    FrameAssembler assembler;
-    Collected got;
-    assembler.feed(frame.constData(), 3, std::ref(got));
-    QCOMPARE(assembler.held(), 3);
-    QVERIFY(got.frames.isEmpty());
-    assembler.feed(frame.constData() + 3, frame.size() - 3, std::ref(got));
-    QCOMPARE(got.frames, QList<QByteArray> { frame });
-}
-
-void TestFrames::largestFrameCompletes()
-{
-    const QByteArray frame = frameWithData(10, CommandFrame::kMaxReceivedFrame - CommandFrame::kOverhead);
-    QCOMPARE(frame.size(), 4096);
-    FrameAssembler assembler;
-    Collected got;
-    assembler.feed(frame.constData(), frame.size(), std::ref(got));
-    QCOMPARE(got.frames.size(), 1);
-    QCOMPARE(got.frames.first(), frame);
-}
-
-void TestFrames::oversizedFrameNeverCompletes()
-{
-    const QByteArray big = frameWithData(10, CommandFrame::kMaxReceivedFrame - CommandFrame::kOverhead + 1);
-    const QByteArray next = CommandFrame::build(19, QByteArray("after"));
-    FrameAssembler assembler;
-    Collected got;
-    assembler.feed(big.constData(), big.size(), std::ref(got));
-    QVERIFY(got.frames.isEmpty());
-    // The buffer restarted after 4096 bytes; once that stray content is
-    // discarded (the link's 100 ms timer does it), reassembly goes on.
-    assembler.reset();
-    assembler.feed(next.constData(), next.size(), std::ref(got));
-    QCOMPARE(got.frames, QList<QByteArray> { next });
-}
-
 void TestFrames::crc16Modbus_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -168,12 +117,6 @@ void TestFrames::crc16Modbus()
     QFETCH(QByteArray, bytes);
     QFETCH(int, crc);
     QCOMPARE(int(::crc16Modbus(bytes)), crc);
-}
-
-void TestFrames::crc16ModbusIsIncremental()
-{
-    const QByteArray all("123456789");
-    QCOMPARE(::crc16Modbus(all.mid(4), ::crc16Modbus(all.left(4))), ::crc16Modbus(all));
 }
 
 QTEST_APPLESS_MAIN(TestFrames)

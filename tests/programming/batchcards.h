@@ -32,11 +32,6 @@ inline QStringList arguments(const QStringList& cards, const QString& store, con
     + extra;
 }
 
-inline QByteArray data(const QJsonObject& record)
-{
-    return QByteArray::fromHex(record.value(QStringLiteral("data")).toString().toLatin1());
-}
-
 // Frames of one card, one direction ("in": from the tool), optionally of one code.
 inline QVector<QJsonObject> frames(const SimulatorFixture& sim, const QString& card, int cmd = -1)
 {

@@ -4,12 +4,12 @@
 // dialog answered by the recorder.
 
 #include "batchcards.h"
-#include "packagebuilder.h"
 #include "pages/pagewire.h"
 #include "programming/batchprogrammingdialog.h"
 #include "programming/batchprogrammingthread.h"
 #include "programming/firmwarepackage.h"
 #include "programming/programmingpage.h"
+#include "programmingtest.h"
 #include "support/boxrecorder.h"
 #include "support/waituntil.h"
 
@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -70,10 +69,14 @@ public:
         for (const QString& card : cards)
             add(card);
     }
-    bool program(const QString& image)
+    void startProgram(const QString& image)
     {
         widget<QLineEdit>("leFile")->setText(image);
         button("btnProgram")->click();
+    }
+    bool program(const QString& image)
+    {
+        startProgram(image);
         return finish();
     }
     bool finish()
@@ -119,7 +122,9 @@ public:
     QStringList cards;
     BoxRecorder boxes;
     SimulatorFixture sim;
-    BatchProgrammingDialog dialog;
+    // Destroyed first, or earlier by a test, while the cards still answer.
+    std::unique_ptr<BatchProgrammingDialog> owned { new BatchProgrammingDialog() };
+    BatchProgrammingDialog& dialog = *owned;
 };
 
 QStringList repeated(const QString& text, int count)
@@ -136,12 +141,12 @@ class TestBatchProgrammingDialog : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { ProgrammingTest::quietOffscreenWarnings(); }
     void init();
     void cleanup();
 
-    void smallPoolHandsTheRestOutAsTasksEnd();
-    void largePoolLeavesTheOtherWorkersIdle();
+    void poolHandsOutEveryDevice_data();
+    void poolHandsOutEveryDevice();
     void twentyCardsFromAWorkbookWithFaults();
     void refreshVersionFillsTheVersionColumn();
     void runningBatchKeepsItsList();
@@ -159,38 +164,21 @@ private slots:
     void programmingPageOpensTheDialog();
 
 private:
-    QString store() const { return m_dir->filePath(QStringLiteral("{addr}-{type}.bin")); }
-    QByteArray flash(const QString& card, int type) const
-    {
-        return PackageBuilder::read(m_dir->filePath(QStringLiteral("%1-%2.bin").arg(card).arg(type)));
-    }
-    QString file(const QString& name, const QByteArray& bytes) const
-    {
-        const QString path = m_dir->filePath(name);
-        return PackageBuilder::write(path, bytes) ? path : QString();
-    }
+    QString store() const { return m_dir->store(); }
+    QByteArray flash(const QString& card, int type) const { return m_dir->flash(card, type); }
+    QString file(const QString& name, const QByteArray& bytes) const { return m_dir->file(name, bytes); }
     QStringList cards(int count) { return BatchCards::addresses(kArea, m_case, count); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProgrammingTest::Workspace> m_dir;
     int m_case = 0;
 };
-
-void TestBatchProgrammingDialog::initTestCase()
-{
-    // The offscreen platform says so for every window shown.
-    static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-        if (!message.contains(QLatin1String("propagateSizeHints")))
-            previous(type, context, message);
-    });
-}
 
 void TestBatchProgrammingDialog::init()
 {
     ++m_case;
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ProgrammingTest::Workspace>();
     QVERIFY(m_dir->isValid());
-    FirmwarePackage::setBaseDirectoryForTests(m_dir->filePath(QStringLiteral("app")));
+    FirmwarePackage::setBaseDirectoryForTests(m_dir->path("app"));
     BatchProgrammingThread::setTimeoutsForTests(150, 600);
     BatchProgrammingDialog::setPoolSizeForTests(2);
 }
@@ -202,48 +190,48 @@ void TestBatchProgrammingDialog::cleanup()
     FirmwarePackage::setBaseDirectoryForTests(QString());
 }
 
-void TestBatchProgrammingDialog::smallPoolHandsTheRestOutAsTasksEnd()
+void TestBatchProgrammingDialog::poolHandsOutEveryDevice_data()
 {
-    BatchProgrammingDialog::setPoolSizeForTests(3);
-    Rig rig(cards(10), store());
+    QTest::addColumn<int>("pool");
+    QTest::addColumn<int>("devices");
+    QTest::newRow("small pool: the rest handed out as tasks end") << 3 << 10;
+    QTest::newRow("large pool: the other workers stay idle") << 8 << 3;
+}
+
+void TestBatchProgrammingDialog::poolHandsOutEveryDevice()
+{
+    QFETCH(int, pool);
+    QFETCH(int, devices);
+    BatchProgrammingDialog::setPoolSizeForTests(pool);
+    Rig rig(cards(devices), store());
     QVERIFY(rig.start());
     rig.addAll();
     const QByteArray payload = PackageBuilder::payload(3000);
-    rig.widget<QLineEdit>("leFile")->setText(file(QStringLiteral("image.bin"), payload));
-    rig.button("btnProgram")->click();
+    rig.startProgram(file("image.bin", payload));
     QVERIFY(rig.dialog.isBatchRunning());
     // Closing the dialog only hides it; the batch goes on.
     rig.dialog.close();
     QVERIFY(rig.finish());
 
-    QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), 10));
-    QCOMPARE(rig.statusData(), QVector<int>(10, 2).toList());
-    for (int row = 0; row < 10; ++row) {
+    QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), devices));
+    QCOMPARE(rig.statusData(), QVector<int>(devices, 2).toList());
+    for (int row = 0; row < devices; ++row) {
         QCOMPARE(flash(rig.cards[row], 0), payload);
         QCOMPARE(BatchCards::connections(rig.sim, rig.cards[row]), 1);
         QCOMPARE(rig.bar(row)->value(), rig.bar(row)->maximum());
         QCOMPARE(rig.bar(row)->maximum(), 3000);
     }
-    // Three cards at a time, never more.
-    QCOMPARE(BatchCards::mostAtOnce(rig.sim), 3);
+    if (devices > pool) {
+        // As many cards at a time as there are workers, never more.
+        QCOMPARE(BatchCards::mostAtOnce(rig.sim), pool);
+    } else {
+        // One device per worker; the others were never handed one.
+        QStringList handed;
+        for (BatchProgrammingThread* worker : rig.dialog.workersForTests())
+            handed.append(worker->deviceIp());
+        QCOMPARE(handed, QStringList(rig.cards) + repeated(QString(), pool - devices));
+    }
     QVERIFY(rig.boxes.boxes.isEmpty());
-}
-
-void TestBatchProgrammingDialog::largePoolLeavesTheOtherWorkersIdle()
-{
-    BatchProgrammingDialog::setPoolSizeForTests(8);
-    Rig rig(cards(3), store());
-    QVERIFY(rig.start());
-    rig.addAll();
-    const QByteArray payload = PackageBuilder::payload(2048);
-    QVERIFY(rig.program(file(QStringLiteral("image.bin"), payload)));
-    QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), 3));
-    QStringList handed;
-    for (BatchProgrammingThread* worker : rig.dialog.workersForTests())
-        handed.append(worker->deviceIp());
-    QCOMPARE(handed, QStringList(rig.cards) << QString() << QString() << QString() << QString() << QString());
-    for (const QString& card : rig.cards)
-        QCOMPARE(flash(card, 0), payload);
 }
 
 // As on a production line: the list comes from a workbook written by a
@@ -255,9 +243,8 @@ void TestBatchProgrammingDialog::twentyCardsFromAWorkbookWithFaults()
     for (int i = 1; i <= 20; ++i)
         cards.append(QStringLiteral("127.51.99.%1").arg(i));
     Rig rig(cards, store(),
-        { QStringLiteral("--card"), QStringLiteral("127.51.99.3:prog-refuse-start"), QStringLiteral("--card"),
-            QStringLiteral("127.51.99.8:prog-silent-from=2"), QStringLiteral("--card"),
-            QStringLiteral("127.51.99.17:prog-drop-installing") });
+        { "--card", "127.51.99.3:prog-refuse-start", "--card", "127.51.99.8:prog-silent-from=2", "--card",
+            "127.51.99.17:prog-drop-installing" });
     QVERIFY(rig.start());
     rig.boxes.answerDialog(fixture("twenty-openpyxl.xlsx"));
     rig.button("btnImport")->click();
@@ -267,7 +254,7 @@ void TestBatchProgrammingDialog::twentyCardsFromAWorkbookWithFaults()
     const QByteArray payload = PackageBuilder::payload(4500);
     PackageBuilder::Options scrambledWithCrc;
     scrambledWithCrc.flags = 0x3;
-    const QString package = file(QStringLiteral("firmware.bin"), PackageBuilder::package(payload, scrambledWithCrc));
+    const QString package = file("firmware.bin", PackageBuilder::package(payload, scrambledWithCrc));
     rig.widget<QComboBox>("comboBoxProgType")->setCurrentIndex(1);
     QVERIFY(rig.program(package));
 
@@ -280,20 +267,19 @@ void TestBatchProgrammingDialog::twentyCardsFromAWorkbookWithFaults()
     }
     QVERIFY(rig.boxes.boxes.isEmpty());
 
-    const QString report = rig.exportReport(m_dir->filePath(QStringLiteral("result.txt")));
+    const QString report = rig.exportReport(m_dir->path("result.txt"));
     QStringList lines = report.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 4 + 20 + 1);
     for (int i = 0; i < 20; ++i)
-        QCOMPARE(lines[4 + i], cards[i] + QStringLiteral("\t\t") + expected[i]);
+        QCOMPARE(lines[4 + i], cards[i] + "\t\t" + expected[i]);
 }
 
 void TestBatchProgrammingDialog::refreshVersionFillsTheVersionColumn()
 {
     const QStringList cards = this->cards(4);
     Rig rig(cards.mid(0, 3), store(),
-        { QStringLiteral("--card"), cards[0] + QStringLiteral(":version-patch=v3.1.4 20261201"),
-            QStringLiteral("--card"), cards[1] + QStringLiteral(":version-patch=patch level seven"),
-            QStringLiteral("--card"), cards[2] + QStringLiteral(":version-patch=rc v1.0 v2.0") });
+        { "--card", cards[0] + ":version-patch=v3.1.4 20261201", "--card",
+            cards[1] + ":version-patch=patch level seven", "--card", cards[2] + ":version-patch=rc v1.0 v2.0" });
     QVERIFY(rig.start());
     for (const QString& card : cards)
         rig.add(card); // the fourth has no card behind it
@@ -305,7 +291,7 @@ void TestBatchProgrammingDialog::refreshVersionFillsTheVersionColumn()
     for (int i = 0; i < 3; ++i) {
         const auto requests = BatchCards::frames(rig.sim, cards[i], 1);
         QCOMPARE(requests.size(), 1);
-        QCOMPARE(BatchCards::data(requests.first()), QByteArray(1, '\2'));
+        QCOMPARE(ProgrammingTest::data(requests.first()), QByteArray(1, '\2'));
         QVERIFY(BatchCards::frames(rig.sim, cards[i], 256).isEmpty());
     }
 }
@@ -315,13 +301,12 @@ void TestBatchProgrammingDialog::refreshVersionFillsTheVersionColumn()
 void TestBatchProgrammingDialog::runningBatchKeepsItsList()
 {
     const QStringList cards = this->cards(4);
-    Rig rig(cards, store(), { QStringLiteral("--prog-install-ms"), QStringLiteral("300") });
+    Rig rig(cards, store(), { "--prog-install-ms", "300" });
     QVERIFY(rig.start());
     for (int i = 0; i < 3; ++i)
         rig.add(cards[i]);
     const QByteArray payload = PackageBuilder::payload(1500);
-    rig.widget<QLineEdit>("leFile")->setText(file(QStringLiteral("image.bin"), payload));
-    rig.button("btnProgram")->click();
+    rig.startProgram(file("image.bin", payload));
     QVERIFY(rig.dialog.isBatchRunning());
     QCOMPARE(rig.statusData(), (QList<int> { 1, 1, 0 }));
 
@@ -337,7 +322,7 @@ void TestBatchProgrammingDialog::runningBatchKeepsItsList()
     QCOMPARE(rig.addresses(), cards.mid(0, 3));
 
     // Export during the batch tells where each card stands.
-    const QString report = rig.exportReport(m_dir->filePath(QStringLiteral("during.txt")));
+    const QString report = rig.exportReport(m_dir->path("during.txt"));
     QVERIFY2(
         report.endsWith(cards[0] + "\t\tIn Progress\n" + cards[1] + "\t\tIn Progress\n" + cards[2] + "\t\tNot Start\n"),
         qPrintable(report));
@@ -360,13 +345,12 @@ void TestBatchProgrammingDialog::runningBatchKeepsItsList()
 void TestBatchProgrammingDialog::batchSendsItsOwnCopyOfTheImage()
 {
     BatchProgrammingDialog::setPoolSizeForTests(1);
-    Rig rig(cards(3), store(), { QStringLiteral("--prog-install-ms"), QStringLiteral("200") });
+    Rig rig(cards(3), store(), { "--prog-install-ms", "200" });
     QVERIFY(rig.start());
     rig.addAll();
     const QByteArray payload = PackageBuilder::payload(3000);
-    const QString chosen = file(QStringLiteral("firmware.bin"), PackageBuilder::package(payload));
-    rig.widget<QLineEdit>("leFile")->setText(chosen);
-    rig.button("btnProgram")->click();
+    const QString chosen = file("firmware.bin", PackageBuilder::package(payload));
+    rig.startProgram(chosen);
     const QString copy = rig.dialog.batchImagePath();
     QVERIFY(!copy.isEmpty());
     QVERIFY(!FirmwarePackage::isTemporaryImage(copy));
@@ -391,26 +375,18 @@ void TestBatchProgrammingDialog::batchSendsItsOwnCopyOfTheImage()
 void TestBatchProgrammingDialog::destroyedMidBatch()
 {
     BatchProgrammingDialog::setPoolSizeForTests(3);
-    const QStringList cards = this->cards(5);
-    SimulatorFixture sim(BatchCards::arguments(cards, store(), { QStringLiteral("--prog-ack-delay-ms"), "20" }));
-    QVERIFY(sim.start());
-    BoxRecorder boxes;
-    auto dialog = std::make_unique<BatchProgrammingDialog>();
-    for (const QString& card : cards) {
-        dialog->findChild<QLineEdit*>(QStringLiteral("leIP"))->setText(card);
-        dialog->findChild<QPushButton*>(QStringLiteral("btnAdd"))->click();
-    }
-    dialog->findChild<QLineEdit*>(QStringLiteral("leFile"))
-        ->setText(file(QStringLiteral("image.bin"), PackageBuilder::payload(50000)));
-    dialog->findChild<QPushButton*>(QStringLiteral("btnProgram"))->click();
-    const QString copy = dialog->batchImagePath();
-    QVERIFY(waitUntil([&] { return sim.frames(QStringLiteral("in"), 257).size() >= 6; }, kBatchMs));
+    Rig rig(this->cards(5), store(), { "--prog-ack-delay-ms", "20" });
+    QVERIFY(rig.start());
+    rig.addAll();
+    rig.startProgram(file("image.bin", PackageBuilder::payload(50000)));
+    const QString copy = rig.dialog.batchImagePath();
+    QVERIFY(waitUntil([&] { return rig.sim.frames("in", 257).size() >= 6; }, kBatchMs));
 
     // Each worker (with its link and timer) goes before its thread object.
     QMutex mutex;
     QStringList order;
-    const auto threads = dialog->threadsForTests();
-    const auto workers = dialog->workersForTests();
+    const auto threads = rig.dialog.threadsForTests();
+    const auto workers = rig.dialog.workersForTests();
     QCOMPARE(threads.size(), 3);
     for (int i = 0; i < threads.size(); ++i) {
         QThread* thread = threads[i];
@@ -423,7 +399,7 @@ void TestBatchProgrammingDialog::destroyedMidBatch()
             order.append(QStringLiteral("thread %1").arg(i));
         });
     }
-    dialog.reset();
+    rig.owned.reset();
     QCOMPARE(order.size(), 6);
     for (int i = 0; i < 3; ++i) {
         const int worker = order.indexOf(QStringLiteral("worker %1 in its thread: 1").arg(i));
@@ -431,9 +407,9 @@ void TestBatchProgrammingDialog::destroyedMidBatch()
             worker >= 0 && worker < order.indexOf(QStringLiteral("thread %1").arg(i)), qPrintable(order.join('|')));
     }
     // The links were closed and the batch's copy removed.
-    QVERIFY(waitUntil([&] { return BatchCards::openNow(sim) == 0; }, kBatchMs));
+    QVERIFY(waitUntil([&] { return BatchCards::openNow(rig.sim) == 0; }, kBatchMs));
     QVERIFY(!QFile::exists(copy));
-    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(rig.boxes.boxes.isEmpty());
 }
 
 void TestBatchProgrammingDialog::addDevice_data()
@@ -444,8 +420,6 @@ void TestBatchProgrammingDialog::addDevice_data()
                                  << "";
     QTest::newRow("incomplete address") << "10.0.0."
                                         << "IP address is invaild!";
-    QTest::newRow("empty field") << ""
-                                 << "IP address is invaild!";
     QTest::newRow("already listed") << "10.0.0.1"
                                     << "IP already exists!";
 }
@@ -456,8 +430,8 @@ void TestBatchProgrammingDialog::addDevice()
     QFETCH(QString, warning);
     Rig rig({}, store());
     QVERIFY(rig.start());
-    rig.add(QStringLiteral("10.0.0.1"));
-    rig.add(QStringLiteral("10.0.0.2"));
+    rig.add("10.0.0.1");
+    rig.add("10.0.0.2");
     QVERIFY(rig.boxes.boxes.isEmpty());
     // The field takes only what can become an address.
     QLineEdit* field = rig.widget<QLineEdit>("leIP");
@@ -472,7 +446,6 @@ void TestBatchProgrammingDialog::addDevice()
         QTableWidgetItem* status = rig.table()->item(2, 3);
         QCOMPARE(status->text(), QStringLiteral("/"));
         QCOMPARE(status->data(BatchProgrammingDialog::kStatusRole).toInt(), 0);
-        QCOMPARE(status->textAlignment(), int(Qt::AlignCenter));
         QCOMPARE(rig.table()->item(2, 1)->text(), QString());
         QVERIFY(rig.bar(2));
     } else {
@@ -515,21 +488,11 @@ void TestBatchProgrammingDialog::imports_data()
     QTest::addColumn<QByteArray>("content"); // empty: `name` is a fixture (or missing)
     QTest::addColumn<QStringList>("addresses");
     QTest::addColumn<QString>("warning");
-    QTest::newRow("text: one comma, spaces around")
-        << "list.txt" << QByteArray("10.0.0.1,\n   10.0.0.2 \t\n10.0.0.3,card three\n10.0.0.4,,\n")
-        << QStringList { "10.0.0.1", "10.0.0.2" } << "";
     QTest::newRow("CSV with header and duplicates")
         << "list.csv" << QByteArray("IP,\r\n10.0.0.9,\r\n10.0.0.8,\r\n10.0.0.9,\r\n")
         << QStringList { "10.0.0.9", "10.0.0.8" } << "";
-    QTest::newRow("no valid address") << "none.txt" << QByteArray("card one\n300.1.1.1\n\n") << QStringList() << "";
     QTest::newRow("cancelled") << "" << QByteArray() << QStringList { "10.9.9.9" } << "";
     QTest::newRow("missing file") << "missing.txt" << QByteArray() << QStringList() << "File cannot open!";
-    QTest::newRow("column B, rows 2 to 5 (openpyxl)")
-        << "columnB-openpyxl.xlsx" << QByteArray()
-        << QStringList { "192.168.1.20", "192.168.1.21", "192.168.1.22", "192.168.1.23" } << "";
-    QTest::newRow("only A1 holds an address")
-        << "onlyA1-openpyxl.xlsx" << QByteArray() << QStringList { "10.0.0.7" } << "";
-    QTest::newRow("empty sheet") << "empty-xlsxwriter.xlsx" << QByteArray() << QStringList() << "";
     QTest::newRow("damaged workbook") << "damaged.xlsx" << QByteArray("PK\3\4 not really") << QStringList()
                                       << "File cannot open!";
     QTest::newRow("xlsx in capitals is read as text")
@@ -544,11 +507,11 @@ void TestBatchProgrammingDialog::imports()
     QFETCH(QString, warning);
     Rig rig({}, store());
     QVERIFY(rig.start());
-    rig.add(QStringLiteral("10.9.9.9"));
+    rig.add("10.9.9.9");
 
     QString path = fixture(name.toLatin1().constData());
     if (!content.isEmpty() || !QFile::exists(path))
-        path = content.isEmpty() ? m_dir->filePath(name) : file(name, content);
+        path = content.isEmpty() ? m_dir->path(name) : file(name, content);
     if (!name.isEmpty())
         rig.boxes.answerDialog(path);
     rig.button("btnImport")->click();
@@ -572,9 +535,9 @@ void TestBatchProgrammingDialog::exportNeverRun()
 {
     Rig rig({}, store());
     QVERIFY(rig.start());
-    rig.add(QStringLiteral("10.0.0.1"));
-    rig.add(QStringLiteral("10.0.0.2"));
-    const QString report = rig.exportReport(m_dir->filePath(QStringLiteral("result.txt")));
+    rig.add("10.0.0.1");
+    rig.add("10.0.0.2");
+    const QString report = rig.exportReport(m_dir->path("result.txt"));
     const DialogPrompt::Request& request = rig.boxes.dialogs.first();
     QCOMPARE(request.kind, DialogPrompt::Kind::SaveFile);
     QCOMPARE(request.caption, QStringLiteral("Save Batch Programming Result"));
@@ -590,7 +553,7 @@ void TestBatchProgrammingDialog::exportNeverRun()
     QVERIFY(rig.boxes.boxes.isEmpty());
 
     // A folder in the way: the warning, without parent, and the folder stays.
-    const QString folder = m_dir->filePath(QStringLiteral("taken"));
+    const QString folder = m_dir->path("taken");
     QVERIFY(QDir().mkpath(folder));
     rig.exportReport(folder);
     QCOMPARE(rig.boxes.texts(), QStringList { "File cannot open!" });
@@ -603,13 +566,13 @@ void TestBatchProgrammingDialog::programDoesNothingWithoutFileOrList()
     const QStringList cards = this->cards(1);
     Rig rig(cards, store());
     QVERIFY(rig.start());
-    const QString image = file(QStringLiteral("image.bin"), PackageBuilder::payload(100));
+    const QString image = file("image.bin", PackageBuilder::payload(100));
     // No device yet.
     rig.widget<QLineEdit>("leFile")->setText(image);
     rig.button("btnProgram")->click();
     QVERIFY(!rig.dialog.isBatchRunning());
     rig.add(cards[0]);
-    for (const QString& path : { QString(), m_dir->filePath(QStringLiteral("missing.bin")), m_dir->path() }) {
+    for (const QString& path : { QString(), m_dir->path("missing.bin"), m_dir->path() }) {
         rig.widget<QLineEdit>("leFile")->setText(path);
         rig.button("btnProgram")->click();
         QVERIFY(!rig.dialog.isBatchRunning());
@@ -669,7 +632,6 @@ void TestBatchProgrammingDialog::programmingPageOpensTheDialog()
     QVERIFY(modal);
     QVERIFY(!shown->isVisible());
     QCOMPARE(shown->windowTitle(), QStringLiteral("Batch Programming"));
-    QCOMPARE(shown->size(), QSize(800, 400));
     QVERIFY(shown->findChild<QPushButton*>(QStringLiteral("btnAdd"))->isDefault());
 }
 

@@ -3,16 +3,17 @@
 // in a temporary folder.
 
 #include "batchcards.h"
-#include "packagebuilder.h"
 #include "programming/batchprogrammingthread.h"
+#include "programmingtest.h"
 #include "support/boxrecorder.h"
 #include "support/waituntil.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+using ProgrammingTest::data;
 
 namespace {
 
@@ -86,8 +87,6 @@ private slots:
     void cleanup();
 
     void programsCardAfterCardFromOffsetZero();
-    void readsTheVersionWord_data();
-    void readsTheVersionWord();
     void failedTasksEndAndFreeTheWorker_data();
     void failedTasksEndAndFreeTheWorker();
     void startsOnlyTheTaskHandedToIt();
@@ -95,25 +94,14 @@ private slots:
     void silentCardAtTheRealChunkTimeout();
 
 private:
-    QString store() const { return m_dir->filePath(QStringLiteral("{addr}-{type}.bin")); }
-    QByteArray flash(const QString& card, int type) const
-    {
-        return PackageBuilder::read(m_dir->filePath(QStringLiteral("%1-%2.bin").arg(card).arg(type)));
-    }
-    QString image(const QString& name, const QByteArray& bytes) const
-    {
-        const QString path = m_dir->filePath(name);
-        return PackageBuilder::write(path, bytes) ? path : QString();
-    }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProgrammingTest::Workspace> m_dir;
     int m_case = 0;
 };
 
 void TestBatchProgrammingThread::init()
 {
     ++m_case;
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ProgrammingTest::Workspace>();
     QVERIFY(m_dir->isValid());
     BatchProgrammingThread::setTimeoutsForTests(kShortChunkMs, kShortInstallMs);
 }
@@ -127,12 +115,11 @@ void TestBatchProgrammingThread::programsCardAfterCardFromOffsetZero()
 {
     const QStringList cards = BatchCards::addresses(kArea, m_case, 3);
     // The middle card takes the plain transfer.
-    SimulatorFixture sim(BatchCards::arguments(
-        cards, store(), { QStringLiteral("--card"), cards[1] + QStringLiteral(":version=v1.2.2 old") }));
+    SimulatorFixture sim(BatchCards::arguments(cards, m_dir->store(), { "--card", cards[1] + ":version=v1.2.2 old" }));
     QVERIFY(sim.start());
     BoxRecorder boxes;
     const QByteArray payload = PackageBuilder::payload(5000);
-    const QString file = image(QStringLiteral("image.bin"), payload);
+    const QString file = m_dir->file("image.bin", payload);
 
     Worker w;
     for (int i = 0; i < cards.size(); ++i)
@@ -143,57 +130,22 @@ void TestBatchProgrammingThread::programsCardAfterCardFromOffsetZero()
 
     for (int i = 0; i < cards.size(); ++i) {
         const QString& card = cards[i];
-        QCOMPARE(flash(card, 2), payload);
+        QCOMPARE(m_dir->flash(card, 2), payload);
         QCOMPARE(BatchCards::connections(sim, card), 1);
         // The version of "Firmware" tells the transfer; the start carries the chosen type.
         const auto version = BatchCards::frames(sim, card, 1);
         QCOMPARE(version.size(), 1);
-        QCOMPARE(BatchCards::data(version.first()), QByteArray(1, '\1'));
+        QCOMPARE(data(version.first()), QByteArray(1, '\1'));
         const auto start = BatchCards::frames(sim, card, 256);
         QCOMPARE(start.size(), 1);
-        QCOMPARE(BatchCards::data(start.first()), QByteArray::fromHex("0200001388"));
+        QCOMPARE(data(start.first()), QByteArray::fromHex("0200001388"));
         // Each card gets the image from its first byte, sequence 0 included.
         const auto chunks = BatchCards::frames(sim, card, 257);
         QCOMPARE(chunks.size(), 5);
-        const QByteArray first = BatchCards::data(chunks.first());
+        const QByteArray first = data(chunks.first());
         QCOMPARE(first, i == 1 ? payload.left(1024) : QByteArray(1, '\0') + payload.left(1024));
     }
     QVERIFY(boxes.boxes.isEmpty());
-}
-
-void TestBatchProgrammingThread::readsTheVersionWord_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("version");
-    QTest::newRow("version and build") << "v2.4.1 20261130"
-                                       << "v2.4.1";
-    QTest::newRow("no word begins with v") << "build 7 release"
-                                           << "build 7 release";
-    QTest::newRow("several words begin with v") << "alpha v1.2 v3.4"
-                                                << "v1.2";
-    QTest::newRow("runs of spaces keep empty words") << "  v9  x"
-                                                     << "v9";
-    QTest::newRow("capital V is no version") << "V1.0.0 Vx"
-                                             << "V1.0.0 Vx";
-}
-
-void TestBatchProgrammingThread::readsTheVersionWord()
-{
-    QFETCH(QString, reply);
-    QFETCH(QString, version);
-    const QString card = TestAddresses::card(kArea, m_case);
-    SimulatorFixture sim(BatchCards::arguments({ card }, store(), { QStringLiteral("--version-app"), reply }));
-    QVERIFY(sim.start());
-    Worker w;
-    QVERIFY(w.run(card, 0, BatchProgrammingThread::ReadVersion, 0));
-    QCOMPARE(w.statuses, QList<int> { 2 });
-    QCOMPARE(w.versions, QStringList { version });
-    // Mode 0 asks for the chosen type's version and programs nothing.
-    const auto requests = BatchCards::frames(sim, card, 1);
-    QCOMPARE(requests.size(), 1);
-    QCOMPARE(BatchCards::data(requests.first()), QByteArray(1, '\0'));
-    QVERIFY(BatchCards::frames(sim, card, 256).isEmpty());
-    QVERIFY(w.totals.isEmpty());
 }
 
 void TestBatchProgrammingThread::failedTasksEndAndFreeTheWorker_data()
@@ -210,8 +162,6 @@ void TestBatchProgrammingThread::failedTasksEndAndFreeTheWorker_data()
     QTest::newRow("chunk refused") << QStringList { "prog-refuse-chunk=2" } << true << 2 << false << true;
     QTest::newRow("silent card, three identical resends")
         << QStringList { "prog-silent-from=2" } << true << 2 + 3 << false << false;
-    QTest::newRow("silent old card, no resend")
-        << QStringList { "prog-silent-from=2", "version=v1.2.2 old" } << true << 2 << false << false;
     QTest::newRow("connection dropped mid-transfer")
         << QStringList { "prog-close-at-chunk=2" } << true << 2 << false << true;
     QTest::newRow("connection dropped while installing")
@@ -235,12 +185,12 @@ void TestBatchProgrammingThread::failedTasksEndAndFreeTheWorker()
     QStringList extra;
     for (const QString& fault : faults)
         extra << QStringLiteral("--card") << faulty + QLatin1Char(':') + fault;
-    SimulatorFixture sim(
-        BatchCards::arguments(listening ? QStringList { faulty, healthy } : QStringList { healthy }, store(), extra));
+    SimulatorFixture sim(BatchCards::arguments(
+        listening ? QStringList { faulty, healthy } : QStringList { healthy }, m_dir->store(), extra));
     QVERIFY(sim.start());
     BoxRecorder boxes;
     const QByteArray payload = PackageBuilder::payload(2500);
-    const QString file = image(QStringLiteral("image.bin"), payload);
+    const QString file = m_dir->file("image.bin", payload);
 
     Worker w;
     QVERIFY(w.run(faulty, 0, BatchProgrammingThread::Program, 1, file));
@@ -250,13 +200,13 @@ void TestBatchProgrammingThread::failedTasksEndAndFreeTheWorker()
     if (chunksSent > 2) {
         // Resends repeat the outstanding chunk byte for byte.
         for (int i = 2; i < chunks.size() && !allBytesSent; ++i)
-            QCOMPARE(BatchCards::data(chunks[i]), BatchCards::data(chunks[1]));
+            QCOMPARE(data(chunks[i]), data(chunks[1]));
     }
     QVERIFY(waitUntil([&] { return BatchCards::openNow(sim) == 0; }, kTaskMs));
 
     QVERIFY(w.run(healthy, 1, BatchProgrammingThread::Program, 1, file));
     QCOMPARE(w.statuses, (QList<int> { 3, 2 }));
-    QCOMPARE(flash(healthy, 1), payload);
+    QCOMPARE(m_dir->flash(healthy, 1), payload);
     QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.texts().join(QLatin1Char('|'))));
 }
 
@@ -264,10 +214,9 @@ void TestBatchProgrammingThread::startsOnlyTheTaskHandedToIt()
 {
     const QStringList cards = BatchCards::addresses(kArea, m_case, 2);
     // The first card installs slowly, so that its task is still running.
-    SimulatorFixture sim(BatchCards::arguments(
-        cards, store(), { QStringLiteral("--card"), cards[0] + QStringLiteral(":prog-install-ms=300") }));
+    SimulatorFixture sim(BatchCards::arguments(cards, m_dir->store(), { "--card", cards[0] + ":prog-install-ms=300" }));
     QVERIFY(sim.start());
-    const QString file = image(QStringLiteral("image.bin"), PackageBuilder::payload(100));
+    const QString file = m_dir->file("image.bin", PackageBuilder::payload(100));
     Worker w;
 
     // Another worker's index, then a start before anything was handed over.
@@ -293,21 +242,21 @@ void TestBatchProgrammingThread::startsOnlyTheTaskHandedToIt()
 void TestBatchProgrammingThread::newImageForTheNextBatch()
 {
     const QString card = TestAddresses::card(kArea, m_case);
-    SimulatorFixture sim(BatchCards::arguments({ card }, store()));
+    SimulatorFixture sim(BatchCards::arguments({ card }, m_dir->store()));
     QVERIFY(sim.start());
     const QByteArray first = PackageBuilder::payload(3000, 1);
     const QByteArray second = PackageBuilder::payload(1500, 2);
-    const QString firstFile = image(QStringLiteral("first.bin"), first);
-    const QString secondFile = image(QStringLiteral("second.bin"), second);
+    const QString firstFile = m_dir->file("first.bin", first);
+    const QString secondFile = m_dir->file("second.bin", second);
     Worker w;
     QVERIFY(w.run(card, 0, BatchProgrammingThread::Program, 0, firstFile));
-    QCOMPARE(flash(card, 0), first);
+    QCOMPARE(m_dir->flash(card, 0), first);
     // Once closed by the worker, the batch's copy can go.
     w.worker->setProgrammingFile(QString());
     QVERIFY(QFile::remove(firstFile));
     QVERIFY(w.run(card, 0, BatchProgrammingThread::Program, 0, secondFile));
     QCOMPARE(w.statuses, (QList<int> { 2, 2 }));
-    QCOMPARE(flash(card, 0), second);
+    QCOMPARE(m_dir->flash(card, 0), second);
     // An image that cannot be opened fails the task after the version.
     QVERIFY(w.run(card, 0, BatchProgrammingThread::Program, 0, firstFile));
     QCOMPARE(w.statuses.last(), 3);
@@ -318,10 +267,10 @@ void TestBatchProgrammingThread::silentCardAtTheRealChunkTimeout()
 {
     BatchProgrammingThread::setTimeoutsForTests(0, 0);
     const QString card = TestAddresses::card(kArea, m_case);
-    SimulatorFixture sim(BatchCards::arguments(
-        { card }, store(), { QStringLiteral("--version"), "v1.1.0 old", QStringLiteral("--prog-silent-from"), "1" }));
+    SimulatorFixture sim(
+        BatchCards::arguments({ card }, m_dir->store(), { "--version", "v1.1.0 old", "--prog-silent-from", "1" }));
     QVERIFY(sim.start());
-    const QString file = image(QStringLiteral("image.bin"), PackageBuilder::payload(4000));
+    const QString file = m_dir->file("image.bin", PackageBuilder::payload(4000));
     Worker w;
     QElapsedTimer clock;
     clock.start();

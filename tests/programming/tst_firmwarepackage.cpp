@@ -37,7 +37,6 @@ private slots:
     void recognisesAndUnwraps();
     void fileThatCannotBeOpened();
     void failedUnwrapKeepsThePreviousImage();
-    void createsTheMissingFirmwareFolder();
     void pathsInAnyCharacters_data();
     void pathsInAnyCharacters();
     void temporaryImageIsRecognisedByFullPath_data();
@@ -87,8 +86,6 @@ void TestFirmwarePackage::recognisesAndUnwraps_data()
     QTest::newRow("7 bytes with the magic")
         << hex("41 54 00 00 00 00 00") << int(FP::TooShort) << false << QByteArray();
     QTest::newRow("plain image") << small << int(FP::MagicMismatch) << false << QByteArray();
-    QTest::newRow("magic byte-swapped") << hex("54 41 00 00 00 00 00 00 AA") << int(FP::MagicMismatch) << false
-                                        << QByteArray();
     QTest::newRow("magic low byte only") << hex("41 00 00 00 00 00 00 00 AA") << int(FP::MagicMismatch) << false
                                          << QByteArray();
 
@@ -96,7 +93,6 @@ void TestFirmwarePackage::recognisesAndUnwraps_data()
         << PackageBuilder::package(QByteArray()) << int(FP::NoError) << true << QByteArray();
     QTest::newRow("flags 0, n bytes are the payload")
         << PackageBuilder::package(small) << int(FP::NoError) << true << small;
-    QTest::newRow("flags 0, large") << PackageBuilder::package(large) << int(FP::NoError) << true << large;
     QTest::newRow("unknown flag bits ignored")
         << PackageBuilder::package(small, flags(0xFFFFFFF0u)) << int(FP::NoError) << true << small;
 
@@ -119,8 +115,6 @@ void TestFirmwarePackage::recognisesAndUnwraps_data()
     // Stored 01 00 00 00 is length 0; stored 01 is 00 and stored 00 is FF.
     QTest::newRow("scrambled bytes decrease by one")
         << hex("41 54 00 00 02 00 00 00  05 01 01 01  00 01 02 FF") << int(FP::NoError) << true << hex("FF 00 01 FE");
-    QTest::newRow("scrambled, empty payload")
-        << PackageBuilder::package(QByteArray(), flags(0x2)) << int(FP::NoError) << true << QByteArray();
     QTest::newRow("scrambled, large") << PackageBuilder::package(large, flags(0x2)) << int(FP::NoError) << true
                                       << large;
     Options tail = flags(0x2);
@@ -131,10 +125,6 @@ void TestFirmwarePackage::recognisesAndUnwraps_data()
     scrambledCrc.afterPayload = QByteArray("xy");
     QTest::newRow("scrambled with CRC over the stored bytes")
         << PackageBuilder::package(large, scrambledCrc) << int(FP::NoError) << true << large;
-    Options exact = flags(0x2);
-    exact.lengthField = small.size();
-    QTest::newRow("scrambled, length exactly what follows")
-        << PackageBuilder::package(small, exact) << int(FP::NoError) << true << small;
     Options overrun = flags(0x2);
     overrun.lengthField = small.size() + 1;
     QTest::newRow("scrambled, length one beyond the body")
@@ -202,28 +192,12 @@ void TestFirmwarePackage::failedUnwrapKeepsThePreviousImage()
     QCOMPARE(QDir(QFileInfo(temporary).absolutePath()).entryList(QDir::Files), QStringList { "tmp.bin" });
 }
 
-void TestFirmwarePackage::createsTheMissingFirmwareFolder()
-{
-    const QString base = m_dir->path() + QStringLiteral("/fresh app");
-    QVERIFY(QDir().mkpath(base));
-    FirmwarePackage::setBaseDirectoryForTests(base);
-    QVERIFY(!QFileInfo::exists(base + QStringLiteral("/firmware")));
-
-    const QByteArray payload = PackageBuilder::payload(2000);
-    FirmwarePackage package(writeInput(PackageBuilder::package(payload, flags(0x1))));
-    QVERIFY(package.extractToTemporary());
-    QCOMPARE(FirmwarePackage::temporaryImagePath(), base + QStringLiteral("/firmware/tmp.bin"));
-    QCOMPARE(PackageBuilder::read(FirmwarePackage::temporaryImagePath()), payload);
-}
-
 void TestFirmwarePackage::pathsInAnyCharacters_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("base");
-    QTest::newRow("spaces") << QStringLiteral("my image v2.bin") << QStringLiteral("Program Files/Netquill");
     QTest::newRow("non-Latin") << QStringLiteral("Прошивка 固件 ü.bin") << QStringLiteral("工具/Netquill ä");
     QTest::newRow("punctuation") << QStringLiteral("#1 %20 & 'x' [a] {b} ;,=+!@$.bin") << QStringLiteral("a#b%c&d");
-    QTest::newRow("leading dash, no suffix") << QStringLiteral("-image") << QStringLiteral("-app");
     QTest::newRow("backslash and colon") << QStringLiteral("a\\b:c.bin") << QStringLiteral("x:y\\z");
 }
 
@@ -231,6 +205,7 @@ void TestFirmwarePackage::pathsInAnyCharacters()
 {
     QFETCH(QString, name);
     QFETCH(QString, base);
+    // No firmware folder under it yet: the unwrap creates it.
     const QString baseDir = m_dir->path() + QLatin1Char('/') + base;
     QVERIFY(QDir().mkpath(baseDir));
     FirmwarePackage::setBaseDirectoryForTests(baseDir);
@@ -251,7 +226,6 @@ void TestFirmwarePackage::temporaryImageIsRecognisedByFullPath_data()
     QTest::newRow("the image itself") << QStringLiteral("{app}/firmware/tmp.bin") << true;
     QTest::newRow("same, with ./ and ..") << QStringLiteral("{app}/./firmware/../firmware/tmp.bin") << true;
     QTest::newRow("user file ending in tmp.bin") << QStringLiteral("{app}/firmware/mytmp.bin") << false;
-    QTest::newRow("tmp.bin elsewhere") << QStringLiteral("{dir}/tmp.bin") << false;
     QTest::newRow("tmp.bin in another firmware folder") << QStringLiteral("{dir}/firmware/tmp.bin") << false;
     QTest::newRow("differs in case") << QStringLiteral("{app}/firmware/TMP.bin") << false;
     QTest::newRow("empty") << QString() << false;

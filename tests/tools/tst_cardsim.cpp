@@ -52,7 +52,6 @@ void TestCardSim::addressLists_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("one") << "127.0.0.1" << QStringList { "127.0.0.1" };
     QTest::newRow("list") << "127.0.0.1,127.0.0.3" << QStringList { "127.0.0.1", "127.0.0.3" };
     QTest::newRow("range") << "127.0.0.2-127.0.0.4" << QStringList { "127.0.0.2", "127.0.0.3", "127.0.0.4" };
     QTest::newRow("short range") << "127.0.0.254-255" << QStringList { "127.0.0.254", "127.0.0.255" };

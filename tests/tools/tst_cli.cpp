@@ -33,12 +33,6 @@ Run cli(const QStringList& arguments)
     return run;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestCli : public QObject {
@@ -64,10 +58,7 @@ void TestCli::programsAPackageAndReportsEachCard()
     PackageBuilder::Options scrambled;
     scrambled.flags = 0x3; // CRC trailer, scrambled body
     const QString file = dir.filePath("firmware.pkg");
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(PackageBuilder::package(image, scrambled));
-    f.close();
+    QVERIFY(PackageBuilder::write(file, PackageBuilder::package(image, scrambled)));
 
     const Run run = cli({ "program", file, good, refusing });
     QCOMPARE(run.exitCode, 1);
@@ -75,7 +66,7 @@ void TestCli::programsAPackageAndReportsEachCard()
     QVERIFY(run.output.contains(good + ": Succeeded"));
     QVERIFY(run.output.contains(refusing + ": Failed"));
     // The card got the payload, not the package.
-    QCOMPARE(readAll(dir.filePath(good + ".bin")), image);
+    QCOMPARE(PackageBuilder::read(dir.filePath(good + ".bin")), image);
 }
 
 void TestCli::versionConsoleAndReboot()
