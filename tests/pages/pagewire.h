@@ -40,6 +40,18 @@ template <typename Page> void feed(Page& page, int cmd, const QByteArray& data)
     page.handleRespond(cmd, reinterpret_cast<const quint8*>(data.constData()), data.size());
 }
 
+// A box in one line, "Title: text [icon, parent]", so that what a box said
+// and where it stood are compared in one go.
+inline QString describe(const MessageBox::Box* box, const QWidget* page)
+{
+    if (!box)
+        return QStringLiteral("no box");
+    static const char* const icons[] = { "no icon", "information", "warning", "critical", "question" };
+    const char* parent = !box->parent ? "no parent" : box->parent == page ? "page" : "other parent";
+    return QStringLiteral("%1: %2 [%3, %4]")
+        .arg(box->title, box->text, QLatin1String(icons[box->icon]), QLatin1String(parent));
+}
+
 // Answers every text of one translation context with a marker, to see what a
 // page sets again on a language change.
 class MarkingTranslator : public QTranslator {
@@ -115,6 +127,7 @@ public:
         return waitIn(3, before);
     }
 
+    QString lastBox() const { return describe(boxes.last(), &page); }
     template <typename W> W* child(const char* name) const { return childOf<W>(page, name); }
     void click(const char* button) const { ::click(page, button); }
 

@@ -149,10 +149,7 @@ void TestDisplayLogPage::emptyListInforms()
     const int widthBefore = combo->maximumWidth();
     feed(page, 8, data);
     QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(boxes.last()->title, QStringLiteral("Information"));
-    QCOMPARE(boxes.last()->text, QStringLiteral("No log file is accessible!"));
-    QCOMPARE(boxes.last()->icon, QMessageBox::Information);
-    QVERIFY(!boxes.last()->parent);
+    QCOMPARE(describe(boxes.last(), &page), "Information: No log file is accessible! [information, no parent]");
     QCOMPARE(combo->count(), 0);
     QCOMPARE(combo->maximumWidth(), widthBefore);
 }
@@ -164,8 +161,7 @@ void TestDisplayLogPage::openOnEmptyListWarns()
     QSignalSpy sent(&rig.page, &DisplayLogPage::sendCmd);
     rig.child<QPushButton>("btnOpen")->click();
     QCOMPARE(rig.boxes.boxes.size(), 1);
-    QCOMPARE(rig.boxes.last()->title, QStringLiteral("Warning"));
-    QCOMPARE(rig.boxes.last()->text, QStringLiteral("Log file error!"));
+    QCOMPARE(rig.lastBox(), "Warning: Log file error! [warning, no parent]");
     QCOMPARE(rig.boxes.last()->buttons, QStringList { QStringLiteral("Sure") });
     QCOMPARE(sent.count(), 0);
     QVERIFY(!rig.page.isLogOpen());
@@ -241,9 +237,7 @@ void TestDisplayLogPage::openRefusedByTheCard()
     QVERIFY(rig.refresh());
     rig.child<QPushButton>("btnOpen")->click();
     QTRY_COMPARE(rig.boxes.boxes.size(), 1);
-    QCOMPARE(rig.boxes.last()->title, QStringLiteral("Information"));
-    QCOMPARE(rig.boxes.last()->text, QStringLiteral("Open log file failed!"));
-    QVERIFY(!rig.boxes.last()->parent);
+    QCOMPARE(rig.lastBox(), "Information: Open log file failed! [information, no parent]");
     QVERIFY(!rig.page.isLogOpen());
     QCOMPARE(rig.child<QPushButton>("btnOpen")->text(), QStringLiteral("Open"));
 }
