@@ -74,14 +74,12 @@ class TestFixedParamPage : public QObject {
 private slots:
     void readEditWriteReadBack();
     void readReplyFillsInAscendingKeyOrder();
-    void readRepliesThatAreNoObject_data();
-    void readRepliesThatAreNoObject();
+    void failedReplies_data();
+    void failedReplies();
     void macCompletedOnlyUnderTheExactKey();
     void badMacStopsTheWrite();
     void emptyItemQuestion_data();
     void emptyItemQuestion();
-    void failedWrites_data();
-    void failedWrites();
     void resetAndAdd();
     void backupThenLoadRestoresCompleteRows();
     void backupAndLoadEdges();
@@ -127,22 +125,33 @@ void TestFixedParamPage::readReplyFillsInAscendingKeyOrder()
     QCOMPARE(rows(b.page), QStringLiteral("count=|ethaddr=00:1A:2B:3C:4D:5E|name=x"));
 }
 
-void TestFixedParamPage::readRepliesThatAreNoObject_data()
+void TestFixedParamPage::failedReplies_data()
 {
-    QTest::addColumn<QString>("shape");
-    QTest::newRow("array") << "array";
-    QTest::newRow("no data") << "empty";
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("box");
+    const QString readFailed = QStringLiteral("Warning: Read data failed! [warning, page]");
+    const QString writeFailed = QStringLiteral("Warning: Operation failed! [warning, no parent]");
+    QTest::newRow("read reply an array") << QStringList { "--fixed-read-reply", "array" } << "btnRead" << readFailed;
+    QTest::newRow("read reply without data")
+        << QStringList { "--fixed-read-reply", "empty" } << "btnRead" << readFailed;
+    QTest::newRow("write refused") << QStringList { "--fixed-refuse-write" } << "btnWrite" << writeFailed;
+    QTest::newRow("write reply without result byte")
+        << QStringList { "--fixed-write-reply-size", "0" } << "btnWrite" << writeFailed;
 }
 
-void TestFixedParamPage::readRepliesThatAreNoObject()
+void TestFixedParamPage::failedReplies()
 {
-    QFETCH(QString, shape);
-    Rig b(nextAddress(), { QStringLiteral("--fixed-read-reply"), shape });
+    QFETCH(QStringList, options);
+    QFETCH(QString, button);
+    QFETCH(QString, box);
+    Rig b(nextAddress(), options);
     QVERIFY(b.start());
     setRows(b.page, QStringLiteral("name=kept|devserial=too"));
-    QVERIFY(!b.read());
+    b.click(qPrintable(button));
+    QTRY_VERIFY_WITH_TIMEOUT(!b.boxes.boxes.isEmpty(), Rig::kWaitMs);
     QCOMPARE(b.boxes.boxes.size(), 1);
-    QCOMPARE(b.lastBox(), "Warning: Read data failed! [warning, page]");
+    QCOMPARE(b.lastBox(), box);
     QCOMPARE(rows(b.page), QStringLiteral("name=kept|devserial=too"));
 }
 
@@ -199,25 +208,6 @@ void TestFixedParamPage::emptyItemQuestion()
     QVERIFY(b.waitIn(15));
     QCOMPARE(b.in(15).last(), QByteArray(R"({"name":"A"})"));
     QTRY_VERIFY_WITH_TIMEOUT(b.boxes.saw(QStringLiteral("Operation success!")), Rig::kWaitMs);
-}
-
-void TestFixedParamPage::failedWrites_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::newRow("refused") << QStringList { "--fixed-refuse-write" };
-    QTest::newRow("no result byte") << QStringList { "--fixed-write-reply-size", "0" };
-}
-
-void TestFixedParamPage::failedWrites()
-{
-    QFETCH(QStringList, options);
-    Rig b(nextAddress(), options);
-    QVERIFY(b.start());
-    setRows(b.page, QStringLiteral("name=A"));
-    b.click("btnWrite");
-    QTRY_VERIFY_WITH_TIMEOUT(!b.boxes.boxes.isEmpty(), Rig::kWaitMs);
-    QCOMPARE(b.boxes.boxes.size(), 1);
-    QCOMPARE(b.lastBox(), "Warning: Operation failed! [warning, no parent]");
 }
 
 void TestFixedParamPage::resetAndAdd()

@@ -70,11 +70,9 @@ private slots:
     void badPortStopsTheWrite_data();
     void badPortStopsTheWrite();
     void portFieldAdmitsOnlyPorts();
-    void readRepliesOfWrongLength_data();
-    void readRepliesOfWrongLength();
+    void failedReplies_data();
+    void failedReplies();
     void readShowsTheCardsRecords();
-    void failedWrites_data();
-    void failedWrites();
     void unansweredWriteKeepsTheBox();
     void checkBoxEnablesOnlyItsRow();
     void dateReadAndSynced();
@@ -169,31 +167,36 @@ void TestSettingsPage::portFieldAdmitsOnlyPorts()
     QVERIFY(!boxes.saw(QStringLiteral("Port settings error!")));
 }
 
-void TestSettingsPage::readRepliesOfWrongLength_data()
+void TestSettingsPage::failedReplies_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("box");
+    QTest::addColumn<QStringList>("boxes"); // the last as describe() has it
+    const QStringList writeFailed { "Writing data...", "Warning: Operation failed! [warning, no parent]" };
     QTest::newRow("ports, 11 bytes") << QStringList { "--ports-reply-size", "11" } << "btnRead"
-                                     << "Read data failed!";
+                                     << QStringList { "Tip: Read data failed! [information, no parent]" };
     QTest::newRow("date, 20 bytes") << QStringList { "--date-reply-size", "20" } << "btnDeviceDate"
-                                    << "Read date failed!";
+                                    << QStringList { "Tip: Read date failed! [information, no parent]" };
+    QTest::newRow("write refused") << QStringList { "--ports-refuse-write" } << "btnWrite" << writeFailed;
+    QTest::newRow("write reply without result byte")
+        << QStringList { "--ports-write-reply-size", "0" } << "btnWrite" << writeFailed;
 }
 
-void TestSettingsPage::readRepliesOfWrongLength()
+void TestSettingsPage::failedReplies()
 {
     QFETCH(QStringList, options);
     QFETCH(QString, button);
-    QFETCH(QString, box);
+    QFETCH(QStringList, boxes);
     Rig b(nextAddress(), options);
     QVERIFY(b.start());
-    b.setRows({ { true, "1" }, { false, "2" }, { true, "3" }, { false, "" } });
+    b.setRows({ { true, "1" }, { false, "2" }, { true, "3" }, { false, "4" } });
     b.date()->setText(QStringLiteral("2026-01-01 00:00:00"));
     b.click(qPrintable(button));
-    QTRY_VERIFY_WITH_TIMEOUT(!b.boxes.boxes.isEmpty(), Rig::kWaitMs);
-    QCOMPARE(b.boxes.boxes.size(), 1);
-    QCOMPARE(b.lastBox(), "Tip: " + box + " [information, no parent]");
-    QCOMPARE(b.ports(), (QStringList { "on:1", "off:2", "on:3", "off:" }));
+    QTRY_COMPARE_WITH_TIMEOUT(b.boxes.boxes.size(), boxes.size(), Rig::kWaitMs);
+    QCOMPARE(b.boxes.texts().mid(0, boxes.size() - 1), boxes.mid(0, boxes.size() - 1));
+    QCOMPARE(b.lastBox(), boxes.last());
+    QTRY_COMPARE(writingBoxes(), 0);
+    QCOMPARE(b.ports(), (QStringList { "on:1", "off:2", "on:3", "off:4" }));
     QCOMPARE(b.date()->text(), QStringLiteral("2026-01-01 00:00:00"));
 }
 
@@ -210,26 +213,6 @@ void TestSettingsPage::readShowsTheCardsRecords()
     b.boxes.clear();
     b.click("btnWrite");
     QVERIFY(b.boxes.saw(QStringLiteral("Port settings error!")));
-}
-
-void TestSettingsPage::failedWrites_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::newRow("refused") << QStringList { "--ports-refuse-write" };
-    QTest::newRow("no result byte") << QStringList { "--ports-write-reply-size", "0" };
-}
-
-void TestSettingsPage::failedWrites()
-{
-    QFETCH(QStringList, options);
-    Rig b(nextAddress(), options);
-    QVERIFY(b.start());
-    b.setValidRows();
-    b.click("btnWrite");
-    QTRY_COMPARE_WITH_TIMEOUT(b.boxes.boxes.size(), 2, Rig::kWaitMs);
-    QCOMPARE(b.boxes.texts(), (QStringList { "Writing data...", "Operation failed!" }));
-    QCOMPARE(b.lastBox(), "Warning: Operation failed! [warning, no parent]");
-    QTRY_COMPARE(writingBoxes(), 0);
 }
 
 void TestSettingsPage::unansweredWriteKeepsTheBox()
