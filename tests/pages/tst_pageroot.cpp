@@ -178,20 +178,12 @@ void TestPageRoot::unlockedInTheMainWindow()
         window.show();
         auto* list = childOf<QListWidget>(window, "pageList");
         auto* stack = childOf<QStackedWidget>(window, "stackWidget");
-        auto* status = childOf<QLabel>(window, "statusLabel");
-        QCOMPARE(stack->count(), 6);
-        for (int i = 0; i < 4; ++i)
-            QTest::mouseClick(status, Qt::LeftButton);
-        QVERIFY(!window.findChild<PageRoot*>());
-        QTest::mouseClick(status, Qt::LeftButton);
+        // The unlock itself (the press count, slot and list entry) is the
+        // main window's; here the unlocked page must reach the card.
+        for (int i = 0; i < 5; ++i)
+            QTest::mouseClick(childOf<QLabel>(window, "statusLabel"), Qt::LeftButton);
         auto* page = window.findChild<PageRoot*>();
         QVERIFY(page);
-        QCOMPARE(stack->indexOf(page), 6);
-        QCOMPARE(list->count(), 7);
-        QCOMPARE(list->item(6)->text(), QStringLiteral("root"));
-        // Further presses change nothing.
-        QTest::mouseClick(status, Qt::LeftButton);
-        QCOMPARE(stack->count(), 7);
 
         childOf<QLineEdit>(window, "ipEdit")->setText(address);
         click(window, "connectButton");
