@@ -1,7 +1,6 @@
 // The main window with its real widgets (offscreen), its files in a
 // temporary working directory and the card simulator on loopback.
 
-#include "mainwindow/iphistory.h"
 #include "mainwindow/mainwindow.h"
 #include "support/boxrecorder.h"
 #include "support/simulatorfixture.h"
@@ -56,14 +55,12 @@ private slots:
     void init();
     void cleanup();
 
-    void addressValidation_data();
-    void addressValidation();
+    void connectRefused_data();
+    void connectRefused();
     void fieldRefusesWhatCannotBeAnAddress_data();
     void fieldRefusesWhatCannotBeAnAddress();
     void connectWritesHistoryOnce();
-    void historyFileReadsPartialRecord();
-    void clearHistoryEmptiesFileAndCompleter();
-    void connectionFailureIsReported();
+    void historyFileReadsPartialRecordAndClears();
     void rebootAsksAndSendsCodeTwo();
     void unlockNeedsFivePressesInFiveSeconds();
     void settingsKeysWrittenAndReadBack();
@@ -91,27 +88,32 @@ void TestMainWindow::cleanup()
     m_dir.reset();
 }
 
-void TestMainWindow::addressValidation_data()
+void TestMainWindow::connectRefused_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("text"); // "card": an address where nothing listens
+    QTest::addColumn<QString>("message"); // the box's text, up to the link's reason
     QTest::newRow("empty") << QString() << QStringLiteral("Device IP Address could not be null!");
     QTest::newRow("incomplete") << QStringLiteral("192.168.1") << QStringLiteral("Device IP Address format error!");
+    QTest::newRow("nothing listens") << QStringLiteral("card") << QStringLiteral("Connect to device failed, ");
 }
 
-void TestMainWindow::addressValidation()
+void TestMainWindow::connectRefused()
 {
     QFETCH(QString, text);
     QFETCH(QString, message);
     BoxRecorder boxes;
     MainWindow w;
-    child<QLineEdit>(&w, "ipEdit")->setText(text);
-    QTest::mouseClick(child<QPushButton>(&w, "connectButton"), Qt::LeftButton);
+    auto* button = child<QPushButton>(&w, "connectButton");
+    child<QLineEdit>(&w, "ipEdit")->setText(text == QLatin1String("card") ? TestAddresses::card(kArea, m_case) : text);
+    QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.last()->title, QStringLiteral("Tip"));
-    QCOMPARE(boxes.last()->text, message);
     QCOMPARE(boxes.last()->icon, QMessageBox::Information);
-    QVERIFY(child<QPushButton>(&w, "connectButton")->isEnabled());
+    QVERIFY2(boxes.last()->text.startsWith(message) && boxes.last()->text.endsWith(QLatin1Char('!')),
+        qPrintable(boxes.last()->text));
+    QVERIFY(button->isEnabled());
+    QCOMPARE(button->text(), QStringLiteral("Connect"));
+    QVERIFY(!QFile::exists(QStringLiteral("config/completer.dat")));
 }
 
 void TestMainWindow::fieldRefusesWhatCannotBeAnAddress_data()
@@ -166,7 +168,7 @@ void TestMainWindow::connectWritesHistoryOnce()
     QCOMPARE(edit->completer()->caseSensitivity(), Qt::CaseInsensitive);
 }
 
-void TestMainWindow::historyFileReadsPartialRecord()
+void TestMainWindow::historyFileReadsPartialRecordAndClears()
 {
     QDir().mkpath(QStringLiteral("config"));
     QFile f(QStringLiteral("config/completer.dat"));
@@ -178,38 +180,16 @@ void TestMainWindow::historyFileReadsPartialRecord()
     f.write(bytes);
     f.close();
     MainWindow w;
-    auto* completer = child<QLineEdit>(&w, "ipEdit")->completer();
-    QCOMPARE(static_cast<QStringListModel*>(completer->model())->stringList(),
-        (QStringList { QStringLiteral("10.1.2.3"), QStringLiteral("1.2.") }));
-}
-
-void TestMainWindow::clearHistoryEmptiesFileAndCompleter()
-{
-    QVERIFY(IpHistory::write(QStringLiteral("config/completer.dat"), { QStringLiteral("10.0.0.1") }));
-    MainWindow w;
     auto* edit = child<QLineEdit>(&w, "ipEdit");
-    edit->setText(QStringLiteral("10.0.0.1"));
+    auto* model = static_cast<QStringListModel*>(edit->completer()->model());
+    QCOMPARE(model->stringList(), (QStringList { QStringLiteral("10.1.2.3"), QStringLiteral("1.2.") }));
+
+    // Clear history empties the file and the completer, not the field.
+    edit->setText(QStringLiteral("10.1.2.3"));
     QTest::mouseClick(child<QPushButton>(&w, "clearHistoryButton"), Qt::LeftButton);
     QCOMPARE(QFileInfo(QStringLiteral("config/completer.dat")).size(), 0);
-    QVERIFY(static_cast<QStringListModel*>(edit->completer()->model())->stringList().isEmpty());
-    QCOMPARE(edit->text(), QStringLiteral("10.0.0.1"));
-}
-
-void TestMainWindow::connectionFailureIsReported()
-{
-    BoxRecorder boxes;
-    MainWindow w;
-    auto* button = child<QPushButton>(&w, "connectButton");
-    child<QLineEdit>(&w, "ipEdit")->setText(TestAddresses::card(kArea, m_case)); // nothing listens
-    QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(boxes.last()->title, QStringLiteral("Tip"));
-    QVERIFY2(
-        boxes.last()->text.startsWith(QStringLiteral("Connect to device failed, ")), qPrintable(boxes.last()->text));
-    QVERIFY(boxes.last()->text.endsWith(QLatin1Char('!')));
-    QVERIFY(button->isEnabled());
-    QCOMPARE(button->text(), QStringLiteral("Connect"));
-    QVERIFY(!QFile::exists(QStringLiteral("config/completer.dat")));
+    QVERIFY(model->stringList().isEmpty());
+    QCOMPARE(edit->text(), QStringLiteral("10.1.2.3"));
 }
 
 void TestMainWindow::rebootAsksAndSendsCodeTwo()
