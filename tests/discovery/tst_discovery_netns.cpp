@@ -154,6 +154,7 @@ private slots:
     // The link layer alone.
     void captureFollowsTheAdapterAndEndsWithTheLink();
     void adapterChangeWhileOpeningTakesEffect();
+    void everyReplyOfABurstArrives();
 
     // The page.
     void searchFindsCards_data();
@@ -252,6 +253,24 @@ void TestDiscoveryNetns::adapterChangeWhileOpeningTakesEffect()
     }
     QCOMPARE(first.rawFrames(0).size(), 0);
     QCOMPARE(second.rawFrames(0).size(), 10);
+}
+
+void TestDiscoveryNetns::everyReplyOfABurstArrives()
+{
+    // 500 cards answer one search frame at once; the GUI thread is kept busy
+    // meanwhile, so the capture ring has to hold the burst.
+    Cards cards({ "--cards", "500", "--address", "10.77.1.1", "--protocols", "raw" });
+    QVERIFY(cards.ready());
+    CommLink link;
+    QSet<QString> hosts;
+    connect(&link, &CommLink::gotNetworkInfo, this, [&](const QByteArray& text) {
+        if (const auto card = Discovery::parseNetworkInfo(text))
+            hosts.insert(card->host);
+    });
+    link.setInterface(kToolIf, m_toolMac);
+    QVERIFY(link.sendCommand(CardFrame::Search, QString(), QByteArray()));
+    QThread::msleep(300);
+    QTRY_COMPARE_WITH_TIMEOUT(hosts.size(), 500, 10000);
 }
 
 void TestDiscoveryNetns::searchFindsCards_data()
@@ -513,8 +532,9 @@ void TestDiscoveryNetns::fiveHundredCards_data()
     QTest::addColumn<QStringList>("arguments");
     const QStringList many { "--cards", "500", "--address", "10.77.1.1", "--assign-addresses" };
     QTest::newRow("both protocols") << many;
-    // Each protocol alone: the capture ring and the UDP socket's buffer each
-    // hold the whole burst.
+    // Each protocol alone: with both, either protocol's replies make up for
+    // what the other lost (a UDP receive buffer too small for the burst
+    // shows only here).
     QTest::newRow("link layer only") << many + QStringList { "--protocols", "raw" };
     QTest::newRow("UDP only") << many + QStringList { "--protocols", "udp" };
 }
