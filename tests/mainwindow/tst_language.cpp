@@ -1,5 +1,6 @@
 // The interface language: a start in Chinese with the compiled catalogue,
-// switching at run time with every page alive, and the start-up rules.
+// switching at run time with every page alive, and the start-up rules for
+// the language key of config/settings.ini.
 
 #include "app/startup.h"
 #include "mainwindow/mainwindow.h"
@@ -75,7 +76,8 @@ private slots:
     void startRules();
 
 private:
-    void writeLanguage(const QString& value);
+    bool installCatalogue();
+    void writeLanguage(const QVariant& value);
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_oldCwd;
 };
@@ -94,7 +96,13 @@ void TestLanguage::cleanup()
     m_dir.reset();
 }
 
-void TestLanguage::writeLanguage(const QString& value)
+bool TestLanguage::installCatalogue()
+{
+    QDir().mkpath(QStringLiteral("translations"));
+    return QFile::copy(QStringLiteral(NETQUILL_QM_DIR "/zh.qm"), QStringLiteral("translations/zh.qm"));
+}
+
+void TestLanguage::writeLanguage(const QVariant& value)
 {
     QSettings s(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);
     s.setValue(QStringLiteral("language"), value);
@@ -102,8 +110,7 @@ void TestLanguage::writeLanguage(const QString& value)
 
 void TestLanguage::startInChineseAndSwitchBackAndForth()
 {
-    QDir().mkpath(QStringLiteral("translations"));
-    QVERIFY(QFile::copy(QStringLiteral(NETQUILL_QM_DIR "/zh.qm"), QStringLiteral("translations/zh.qm")));
+    QVERIFY(installCatalogue());
     writeLanguage(QStringLiteral("Chinese"));
 
     BoxRecorder boxes;
@@ -170,33 +177,48 @@ void TestLanguage::startInChineseAndSwitchBackAndForth()
 
 void TestLanguage::startRules_data()
 {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<bool>("catalogue");
+    // A start in Chinese with the catalogue is the switching test's.
+    QTest::addColumn<QVariant>("stored"); // invalid: no key
+    QTest::addColumn<bool>("catalogue"); // translations/zh.qm present
     QTest::addColumn<bool>("chineseTicked");
-    QTest::newRow("chinese in lower case") << "chinese" << true << false;
-    QTest::newRow("Chinese without catalogue") << "Chinese" << false << true;
+    QTest::addColumn<QString>("afterwards"); // the key once the window is up
+    QTest::newRow("first start") << QVariant() << true << false << QStringLiteral("English");
+    QTest::newRow("empty means English") << QVariant(QString()) << true << false << QString();
+    QTest::newRow("chinese in lower case")
+        << QVariant(QStringLiteral("chinese")) << true << false << QStringLiteral("chinese");
+    QTest::newRow("Chinese without catalogue")
+        << QVariant(QStringLiteral("Chinese")) << false << true << QStringLiteral("Chinese");
 }
 
 void TestLanguage::startRules()
 {
-    QFETCH(QString, stored);
+    // Each comes up in English, whichever language is ticked.
+    QFETCH(QVariant, stored);
     QFETCH(bool, catalogue);
     QFETCH(bool, chineseTicked);
-    if (catalogue) {
-        QDir().mkpath(QStringLiteral("translations"));
-        QVERIFY(QFile::copy(QStringLiteral(NETQUILL_QM_DIR "/zh.qm"), QStringLiteral("translations/zh.qm")));
-    }
-    writeLanguage(stored);
+    QFETCH(QString, afterwards);
+    if (catalogue)
+        QVERIFY(installCatalogue());
+    if (stored.isValid())
+        writeLanguage(stored);
     QSettings settings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);
     QTranslator translator;
     const int index = StartUp::applyLanguage(settings, translator);
+    QCOMPARE(index, chineseTicked ? 1 : 0);
+    settings.sync();
+    QCOMPARE(QSettings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat)
+                 .value(QStringLiteral("language"))
+                 .toString(),
+        afterwards);
+    QVERIFY(translator.filePath().isEmpty());
+
     MainWindow w;
     w.setTranslator(&translator, index);
     QCOMPARE(w.findChild<QAction*>(QStringLiteral("actionChinese"))->isChecked(), chineseTicked);
     QCOMPARE(w.findChild<QAction*>(QStringLiteral("actionEnglish"))->isChecked(), !chineseTicked);
     QCOMPARE(menuTitles(w).first(), QStringLiteral("Tool"));
     QCOMPARE(w.findChild<QListWidget*>(QStringLiteral("pageList"))->item(0)->text(), QStringLiteral("Programming"));
-    QCoreApplication::removeTranslator(&translator);
+    QVERIFY(!QCoreApplication::removeTranslator(&translator));
 }
 
 QTEST_MAIN(TestLanguage)

@@ -30,7 +30,6 @@ SearchPageDriver::SearchPageDriver()
     page.show();
     tree = page.findChild<QTreeWidget*>(QStringLiteral("treeWidgetDevice"));
     combo = page.findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
-    refresh = page.findChild<QPushButton*>(QStringLiteral("btnRefresh"));
     cycles = page.findChild<QTimer*>(QStringLiteral("timerRefresh"));
     for (QUdpSocket* s : page.findChildren<QUdpSocket*>()) {
         if (s->localPort() == 8888)
@@ -55,7 +54,7 @@ bool SearchPageDriver::choose(const QString& interfaceName)
 
 void SearchPageDriver::search()
 {
-    QTest::mouseClick(refresh, Qt::LeftButton);
+    QTest::mouseClick(page.findChild<QPushButton*>(QStringLiteral("btnRefresh")), Qt::LeftButton);
 }
 
 bool SearchPageDriver::waitSearchEnd(int ms)
@@ -63,15 +62,10 @@ bool SearchPageDriver::waitSearchEnd(int ms)
     return waitFor([&] { return !cycles->isActive(); }, ms);
 }
 
-bool SearchPageDriver::waitRows(int rows, int ms)
-{
-    return waitFor([&] { return tree->topLevelItemCount() >= rows; }, ms);
-}
-
 bool SearchPageDriver::searchAndWait(int rows)
 {
     search();
-    const bool done = waitSearchEnd() && waitRows(rows);
+    const bool done = waitSearchEnd() && waitFor([&] { return tree->topLevelItemCount() >= rows; }, 10000);
     QTest::qWait(100);
     return done;
 }

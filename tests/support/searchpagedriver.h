@@ -10,7 +10,6 @@
 
 class DialogSetIP;
 class QComboBox;
-class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QUdpSocket;
@@ -24,7 +23,6 @@ public:
     DevSereachPage page;
     QTreeWidget* tree = nullptr;
     QComboBox* combo = nullptr;
-    QPushButton* refresh = nullptr;
     QTimer* cycles = nullptr; // the page's search-cycle timer
     QUdpSocket* listener = nullptr; // the page's socket on port 8888
 
@@ -33,7 +31,6 @@ public:
     // Presses "Refresh". Only ever inside a network namespace of the test's own.
     void search();
     bool waitSearchEnd(int ms = 10000);
-    bool waitRows(int rows, int ms = 10000);
     // A whole search: presses "Refresh", waits for its last cycle and for at
     // least `rows` rows, then a moment for the last cycle's replies.
     bool searchAndWait(int rows = 0);
