@@ -6,7 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 PKGS=(
   cmake ninja-build g++ pkg-config
   qtbase5-dev qttools5-dev-tools qttools5-dev
-  libquazip1-qt5-dev libpcap-dev libunwind-dev
+  libquazip1-qt5-dev libpcap-dev
   xvfb xauth xdotool imagemagick fonts-wqy-microhei
   python3 python3-openpyxl python3-xlsxwriter
   iproute2
