@@ -14,6 +14,7 @@
 #include "app/dialogprompt.h"
 #include "app/messagebox.h"
 #include "programming/batchprogrammingdialog.h"
+#include "simulatorprocess.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -21,7 +22,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTableWidget>
@@ -129,33 +129,13 @@ int main(int argc, char* argv[])
             return 1;
     }
 
-    QProcess simulator;
-    simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    struct Stop {
-        QProcess& p;
-        ~Stop()
-        {
-            p.terminate();
-            if (!p.waitForFinished(5000)) {
-                p.kill();
-                p.waitForFinished(5000);
-            }
-        }
-    } stop { simulator };
-    simulator.start(QCoreApplication::applicationDirPath() + QStringLiteral("/netquill-cardsim"),
+    const SimulatorProcess simulator(QCoreApplication::applicationDirPath() + QStringLiteral("/netquill-cardsim"),
         { QStringLiteral("--listen"), QStringLiteral("%1-%2").arg(addresses.first(), addresses.last()),
             QStringLiteral("--prog-store"), dir.filePath(QStringLiteral("{addr}-{type}.bin")),
             QStringLiteral("--prog-install-ms"), QString::number(kInstallMs), QStringLiteral("--prog-finish-ms"),
             QString::number(kFinishMs) });
-    QByteArray banner;
-    QElapsedTimer wait;
-    wait.start();
-    while (!banner.contains("ready") && wait.elapsed() < 10000 && simulator.waitForReadyRead(1000))
-        banner += simulator.readAllStandardOutput();
-    if (!banner.contains("ready")) {
-        std::fprintf(stderr, "the simulator did not start: %s\n", banner.constData());
+    if (!simulator.ready())
         return 1;
-    }
 
     QStringList boxes;
     MessageBox::setResponder([&](const MessageBox::Box& box) {

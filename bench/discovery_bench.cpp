@@ -8,12 +8,12 @@
 
 #include "app/messagebox.h"
 #include "discovery/devsereachpage.h"
+#include "simulatorprocess.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QNetworkInterface>
-#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -52,24 +52,15 @@ int main(int argc, char* argv[])
     }
     MessageBox::setResponder([](const MessageBox::Box&) { return 0; });
 
-    QProcess cards;
-    cards.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    cards.start(QStringLiteral("ip"),
+    const SimulatorProcess cards(QStringLiteral("ip"),
         { QStringLiteral("netns"), QStringLiteral("exec"), cardsNs,
             QCoreApplication::applicationDirPath() + QStringLiteral("/netquill-discoverysim"),
             QStringLiteral("--interface"), cardIf, QStringLiteral("--cards"), QString::number(kCards),
             QStringLiteral("--address"), QStringLiteral("10.77.1.1"), QStringLiteral("--assign-addresses") });
-    QByteArray said;
+    if (!cards.ready())
+        return 1;
     QElapsedTimer wait;
     wait.start();
-    while (!said.contains("ready") && wait.elapsed() < 15000 && cards.state() != QProcess::NotRunning) {
-        cards.waitForReadyRead(100);
-        said += cards.readAllStandardOutput();
-    }
-    if (!said.contains("ready")) {
-        std::fprintf(stderr, "the simulated cards did not start\n");
-        return 1;
-    }
 
     DevSereachPage page;
     page.show();
@@ -87,9 +78,7 @@ int main(int argc, char* argv[])
     qint64 worstStall = 0;
     QTimer watchdog;
     watchdog.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
-        worstStall = qMax(worstStall, beat.restart() - 5);
-    });
+    QObject::connect(&watchdog, &QTimer::timeout, [&] { worstStall = qMax(worstStall, beat.restart() - 5); });
 
     QElapsedTimer clock;
     int rows = 0;
@@ -113,9 +102,6 @@ int main(int argc, char* argv[])
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         hosts << tree->topLevelItem(i)->text(0);
     hosts.removeDuplicates();
-
-    cards.terminate();
-    cards.waitForFinished(10000);
 
     line("cards", kCards, "", 0);
     line("rows", rows, "", 0);

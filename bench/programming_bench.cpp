@@ -20,6 +20,7 @@
 #include "link/crc16.h"
 #include "programming/firmwarepackage.h"
 #include "programming/programmingpage.h"
+#include "simulatorprocess.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -351,34 +352,15 @@ int runBenchmark(int argc, char* argv[])
         return 1;
     }
 
-    QProcess simulator;
-    simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    struct Stop {
-        QProcess& p;
-        ~Stop()
-        {
-            p.terminate();
-            if (!p.waitForFinished(5000)) {
-                p.kill();
-                p.waitForFinished(5000);
-            }
-        }
-    } stop { simulator };
     const QString store = dir.filePath(QStringLiteral("{addr}-{type}.bin"));
-    simulator.start(QCoreApplication::applicationDirPath() + QStringLiteral("/netquill-cardsim"),
+    const SimulatorProcess simulator(QCoreApplication::applicationDirPath() + QStringLiteral("/netquill-cardsim"),
         { QStringLiteral("--listen"), QStringLiteral("%1,%2").arg(kInstantCard, kFlashCard), QStringLiteral("--card"),
             QStringLiteral("%1:prog-ack-delay-ms=1").arg(kFlashCard), QStringLiteral("--prog-store"), store,
             QStringLiteral("--prog-install-ms"), QStringLiteral("1"), QStringLiteral("--prog-finish-ms"),
-            QStringLiteral("1") });
-    QByteArray banner;
-    QElapsedTimer wait;
-    wait.start();
-    while (banner.count('\n') < 2 && wait.elapsed() < 10000 && simulator.waitForReadyRead(1000))
-        banner += simulator.readAllStandardOutput();
-    if (banner.count("ready") < 2) {
-        std::fprintf(stderr, "the simulator did not start: %s\n", banner.constData());
+            QStringLiteral("1") },
+        2);
+    if (!simulator.ready())
         return 1;
-    }
 
     const qint64 chunks16 = 16 * mib / kChunk;
     double worstStall = 0;
