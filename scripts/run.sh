@@ -4,10 +4,7 @@
 # Arguments go to the simulator, e.g.  scripts/run.sh --version "v1.2.2 old"
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup-deps.sh
-BUILD=${NETQUILL_BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD"
+BUILD=$(scripts/build.sh | tail -n 1)
 
 # The tool keeps config/ and reads translations/ relative to its working
 # directory: run it from beside the executable.

@@ -3,9 +3,6 @@
 # Usage: scripts/test.sh [extra ctest arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup-deps.sh
-BUILD=${NETQUILL_BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD"
+BUILD=$(scripts/build.sh | tail -n 1)
 cd "$BUILD"
 ctest --output-on-failure -j2 "$@"
