@@ -4,6 +4,7 @@
 #include "recorder.h"
 
 #include <QJsonObject>
+#include <QStringList>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -63,16 +64,40 @@ void CardSession::onFrame(const quint8* frame, int size)
     m_card.dispatch(*this, cmd, data);
 }
 
-void CardSession::reply(int cmd, const QByteArray& data)
+// The data size --reply-size asks for replies of `cmd`, or -1.
+static int replySizeFor(const CardConfig& config, int cmd)
+{
+    const QStringList entries = config.text(QStringLiteral("reply-size")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString& entry : entries) {
+        bool codeOk = false;
+        bool sizeOk = false;
+        const int code = entry.section(QLatin1Char(':'), 0, 0).trimmed().toInt(&codeOk, 0);
+        const int size = entry.section(QLatin1Char(':'), 1, 1).trimmed().toInt(&sizeOk, 0);
+        if (codeOk && sizeOk && code == cmd && size >= 0 && size <= CommandFrame::kMaxReceivedFrame)
+            return size;
+    }
+    return -1;
+}
+
+void CardSession::reply(int cmd, const QByteArray& given)
 {
     if (m_finished)
         return;
+    QByteArray data = given;
+    const int size = replySizeFor(m_card.config(), cmd);
+    if (size >= 0)
+        data = data.left(size) + QByteArray(qMax(0, size - data.size()), '\0');
     QByteArray frame = CommandFrame::build(cmd, data);
     ++m_repliesSent;
     const qint64 corruptEvery = m_card.config().integer(QStringLiteral("corrupt-every"));
     if (corruptEvery > 0 && m_repliesSent % corruptEvery == 0)
         frame[frame.size() - 1] = char(frame.at(frame.size() - 1) + 1);
     m_card.recorder().frame(m_card.address(), m_id, false, cmd, data, frame);
+
+    const QByteArray garbage = QByteArray::fromHex(m_card.config().text(QStringLiteral("garbage")).toLatin1());
+    const qint64 garbageEvery = qMax<qint64>(1, m_card.config().integer(QStringLiteral("garbage-every"), 1));
+    if (!garbage.isEmpty() && m_repliesSent % garbageEvery == 0)
+        sendRaw(garbage);
 
     const qint64 gap = m_card.config().integer(QStringLiteral("split-gap-ms"), -1);
     if (gap >= 0) {

@@ -21,6 +21,12 @@ const WireOption kWireOptions[] = {
     { "split-at", "bytes", "Where --split-gap-ms splits a frame (default 3: after the length field)." },
     { "corrupt-every", "n", "Corrupt the checksum of every n-th frame the card sends." },
     { "close-after", "n", "Close the connection on receiving the n-th frame, leaving it unanswered." },
+    { "reply-size", "code:bytes,...",
+        "Cut or pad the data of every reply of a code to this many bytes (e.g. 257:0,337:2)." },
+    { "garbage", "hex",
+        "Write these bytes before the frames the card sends (e.g. 00ff13: no start byte; 68: a false "
+        "start byte)." },
+    { "garbage-every", "n", "Write --garbage before every n-th frame only (default 1: before every frame)." },
 };
 
 } // namespace

@@ -44,6 +44,8 @@ private:
             return QJsonDocument(m_params).toJson(QJsonDocument::Compact).chopped(1);
         if (shape == QLatin1String("empty"))
             return QByteArray();
+        if (shape == QLatin1String("text")) // not JSON at all: what a card's shell might print
+            return QByteArrayLiteral("name=NMC-1\r\ndevserial=\xff\xfe\x00NQ1\r\n");
         return QJsonDocument(m_params).toJson(QJsonDocument::Compact);
     }
 
@@ -107,7 +109,7 @@ FeatureRegistry::Registrar reg({ QStringLiteral("fixedparams"),
             QString() },
         { QStringLiteral("fixed-read-reply"), QStringLiteral("shape"),
             QStringLiteral("What a read (code 14) answers: object (the parameters), array, scalar, broken "
-                           "(cut JSON) or empty."),
+                           "(cut JSON), text (no JSON at all) or empty."),
             QString() },
         { QStringLiteral("fixed-refuse-write"), QString(),
             QStringLiteral("Refuse every parameter write (code 15): answer 0 and keep the parameters."), QString() },
