@@ -90,6 +90,7 @@ void CommTcp::onSocketReadyRead()
     // receiver has returned, so no reply is lost behind the box.
     if (m_dispatching)
         return;
+    m_boxesShown = 0;
     bool readSomething = false;
     while (m_socket.bytesAvailable() > 0) {
         const QByteArray bytes = m_socket.readAll();
@@ -121,6 +122,17 @@ void CommTcp::inform(const QString& text)
         UserNotice::show(UserNotice::Icon::Information, title, text);
 }
 
+// A card repeating one of these replies while its box is open would queue a
+// box per frame; what came in behind an open box is told by that box.
+void CommTcp::informOnce(int cmd, const QString& text)
+{
+    const unsigned bit = 1u << (cmd & 31);
+    if (m_boxesShown & bit)
+        return;
+    m_boxesShown |= bit;
+    inform(text);
+}
+
 void CommTcp::warn(const QString& text)
 {
     const QString title = tr("Warning");
@@ -150,9 +162,9 @@ void CommTcp::dispatchFrame(const quint8* frame, int size)
     case 6:
     case 16:
     case 17: emit gotSettingsRespond(cmd, data, dataSize); break;
-    case 4: inform(tr("Set device's IP Settings success!")); break;
-    case 5: inform(tr("Reset device's IP Settings success!")); break;
-    case 7: inform(tr("Set device's date success!")); break;
+    case 4: informOnce(cmd, tr("Set device's IP Settings success!")); break;
+    case 5: informOnce(cmd, tr("Reset device's IP Settings success!")); break;
+    case 7: informOnce(cmd, tr("Set device's date success!")); break;
     case 8:
     case 9:
     case 10: emit gotLogRespond(cmd, data, dataSize); break;

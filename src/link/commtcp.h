@@ -71,11 +71,14 @@ private:
     void onSocketDisconnected();
     void dispatchFrame(const quint8* frame, int size);
     void inform(const QString& text);
+    void informOnce(int cmd, const QString& text);
     void warn(const QString& text);
 
     QTcpSocket m_socket;
     QTimer* m_recvTimer;
     FrameAssembler m_assembler;
     bool m_dispatching = false;
+    // Codes whose information box was shown during the current read.
+    unsigned m_boxesShown = 0;
     bool m_quiet = false;
 };

@@ -61,7 +61,21 @@ struct ProgrammingPage::Private {
     // "Progress: 0%" while a run waits for the card, then the percentage.
     enum class ProgressText { Default, Zero, Percent } m_progressText = ProgressText::Default;
 
+    // The card may report the end of a run once: set when every byte of a
+    // run is out, spent by the "Programming finish!" box.
+    bool m_finishDue = false;
+    // A backup the technician asked for whose start (337) has not come yet;
+    // an unasked 337 would otherwise open a save dialog.
+    bool m_backupAsked = false;
+
     bool busy() const { return m_state != RunState::Idle; }
+    // The card's 258 and 259 belong to a run whose every byte is out; during
+    // the run's earlier steps they cannot be about it.
+    bool beforeLastChunk() const
+    {
+        return m_state == RunState::AwaitingVersion || m_state == RunState::AwaitingStart
+            || m_state == RunState::Transferring;
+    }
 };
 
 ProgrammingPage::ProgrammingPage(QWidget* parent)
@@ -165,6 +179,7 @@ void ProgrammingPage::backupSlot()
     quint8 type = 0;
     if (!currentProgType(&type))
         return;
+    d->m_backupAsked = true;
     emit sendCmd(CommandCode::StartBackup, QByteArray(1, char(type)));
 }
 
@@ -189,6 +204,8 @@ void ProgrammingPage::programmingSlot()
     d->m_progressText = Private::ProgressText::Zero;
     showProgressText();
     d->m_runType = type;
+    d->m_finishDue = false;
+    d->m_backupAsked = false;
     // A backup cannot share the card with a run.
     ui->btnBackup->setEnabled(false);
     d->m_state = RunState::AwaitingVersion;
@@ -205,17 +222,29 @@ void ProgrammingPage::handleRespond(int cmd, const quint8* data, int size)
     case CommandCode::StartProgramming: handleStartReply(data, size); break;
     case CommandCode::ImageChunk: handleChunkReply(data, size); break;
     case CommandCode::Installing:
+        // Mid-run the card cannot be installing this image: the run goes on
+        // (and times out if the card really stopped taking chunks).
+        if (d->beforeLastChunk() || !d->m_finishDue)
+            break;
         resetProgramming();
         setStatus(QT_TR_NOOP("Installing program..."));
         break;
     case CommandCode::ProgrammingFinished:
+        // Only the end of the run whose every byte went out is a success,
+        // and it is told once however often the card repeats it.
+        if (d->beforeLastChunk() || !d->m_finishDue)
+            break;
+        d->m_finishDue = false;
         // The run is over: a later loss of the link is no failure of it.
         if (d->busy())
             resetProgramming();
         setStatus(nullptr);
         MessageBox::information(this, tr("Information"), tr("Programming finish!"));
         break;
-    case CommandCode::BackupPreparing: setStatus(QT_TR_NOOP("Backuping program...")); break;
+    case CommandCode::BackupPreparing:
+        if (d->m_backupAsked && !d->busy())
+            setStatus(QT_TR_NOOP("Backuping program..."));
+        break;
     case CommandCode::StartBackup: handleBackupStart(data, size); break;
     case CommandCode::BackupData: handleBackupData(data, size); break;
     default: break;
@@ -274,8 +303,10 @@ void ProgrammingPage::sendNextChunk()
     case ChunkTransfer::Next::Nothing:
         // Every byte is out, an empty image included: the card reports the
         // installation by itself.
-        if (d->m_state == RunState::Transferring)
+        if (d->m_state == RunState::Transferring) {
             d->m_state = RunState::AwaitingInstallation;
+            d->m_finishDue = true;
+        }
         return;
     case ChunkTransfer::Next::ReadError: failRun(QT_TR_NOOP("Programming failed!")); return;
     case ChunkTransfer::Next::Chunk: break;
@@ -289,6 +320,7 @@ void ProgrammingPage::sendNextChunk()
         flushProgress();
         d->m_timer->stop();
         d->m_state = RunState::AwaitingInstallation;
+        d->m_finishDue = true;
     } else {
         d->m_timer->start(g_chunkTimeoutMs);
     }
@@ -310,6 +342,14 @@ void ProgrammingPage::programmingTimeout()
 {
     switch (d->m_state) {
     case RunState::Idle:
+        d->m_timer->stop();
+        // A piece lost on the way cannot be asked for again (the card serves
+        // the next one): the backup fails rather than wait for ever.
+        if (d->m_backup.isReceiving()) {
+            resetProgramming();
+            MessageBox::warning(this, tr("Warning"), tr("Backup file failed!"));
+        }
+        return;
     case RunState::AwaitingInstallation: d->m_timer->stop(); return;
     case RunState::AwaitingVersion:
     case RunState::AwaitingStart: break;
@@ -332,6 +372,7 @@ void ProgrammingPage::programmingTimeout()
 
 void ProgrammingPage::failRun(const char* text)
 {
+    d->m_finishDue = false;
     resetProgramming();
     MessageBox::warning(this, tr("Warning"), tr(text));
 }
@@ -339,10 +380,12 @@ void ProgrammingPage::failRun(const char* text)
 void ProgrammingPage::handleBackupStart(const quint8* data, int size)
 {
     // A programming run ends every backup, one merely announced included.
-    if (d->busy())
+    if (d->busy() || !d->m_backupAsked)
         return;
+    d->m_backupAsked = false;
     quint32 total = 0;
     if (!BackupTransfer::announcedSize(data, size, &total)) {
+        setStatus(nullptr);
         MessageBox::warning(this, tr("Warning"), tr("Start backup failed!"));
         return;
     }
@@ -365,8 +408,10 @@ void ProgrammingPage::handleBackupStart(const quint8* data, int size)
         return;
     }
     emit sendCmd(CommandCode::BackupData, QByteArray());
-    if (d->m_backup.isReceiving())
+    if (d->m_backup.isReceiving()) {
         setStatus(QT_TR_NOOP("Receiving backup file..."));
+        d->m_timer->start(g_chunkTimeoutMs);
+    }
 }
 
 void ProgrammingPage::handleBackupData(const quint8* data, int size)
@@ -386,6 +431,7 @@ void ProgrammingPage::handleBackupData(const quint8* data, int size)
         return;
     case BackupTransfer::Piece::More:
         setProgress(d->m_backup.receivedBytes(), d->m_backup.totalBytes());
+        d->m_timer->start(g_chunkTimeoutMs);
         emit sendCmd(CommandCode::BackupData, QByteArray());
         return;
     }
@@ -393,7 +439,9 @@ void ProgrammingPage::handleBackupData(const quint8* data, int size)
 
 void ProgrammingPage::handleError()
 {
+    d->m_backupAsked = false;
     if (d->busy()) {
+        d->m_finishDue = false;
         resetProgramming();
         MessageBox::information(this, tr("Information"), tr("Programming failed!"));
         return;
