@@ -92,6 +92,9 @@ private slots:
     void startsOnlyTheTaskHandedToIt();
     void newImageForTheNextBatch();
     void silentCardAtTheRealChunkTimeout();
+    // The fault matrix (docs/fault-matrix.md): one row per fault.
+    void wireFaults_data();
+    void wireFaults();
 
 private:
     std::unique_ptr<ProgrammingTest::Workspace> m_dir;
@@ -282,6 +285,59 @@ void TestBatchProgrammingThread::silentCardAtTheRealChunkTimeout()
         qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(w.statuses, QList<int> { 3 });
     QCOMPARE(BatchCards::frames(sim, card, 257).size(), 1);
+}
+
+void TestBatchProgrammingThread::wireFaults_data()
+{
+    QTest::addColumn<QStringList>("faults"); // options of the faulty card
+    QTest::addColumn<int>("status"); // 2 programmed, 3 failed
+
+    QTest::newRow("replies split across reads") << QStringList { "split-gap-ms=20" } << 2;
+    QTest::newRow("bad checksums") << QStringList { "corrupt-every=6" } << 2;
+    QTest::newRow("garbage between frames") << QStringList { "garbage=00ff1337a5" } << 2;
+    QTest::newRow("false start byte") << QStringList { "garbage=68", "garbage-every=4", "prog-install-ms=200",
+        "prog-finish-ms=200" } << 2;
+    QTest::newRow("flood of unknown codes")
+        << QStringList { "flood=4660,20,339", "flood-count=3000", "flood-data=6801020304" } << 2;
+    // "Finished" before the card has every byte cannot be a success.
+    QTest::newRow("flood of 258 and 259 mid-transfer")
+        << QStringList { "flood=258,259", "flood-count=200", "flood-delay-ms=30", "prog-ack-delay-ms=4" } << 3;
+    QTest::newRow("flood of other pages' codes")
+        << QStringList { "flood=4,5,7,10,13,19,336,337,338", "flood-count=900", "flood-data=01" } << 2;
+    QTest::newRow("wrong length: start reply without result byte") << QStringList { "reply-size=256:0" } << 3;
+    QTest::newRow("wrong length: chunk reply without result byte") << QStringList { "reply-size=257:0" } << 3;
+    QTest::newRow("wrong length: empty version reply")
+        << QStringList { "reply-size=1:0", "prog-protocol=sequenced" } << 2;
+}
+
+// The task ends once, with the status the card earned, without a box; the
+// worker's copy of the image is left as it was; the next card is served.
+void TestBatchProgrammingThread::wireFaults()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(int, status);
+    const QString faulty = TestAddresses::card(kArea, m_case, 1);
+    const QString healthy = TestAddresses::card(kArea, m_case, 2);
+    QStringList extra;
+    for (const QString& fault : faults)
+        extra << QStringLiteral("--card") << faulty + QLatin1Char(':') + fault;
+    SimulatorFixture sim(BatchCards::arguments({ faulty, healthy }, m_dir->store(), extra));
+    QVERIFY(sim.start());
+    BoxRecorder boxes;
+    const QByteArray payload = PackageBuilder::payload(20000);
+    const QString file = m_dir->file("image.bin", payload);
+
+    Worker w;
+    QVERIFY(w.run(faulty, 0, BatchProgrammingThread::Program, 1, file));
+    QTest::qWait(300);
+    QCOMPARE(w.statuses, QList<int> { status });
+    if (status == 2)
+        QCOMPARE(m_dir->flash(faulty, 1), payload);
+    QVERIFY(w.run(healthy, 1, BatchProgrammingThread::Program, 1, file));
+    QCOMPARE(w.statuses, (QList<int> { status, 2 }));
+    QCOMPARE(m_dir->flash(healthy, 1), payload);
+    QCOMPARE(PackageBuilder::read(file), payload);
+    QVERIFY(boxes.boxes.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestBatchProgrammingThread)

@@ -132,6 +132,12 @@ private slots:
 
     void typeChangeReadsAndRootComesAndGoes();
 
+    // The fault matrix (docs/fault-matrix.md): one row per fault.
+    void wireFaults_data();
+    void wireFaults();
+    void backupWireFaults_data();
+    void backupWireFaults();
+
 private:
     QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
     QString store() const { return m_dir->store(); }
@@ -622,6 +628,124 @@ void TestProgrammingPage::typeChangeReadsAndRootComesAndGoes()
     QTest::qWait(30);
     QCOMPARE(rig.count(1), 2);
     QCOMPARE(rig.count(337), 0);
+}
+
+void TestProgrammingPage::wireFaults_data()
+{
+    QTest::addColumn<QStringList>("card");
+    QTest::addColumn<QString>("text"); // the one box of the run
+    QTest::addColumn<bool>("programmed"); // the card's flash holds the image
+
+    const QString done = QStringLiteral("Programming finish!");
+    QTest::newRow("replies split across reads") << QStringList { "--split-gap-ms", "20" } << done << true;
+    QTest::newRow("bad checksums") << QStringList { "--corrupt-every", "6" } << done << true;
+    QTest::newRow("garbage between frames") << QStringList { "--garbage", "00ff1337a5" } << done << true;
+    // A false start swallows the frame behind it, until the link's 100 ms
+    // reassembly time-out: lost acknowledgements are resent. (Installing
+    // takes longer here, so that 258 and 259 are not swallowed too.)
+    QTest::newRow("false start byte") << QStringList { "--garbage", "68", "--garbage-every", "4", "--prog-install-ms",
+        "200", "--prog-finish-ms", "200" }
+                                      << done << true;
+    QTest::newRow("flood of unknown codes")
+        << QStringList { "--flood", "4660,20,339", "--flood-count", "3000", "--flood-data", "6801020304" } << done
+        << true;
+    // A runaway card's "installing" and "finished" before it has the image:
+    // no success, and the real end is told once.
+    QTest::newRow("flood of 258 and 259 mid-transfer") << QStringList { "--flood", "258,259", "--flood-count", "200",
+        "--flood-delay-ms", "40", "--flood-burst", "2", "--prog-ack-delay-ms", "4" }
+                                                       << done << true;
+    QTest::newRow("flood of unasked backup codes")
+        << QStringList { "--flood", "336,337,338", "--flood-count", "300", "--flood-data", "00001000" } << done << true;
+    QTest::newRow("wrong length: start reply without result byte")
+        << QStringList { "--reply-size", "256:0" } << "Start programming failed!" << false;
+    QTest::newRow("wrong length: chunk reply without result byte")
+        << QStringList { "--reply-size", "257:0" } << "Programming failed!" << false;
+    QTest::newRow("wrong length: chunk reply of 40 bytes") << QStringList { "--reply-size", "257:40" } << done << true;
+    QTest::newRow("wrong length: empty version reply")
+        << QStringList { "--reply-size", "1:0", "--prog-protocol", "sequenced" } << done << true;
+}
+
+// Whatever the card does on the wire, the run ends in one box that tells the
+// truth, the temporary image is gone, the technician's file is untouched and
+// the page takes the next request.
+void TestProgrammingPage::wireFaults()
+{
+    QFETCH(QStringList, card);
+    QFETCH(QString, text);
+    QFETCH(bool, programmed);
+
+    const QByteArray bytes = payload(20000, 77);
+    const QByteArray wrapped = package(bytes, 0x3);
+    const QString path = file("package.bin", wrapped);
+    Rig rig(nextAddress(), store(), card);
+    QVERIFY(rig.start());
+    rig.program(path);
+    QVERIFY2(rig.waitFor(text, kRunTimeoutMs), qPrintable(rig.boxes.texts().join('|') + " " + rig.status()));
+    // Anything the card still floods or repeats has arrived by then.
+    QTest::qWait(300);
+    QCOMPARE(rig.boxes.texts(), QStringList { text });
+    QCOMPARE(rig.boxes.dialogs.size(), 0);
+    if (programmed)
+        QCOMPARE(m_dir->flash(rig.address, 0), bytes);
+    QVERIFY(!QFile::exists(temporaryImage()));
+    QCOMPARE(PackageBuilder::read(path), wrapped);
+    QCOMPARE(rig.status(), QString());
+    QVERIFY(rig.button("btnProgramming")->isEnabled());
+    QVERIFY(rig.button("btnBackup")->isEnabled());
+}
+
+void TestProgrammingPage::backupWireFaults_data()
+{
+    QTest::addColumn<QStringList>("card");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("saved"); // the backup file holds the card's component
+
+    const QString done = QStringLiteral("Backup file finished!");
+    QTest::newRow("replies split across reads") << QStringList { "--split-gap-ms", "20" } << done << true;
+    QTest::newRow("garbage between frames") << QStringList { "--garbage", "00ff1337a5" } << done << true;
+    QTest::newRow("flood of unknown codes")
+        << QStringList { "--flood", "4660,20", "--flood-count", "3000" } << done << true;
+    QTest::newRow("flood of unasked programming codes")
+        << QStringList { "--flood", "256,257,258,259", "--flood-count", "400", "--flood-data", "01" } << done << true;
+    // A lost piece cannot be asked for again (the card serves the next one):
+    // the backup fails after the piece time-out instead of waiting for ever.
+    QTest::newRow("bad checksums") << QStringList { "--corrupt-every", "5" } << "Backup file failed!" << false;
+    QTest::newRow("false start byte") << QStringList { "--garbage", "68", "--garbage-every", "6" }
+                                      << "Backup file failed!" << false;
+    QTest::newRow("wrong length: start reply of 2 bytes")
+        << QStringList { "--reply-size", "337:2" } << "Start backup failed!" << false;
+    QTest::newRow("wrong length: empty piece")
+        << QStringList { "--reply-size", "338:0" } << "Backup file failed!" << false;
+}
+
+void TestProgrammingPage::backupWireFaults()
+{
+    QFETCH(QStringList, card);
+    QFETCH(QString, text);
+    QFETCH(bool, saved);
+
+    QVERIFY(QDir(m_dir->path()).mkpath("backups"));
+    const QString target = m_dir->path("backups/program.bin");
+    QVERIFY(PackageBuilder::write(target, "yesterday's backup"));
+    Rig rig(nextAddress(), store(), card + QStringList { "--backup-size", "20000" });
+    QVERIFY(rig.start());
+    rig.boxes.answerDialog(target);
+    rig.button("btnBackup")->click();
+    QVERIFY(rig.waitFor(text, kRunTimeoutMs));
+    QTest::qWait(300);
+    QCOMPARE(rig.boxes.texts(), QStringList { text });
+    QVERIFY(rig.boxes.dialogs.size() <= 1);
+    QCOMPARE(rig.status(), QString());
+    // Either the whole new backup or yesterday's, never a piece of one.
+    const QByteArray now = PackageBuilder::read(target);
+    if (saved) {
+        QCOMPARE(now.size(), 20000);
+        QCOMPARE(rig.sim.events("backup-start").size(), 1);
+    } else {
+        QCOMPARE(now, QByteArray("yesterday's backup"));
+    }
+    QCOMPARE(QDir(m_dir->path("backups")).entryList(QDir::Files), QStringList { "program.bin" });
+    QVERIFY(!QFile::exists(temporaryImage()));
 }
 
 QTEST_MAIN(TestProgrammingPage)
