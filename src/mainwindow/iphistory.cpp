@@ -45,7 +45,9 @@ bool write(const QString& path, const QStringList& history)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
+    // buffered fail to reach the disk, and would put a short file in place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray bytes = encode(history);
     if (file.write(bytes) != bytes.size()) {

@@ -127,7 +127,9 @@ bool saveFile(const QString& path, const QVector<Row>& rows, QString* error)
     const QByteArray content = made.readAll();
 
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
+    // buffered fail to reach the disk, and would put a short file in place.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(error, out.errorString());
     if (out.write(content) != content.size()) {
         const QString why = out.errorString();

@@ -17,7 +17,9 @@ bool BackupTransfer::open(const QString& path, qint64 total)
 {
     abandon();
     auto file = std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
+    // buffered fail to reach the disk, and would put a short file in place.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     m_file = std::move(file);
     m_path = path;

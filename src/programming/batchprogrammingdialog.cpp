@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
@@ -44,6 +45,35 @@ QTableWidgetItem* centredItem(const QString& text)
     auto* item = new QTableWidgetItem(text);
     item->setTextAlignment(Qt::AlignCenter);
     return item;
+}
+
+// Copies a plain image block by block into a file that appears only when
+// complete; QFile::copy would leave whatever it wrote before a full disk.
+bool copyImage(const QString& from, const QString& to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QSaveFile out(to);
+    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
+    // buffered fail to reach the disk, and would put a short file in place.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    char buffer[FirmwarePackage::kBufferSize];
+    for (;;) {
+        const qint64 got = in.read(buffer, sizeof buffer);
+        if (got < 0) {
+            out.cancelWriting();
+            return false;
+        }
+        if (got == 0)
+            break;
+        if (out.write(buffer, got) != got) {
+            out.cancelWriting();
+            return false;
+        }
+    }
+    return out.commit();
 }
 
 } // namespace
@@ -351,7 +381,7 @@ bool BatchProgrammingDialog::prepareImage(const QString& path)
         return false;
     const QString image = dir->filePath(QStringLiteral("image.bin"));
     FirmwarePackage package(path);
-    if (!package.extractTo(image) && !QFile::copy(path, image))
+    if (!package.extractTo(image) && (package.writeFailed() || !copyImage(path, image)))
         return false;
     d->m_imageDir = std::move(dir);
     d->m_image = image;

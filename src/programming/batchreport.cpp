@@ -20,7 +20,9 @@ QByteArray format(const QDateTime& when, const QList<Row>& rows, const Texts& te
 bool write(const QString& path, const QDateTime& when, const QList<Row>& rows, const Texts& texts)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
+    // buffered fail to reach the disk, and would put a short file in place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray bytes = format(when, rows, texts);
     if (file.write(bytes) != bytes.size()) {

@@ -126,6 +126,7 @@ bool FirmwarePackage::extractToTemporary()
 
 bool FirmwarePackage::extractTo(const QString& target)
 {
+    m_writeFailed = false;
     if (m_error != NoError)
         return false;
     const bool scrambled = m_flags & kFlagScrambled;
@@ -150,19 +151,30 @@ bool FirmwarePackage::extractTo(const QString& target)
     // Without its folder the image could not be written, and the package
     // would go to the card as it is, header included.
     const QFileInfo targetInfo(target);
-    if (!QDir().mkpath(targetInfo.absolutePath()))
+    if (!QDir().mkpath(targetInfo.absolutePath())) {
+        m_writeFailed = true;
         return false;
+    }
 
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
+    // buffered fail to reach the disk, and would put a short file in place.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        m_writeFailed = true;
         return false;
+    }
     if (!copyBody(out, payloadOffset, payloadLength, scrambled)) {
         out.cancelWriting();
         m_input.seek(0);
         return false;
     }
     m_input.seek(0);
-    return out.commit();
+    // The last buffered block reaches the disk only here.
+    if (!out.commit()) {
+        m_writeFailed = true;
+        return false;
+    }
+    return true;
 }
 
 bool FirmwarePackage::copyBody(QIODevice& out, qint64 offset, qint64 count, bool unscramble)
@@ -178,8 +190,10 @@ bool FirmwarePackage::copyBody(QIODevice& out, qint64 offset, qint64 count, bool
             for (qint64 i = 0; i < block; ++i)
                 buffer[i] = char(quint8(buffer[i]) - 1);
         }
-        if (out.write(buffer, block) != block)
+        if (out.write(buffer, block) != block) {
+            m_writeFailed = true;
             return false;
+        }
         count -= block;
     }
     return true;

@@ -53,6 +53,10 @@ public:
     bool extractToTemporary();
     // The same, into any file.
     bool extractTo(const QString& target);
+    // True when the last extraction failed because the image could not be
+    // written (no folder, a full disk): the file is a package all the same,
+    // and sending it as it is would put its header on the card.
+    bool writeFailed() const { return m_writeFailed; }
 
     // The application directory followed by "/firmware/tmp.bin".
     static QString temporaryImagePath();
@@ -74,4 +78,5 @@ private:
     qint64 m_size = 0;
     quint32 m_headerWord = 0;
     quint32 m_flags = 0;
+    bool m_writeFailed = false;
 };

@@ -270,7 +270,7 @@ void ProgrammingPage::startProgramming()
     FirmwarePackage package(path);
     if (package.extractToTemporary())
         path = FirmwarePackage::temporaryImagePath();
-    if (!d->m_transfer.open(path)) {
+    if (package.writeFailed() || !d->m_transfer.open(path)) {
         resetProgramming();
         if (FirmwarePackage::isTemporaryImage(path))
             QFile::remove(path);
