@@ -29,7 +29,7 @@ QString resultText(int status)
 {
     if (status >= 0 && status <= 3)
         return statusText(status);
-    return QCoreApplication::translate(kContext, "Code: ") + QString::number(status);
+    return QCoreApplication::translate("BatchProgrammingDialog", "Code: ") + QString::number(status);
 }
 
 QByteArray format(const QDateTime& when, const QList<Row>& rows, const Texts& texts)

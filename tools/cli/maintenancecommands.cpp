@@ -59,6 +59,16 @@ bool prepare(Command& command, const QStringList& arguments, int least, int most
         && command.seconds(QStringLiteral("timeout"), &ms);
 }
 
+// "get", or "set" followed by what to write (the third argument).
+bool getOrSet(Command& command, const QStringList& args, const QString& what, bool* set)
+{
+    *set = args[1] == QLatin1String("set");
+    if ((*set || args[1] == QLatin1String("get")) && *set == (args.size() == 3))
+        return true;
+    command.usageError(QStringLiteral("%1 wants get, or set and %2").arg(command.name(), what));
+    return false;
+}
+
 QJsonObject portsJson(const PortRecords::Table& table)
 {
     QJsonObject o;
@@ -208,9 +218,9 @@ int ports(const QStringList& arguments)
     QStringList args;
     if (!prepare(command, arguments, 2, 3, &args))
         return command.exitCode();
-    const bool set = args[1] == QLatin1String("set");
-    if ((!set && args[1] != QLatin1String("get")) || (set != (args.size() == 3)))
-        return command.usageError(QStringLiteral("ports wants get, or set and the services"));
+    bool set = false;
+    if (!getOrSet(command, args, QStringLiteral("the services"), &set))
+        return command.exitCode();
     PortRecords::Table table;
     bool given[PortRecords::kServiceCount] = {};
     QString error;
@@ -274,9 +284,9 @@ int params(const QStringList& arguments)
     QStringList args;
     if (!prepare(command, arguments, 2, 3, &args))
         return command.exitCode();
-    const bool set = args[1] == QLatin1String("set");
-    if ((!set && args[1] != QLatin1String("get")) || (set != (args.size() == 3)))
-        return command.usageError(QStringLiteral("params wants get, or set and a file"));
+    bool set = false;
+    if (!getOrSet(command, args, QStringLiteral("a file"), &set))
+        return command.exitCode();
 
     QVector<FixedParams::Row> rows;
     QByteArray json;

@@ -178,10 +178,11 @@ int version(const QStringList& arguments)
     BatchPool pool(1);
     BatchRun run(pool, args);
     const TaskResult r = run.run(BatchProgrammingThread::ReadVersion, type).value(0);
-    if (command.json())
-        Cli::printJson(QJsonObject { { QStringLiteral("ip"), r.ip }, { QStringLiteral("type"), type },
-            { QStringLiteral("status"), BatchReport::statusText(r.status) }, { QStringLiteral("version"), r.version },
-            { QStringLiteral("reason"), BatchProgrammingThread::failureText(r.reason) } });
+    if (command.json()) {
+        QJsonObject o = r.toJson(BatchProgrammingThread::ReadVersion);
+        o.insert(QStringLiteral("type"), type);
+        Cli::printJson(o);
+    }
     if (!r.succeeded())
         return command.failure(r.ip + QStringLiteral(": ") + BatchProgrammingThread::failureText(r.reason));
     if (!command.json())
