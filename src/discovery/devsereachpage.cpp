@@ -14,8 +14,6 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
 #include <QNetworkDatagram>
@@ -336,11 +334,8 @@ void DevSereachPage::onCustomContextMenuRequested(QPoint pos)
         if (dialog.exec() != QDialog::Accepted)
             return;
         const QStringList settings = dialog.ipSettings();
-        const QJsonObject request { { QStringLiteral("interface"), settings.at(0) },
-            { QStringLiteral("ip"), settings.at(1) }, { QStringLiteral("netmask"), settings.at(2) },
-            { QStringLiteral("gateway"), settings.at(3) } };
-        // Compact, members in name order: gateway, interface, ip, netmask.
-        sendToCard(CardFrame::SetIp, hardwareAddress, QJsonDocument(request).toJson(QJsonDocument::Compact));
+        sendToCard(CardFrame::SetIp, hardwareAddress,
+            Discovery::setIpRequest(settings.at(0), settings.at(1), settings.at(2), settings.at(3)));
     } else if (chosen == reboot) {
         if (refuseUnreachable(hardwareAddress))
             return;

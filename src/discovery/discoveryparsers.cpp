@@ -136,6 +136,13 @@ std::optional<CardInfo> parseNetworkInfo(const QByteArray& text)
     return card;
 }
 
+QByteArray setIpRequest(const QString& interfaceName, const QString& ip, const QString& netmask, const QString& gateway)
+{
+    const QJsonObject request { { QStringLiteral("interface"), interfaceName }, { QStringLiteral("ip"), ip },
+        { QStringLiteral("netmask"), netmask }, { QStringLiteral("gateway"), gateway } };
+    return QJsonDocument(request).toJson(QJsonDocument::Compact);
+}
+
 std::optional<bool> parseResult(const QByteArray& text)
 {
     QJsonParseError error;

@@ -86,6 +86,13 @@ std::optional<CardInfo> parseNetworkInfo(const QByteArray& text);
 // boolean counts as failure. Nothing for text that is not valid JSON.
 std::optional<bool> parseResult(const QByteArray& text);
 
+// The payload of a set-IP frame (code 2): a compact JSON object with the
+// interface name and the new address, netmask and gateway as given (the
+// last two may be empty), members in name order: gateway, interface, ip,
+// netmask.
+QByteArray setIpRequest(
+    const QString& interfaceName, const QString& ip, const QString& netmask, const QString& gateway);
+
 // Whether a row duplicates one already shown in this search. `hostList` and
 // `macList` hold the address and hardware address of every row shown (an
 // empty text for a row without one); they are searched separately, exactly

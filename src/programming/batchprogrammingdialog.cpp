@@ -2,6 +2,7 @@
 
 #include "app/dialogprompt.h"
 #include "app/messagebox.h"
+#include "batchpool.h"
 #include "batchprogrammingthread.h"
 #include "batchreport.h"
 #include "devicelist.h"
@@ -21,21 +22,11 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableWidget>
-#include <QTemporaryDir>
-#include <QThread>
 
 namespace {
 
 int g_poolSizeForTests = 0;
-
-const char* const kStatusTexts[] = {
-    QT_TRANSLATE_NOOP("BatchProgrammingDialog", "Not Start"),
-    QT_TRANSLATE_NOOP("BatchProgrammingDialog", "In Progress"),
-    QT_TRANSLATE_NOOP("BatchProgrammingDialog", "Succeeded"),
-    QT_TRANSLATE_NOOP("BatchProgrammingDialog", "Failed"),
-};
 
 // A Status cell shows this from the start of a batch until its task ends.
 const QString kNoStatus = QStringLiteral("/");
@@ -47,53 +38,13 @@ QTableWidgetItem* centredItem(const QString& text)
     return item;
 }
 
-// Copies a plain image block by block into a file that appears only when
-// complete; QFile::copy would leave whatever it wrote before a full disk.
-bool copyImage(const QString& from, const QString& to)
-{
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    QSaveFile out(to);
-    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
-    // buffered fail to reach the disk, and would put a short file in place.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    char buffer[FirmwarePackage::kBufferSize];
-    for (;;) {
-        const qint64 got = in.read(buffer, sizeof buffer);
-        if (got < 0) {
-            out.cancelWriting();
-            return false;
-        }
-        if (got == 0)
-            break;
-        if (out.write(buffer, got) != got) {
-            out.cancelWriting();
-            return false;
-        }
-    }
-    return out.commit();
-}
-
 } // namespace
 
 struct BatchProgrammingDialog::Private {
-    QVector<QThread*> m_threads;
-    QVector<BatchProgrammingThread*> m_workers;
-    // The dialog's own view of each worker: handed a task whose finished()
-    // has not been handled yet. Only idle workers are given tasks.
-    QVector<bool> m_busy;
+    std::unique_ptr<BatchPool> m_pool;
     // Image size of each worker's task, for its row's progress bar.
     QVector<qint64> m_totals;
     QStringList m_ipList;
-    int m_nextIndex = 0;
-
-    bool m_running = false;
-    int m_batchMode = BatchProgrammingThread::Program;
-    int m_batchType = 0;
-    std::unique_ptr<QTemporaryDir> m_imageDir;
-    QString m_image;
 };
 
 BatchProgrammingDialog::BatchProgrammingDialog(QWidget* parent)
@@ -127,20 +78,7 @@ BatchProgrammingDialog::BatchProgrammingDialog(QWidget* parent)
     createPool();
 }
 
-BatchProgrammingDialog::~BatchProgrammingDialog()
-{
-    // A worker ends its thread once the event in hand is done (a connect
-    // takes at most a second) and is deleted there, with its link and timer,
-    // as the thread finishes; only then does the thread object go.
-    for (QThread* thread : d->m_threads)
-        thread->quit();
-    for (QThread* thread : d->m_threads)
-        thread->wait();
-    qDeleteAll(d->m_threads);
-    d->m_threads.clear();
-    d->m_workers.clear();
-    d->m_imageDir.reset();
-}
+BatchProgrammingDialog::~BatchProgrammingDialog() = default;
 
 void BatchProgrammingDialog::setPoolSizeForTests(int size)
 {
@@ -149,54 +87,42 @@ void BatchProgrammingDialog::setPoolSizeForTests(int size)
 
 const QVector<QThread*>& BatchProgrammingDialog::threadsForTests() const
 {
-    return d->m_threads;
+    return d->m_pool->threads();
 }
 
 const QVector<BatchProgrammingThread*>& BatchProgrammingDialog::workersForTests() const
 {
-    return d->m_workers;
+    return d->m_pool->workers();
 }
 
 void BatchProgrammingDialog::createPool()
 {
-    // Qt reports at least one processor thread; one worker is the least a
-    // batch needs to end.
-    const int size = qMax(1, g_poolSizeForTests > 0 ? g_poolSizeForTests : QThread::idealThreadCount());
-    for (int i = 0; i < size; ++i) {
-        auto* thread = new QThread();
-        thread->setObjectName(QStringLiteral("batch worker %1").arg(i + 1));
-        auto* worker = new BatchProgrammingThread();
-        connect(thread, &QThread::finished, worker, &QObject::deleteLater);
-        connect(worker, &BatchProgrammingThread::finished, this, &BatchProgrammingDialog::onBatchFinished);
-        connect(
-            worker, &BatchProgrammingThread::programmingStarted, this, &BatchProgrammingDialog::onProgrammingStarted);
-        connect(
-            worker, &BatchProgrammingThread::programmingUpdated, this, &BatchProgrammingDialog::onProgrammingUpdated);
-        connect(this, &BatchProgrammingDialog::taskStart, worker, &BatchProgrammingThread::onTaskStart);
-        worker->moveToThread(thread);
-        thread->start();
-        d->m_threads.append(thread);
-        d->m_workers.append(worker);
-        d->m_busy.append(false);
-        d->m_totals.append(0);
-    }
+    d->m_pool = std::make_unique<BatchPool>(g_poolSizeForTests);
+    d->m_totals.fill(0, d->m_pool->workers().size());
+    BatchPool* pool = d->m_pool.get();
+    connect(pool, &BatchPool::taskStarted, this, [this](int worker, int index) {
+        d->m_totals[worker] = 0;
+        if (QTableWidgetItem* item = ui->tableWidgetDevice->item(index, UI_BatchProgrammingDialog::ColumnStatus))
+            item->setData(kStatusRole, BatchProgrammingThread::InProgress);
+    });
+    connect(pool, &BatchPool::taskFinished, this, &BatchProgrammingDialog::onBatchFinished);
+    connect(pool, &BatchPool::programmingStarted, this, &BatchProgrammingDialog::onProgrammingStarted);
+    connect(pool, &BatchPool::programmingUpdated, this, &BatchProgrammingDialog::onProgrammingUpdated);
 }
 
 QString BatchProgrammingDialog::statusText(int status)
 {
-    if (status < 0 || status > 3)
-        return QString();
-    return tr(kStatusTexts[status]);
+    return BatchReport::statusText(status);
 }
 
 bool BatchProgrammingDialog::isBatchRunning() const
 {
-    return d->m_running;
+    return d->m_pool->isRunning();
 }
 
 QString BatchProgrammingDialog::batchImagePath() const
 {
-    return d->m_image;
+    return d->m_pool->isRunning() ? d->m_pool->imagePath() : QString();
 }
 
 void BatchProgrammingDialog::changeEvent(QEvent* event)
@@ -214,7 +140,7 @@ void BatchProgrammingDialog::changeEvent(QEvent* event)
 
 bool BatchProgrammingDialog::refusedWhileRunning()
 {
-    if (!d->m_running)
+    if (!d->m_pool->isRunning())
         return false;
     MessageBox::information(this, tr("Tip"), tr("The batch is still running, please wait until it has finished!"));
     return true;
@@ -255,8 +181,7 @@ void BatchProgrammingDialog::onBtnAddClicked()
     addDevice(address);
     ui->leIP->selectAll();
     // A card added while a batch runs joins it, at the end of the queue.
-    if (d->m_running)
-        handOutToIdleWorkers();
+    d->m_pool->appendDevice(address);
 }
 
 void BatchProgrammingDialog::onCustomContextMenuRequested(QPoint pos)
@@ -341,8 +266,7 @@ void BatchProgrammingDialog::onBtnExportClicked()
         const QTableWidgetItem* ip = table->item(row, UI_BatchProgrammingDialog::ColumnIp);
         const QTableWidgetItem* status = table->item(row, UI_BatchProgrammingDialog::ColumnStatus);
         const int value = status ? status->data(kStatusRole).toInt() : 0;
-        const QString text = value >= 0 && value <= 3 ? statusText(value) : tr("Code: ") + QString::number(value);
-        rows.append({ ip ? ip->text() : QString(), text });
+        rows.append({ ip ? ip->text() : QString(), BatchReport::resultText(value) });
     }
     BatchReport::Texts texts;
     texts.ip = tr("IP");
@@ -358,7 +282,7 @@ void BatchProgrammingDialog::onBtnProgramClicked()
     const QString path = ui->leFile->text();
     if (path.isEmpty() || !QFileInfo(path).isFile() || d->m_ipList.isEmpty())
         return;
-    if (!prepareImage(path)) {
+    if (!d->m_pool->prepareImage(path)) {
         MessageBox::warning(this, tr("Warning"), tr("Cannot prepare the programming file!"));
         return;
     }
@@ -372,27 +296,8 @@ void BatchProgrammingDialog::onBtnRefreshClicked()
     startBatch(BatchProgrammingThread::ReadVersion);
 }
 
-// The batch's own copy of its image: the payload of a firmware package, or
-// the chosen file as it is.
-bool BatchProgrammingDialog::prepareImage(const QString& path)
-{
-    auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/netquill-batch-XXXXXX"));
-    if (!dir->isValid())
-        return false;
-    const QString image = dir->filePath(QStringLiteral("image.bin"));
-    FirmwarePackage package(path);
-    if (!package.extractTo(image) && (package.writeFailed() || !copyImage(path, image)))
-        return false;
-    d->m_imageDir = std::move(dir);
-    d->m_image = image;
-    return true;
-}
-
 void BatchProgrammingDialog::startBatch(int mode)
 {
-    d->m_batchMode = mode;
-    d->m_batchType = qMax(0, ui->comboBoxProgType->currentIndex());
-    d->m_nextIndex = 0;
     // Every row is waiting now: a report exported during the batch tells
     // no result of an earlier one.
     QTableWidget* table = ui->tableWidgetDevice;
@@ -401,88 +306,39 @@ void BatchProgrammingDialog::startBatch(int mode)
         status->setText(kNoStatus);
         status->setData(kStatusRole, BatchProgrammingThread::NotStart);
     }
-    d->m_running = true;
-    handOutToIdleWorkers();
-    endBatchWhenDone();
+    d->m_pool->start(d->m_ipList, mode, qMax(0, ui->comboBoxProgType->currentIndex()));
 }
 
-void BatchProgrammingDialog::handOutToIdleWorkers()
+void BatchProgrammingDialog::onBatchFinished(int worker)
 {
-    for (int i = 0; i < d->m_workers.size() && d->m_nextIndex < d->m_ipList.size(); ++i) {
-        if (d->m_busy[i])
-            continue;
-        BatchProgrammingThread* worker = d->m_workers[i];
-        const int index = d->m_nextIndex++;
-        worker->setDevice(d->m_ipList[index], index);
-        worker->setMode(d->m_batchMode);
-        worker->setProgType(d->m_batchType);
-        if (d->m_batchMode == BatchProgrammingThread::Program)
-            worker->setProgrammingFile(d->m_image);
-        d->m_busy[i] = true;
-        d->m_totals[i] = 0;
-        ui->tableWidgetDevice->item(index, UI_BatchProgrammingDialog::ColumnStatus)
-            ->setData(kStatusRole, BatchProgrammingThread::InProgress);
-        emit taskStart(index);
-    }
-}
-
-void BatchProgrammingDialog::endBatchWhenDone()
-{
-    if (!d->m_running || d->m_nextIndex < d->m_ipList.size() || d->m_busy.contains(true))
+    BatchProgrammingThread* w = d->m_pool->workers().value(worker);
+    if (!w)
         return;
-    d->m_running = false;
-    // The workers let go of the batch's image, and its copy goes.
-    for (BatchProgrammingThread* worker : d->m_workers)
-        worker->setProgrammingFile(QString());
-    d->m_imageDir.reset();
-    d->m_image.clear();
-}
-
-int BatchProgrammingDialog::senderWorker() const
-{
-    return d->m_workers.indexOf(qobject_cast<BatchProgrammingThread*>(sender()));
-}
-
-void BatchProgrammingDialog::onBatchFinished()
-{
-    const int i = senderWorker();
-    if (i < 0 || !d->m_busy[i])
+    const int row = rowOf(w->deviceIp());
+    if (row < 0)
         return;
-    d->m_busy[i] = false;
-    BatchProgrammingThread* worker = d->m_workers[i];
-    const int row = rowOf(worker->deviceIp());
-    if (row >= 0) {
-        const int status = worker->status();
-        QTableWidgetItem* item = ui->tableWidgetDevice->item(row, UI_BatchProgrammingDialog::ColumnStatus);
-        if (status >= 0 && status <= 3)
-            item->setText(statusText(status));
-        item->setData(kStatusRole, status);
-        if (status == BatchProgrammingThread::Succeeded && worker->mode() == BatchProgrammingThread::ReadVersion)
-            ui->tableWidgetDevice->item(row, UI_BatchProgrammingDialog::ColumnVersion)->setText(worker->version());
-    }
-    handOutToIdleWorkers();
-    endBatchWhenDone();
+    const int status = w->status();
+    QTableWidgetItem* item = ui->tableWidgetDevice->item(row, UI_BatchProgrammingDialog::ColumnStatus);
+    if (status >= 0 && status <= 3)
+        item->setText(statusText(status));
+    item->setData(kStatusRole, status);
+    if (status == BatchProgrammingThread::Succeeded && w->mode() == BatchProgrammingThread::ReadVersion)
+        ui->tableWidgetDevice->item(row, UI_BatchProgrammingDialog::ColumnVersion)->setText(w->version());
 }
 
-void BatchProgrammingDialog::onProgrammingStarted(qint64 bytesTotal)
+void BatchProgrammingDialog::onProgrammingStarted(int worker, qint64 bytesTotal)
 {
-    const int i = senderWorker();
-    if (i < 0)
-        return;
-    d->m_totals[i] = bytesTotal;
-    const int row = rowOf(d->m_workers[i]->deviceIp());
+    d->m_totals[worker] = bytesTotal;
+    const int row = rowOf(d->m_pool->workers()[worker]->deviceIp());
     if (auto* bar = qobject_cast<QProgressBar*>(
             ui->tableWidgetDevice->cellWidget(row, UI_BatchProgrammingDialog::ColumnProgress)))
         ProgressBytes::show(bar, 0, bytesTotal);
 }
 
-void BatchProgrammingDialog::onProgrammingUpdated(qint64 bytesWritten)
+void BatchProgrammingDialog::onProgrammingUpdated(int worker, qint64 bytesWritten)
 {
-    const int i = senderWorker();
-    if (i < 0)
-        return;
-    const int row = rowOf(d->m_workers[i]->deviceIp());
+    const int row = rowOf(d->m_pool->workers()[worker]->deviceIp());
     if (auto* bar = qobject_cast<QProgressBar*>(
             ui->tableWidgetDevice->cellWidget(row, UI_BatchProgrammingDialog::ColumnProgress)))
-        ProgressBytes::show(bar, bytesWritten, d->m_totals[i]);
+        ProgressBytes::show(bar, bytesWritten, d->m_totals[worker]);
 }

@@ -64,10 +64,11 @@ private slots:
     void onBtnExportClicked();
     void onBtnImportClicked();
     void onBtnProgramClicked();
-    void onBatchFinished();
+    // A worker's task ended; `worker` is its position in the pool.
+    void onBatchFinished(int worker);
     void onCustomContextMenuRequested(QPoint pos);
-    void onProgrammingStarted(qint64 bytesTotal);
-    void onProgrammingUpdated(qint64 bytesWritten);
+    void onProgrammingStarted(int worker, qint64 bytesTotal);
+    void onProgrammingUpdated(int worker, qint64 bytesWritten);
 
 private:
     struct Private;
@@ -78,11 +79,7 @@ private:
     void importWorkbook(const QString& path);
     void deleteRow(int row);
     bool refusedWhileRunning();
-    bool prepareImage(const QString& path);
     void startBatch(int mode);
-    void handOutToIdleWorkers();
-    void endBatchWhenDone();
-    int senderWorker() const;
     int rowOf(const QString& address) const;
 
     std::unique_ptr<UI_BatchProgrammingDialog> ui;

@@ -41,6 +41,10 @@ struct BatchProgrammingThread::Private {
     int m_mode = 0;
     int m_progType = 0;
     int m_status = 0;
+    int m_reason = NoFailure;
+    int m_installTimeoutMs = 0;
+    qint64 m_bytesSent = 0;
+    int m_resends = 0;
     bool m_running = false;
     // Set by setDevice, cleared by the start it asks for: a worker starts
     // only a task that has been handed to it, never again on a stale index.
@@ -56,6 +60,8 @@ struct BatchProgrammingThread::Private {
     QString m_taskIp;
     QString m_taskFile;
     int m_taskMode = 0;
+    int m_taskInstallTimeoutMs = 0;
+    int m_taskResends = 0;
     quint8 m_taskType = 0;
     // Counts ended tasks, so that code which sent a command can tell that
     // the task was ended meanwhile (a failed send ends it at once).
@@ -118,6 +124,12 @@ void BatchProgrammingThread::setProgrammingFile(const QString& path)
     }
 }
 
+void BatchProgrammingThread::setInstallTimeout(int ms)
+{
+    QMutexLocker lock(&m_mutex);
+    d->m_installTimeoutMs = qMax(0, ms);
+}
+
 QString BatchProgrammingThread::deviceIp() const
 {
     QMutexLocker lock(&m_mutex);
@@ -154,6 +166,38 @@ bool BatchProgrammingThread::isRunning() const
     return d->m_running;
 }
 
+int BatchProgrammingThread::failureReason() const
+{
+    QMutexLocker lock(&m_mutex);
+    return d->m_reason;
+}
+
+qint64 BatchProgrammingThread::bytesSent() const
+{
+    QMutexLocker lock(&m_mutex);
+    return d->m_bytesSent;
+}
+
+int BatchProgrammingThread::resends() const
+{
+    QMutexLocker lock(&m_mutex);
+    return d->m_resends;
+}
+
+QString BatchProgrammingThread::failureText(int reason)
+{
+    switch (reason) {
+    case ConnectFailed: return QStringLiteral("connect failed");
+    case StartRefused: return QStringLiteral("start refused");
+    case ChunkRefused: return QStringLiteral("chunk refused");
+    case ChunkTimeout: return QStringLiteral("chunk time-out");
+    case ConnectionLost: return QStringLiteral("connection lost");
+    case InstallationTimeout: return QStringLiteral("installation time-out");
+    case ImageUnreadable: return QStringLiteral("image unreadable");
+    default: return QString();
+    }
+}
+
 void BatchProgrammingThread::onTaskStart(int index)
 {
     {
@@ -167,6 +211,11 @@ void BatchProgrammingThread::onTaskStart(int index)
             return;
         d->m_running = true;
         d->m_status = InProgress;
+        d->m_reason = NoFailure;
+        d->m_bytesSent = 0;
+        d->m_resends = 0;
+        d->m_taskInstallTimeoutMs = d->m_installTimeoutMs > 0 ? d->m_installTimeoutMs : int(g_installTimeoutMs);
+        d->m_taskResends = 0;
         d->m_taskIp = d->m_ip;
         d->m_taskMode = d->m_mode;
         d->m_taskType = quint8(d->m_progType);
@@ -207,7 +256,7 @@ void BatchProgrammingThread::startTask()
     d->m_comm->connectToDevice(d->m_taskIp);
 }
 
-void BatchProgrammingThread::finishTask(int status)
+void BatchProgrammingThread::finishTask(int status, int reason)
 {
     if (d->m_state == TaskState::Idle)
         return;
@@ -220,6 +269,9 @@ void BatchProgrammingThread::finishTask(int status)
         QMutexLocker lock(&m_mutex);
         d->m_running = false;
         d->m_status = status;
+        d->m_reason = status == Succeeded ? int(NoFailure) : reason;
+        d->m_bytesSent = d->m_taskMode == Program ? d->m_transfer.sentBytes() : 0;
+        d->m_resends = d->m_taskResends;
     }
     emit finished();
 }
@@ -237,7 +289,7 @@ void BatchProgrammingThread::onNetworkDevConnected()
 void BatchProgrammingThread::onNetworkDevConnectError(QString)
 {
     if (d->m_state == TaskState::Connecting)
-        finishTask(Failed);
+        finishTask(Failed, ConnectFailed);
 }
 
 void BatchProgrammingThread::onLinkLost()
@@ -246,7 +298,7 @@ void BatchProgrammingThread::onLinkLost()
     // connect itself answers by connectedToDevice or connectionError.
     if (d->m_state == TaskState::Idle || d->m_state == TaskState::Connecting)
         return;
-    finishTask(Failed);
+    finishTask(Failed, ConnectionLost);
 }
 
 void BatchProgrammingThread::onNetworkProgramResponse(int cmd, const quint8* data, int size)
@@ -271,7 +323,7 @@ void BatchProgrammingThread::onNetworkProgramResponse(int cmd, const quint8* dat
         } else if (d->m_state != TaskState::Idle && d->m_state != TaskState::Connecting) {
             // A card that reports the end before it has every byte of the
             // image cannot have installed it.
-            finishTask(Failed);
+            finishTask(Failed, ChunkRefused);
         }
         break;
     default: // 258 (installing) and the backup codes
@@ -295,7 +347,7 @@ void BatchProgrammingThread::handleVersionReply(const quint8* data, int size)
     // the same open file from its first byte.
     const bool ready = d->m_transfer.isOpen() ? d->m_transfer.rewind() : d->m_transfer.open(d->m_taskFile);
     if (!ready) {
-        finishTask(Failed);
+        finishTask(Failed, ImageUnreadable);
         return;
     }
     d->m_state = TaskState::AwaitingStart;
@@ -306,7 +358,7 @@ void BatchProgrammingThread::handleVersionReply(const quint8* data, int size)
 void BatchProgrammingThread::handleStartReply(const quint8* data, int size)
 {
     if (!ResultByte::succeeded(data, size)) {
-        finishTask(Failed);
+        finishTask(Failed, StartRefused);
         return;
     }
     d->m_timer->stop();
@@ -318,7 +370,7 @@ void BatchProgrammingThread::handleStartReply(const quint8* data, int size)
 void BatchProgrammingThread::handleChunkReply(const quint8* data, int size)
 {
     if (!ResultByte::succeeded(data, size)) {
-        finishTask(Failed);
+        finishTask(Failed, ChunkRefused);
         return;
     }
     d->m_transfer.acknowledged();
@@ -334,10 +386,10 @@ void BatchProgrammingThread::sendNextChunk()
         // Every byte is out (an empty image included): the card installs.
         if (d->m_state == TaskState::Transferring) {
             d->m_state = TaskState::AwaitingInstallation;
-            d->m_timer->start(g_installTimeoutMs);
+            d->m_timer->start(d->m_taskInstallTimeoutMs);
         }
         return;
-    case ChunkTransfer::Next::ReadError: finishTask(Failed); return;
+    case ChunkTransfer::Next::ReadError: finishTask(Failed, ImageUnreadable); return;
     case ChunkTransfer::Next::Chunk: break;
     }
     const quint64 task = d->m_taskId;
@@ -346,7 +398,7 @@ void BatchProgrammingThread::sendNextChunk()
         return;
     if (d->m_transfer.allSent()) {
         d->m_state = TaskState::AwaitingInstallation;
-        d->m_timer->start(g_installTimeoutMs);
+        d->m_timer->start(d->m_taskInstallTimeoutMs);
     } else {
         d->m_timer->start(g_chunkTimeoutMs);
     }
@@ -359,13 +411,14 @@ void BatchProgrammingThread::onTimerTimeout()
     case TaskState::Connecting: d->m_timer->stop(); return;
     case TaskState::Transferring:
         if (d->m_transfer.timeout() == ChunkTransfer::Timeout::Resend) {
+            ++d->m_taskResends;
             d->m_comm->send(CommandCode::ImageChunk, d->m_transfer.lastChunk());
             return;
         }
         break;
     case TaskState::AwaitingVersion:
-    case TaskState::AwaitingStart:
-    case TaskState::AwaitingInstallation: break;
+    case TaskState::AwaitingStart: break;
+    case TaskState::AwaitingInstallation: finishTask(Failed, InstallationTimeout); return;
     }
-    finishTask(Failed);
+    finishTask(Failed, ChunkTimeout);
 }

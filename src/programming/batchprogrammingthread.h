@@ -36,6 +36,19 @@ class BatchProgrammingThread : public QObject {
 public:
     enum Mode { ReadVersion = 0, Program = 1 };
     enum Status { NotStart = 0, InProgress = 1, Succeeded = 2, Failed = 3 };
+    // Why a task failed, one fixed list for every user of the worker. The
+    // chunk time-out covers every command the card left unanswered before
+    // the installation (version, start, chunk): they share the chunk timer.
+    enum FailureReason {
+        NoFailure = 0,
+        ConnectFailed,
+        StartRefused,
+        ChunkRefused, // a chunk refused, or the end reported before every byte was sent
+        ChunkTimeout,
+        ConnectionLost, // the card closed the link, or a write to it failed
+        InstallationTimeout,
+        ImageUnreadable,
+    };
 
     static constexpr int kChunkTimeoutMs = 5000;
     // From the last chunk to the card's 259. Installing an image on a card
@@ -56,6 +69,9 @@ public:
     // batch; the same name keeps it open (it is read again from offset 0 for
     // each card). An empty name only closes it.
     void setProgrammingFile(const QString& path);
+    // The longest wait from the last chunk to the card's 259, in ms; 0 (the
+    // default) is kInstallTimeoutMs.
+    void setInstallTimeout(int ms);
 
     // Read by the dialog after finished().
     QString deviceIp() const;
@@ -64,6 +80,16 @@ public:
     int status() const;
     QString version() const;
     bool isRunning() const;
+    // Of the last task: why it failed (NoFailure when it succeeded), the
+    // image bytes sent, and the chunks sent again after a time-out.
+    int failureReason() const;
+    qint64 bytesSent() const;
+    int resends() const;
+
+    // "connect failed", "start refused", "chunk refused", "chunk time-out",
+    // "connection lost", "installation time-out", "image unreadable"; an
+    // empty string for NoFailure and any other value.
+    static QString failureText(int reason);
 
     // Tests wait for shorter time-outs than a technician does; 0 restores
     // the real ones.
@@ -92,7 +118,7 @@ private:
     struct Private;
 
     void startTask();
-    void finishTask(int status);
+    void finishTask(int status, int reason = NoFailure);
     void handleVersionReply(const quint8* data, int size);
     void handleStartReply(const quint8* data, int size);
     void handleChunkReply(const quint8* data, int size);

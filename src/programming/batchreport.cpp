@@ -1,8 +1,36 @@
 #include "batchreport.h"
 
+#include <QCoreApplication>
 #include <QSaveFile>
 
+namespace {
+
+const char* const kContext = "BatchProgrammingDialog";
+
+const char* const kStatusTexts[] = {
+    QT_TRANSLATE_NOOP("BatchProgrammingDialog", "Not Start"),
+    QT_TRANSLATE_NOOP("BatchProgrammingDialog", "In Progress"),
+    QT_TRANSLATE_NOOP("BatchProgrammingDialog", "Succeeded"),
+    QT_TRANSLATE_NOOP("BatchProgrammingDialog", "Failed"),
+};
+
+} // namespace
+
 namespace BatchReport {
+
+QString statusText(int status)
+{
+    if (status < 0 || status > 3)
+        return QString();
+    return QCoreApplication::translate(kContext, kStatusTexts[status]);
+}
+
+QString resultText(int status)
+{
+    if (status >= 0 && status <= 3)
+        return statusText(status);
+    return QCoreApplication::translate("BatchProgrammingDialog", "Code: ") + QString::number(status);
+}
 
 QByteArray format(const QDateTime& when, const QList<Row>& rows, const Texts& texts)
 {

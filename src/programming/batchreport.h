@@ -23,6 +23,14 @@ struct Texts {
     QString result = QStringLiteral("Result");
 };
 
+// The task status texts "Not Start", "In Progress", "Succeeded", "Failed"
+// for 0 to 3, translated in the batch dialog's context; an empty string for
+// any other value.
+QString statusText(int status);
+// The Result column for a status: its text, or "Code: " and the number for a
+// value without one.
+QString resultText(int status);
+
 QByteArray format(const QDateTime& when, const QList<Row>& rows, const Texts& texts = Texts());
 
 // Writes the report so that a failure never leaves a half-written file under

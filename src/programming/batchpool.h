@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <memory>
+
+class BatchProgrammingThread;
+class QTemporaryDir;
+class QThread;
+
+// The pool of workers that carries out a batch: one BatchProgrammingThread
+// per processor thread (or as many as asked for), each in a QThread of its
+// own. A batch is a device list worked through in order: each device goes to
+// the first idle worker, every further one to the first worker that becomes
+// free, until the list is done. Devices appended while a batch runs join it.
+//
+// A programming batch sends its own copy of the image (the payload when the
+// chosen file is a firmware package), made by prepareImage() and removed when
+// the batch ends, so that nothing done to the chosen file reaches a card
+// halfway through the batch.
+//
+// The pool lives in the GUI (or main) thread; the workers' signals reach it
+// queued, and it reports with the worker's position in workers().
+class BatchPool : public QObject {
+    Q_OBJECT
+
+public:
+    // `size` workers; 0 takes defaultSize().
+    explicit BatchPool(int size = 0, QObject* parent = nullptr);
+    ~BatchPool() override;
+
+    // The number of processor threads the platform reports, at least 1.
+    static int defaultSize();
+
+    const QVector<BatchProgrammingThread*>& workers() const { return m_workers; }
+    const QVector<QThread*>& threads() const { return m_threads; }
+
+    // Makes the batch's copy of `path`; false when it cannot be made.
+    bool prepareImage(const QString& path);
+    // The copy a programming batch sends; empty when none is prepared.
+    QString imagePath() const { return m_image; }
+    // The longest installation wait each worker allows (0: the worker's own).
+    void setInstallTimeout(int ms);
+
+    // Starts a batch over `devices` in mode 0 (version) or 1 (program, with
+    // the prepared image). Does nothing and returns false while one runs.
+    bool start(const QStringList& devices, int mode, int type);
+    // A device added to the running batch, at the end of its queue.
+    void appendDevice(const QString& address);
+    bool isRunning() const { return m_running; }
+    const QStringList& devices() const { return m_devices; }
+
+signals:
+    // `index` is the device's position in devices().
+    void taskStarted(int worker, int index);
+    // The worker's getters hold the outcome.
+    void taskFinished(int worker, int index);
+    void programmingStarted(int worker, qint64 bytesTotal);
+    void programmingUpdated(int worker, qint64 bytesWritten);
+    void batchFinished();
+    // Connected to every worker's onTaskStart.
+    void taskStart(int index);
+
+private:
+    void onWorkerFinished();
+    void handOutToIdleWorkers();
+    void endWhenDone();
+    int senderWorker() const;
+
+    QVector<QThread*> m_threads;
+    QVector<BatchProgrammingThread*> m_workers;
+    // Handed a task whose finished() has not been handled yet.
+    QVector<bool> m_busy;
+    QVector<int> m_taskIndex;
+    QStringList m_devices;
+    int m_nextIndex = 0;
+    int m_mode = 0;
+    int m_type = 0;
+    bool m_running = false;
+    std::unique_ptr<QTemporaryDir> m_imageDir;
+    QString m_image;
+};

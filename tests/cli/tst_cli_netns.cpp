@@ -1,0 +1,160 @@
+// netquill-cli's search, set-ip and reboot inside the two network
+// namespaces that scripts/netns-harness.sh makes: this test runs on the
+// tool's side, netquill-discoverysim plays the cards on the other. Nothing
+// here ever runs on the machine's own interfaces.
+
+#include "clirun.h"
+#include "discoverysimulator.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QString env(const char* name)
+{
+    return QString::fromLocal8Bit(qgetenv(name));
+}
+
+const QString kToolIf = env("NETQUILL_NETNS_TOOL_IF");
+const QString kCardIf = env("NETQUILL_NETNS_CARD_IF");
+const QString kCardsNs = env("NETQUILL_NETNS_CARDS");
+const QString kFirstMac = QStringLiteral("02:4E:51:00:00:01");
+
+// Three cards in the cards' namespace for one test.
+class Cards {
+public:
+    explicit Cards(const QStringList& extra = {})
+    {
+        m_record = m_dir.filePath(QStringLiteral("record.jsonl"));
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral("ip"),
+            QStringList { "netns", "exec", kCardsNs, DISCOVERYSIM_BIN, "--interface", kCardIf, "--record", m_record,
+                "--cards", "3", "--address", "10.77.1.1", "--assign-addresses", "--card-interfaces", "eth0,eth1" }
+                + extra);
+        QElapsedTimer t;
+        t.start();
+        QByteArray output;
+        while (t.elapsed() < 15000 && m_process.state() != QProcess::NotRunning && !output.contains("ready")) {
+            m_process.waitForReadyRead(100);
+            output += m_process.readAllStandardOutput();
+        }
+        m_ready = output.contains("ready");
+    }
+    ~Cards()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    bool ready() const { return m_ready; }
+    QVector<QJsonObject> events(const QString& name) const
+    {
+        QVector<QJsonObject> result;
+        QFile file(m_record);
+        if (!file.open(QIODevice::ReadOnly))
+            return result;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            if (o.value(QStringLiteral("event")).toString() == name)
+                result.append(o);
+        }
+        return result;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_record;
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+} // namespace
+
+class TestCliNetns : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void searchListsEveryCard();
+    void setIpAndRebootReachOneCard();
+    void refusedSetIpFails();
+};
+
+void TestCliNetns::initTestCase()
+{
+    if (kCardsNs.isEmpty() || kToolIf.isEmpty())
+        QSKIP("run through scripts/netns-harness.sh (ctest does): discovery stays inside namespaces of its own");
+    if (!DiscoverySimulator::inOwnNetworkNamespace())
+        QSKIP("not inside a namespace made with ip netns: refusing to search on the machine's real interfaces");
+}
+
+void TestCliNetns::searchListsEveryCard()
+{
+    Cards cards;
+    QVERIFY(cards.ready());
+    const CliRun run = runCli({ "search", "--interface", kToolIf, "--seconds", "2.5", "--json" });
+    QCOMPARE(run.exitCode, 0);
+    const QJsonArray found = run.json().array();
+    QCOMPARE(found.size(), 3);
+    QStringList hosts;
+    for (const QJsonValue& v : found) {
+        const QJsonObject card = v.toObject();
+        hosts << card.value("host").toString();
+        QCOMPARE(card.value("localInterface").toString(), kToolIf);
+        QCOMPARE(card.value("product").toString(), QStringLiteral("NQ-Card 200"));
+        QCOMPARE(card.value("interfaces").toArray().size(), 2);
+        if (card.value("host").toString() == QLatin1String("10.77.1.1"))
+            QCOMPARE(card.value("mac").toString(), kFirstMac);
+    }
+    hosts.sort();
+    QCOMPARE(hosts, QStringList({ "10.77.1.1", "10.77.1.2", "10.77.1.3" }));
+
+    const CliRun text = runCli({ "search", "--interface", kToolIf, "--seconds", "1.5" });
+    QCOMPARE(text.exitCode, 0);
+    QVERIFY2(text.out.contains(QStringLiteral("10.77.1.2\tNQ-Card 200\t02:4E:51:00:00:02\n")), qPrintable(text.out));
+}
+
+void TestCliNetns::setIpAndRebootReachOneCard()
+{
+    Cards cards;
+    QVERIFY(cards.ready());
+    CliRun run = runCli({ "set-ip", "--interface", kToolIf, "--mac", kFirstMac.toLower(), "--ip", "10.77.2.9",
+        "--netmask", "255.255.0.0", "--card-interface", "eth0" });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, kFirstMac + QStringLiteral(": Operation succeed!\n"));
+    QTRY_COMPARE(cards.events("set-ip").size(), 1);
+    QCOMPARE(cards.events("set-ip").first().value("card").toInt(), 0);
+
+    run = runCli({ "reboot", "--interface", kToolIf, "--mac", "02:4E:51:00:00:03", "--json" });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.json().object().value("succeeded").toBool(), true);
+    QTRY_COMPARE(cards.events("reboot").size(), 1);
+    QCOMPARE(cards.events("reboot").first().value("card").toInt(), 2);
+
+    // No card has this address: nothing answers.
+    run = runCli({ "reboot", "--interface", kToolIf, "--mac", "02:4E:51:00:00:09", "--seconds", "1" });
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.err.contains(QStringLiteral("no reply")));
+    QCOMPARE(cards.events("reboot").size(), 1);
+}
+
+void TestCliNetns::refusedSetIpFails()
+{
+    Cards cards({ "--fail-set-ip" });
+    QVERIFY(cards.ready());
+    const CliRun run = runCli({ "set-ip", "--interface", kToolIf, "--mac", kFirstMac, "--ip", "10.77.2.9" });
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("Operation failed!")), qPrintable(run.err));
+}
+
+QTEST_GUILESS_MAIN(TestCliNetns)
+#include "tst_cli_netns.moc"

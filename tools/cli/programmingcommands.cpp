@@ -1,0 +1,408 @@
+// version, program, backup and batch: the batch worker's tasks, run through
+// the batch dialog's pool (one worker for a single card), and the backup
+// transfer of the programming page.
+
+#include "cardexchange.h"
+#include "clicommand.h"
+#include "commands.h"
+#include "progressline.h"
+
+#include "link/commandcodes.h"
+#include "programming/backuptransfer.h"
+#include "programming/batchpool.h"
+#include "programming/batchprogrammingthread.h"
+#include "programming/batchreport.h"
+#include "programming/devicelist.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QVector>
+
+namespace {
+
+using Cli::Command;
+
+const QString kInstallTimeout = QStringLiteral("install-timeout");
+
+// The programming page's message for each way a programming task fails,
+// where it has one.
+QString failureMessage(int reason)
+{
+    switch (reason) {
+    case BatchProgrammingThread::StartRefused: return QStringLiteral("Start programming failed!");
+    case BatchProgrammingThread::ChunkRefused:
+    case BatchProgrammingThread::ConnectionLost: return QStringLiteral("Programming failed!");
+    case BatchProgrammingThread::ChunkTimeout:
+    case BatchProgrammingThread::InstallationTimeout: return QStringLiteral("Programming timeout!");
+    case BatchProgrammingThread::ImageUnreadable: return QStringLiteral("Open programming file failed!");
+    default: return BatchProgrammingThread::failureText(reason);
+    }
+}
+
+void addInstallTimeoutOption(Command& command)
+{
+    command.addOption({ kInstallTimeout,
+        QStringLiteral("Longest wait from the last chunk to the card's end of programming, in seconds "
+                       "(default %1).")
+            .arg(BatchProgrammingThread::kInstallTimeoutMs / 1000),
+        QStringLiteral("S"), QString::number(BatchProgrammingThread::kInstallTimeoutMs / 1000) });
+}
+
+// What one task of a batch came to.
+struct TaskResult {
+    QString ip;
+    int status = BatchProgrammingThread::NotStart;
+    int reason = BatchProgrammingThread::NoFailure;
+    QString version;
+    qint64 bytesSent = 0;
+    qint64 bytesTotal = 0;
+    int resends = 0;
+    double seconds = 0;
+
+    bool succeeded() const { return status == BatchProgrammingThread::Succeeded; }
+
+    QJsonObject toJson(int mode) const
+    {
+        QJsonObject o { { QStringLiteral("ip"), ip }, { QStringLiteral("status"), BatchReport::statusText(status) },
+            { QStringLiteral("version"), version }, { QStringLiteral("seconds"), qRound(seconds * 1000) / 1000.0 } };
+        if (mode == BatchProgrammingThread::Program) {
+            o.insert(QStringLiteral("bytesSent"), double(bytesSent));
+            o.insert(QStringLiteral("resends"), resends);
+        }
+        if (!succeeded())
+            o.insert(QStringLiteral("reason"), BatchProgrammingThread::failureText(reason));
+        return o;
+    }
+};
+
+// Runs one batch on a pool and waits for its end. `onEnded` sees each task
+// as it ends, `progress` each programming update.
+class BatchRun {
+public:
+    BatchRun(BatchPool& pool, const QStringList& devices)
+        : m_pool(pool)
+        , m_results(devices.size())
+        , m_clocks(pool.workers().size())
+    {
+        for (int i = 0; i < devices.size(); ++i)
+            m_results[i].ip = devices[i];
+    }
+
+    std::function<void(const TaskResult&)> onEnded;
+    std::function<void(const TaskResult&)> progress;
+
+    QVector<TaskResult> run(int mode, int type)
+    {
+        QEventLoop loop;
+        QObject context;
+        QVector<int> taskOf(m_pool.workers().size(), -1);
+        QObject::connect(&m_pool, &BatchPool::taskStarted, &context, [&](int worker, int index) {
+            taskOf[worker] = index;
+            m_clocks[worker].start();
+        });
+        QObject::connect(&m_pool, &BatchPool::programmingStarted, &context, [&](int worker, qint64 total) {
+            TaskResult& r = m_results[taskOf[worker]];
+            r.bytesTotal = total;
+            if (progress)
+                progress(r);
+        });
+        QObject::connect(&m_pool, &BatchPool::programmingUpdated, &context, [&](int worker, qint64 written) {
+            TaskResult& r = m_results[taskOf[worker]];
+            r.bytesSent = written;
+            if (progress)
+                progress(r);
+        });
+        QObject::connect(&m_pool, &BatchPool::taskFinished, &context, [&](int worker, int index) {
+            const BatchProgrammingThread* w = m_pool.workers()[worker];
+            TaskResult& r = m_results[index];
+            r.status = w->status();
+            r.reason = w->failureReason();
+            r.version = w->version();
+            r.bytesSent = w->bytesSent();
+            r.resends = w->resends();
+            r.seconds = m_clocks[worker].elapsed() / 1000.0;
+            if (onEnded)
+                onEnded(r);
+        });
+        QObject::connect(&m_pool, &BatchPool::batchFinished, &context, [&loop] { loop.quit(); });
+        if (m_pool.start(deviceList(), mode, type) && m_pool.isRunning())
+            loop.exec();
+        return m_results;
+    }
+
+private:
+    QStringList deviceList() const
+    {
+        QStringList list;
+        for (const TaskResult& r : m_results)
+            list.append(r.ip);
+        return list;
+    }
+
+    BatchPool& m_pool;
+    QVector<TaskResult> m_results;
+    QVector<QElapsedTimer> m_clocks;
+};
+
+// SHA-256 of a file, read in pieces; empty when it cannot be read.
+QByteArray sha256(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return QByteArray();
+    return hash.result().toHex();
+}
+
+} // namespace
+
+namespace Commands {
+
+int version(const QStringList& arguments)
+{
+    Command command(QStringLiteral("version"), QStringLiteral("version <ip> [--type app|firmware|patch|root|N]"),
+        QStringLiteral("Reads the version of one program component of the card and prints its version word "
+                       "(\"v2.4.1\")."));
+    command.addTypeOption();
+    QStringList args;
+    int type = 0;
+    if (!command.parse(arguments) || !command.positionals(1, 1, &args) || !command.cardAddress(args[0])
+        || !command.programmingType(&type))
+        return command.exitCode();
+
+    BatchPool pool(1);
+    BatchRun run(pool, args);
+    const TaskResult r = run.run(BatchProgrammingThread::ReadVersion, type).value(0);
+    if (command.json()) {
+        QJsonObject o = r.toJson(BatchProgrammingThread::ReadVersion);
+        o.insert(QStringLiteral("type"), type);
+        Cli::printJson(o);
+    }
+    if (!r.succeeded())
+        return command.failure(r.ip + QStringLiteral(": ") + BatchProgrammingThread::failureText(r.reason));
+    if (!command.json())
+        Cli::out() << r.version << '\n' << Qt::flush;
+    return Cli::Ok;
+}
+
+int program(const QStringList& arguments)
+{
+    Command command(QStringLiteral("program"),
+        QStringLiteral("program <ip> <image> [--type app|firmware|patch|root|N] [--install-timeout S]"),
+        QStringLiteral("Programs one program component of the card with an image file or a firmware package (its "
+                       "payload is sent). Succeeds when the card reports the end of programming."));
+    command.addTypeOption();
+    addInstallTimeoutOption(command);
+    QStringList args;
+    int type = 0;
+    int installMs = 0;
+    if (!command.parse(arguments) || !command.positionals(2, 2, &args) || !command.cardAddress(args[0])
+        || !command.fileExists(args[1], QStringLiteral("image")) || !command.programmingType(&type)
+        || !command.seconds(kInstallTimeout, &installMs))
+        return command.exitCode();
+
+    BatchPool pool(1);
+    if (!pool.prepareImage(args[1]))
+        return command.failure(QStringLiteral("Open programming file failed!"));
+    pool.setInstallTimeout(installMs);
+    ProgressLine line(args[0]);
+    line.setQuiet(command.json());
+    BatchRun run(pool, { args[0] });
+    run.progress = [&line](const TaskResult& r) { line.update(r.bytesSent, r.bytesTotal); };
+    const TaskResult r = run.run(BatchProgrammingThread::Program, type).value(0);
+    line.finish();
+    if (command.json()) {
+        QJsonObject o = r.toJson(BatchProgrammingThread::Program);
+        o.insert(QStringLiteral("bytesTotal"), double(r.bytesTotal));
+        Cli::printJson(o);
+    }
+    if (!r.succeeded())
+        return command.failure(QStringLiteral("%1: %2 (%3)")
+                                   .arg(r.ip, failureMessage(r.reason), BatchProgrammingThread::failureText(r.reason)));
+    if (!command.json())
+        Cli::out() << r.ip << ": Programming finish!\n" << Qt::flush;
+    return Cli::Ok;
+}
+
+int batch(const QStringList& arguments)
+{
+    Command command(QStringLiteral("batch"),
+        QStringLiteral("batch --devices <list.txt|.csv|.xlsx> (--image <file> | --version-only) "
+                       "[--type ...] [--jobs N] [--report <file>]"),
+        QStringLiteral("Programs (or reads the version of) every card of a device list, several at a time, as "
+                       "the batch programming dialog does. Prints one line per card as it ends; exits 0 only "
+                       "when every card succeeded."));
+    command.addOption({ QStringLiteral("devices"),
+        QStringLiteral("Device list: one address per line (text, CSV) or in the first used column of a "
+                       "workbook's sheet (.xlsx)."),
+        QStringLiteral("file") });
+    command.addOption({ QStringLiteral("image"), QStringLiteral("Image file or firmware package to program."),
+        QStringLiteral("file") });
+    command.addOption({ QStringLiteral("version-only"), QStringLiteral("Only read each card's version.") });
+    command.addOption({ QStringLiteral("jobs"),
+        QStringLiteral("Cards worked on at the same time (default %1, the processor threads).")
+            .arg(BatchPool::defaultSize()),
+        QStringLiteral("N"), QString::number(BatchPool::defaultSize()) });
+    command.addOption({ QStringLiteral("report"),
+        QStringLiteral("Write the result report (the dialog's \"Export Result\" format) to file."),
+        QStringLiteral("file") });
+    command.addTypeOption();
+    addInstallTimeoutOption(command);
+    QStringList args;
+    int type = 0;
+    int jobs = 0;
+    int installMs = 0;
+    if (!command.parse(arguments) || !command.positionals(0, 0, &args) || !command.programmingType(&type)
+        || !command.count(QStringLiteral("jobs"), 1, 1024, &jobs) || !command.seconds(kInstallTimeout, &installMs))
+        return command.exitCode();
+    const bool versionOnly = command.isSet(QStringLiteral("version-only"));
+    const QString image = command.value(QStringLiteral("image"));
+    if (!command.isSet(QStringLiteral("devices")))
+        return command.usageError(QStringLiteral("--devices is required"));
+    if (versionOnly == command.isSet(QStringLiteral("image")))
+        return command.usageError(QStringLiteral("give either --image or --version-only"));
+    if (!versionOnly && !command.fileExists(image, QStringLiteral("image")))
+        return command.exitCode();
+    const QString listFile = command.value(QStringLiteral("devices"));
+    if (!command.fileExists(listFile, QStringLiteral("device list")))
+        return command.exitCode();
+    QStringList devices;
+    QString readError;
+    if (DeviceList::read(listFile, &devices, &readError) != DeviceList::Result::Ok)
+        return command.usageError(
+            QStringLiteral("cannot read the device list \"%1\"%2")
+                .arg(listFile, readError.isEmpty() ? QString() : QStringLiteral(": ") + readError));
+    if (devices.isEmpty())
+        return command.usageError(QStringLiteral("the device list \"%1\" holds no card address").arg(listFile));
+
+    const int mode = versionOnly ? BatchProgrammingThread::ReadVersion : BatchProgrammingThread::Program;
+    BatchPool pool(jobs);
+    pool.setInstallTimeout(installMs);
+    if (!versionOnly && !pool.prepareImage(image))
+        return command.failure(QStringLiteral("Open programming file failed!"));
+    const QString sentImage = pool.imagePath();
+    const QByteArray digest = versionOnly ? QByteArray() : sha256(sentImage);
+    const qint64 imageSize = versionOnly ? 0 : QFile(sentImage).size();
+
+    // With --json the lines go to stderr: stdout holds the document alone.
+    QTextStream& lines = command.json() ? Cli::err() : Cli::out();
+    BatchRun run(pool, devices);
+    run.onEnded = [&lines, mode](const TaskResult& r) {
+        lines << r.ip << '\t' << BatchReport::statusText(r.status);
+        if (r.succeeded() && mode == BatchProgrammingThread::ReadVersion)
+            lines << '\t' << r.version;
+        if (mode == BatchProgrammingThread::Program)
+            lines << '\t' << r.bytesSent << " bytes\t" << r.resends << " resends";
+        lines << '\t' << QString::number(r.seconds, 'f', 1) << " s";
+        if (!r.succeeded())
+            lines << '\t' << BatchProgrammingThread::failureText(r.reason);
+        lines << '\n' << Qt::flush;
+    };
+    const QVector<TaskResult> results = run.run(mode, type);
+
+    int failed = 0;
+    QList<BatchReport::Row> rows;
+    QJsonArray array;
+    for (const TaskResult& r : results) {
+        failed += r.succeeded() ? 0 : 1;
+        rows.append({ r.ip, BatchReport::resultText(r.status) });
+        array.append(r.toJson(mode));
+    }
+    if (command.json()) {
+        QJsonObject doc { { QStringLiteral("devices"), array },
+            { QStringLiteral("succeeded"), results.size() - failed }, { QStringLiteral("failed"), failed } };
+        if (!versionOnly)
+            doc.insert(QStringLiteral("image"),
+                QJsonObject { { QStringLiteral("sha256"), QString::fromLatin1(digest) },
+                    { QStringLiteral("size"), double(imageSize) } });
+        Cli::printJson(doc);
+    } else {
+        Cli::out() << results.size() - failed << " succeeded, " << failed << " failed\n" << Qt::flush;
+    }
+    if (command.isSet(QStringLiteral("report"))
+        && !BatchReport::write(command.value(QStringLiteral("report")), QDateTime::currentDateTime(), rows))
+        return command.failure(QStringLiteral("File cannot open!"));
+    return failed == 0 ? Cli::Ok : Cli::Failed;
+}
+
+int backup(const QStringList& arguments)
+{
+    Command command(QStringLiteral("backup"), QStringLiteral("backup <ip> <file> [--type app|firmware|patch|root|N]"),
+        QStringLiteral("Backs one program component of the card up into a file. The file appears only once "
+                       "every byte has come; a file already there is kept until then."));
+    command.addTypeOption();
+    command.addReplyTimeoutOption(10);
+    QStringList args;
+    int type = 0;
+    int timeoutMs = 0;
+    if (!command.parse(arguments) || !command.positionals(2, 2, &args) || !command.cardAddress(args[0])
+        || !command.programmingType(&type) || !command.seconds(QStringLiteral("timeout"), &timeoutMs))
+        return command.exitCode();
+
+    CardExchange card(args[0]);
+    QString error;
+    if (!card.connectToCard(&error))
+        return command.failure(QStringLiteral("%1: connect failed: %2").arg(args[0], error));
+    BackupTransfer transfer;
+    ProgressLine line(args[0]);
+    line.setQuiet(command.json());
+    QString message;
+    const auto outcome = card.exchange(
+        CommandCode::StartBackup, QByteArray(1, char(type)),
+        [&](const CardExchange::Reply& reply) {
+            if (reply.cmd == CommandCode::StartBackup) {
+                quint32 total = 0;
+                if (!BackupTransfer::announcedSize(reply.data, reply.size, &total) || total == 0) {
+                    message = QStringLiteral("Start backup failed!");
+                    return CardExchange::Step::Failed;
+                }
+                if (!transfer.open(args[1], total)) {
+                    message = QStringLiteral("Cannot open backup file!");
+                    return CardExchange::Step::Failed;
+                }
+                line.update(0, total);
+                card.send(CommandCode::BackupData);
+            } else if (reply.cmd == CommandCode::BackupData && transfer.isReceiving()) {
+                switch (transfer.addPiece(reply.data, reply.size)) {
+                case BackupTransfer::Piece::More:
+                    line.update(transfer.receivedBytes(), transfer.totalBytes());
+                    card.send(CommandCode::BackupData);
+                    break;
+                case BackupTransfer::Piece::Complete:
+                    line.update(transfer.receivedBytes(), transfer.totalBytes());
+                    return CardExchange::Step::Done;
+                case BackupTransfer::Piece::Failed:
+                    message = QStringLiteral("Backup file failed!");
+                    return CardExchange::Step::Failed;
+                }
+            }
+            // 336 (preparing) and anything else: the wait goes on.
+            return CardExchange::Step::Wait;
+        },
+        timeoutMs);
+    line.finish();
+    const qint64 received = transfer.receivedBytes();
+    if (outcome != CardExchange::Outcome::Done) {
+        transfer.abandon();
+        if (message.isEmpty())
+            message = QStringLiteral("Backup file failed! (%1)").arg(CardExchange::outcomeText(outcome, timeoutMs));
+    }
+    if (command.json())
+        Cli::printJson(QJsonObject { { QStringLiteral("ip"), args[0] }, { QStringLiteral("file"), args[1] },
+            { QStringLiteral("type"), type }, { QStringLiteral("bytes"), double(received) },
+            { QStringLiteral("succeeded"), outcome == CardExchange::Outcome::Done },
+            { QStringLiteral("message"),
+                outcome == CardExchange::Outcome::Done ? QStringLiteral("Backup file finished!") : message } });
+    if (outcome != CardExchange::Outcome::Done)
+        return command.failure(args[0] + QStringLiteral(": ") + message);
+    if (!command.json())
+        Cli::out() << args[1] << ": Backup file finished! (" << received << " bytes)\n" << Qt::flush;
+    return Cli::Ok;
+}
+
+} // namespace Commands
