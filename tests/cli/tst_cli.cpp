@@ -19,7 +19,7 @@ namespace {
 constexpr int kArea = 70;
 
 // Test cases (third octet) of this executable.
-enum Case { Usage = 1, Program, ProgramFailure, Backup, Maintenance, Batch, Unreachable };
+enum Case { Usage = 1, Program, ProgramFailure, Backup, Maintenance, Batch, Unreachable, WireFault };
 
 QString card(int testCase, int number = 1)
 {
@@ -45,6 +45,8 @@ private slots:
     void unreachableCardFailsEveryCommand_data();
     void unreachableCardFailsEveryCommand();
     void batchOfTwelveCardsTellsWhichFailedAndWhy();
+    void wireFaults_data();
+    void wireFaults();
 
 private:
     QTemporaryDir m_dir;
@@ -381,4 +383,98 @@ void TestCli::batchOfTwelveCardsTellsWhichFailedAndWhy()
 }
 
 QTEST_GUILESS_MAIN(TestCli)
+// A misbehaving card, through the executable: a fault the transfer rides
+// out still stores the very image (or backup); one it cannot ends with exit
+// 1 and its reason. Faults that lose a reply are left to the worker's own
+// tests: each costs the real chunk time-out here.
+void TestCli::wireFaults_data()
+{
+    QTest::addColumn<QString>("command"); // program, backup or ports
+    QTest::addColumn<QStringList>("faults"); // options of the card
+    QTest::addColumn<QString>("reason"); // empty: success
+
+    const QStringList split { "split-gap-ms=20" };
+    const QStringList garbage { "garbage=00ff1337a5" };
+    const QStringList unknown { "flood=4660,20,339", "flood-count=3000", "flood-data=6801020304" };
+    const QStringList others { "flood=4,5,7,10,13,19,336,337,338", "flood-count=900", "flood-data=01" };
+    QTest::newRow("program: replies split across reads") << "program" << split << "";
+    QTest::newRow("program: garbage between frames") << "program" << garbage << "";
+    QTest::newRow("program: flood of unknown codes") << "program" << unknown << "";
+    QTest::newRow("program: flood of other pages' codes") << "program" << others << "";
+    QTest::newRow("program: flood of 258 and 259 mid-transfer")
+        << "program" << QStringList { "flood=258,259", "flood-count=200", "flood-delay-ms=30", "prog-ack-delay-ms=4" }
+        << "chunk refused";
+    QTest::newRow("program: start reply without result byte")
+        << "program" << QStringList { "reply-size=256:0" } << "start refused";
+    QTest::newRow("program: chunk reply without result byte")
+        << "program" << QStringList { "reply-size=257:0" } << "chunk refused";
+    QTest::newRow("backup: replies split across reads") << "backup" << split << "";
+    QTest::newRow("backup: garbage between frames") << "backup" << garbage << "";
+    QTest::newRow("backup: flood of unknown codes") << "backup" << unknown << "";
+    QTest::newRow("backup: flood of other pages' codes")
+        << "backup" << QStringList { "flood=4,5,7,10,13,19,258,259", "flood-count=900", "flood-data=01" } << "";
+    // Unasked backup codes during a backup cannot be told from the answer:
+    // a malformed one ends it, and nothing is left under the chosen name.
+    QTest::newRow("backup: flood of its own codes")
+        << "backup" << QStringList { "flood=336,337,338", "flood-count=900", "flood-data=01" }
+        << "Start backup failed!";
+    QTest::newRow("ports: replies split across reads") << "ports" << split << "";
+    QTest::newRow("ports: garbage between frames") << "ports" << garbage << "";
+    QTest::newRow("ports: flood of unknown codes") << "ports" << unknown << "";
+    QTest::newRow("ports: reply of 11 bytes") << "ports" << QStringList { "reply-size=16:11" } << "failed";
+}
+
+void TestCli::wireFaults()
+{
+    QFETCH(QString, command);
+    QFETCH(QStringList, faults);
+    QFETCH(QString, reason);
+    static int number = 0;
+    const QString ip = card(WireFault, ++number);
+    const QString store = m_dir.filePath(ip + QStringLiteral("-{type}.bin"));
+    const QString image = m_dir.filePath(ip + QStringLiteral("-image.bin"));
+    const QByteArray bytes = PackageBuilder::payload(24 * 1024 + 7, 5);
+    QVERIFY(PackageBuilder::write(image, bytes));
+    QStringList simArgs { "--listen", ip, "--prog-store", store, "--prog-install-ms", "50", "--prog-finish-ms", "50",
+        "--backup-file", image, "--backup-prepare-ms", "20" };
+    for (const QString& fault : faults)
+        simArgs << "--card" << ip + ":" + fault;
+    SimulatorFixture sim(simArgs);
+    QVERIFY(sim.start());
+
+    const QString target = m_dir.filePath(ip + QStringLiteral("-backup.bin"));
+    QStringList arguments { command, ip };
+    if (command == QLatin1String("program"))
+        arguments << image << "--type"
+                  << "patch"
+                  << "--install-timeout"
+                  << "5"
+                  << "--json";
+    else if (command == QLatin1String("backup"))
+        arguments << target << "--type"
+                  << "app";
+    else
+        arguments << "get"
+                  << "--json";
+    const CliRun run = runCli(arguments);
+    QVERIFY2(run.exitCode == (reason.isEmpty() ? 0 : 1), qPrintable(run.out + run.err));
+    if (command == QLatin1String("program")) {
+        const QJsonObject o = run.json().object();
+        QCOMPARE(
+            o.value("status").toString(), reason.isEmpty() ? QStringLiteral("Succeeded") : QStringLiteral("Failed"));
+        QCOMPARE(o.value("reason").toString(), reason);
+        if (reason.isEmpty())
+            QTRY_COMPARE(PackageBuilder::read(m_dir.filePath(ip + "-2.bin")), bytes);
+    } else if (command == QLatin1String("backup")) {
+        if (reason.isEmpty())
+            QCOMPARE(PackageBuilder::read(target), bytes);
+        else
+            QVERIFY2(run.err.contains(reason) && !QFile::exists(target), qPrintable(run.err));
+    } else if (reason.isEmpty()) {
+        QCOMPARE(run.json().object().value("ports").toObject().value("ssh").toObject().value("port").toInt(), 22);
+    } else {
+        QVERIFY(run.out.isEmpty());
+    }
+}
+
 #include "tst_cli.moc"
