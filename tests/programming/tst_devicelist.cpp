@@ -34,6 +34,8 @@ private slots:
     void lineRule_data();
     void lineRule();
     void textFile();
+    void longLines_data();
+    void longLines();
     void workbooks_data();
     void workbooks();
     void hostileWorkbooks_data();
@@ -83,6 +85,33 @@ void TestDeviceList::textFile()
     addresses = QStringList { QStringLiteral("stale") };
     QCOMPARE(DeviceList::read(QStringLiteral("/no/such/list.txt"), &addresses), DeviceList::Result::CannotOpen);
     QVERIFY(addresses.isEmpty());
+}
+
+// Found by fuzzing: the reader took a long line in pieces, and the piece
+// after the cut was read as a line of its own.
+void TestDeviceList::longLines_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("addresses");
+    const int limit = DeviceList::kMaxLineBytes;
+    QTest::newRow("address behind the cut") << QByteArray(limit, 'x') + "10.0.0.1\n10.0.0.2\n"
+                                            << QStringList { "10.0.0.2" };
+    QTest::newRow("text behind the cut") << QByteArray(limit - 8, ' ') + "10.0.0.1,card one\n10.0.0.3"
+                                         << QStringList { "10.0.0.3" };
+    QTest::newRow("many pieces") << QByteArray(3 * limit + 17, 'y') + "10.0.0.1" << QStringList();
+    QTest::newRow("line at the limit") << QByteArray(limit - 8, ' ') + "10.0.0.4\n10.0.0.5"
+                                       << QStringList { "10.0.0.4", "10.0.0.5" };
+    QTest::newRow("line of text at the limit") << QByteArray(limit, 'x') + "\n10.0.0.6\n" << QStringList { "10.0.0.6" };
+}
+
+void TestDeviceList::longLines()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, addresses);
+    QTemporaryDir dir;
+    QStringList read;
+    QCOMPARE(DeviceList::read(writeFile(dir, QStringLiteral("cards.txt"), content), &read), DeviceList::Result::Ok);
+    QCOMPARE(read, addresses);
 }
 
 void TestDeviceList::workbooks_data()
