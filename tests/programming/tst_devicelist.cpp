@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <quazip.h>
+#include <quazipfile.h>
+#include <quazipnewinfo.h>
+
 namespace {
 
 QString fixture(const char* name)
@@ -40,6 +44,8 @@ private slots:
     void workbooks();
     void hostileWorkbooks_data();
     void hostileWorkbooks();
+    void largeSheet_data();
+    void largeSheet();
     void cellReferences_data();
     void cellReferences();
     void reportLayout();
@@ -165,6 +171,61 @@ void TestDeviceList::hostileWorkbooks()
     QCOMPARE(DeviceList::read(path, &got, &error), DeviceList::Result::NotAWorkbook);
     QVERIFY(got.isEmpty());
     QVERIFY(!error.isEmpty());
+}
+
+// Found by fuzzing (the workbook target ran at a dozen inputs a second):
+// every part was read with one read of the whole size limit, which reserved
+// 64 MB per part. Parts are now read in pieces; a sheet of many pieces must
+// still come whole.
+void TestDeviceList::largeSheet_data()
+{
+    QTest::addColumn<bool>("deflate");
+    QTest::newRow("deflated") << true;
+    QTest::newRow("stored") << false;
+}
+
+void TestDeviceList::largeSheet()
+{
+    QFETCH(bool, deflate);
+    constexpr int kRows = 3000; // some 200 kB of sheet XML
+    QByteArray sheet("<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>");
+    QStringList expected;
+    for (int row = 1; row <= kRows; ++row) {
+        const QString address = QStringLiteral("10.1.%1.%2").arg(row / 250).arg(row % 250);
+        expected.append(address);
+        sheet += QStringLiteral("<row r=\"%1\"><c r=\"A%1\" t=\"inlineStr\"><is><t>%2</t></is></c></row>")
+                     .arg(row)
+                     .arg(address)
+                     .toUtf8();
+    }
+    sheet += "</sheetData></worksheet>";
+    const QList<QPair<QString, QByteArray>> parts {
+        { QStringLiteral("xl/workbook.xml"),
+            "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+            "<sheets><sheet name=\"Cards\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>" },
+        { QStringLiteral("xl/_rels/workbook.xml.rels"),
+            "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+            "</Relationships>" },
+        { QStringLiteral("xl/worksheets/sheet1.xml"), sheet },
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("large.xlsx"));
+    {
+        QuaZip zip(path);
+        QVERIFY(zip.open(QuaZip::mdCreate));
+        for (const auto& part : parts) {
+            QuaZipFile file(&zip);
+            QVERIFY(file.open(QIODevice::WriteOnly, QuaZipNewInfo(part.first), nullptr, 0, deflate ? Z_DEFLATED : 0));
+            QCOMPARE(file.write(part.second), qint64(part.second.size()));
+            file.close();
+        }
+        zip.close();
+        QCOMPARE(zip.getZipError(), ZIP_OK);
+    }
+    QStringList addresses;
+    QCOMPARE(DeviceList::read(path, &addresses), DeviceList::Result::Ok);
+    QCOMPARE(addresses.size(), kRows);
+    QCOMPARE(addresses, expected);
 }
 
 void TestDeviceList::cellReferences_data()
