@@ -1,5 +1,7 @@
 #include "fixedparams.h"
 
+#include "link/jsontext.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -83,7 +85,7 @@ QString fileGroup()
 bool parseReadReply(const QByteArray& json, QVector<Row>* rows)
 {
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    const QJsonDocument document = JsonText::parse(json, &parseError);
     if (parseError.error != QJsonParseError::NoError || document.isNull() || !document.isObject())
         return false;
     const QJsonObject object = document.object();
