@@ -10,6 +10,7 @@ PKGS=(
   xvfb xauth xdotool imagemagick fonts-wqy-microhei
   python3 python3-openpyxl python3-xlsxwriter
   iproute2
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PKGS[@]}"; do

@@ -22,6 +22,13 @@ bool parseField(const QStringRef& field, quint8* value)
 {
     if (field.isEmpty() || field.size() > 2)
         return false;
+    // The number conversion alone would also take a sign or white space
+    // (" 1", "+1") for a digit.
+    for (const QChar c : field) {
+        const ushort u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')))
+            return false;
+    }
     bool ok = false;
     const uint v = field.toUInt(&ok, 16);
     if (!ok)

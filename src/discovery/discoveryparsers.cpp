@@ -1,6 +1,7 @@
 #include "discoveryparsers.h"
 
 #include "cardframe.h"
+#include "link/jsontext.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -111,7 +112,7 @@ std::optional<CardInfo> parseUdpReply(const QByteArray& datagram, const QHostAdd
 std::optional<CardInfo> parseNetworkInfo(const QByteArray& text)
 {
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
+    const QJsonDocument doc = JsonText::parse(text, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
     const QJsonObject object = doc.object();
@@ -146,7 +147,7 @@ QByteArray setIpRequest(const QString& interfaceName, const QString& ip, const Q
 std::optional<bool> parseResult(const QByteArray& text)
 {
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
+    const QJsonDocument doc = JsonText::parse(text, &error);
     if (error.error != QJsonParseError::NoError)
         return std::nullopt;
     return doc.object().value(QLatin1String("result")).toBool(false);

@@ -1,10 +1,13 @@
 #include "fixedparams.h"
 
+#include "link/jsontext.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSettings>
@@ -23,6 +26,50 @@ bool fail(QString* error, const QString& text)
     return false;
 }
 
+// The rows of the group as the INI reader gives them.
+QVector<Row> readGroup(QSettings& settings)
+{
+    settings.beginGroup(fileGroup());
+    QVector<Row> result;
+    // allKeys, not childKeys: a key with a slash is stored as a subkey.
+    const QStringList keys = settings.allKeys();
+    result.reserve(keys.size());
+    for (const QString& key : keys) {
+        const QVariant value = settings.value(key);
+        // An unquoted value with commas, written by hand, reads as a list.
+        const QString text = value.userType() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(','))
+                                                                        : value.toString();
+        result.append(Row { key, text, true });
+    }
+    settings.endGroup();
+    return result;
+}
+
+// The INI format takes "/" in a key for a group separator and folds leading,
+// trailing and doubled ones away: a key such as "/name" would come back as
+// "name", and a file loaded onto a card would then write parameters the card
+// never had. A draft that does not read back as the rows is refused rather
+// than saved as a backup that is not one.
+bool readsBackAs(const QString& draft, const QVector<Row>& rows, QString* error)
+{
+    QMap<QString, QString> wanted; // a later row with the same key wins, as in the file
+    for (const Row& row : rows) {
+        if (row.complete && !row.key.isEmpty() && !row.value.isEmpty())
+            wanted.insert(row.key, row.value);
+    }
+    QSettings settings(draft, QSettings::IniFormat);
+    QMap<QString, QString> stored;
+    for (const Row& row : readGroup(settings))
+        stored.insert(row.key, row.value);
+    for (auto it = wanted.constBegin(); it != wanted.constEnd(); ++it) {
+        if (!stored.contains(it.key()) || stored.value(it.key()) != it.value())
+            return fail(error, QStringLiteral("the parameter %1 cannot be kept in a parameter file").arg(it.key()));
+    }
+    if (stored.size() != wanted.size())
+        return fail(error, QStringLiteral("the parameter file does not read back as written"));
+    return true;
+}
+
 } // namespace
 
 QString macKey()
@@ -38,7 +85,7 @@ QString fileGroup()
 bool parseReadReply(const QByteArray& json, QVector<Row>* rows)
 {
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    const QJsonDocument document = JsonText::parse(json, &parseError);
     if (parseError.error != QJsonParseError::NoError || document.isNull() || !document.isObject())
         return false;
     const QJsonObject object = document.object();
@@ -121,6 +168,8 @@ bool saveFile(const QString& path, const QVector<Row>& rows, QString* error)
         if (settings.status() != QSettings::NoError)
             return fail(error, QStringLiteral("cannot write the parameter file"));
     }
+    if (!readsBackAs(draft, rows, error))
+        return false;
     QFile made(draft);
     if (!made.open(QIODevice::ReadOnly))
         return fail(error, made.errorString());
@@ -149,20 +198,7 @@ bool loadFile(const QString& path, QVector<Row>* rows, QString* error)
     QSettings settings(path, QSettings::IniFormat);
     if (settings.status() == QSettings::AccessError)
         return fail(error, QStringLiteral("cannot read %1").arg(path));
-    settings.beginGroup(fileGroup());
-    QVector<Row> result;
-    // allKeys, not childKeys: a key with a slash is stored as a subkey.
-    const QStringList keys = settings.allKeys();
-    result.reserve(keys.size());
-    for (const QString& key : keys) {
-        const QVariant value = settings.value(key);
-        // An unquoted value with commas, written by hand, reads as a list.
-        const QString text = value.userType() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(','))
-                                                                        : value.toString();
-        result.append(Row { key, text, true });
-    }
-    settings.endGroup();
-    *rows = result;
+    *rows = readGroup(settings);
     return true;
 }
 

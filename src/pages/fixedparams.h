@@ -52,7 +52,9 @@ WritePlan planWrite(const QVector<Row>& rows);
 
 // Saves every row with key and value into the group of `path`, replacing
 // what the group held; other groups of an existing file are kept. The file
-// is written whole or not at all: a failure leaves it as it was.
+// is written whole or not at all: a failure leaves it as it was. A file that
+// would not load back as exactly these rows (the INI format folds the
+// slashes of a key such as "/name") is a failure too.
 bool saveFile(const QString& path, const QVector<Row>& rows, QString* error = nullptr);
 
 // The rows of the group, in the order the INI reader lists the keys. A file

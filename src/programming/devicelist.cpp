@@ -32,12 +32,24 @@ Result readText(const QString& path, QStringList* addresses)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Result::CannotOpen;
-    // A device list is short; a line longer than this is not an address.
-    constexpr qint64 kMaxLine = 4096;
     while (!file.atEnd()) {
-        const QByteArray line = file.readLine(kMaxLine);
+        const QByteArray line = file.readLine(kMaxLineBytes + 1);
         if (line.isEmpty())
             break;
+        if (!line.endsWith('\n') && !file.atEnd()) {
+            char next = 0;
+            if (file.peek(&next, 1) == 1 && next == '\n') {
+                file.skip(1); // a line of exactly kMaxLineBytes
+            } else {
+                // The rest of an over-long line is no line of its own: its
+                // tail must not be taken for an address.
+                QByteArray rest;
+                do
+                    rest = file.readLine(kMaxLineBytes + 1);
+                while (!rest.isEmpty() && !rest.endsWith('\n'));
+                continue;
+            }
+        }
         addUnique(addresses, addressFromLine(line));
     }
     return Result::Ok;

@@ -10,9 +10,13 @@ namespace DeviceList {
 
 enum class Result { Ok, CannotOpen, NotAWorkbook };
 
+// A device list is short: a longer line (without its line end) is no address.
+constexpr int kMaxLineBytes = 4095;
+
 // One address per line: white space around it is removed and inner runs
 // reduced to one space, one trailing comma is dropped; other lines (an
-// address followed by more text, two commas, anything else) are skipped.
+// address followed by more text, two commas, a line longer than
+// kMaxLineBytes, anything else) are skipped.
 Result readText(const QString& path, QStringList* addresses);
 
 // The workbook's current sheet: the used range is computed from the cells

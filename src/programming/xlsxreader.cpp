@@ -28,9 +28,16 @@ bool readPart(QuaZip& zip, const QString& name, QByteArray* out, QString* error)
         *error = QStringLiteral("%1 is too large").arg(name);
         return false;
     }
-    *out = file.read(kMaxPartSize + 1);
+    // In pieces: read(kMaxPartSize + 1) would reserve the whole limit for
+    // every part, however small the part is. The size the zip declares is
+    // not trusted either; the limit holds for what actually inflates.
+    out->clear();
+    char piece[16 * 1024];
+    qint64 got = 0;
+    while (out->size() <= kMaxPartSize && (got = file.read(piece, sizeof piece)) > 0)
+        out->append(piece, int(got));
     file.close();
-    if (out->size() > kMaxPartSize || file.getZipError() != UNZ_OK) {
+    if (got < 0 || out->size() > kMaxPartSize || file.getZipError() != UNZ_OK) {
         *error = QStringLiteral("%1 is damaged").arg(name);
         return false;
     }

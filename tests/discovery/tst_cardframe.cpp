@@ -130,6 +130,10 @@ void TestCardFrame::hardwareAddressText_data()
     QTest::newRow("empty field") << QStringLiteral("00:1A::3C:4D:5E") << false << false;
     QTest::newRow("three digits") << QStringLiteral("00:1A:2B:3C:4D:5E0") << false << false;
     QTest::newRow("not hex") << QStringLiteral("00:1A:2B:3C:4D:5G") << false << false;
+    // Found by fuzzing: the number conversion took these for digits.
+    QTest::newRow("space for a digit") << QStringLiteral(" 0:1A:2B:3C:4D:5E") << false << false;
+    QTest::newRow("plus sign") << QStringLiteral("00:+A:2B:3C:4D:5E") << false << false;
+    QTest::newRow("trailing space") << QStringLiteral("00:1A:2B:3C:4D:5 ") << false << false;
 }
 
 void TestCardFrame::hardwareAddressText()

@@ -196,6 +196,18 @@ void TestDiscoveryParsers::networkInfo_data()
                                              << true << QStringList { "1.2.3.4", "", "1.2.3.4", "" } << 1;
     QTest::newRow("not JSON") << QByteArray("{\"host\":") << false << QStringList() << 0;
     QTest::newRow("an array") << QByteArray("[1,2]") << false << QStringList() << 0;
+    // Found by fuzzing: Qt's parser leaks the first of two arrays under one
+    // name, so a flood of such frames would grow the tool without bound.
+    QTest::newRow("a member named twice")
+        << QByteArray(R"({"host":"1.2.3.4","intfInfo":[["a","1.2.3.4","",""]],"intfInfo":[["b","1.2.3.4","",""]]})")
+        << false << QStringList() << 0;
+    QTest::newRow("named twice, once escaped")
+        << QByteArray(R"({"host":"1.2.3.4","host":"1.2.3.5"})") << false << QStringList() << 0;
+    QTest::newRow("one name in two objects") << QByteArray(
+        R"({"host":"1.2.3.4","intfInfo":[["a","1.2.3.4","",""]],"x":{"host":"5.6.7.8","x":[{"host":1}]}})")
+                                             << true << QStringList { "1.2.3.4", "", "1.2.3.4", "" } << 1;
+    QTest::newRow("a name inside a string value") << QByteArray(R"({"host":"1.2.3.4","product":"\"host\":"})") << true
+                                                  << QStringList { "1.2.3.4", "\"host\":", "", "" } << 0;
 }
 
 void TestDiscoveryParsers::networkInfo()
@@ -221,6 +233,7 @@ void TestDiscoveryParsers::result_data()
     QTest::newRow("absent") << QByteArray("{}") << 0;
     QTest::newRow("a number") << QByteArray("{\"result\":1}") << 0;
     QTest::newRow("not JSON") << QByteArray("{\"result\":tru}") << -1;
+    QTest::newRow("result named twice") << QByteArray("{\"result\":[true],\"result\":true}") << -1;
 }
 
 void TestDiscoveryParsers::result()

@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <quazip.h>
+#include <quazipfile.h>
+#include <quazipnewinfo.h>
+
 namespace {
 
 QString fixture(const char* name)
@@ -34,10 +38,14 @@ private slots:
     void lineRule_data();
     void lineRule();
     void textFile();
+    void longLines_data();
+    void longLines();
     void workbooks_data();
     void workbooks();
     void hostileWorkbooks_data();
     void hostileWorkbooks();
+    void largeSheet_data();
+    void largeSheet();
     void cellReferences_data();
     void cellReferences();
     void reportLayout();
@@ -83,6 +91,33 @@ void TestDeviceList::textFile()
     addresses = QStringList { QStringLiteral("stale") };
     QCOMPARE(DeviceList::read(QStringLiteral("/no/such/list.txt"), &addresses), DeviceList::Result::CannotOpen);
     QVERIFY(addresses.isEmpty());
+}
+
+// Found by fuzzing: the reader took a long line in pieces, and the piece
+// after the cut was read as a line of its own.
+void TestDeviceList::longLines_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("addresses");
+    const int limit = DeviceList::kMaxLineBytes;
+    QTest::newRow("address behind the cut") << QByteArray(limit, 'x') + "10.0.0.1\n10.0.0.2\n"
+                                            << QStringList { "10.0.0.2" };
+    QTest::newRow("text behind the cut") << QByteArray(limit - 8, ' ') + "10.0.0.1,card one\n10.0.0.3"
+                                         << QStringList { "10.0.0.3" };
+    QTest::newRow("many pieces") << QByteArray(3 * limit + 17, 'y') + "10.0.0.1" << QStringList();
+    QTest::newRow("line at the limit") << QByteArray(limit - 8, ' ') + "10.0.0.4\n10.0.0.5"
+                                       << QStringList { "10.0.0.4", "10.0.0.5" };
+    QTest::newRow("line of text at the limit") << QByteArray(limit, 'x') + "\n10.0.0.6\n" << QStringList { "10.0.0.6" };
+}
+
+void TestDeviceList::longLines()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, addresses);
+    QTemporaryDir dir;
+    QStringList read;
+    QCOMPARE(DeviceList::read(writeFile(dir, QStringLiteral("cards.txt"), content), &read), DeviceList::Result::Ok);
+    QCOMPARE(read, addresses);
 }
 
 void TestDeviceList::workbooks_data()
@@ -136,6 +171,61 @@ void TestDeviceList::hostileWorkbooks()
     QCOMPARE(DeviceList::read(path, &got, &error), DeviceList::Result::NotAWorkbook);
     QVERIFY(got.isEmpty());
     QVERIFY(!error.isEmpty());
+}
+
+// Found by fuzzing (the workbook target ran at a dozen inputs a second):
+// every part was read with one read of the whole size limit, which reserved
+// 64 MB per part. Parts are now read in pieces; a sheet of many pieces must
+// still come whole.
+void TestDeviceList::largeSheet_data()
+{
+    QTest::addColumn<bool>("deflate");
+    QTest::newRow("deflated") << true;
+    QTest::newRow("stored") << false;
+}
+
+void TestDeviceList::largeSheet()
+{
+    QFETCH(bool, deflate);
+    constexpr int kRows = 3000; // some 200 kB of sheet XML
+    QByteArray sheet("<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>");
+    QStringList expected;
+    for (int row = 1; row <= kRows; ++row) {
+        const QString address = QStringLiteral("10.1.%1.%2").arg(row / 250).arg(row % 250);
+        expected.append(address);
+        sheet += QStringLiteral("<row r=\"%1\"><c r=\"A%1\" t=\"inlineStr\"><is><t>%2</t></is></c></row>")
+                     .arg(row)
+                     .arg(address)
+                     .toUtf8();
+    }
+    sheet += "</sheetData></worksheet>";
+    const QList<QPair<QString, QByteArray>> parts {
+        { QStringLiteral("xl/workbook.xml"),
+            "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+            "<sheets><sheet name=\"Cards\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>" },
+        { QStringLiteral("xl/_rels/workbook.xml.rels"),
+            "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+            "</Relationships>" },
+        { QStringLiteral("xl/worksheets/sheet1.xml"), sheet },
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("large.xlsx"));
+    {
+        QuaZip zip(path);
+        QVERIFY(zip.open(QuaZip::mdCreate));
+        for (const auto& part : parts) {
+            QuaZipFile file(&zip);
+            QVERIFY(file.open(QIODevice::WriteOnly, QuaZipNewInfo(part.first), nullptr, 0, deflate ? Z_DEFLATED : 0));
+            QCOMPARE(file.write(part.second), qint64(part.second.size()));
+            file.close();
+        }
+        zip.close();
+        QCOMPARE(zip.getZipError(), ZIP_OK);
+    }
+    QStringList addresses;
+    QCOMPARE(DeviceList::read(path, &addresses), DeviceList::Result::Ok);
+    QCOMPARE(addresses.size(), kRows);
+    QCOMPARE(addresses, expected);
 }
 
 void TestDeviceList::cellReferences_data()
