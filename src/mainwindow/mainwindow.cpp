@@ -147,6 +147,9 @@ void MainWindow::initConnections()
     connect(&m_comm, &CommTcp::gotFixedParamRespond, m_pageFixedParam, &FixedParamPage::handleRespond);
     connect(&m_comm, &CommTcp::gotLogRespond, m_pageDisplayLog, &DisplayLogPage::handleRespond);
     connect(&m_comm, &CommTcp::gotSPTestRespond, m_pageSPTest, &SPTestPage::handleRespond);
+    // An open log file or serial port does not outlive the connection.
+    connect(&m_comm, &CommTcp::disconnected, m_pageDisplayLog, &DisplayLogPage::linkLost);
+    connect(&m_comm, &CommTcp::disconnected, m_pageSPTest, &SPTestPage::linkLost);
 
     connect(m_pageProgramming, &ProgrammingPage::sendCmd, &m_comm, &CommTcp::send);
     connect(m_pageSettings, &SettingsPage::sendCmd, &m_comm, &CommTcp::send);

@@ -76,6 +76,7 @@ void DisplayLogPage::refreshLogType()
 {
     m_logTypes.clear();
     ui->comboBoxLogType->clear();
+    ++m_listRequests;
     emit sendCmd(CommandCode::ListLogs, QByteArray());
 }
 
@@ -121,8 +122,13 @@ void DisplayLogPage::handleRespond(int cmd, const quint8* data, int size)
 void DisplayLogPage::handleLogList(const quint8* data, int size)
 {
     const LogList::Entries entries = LogList::parse(data, size);
+    const bool asked = m_listRequests > 0;
+    if (asked)
+        --m_listRequests;
     // A list without one complete entry offers nothing to open either.
     if (entries.names.isEmpty()) {
+        if (!asked)
+            return;
         MessageBox::information(nullptr, tr("Information"), tr("No log file is accessible!"));
         return;
     }
@@ -138,6 +144,14 @@ void DisplayLogPage::handleLogList(const quint8* data, int size)
         const qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
         ui->comboBoxLogType->setFixedWidth(LogList::choiceWidth(points, entries.longest));
     }
+}
+
+void DisplayLogPage::linkLost()
+{
+    m_isOpen = false;
+    m_pendingOpens.clear();
+    m_listRequests = 0;
+    ui->btnOpen->setText(tr("Open"));
 }
 
 void DisplayLogPage::handleOpenReply(const quint8* data, int size)

@@ -46,6 +46,8 @@ signals:
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);
+    // The link to the card is gone: no file is open on a new connection.
+    void linkLost();
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -62,6 +64,10 @@ private:
 
     std::shared_ptr<UI_DisplayLogPage> ui;
     QStringList m_logTypes; // names already offered, to keep the choice list free of repeats
+    // Refreshes not yet answered: only the answer to one may tell the
+    // technician that the card has no log file, so that a card repeating
+    // empty lists cannot open a box per frame.
+    int m_listRequests = 0;
     bool m_isOpen = false;
     // Names of the open requests not yet answered, oldest first. A code-9
     // reply outside them (the card's answer to a close) changes nothing.

@@ -253,6 +253,7 @@ void SPTestPage::openPortEvent()
         // Closed at once; the card's answer to the close is not awaited.
         m_portOpen = false;
         m_openRequests = 0;
+        m_sendRequests = 0;
         updateOpenButton();
         emit sendCmd(CommandCode::OpenSerialPort, QByteArray());
         return;
@@ -298,6 +299,7 @@ void SPTestPage::sendData()
     const QByteArray data = SerialFrames::encode(type, text);
     QString entry = SerialFrames::timeStamp(QDateTime::currentDateTime()) + tr("Send: \n");
     entry += type == SerialFrames::Ascii ? text : SerialFrames::hexPayload(data);
+    ++m_sendRequests;
     emit sendCmd(CommandCode::SerialSend, data);
     entry += QLatin1Char('\n');
     addEntry(entry, true);
@@ -312,6 +314,14 @@ void SPTestPage::addEntry(const QString& text, bool sent)
 {
     const quint8* c = sent ? kSentColour : kReceivedColour;
     ui->textBrowserRecord->append(SerialFrames::entryHtml(text, c[0], c[1], c[2]));
+}
+
+void SPTestPage::linkLost()
+{
+    m_portOpen = false;
+    m_openRequests = 0;
+    m_sendRequests = 0;
+    updateOpenButton();
 }
 
 void SPTestPage::handleRespond(int cmd, const quint8* data, int size)
@@ -330,8 +340,12 @@ void SPTestPage::handleRespond(int cmd, const quint8* data, int size)
         return;
     }
     case CommandCode::SerialSend:
+        if (m_sendRequests <= 0)
+            return;
+        --m_sendRequests;
         if (!ResultByte::succeeded(data, size)) {
             m_portOpen = false;
+            m_sendRequests = 0;
             updateOpenButton();
             MessageBox::warning(nullptr, tr("Warning"), tr("Send data to device's serial port failed!"));
         }

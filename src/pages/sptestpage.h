@@ -30,6 +30,9 @@ signals:
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);
+    // The link to the card is gone: the card's port is not open for a new
+    // connection.
+    void linkLost();
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -51,4 +54,7 @@ private:
     // Open requests not yet answered; a code-11 reply outside them (the
     // card's answer to a close) leaves the port state alone.
     int m_openRequests = 0;
+    // Sends not yet answered; a failure nobody waits for (a card repeating
+    // its answer) neither closes the port again nor opens a box.
+    int m_sendRequests = 0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chunktransfer.h"
+
 #include <QMutex>
 #include <QObject>
 #include <QString>
@@ -51,11 +53,8 @@ public:
     };
 
     static constexpr int kChunkTimeoutMs = 5000;
-    // From the last chunk to the card's 259. Installing an image on a card
-    // takes seconds to a minute; a card that stays connected but never
-    // reports the end must not hold its worker for good, nor must a slow
-    // one be called failed after a successful write.
-    static constexpr int kInstallTimeoutMs = 300000;
+    // The programming page's installation time-out, the same for every card.
+    static constexpr int kInstallTimeoutMs = ChunkTransfer::kInstallTimeoutMs;
 
     explicit BatchProgrammingThread(QObject* parent = nullptr);
     ~BatchProgrammingThread() override;

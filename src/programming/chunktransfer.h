@@ -23,6 +23,11 @@ public:
     static constexpr int kMaxResends = 3;
     // The size field of command 256 holds 32 bits.
     static constexpr qint64 kMaxImageSize = 0xFFFFFFFFLL;
+    // From the last chunk to the card's 259. Installing an image on a card
+    // takes seconds to a minute; a card that stays connected but never
+    // reports the end must not keep the tool waiting for good, nor must a
+    // slow one be called failed after a successful write.
+    static constexpr int kInstallTimeoutMs = 300000;
 
     enum class Next {
         Chunk, // `data` holds the next command-257 data

@@ -24,6 +24,7 @@
 
 namespace {
 int g_chunkTimeoutMs = ProgrammingPage::kChunkTimeoutMs;
+int g_installTimeoutMs = ProgrammingPage::kInstallTimeoutMs;
 
 // The run's version request always asks for the "Firmware" component: its
 // version tells which transfer the card takes.
@@ -43,6 +44,8 @@ enum class RunState {
 struct ProgrammingPage::Private {
     std::unique_ptr<QTimer> m_timer { new QTimer() };
     std::unique_ptr<QTimer> m_progressTimer { new QTimer() };
+    // Runs from the last chunk to the card's 259, while m_finishDue is set.
+    std::unique_ptr<QTimer> m_installTimer { new QTimer() };
     bool m_progressPending = false;
     ChunkTransfer m_transfer;
     BackupTransfer m_backup;
@@ -62,7 +65,8 @@ struct ProgrammingPage::Private {
     enum class ProgressText { Default, Zero, Percent } m_progressText = ProgressText::Default;
 
     // The card may report the end of a run once: set when every byte of a
-    // run is out, spent by the "Programming finish!" box.
+    // run is out, spent by the "Programming finish!" box, the installation
+    // time-out or a lost link.
     bool m_finishDue = false;
     // A backup the technician asked for whose start (337) has not come yet;
     // an unasked 337 would otherwise open a save dialog.
@@ -90,6 +94,9 @@ ProgrammingPage::ProgrammingPage(QWidget* parent)
     connect(d->m_timer.get(), &QTimer::timeout, this, &ProgrammingPage::programmingTimeout);
     d->m_progressTimer->setSingleShot(true);
     connect(d->m_progressTimer.get(), &QTimer::timeout, this, &ProgrammingPage::refreshProgress);
+    d->m_installTimer->setSingleShot(true);
+    d->m_installTimer->setTimerType(Qt::CoarseTimer);
+    connect(d->m_installTimer.get(), &QTimer::timeout, this, &ProgrammingPage::installationTimeout);
 
     connect(ui->btnChoose, &QPushButton::clicked, this, &ProgrammingPage::chooseProgrammingFile);
     connect(ui->btnProgramming, &QPushButton::clicked, this, &ProgrammingPage::programmingSlot);
@@ -115,6 +122,11 @@ ProgrammingPage::~ProgrammingPage()
 void ProgrammingPage::setChunkTimeoutForTests(int ms)
 {
     g_chunkTimeoutMs = ms > 0 ? ms : kChunkTimeoutMs;
+}
+
+void ProgrammingPage::setInstallTimeoutForTests(int ms)
+{
+    g_installTimeoutMs = ms > 0 ? ms : kInstallTimeoutMs;
 }
 
 void ProgrammingPage::addRootProgType()
@@ -204,7 +216,7 @@ void ProgrammingPage::programmingSlot()
     d->m_progressText = Private::ProgressText::Zero;
     showProgressText();
     d->m_runType = type;
-    d->m_finishDue = false;
+    endInstallation();
     d->m_backupAsked = false;
     // A backup cannot share the card with a run.
     ui->btnBackup->setEnabled(false);
@@ -234,7 +246,7 @@ void ProgrammingPage::handleRespond(int cmd, const quint8* data, int size)
         // and it is told once however often the card repeats it.
         if (d->beforeLastChunk() || !d->m_finishDue)
             break;
-        d->m_finishDue = false;
+        endInstallation();
         // The run is over: a later loss of the link is no failure of it.
         if (d->busy())
             resetProgramming();
@@ -305,7 +317,7 @@ void ProgrammingPage::sendNextChunk()
         // installation by itself.
         if (d->m_state == RunState::Transferring) {
             d->m_state = RunState::AwaitingInstallation;
-            d->m_finishDue = true;
+            expectFinish();
         }
         return;
     case ChunkTransfer::Next::ReadError: failRun(QT_TR_NOOP("Programming failed!")); return;
@@ -320,7 +332,7 @@ void ProgrammingPage::sendNextChunk()
         flushProgress();
         d->m_timer->stop();
         d->m_state = RunState::AwaitingInstallation;
-        d->m_finishDue = true;
+        expectFinish();
     } else {
         d->m_timer->start(g_chunkTimeoutMs);
     }
@@ -370,9 +382,45 @@ void ProgrammingPage::programmingTimeout()
         resetProgramming();
 }
 
-void ProgrammingPage::failRun(const char* text)
+// A card that stays connected but never reports the end of its
+// installation: the run is over, as failed, and the page takes the next.
+void ProgrammingPage::installationTimeout()
+{
+    if (!d->m_finishDue)
+        return;
+    endInstallation();
+    if (d->busy()) {
+        // As for a chunk time-out: over before the box, reset after it.
+        const quint64 run = ++d->m_runId;
+        d->m_timer->stop();
+        d->m_state = RunState::Idle;
+        MessageBox::warning(this, tr("Warning"), tr("Programming timeout!"));
+        if (run == d->m_runId)
+            resetProgramming();
+        return;
+    }
+    // After 258 the page is idle already; only "Installing program..." goes,
+    // and a backup started meanwhile keeps its own status.
+    if (!d->m_backupAsked && !d->m_backup.isReceiving())
+        setStatus(nullptr);
+    MessageBox::warning(this, tr("Warning"), tr("Programming timeout!"));
+}
+
+void ProgrammingPage::expectFinish()
+{
+    d->m_finishDue = true;
+    d->m_installTimer->start(g_installTimeoutMs);
+}
+
+void ProgrammingPage::endInstallation()
 {
     d->m_finishDue = false;
+    d->m_installTimer->stop();
+}
+
+void ProgrammingPage::failRun(const char* text)
+{
+    endInstallation();
     resetProgramming();
     MessageBox::warning(this, tr("Warning"), tr(text));
 }
@@ -441,16 +489,24 @@ void ProgrammingPage::handleError()
 {
     d->m_backupAsked = false;
     if (d->busy()) {
-        d->m_finishDue = false;
+        endInstallation();
         resetProgramming();
         MessageBox::information(this, tr("Information"), tr("Programming failed!"));
         return;
     }
+    // Once 258 came the page is idle, but the run is not over until 259: a
+    // card lost while installing has not reported a success.
+    const bool installing = d->m_finishDue;
+    endInstallation();
     // No piece can come any more; what came so far is dropped without a
     // word, and the chosen file stays as it was.
     if (d->m_backup.isReceiving()) {
         d->m_backup.abandon();
         setStatus(nullptr);
+    }
+    if (installing) {
+        setStatus(nullptr);
+        MessageBox::information(this, tr("Information"), tr("Programming failed!"));
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chunktransfer.h"
+
 #include <QByteArray>
 #include <QWidget>
 #include <memory>
@@ -16,12 +18,14 @@ struct UI_ProgrammingPage;
 // transfer the card takes), command 256 with the selected type and the image
 // size, then stop-and-wait chunks of command 257; the card reports 258 while
 // it installs and 259 when it is done. Every wait for the card before the
-// last chunk is bounded by the chunk time-out.
+// last chunk is bounded by the chunk time-out, the installation by
+// kInstallTimeoutMs; a link lost before 259 ends the run as failed.
 class ProgrammingPage : public QWidget {
     Q_OBJECT
 
 public:
     static constexpr int kChunkTimeoutMs = 10000;
+    static constexpr int kInstallTimeoutMs = ChunkTransfer::kInstallTimeoutMs;
     // The progress bar shows the figures of every chunk, but repaints at most
     // this often: at a thousand chunks a second the painting would cost more
     // than the transfer.
@@ -37,6 +41,7 @@ public:
     // Tests wait for shorter time-outs than a technician does; 0 restores
     // the real one.
     static void setChunkTimeoutForTests(int ms);
+    static void setInstallTimeoutForTests(int ms);
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);
@@ -56,6 +61,7 @@ private slots:
     void backupSlot();
     void progTypeChanged(int index);
     void programmingTimeout();
+    void installationTimeout();
     void openBatchDialog();
 
 private:
@@ -70,6 +76,8 @@ private:
     void handleBackupStart(const quint8* data, int size);
     void handleBackupData(const quint8* data, int size);
     void failRun(const char* text);
+    void expectFinish();
+    void endInstallation();
     void resetProgramming();
     void setStatus(const char* text);
     void setProgress(qint64 done, qint64 maximum);

@@ -127,6 +127,7 @@ public:
         return waitIn(3, before);
     }
 
+    const QString& address() const { return m_address; }
     QString lastBox() const { return describe(boxes.last(), &page); }
     template <typename W> W* child(const char* name) const { return childOf<W>(page, name); }
     void click(const char* button) const { ::click(page, button); }

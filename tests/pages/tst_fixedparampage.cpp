@@ -137,7 +137,7 @@ void TestFixedParamPage::failedReplies_data()
         << QStringList { "--fixed-read-reply", "empty" } << "btnRead" << readFailed;
     QTest::newRow("write refused") << QStringList { "--fixed-refuse-write" } << "btnWrite" << writeFailed;
     QTest::newRow("write reply without result byte")
-        << QStringList { "--fixed-write-reply-size", "0" } << "btnWrite" << writeFailed;
+        << QStringList { "--reply-size", "15:0" } << "btnWrite" << writeFailed;
 }
 
 void TestFixedParamPage::failedReplies()

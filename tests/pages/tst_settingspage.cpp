@@ -173,13 +173,13 @@ void TestSettingsPage::failedReplies_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QStringList>("boxes"); // the last as describe() has it
     const QStringList writeFailed { "Writing data...", "Warning: Operation failed! [warning, no parent]" };
-    QTest::newRow("ports, 11 bytes") << QStringList { "--ports-reply-size", "11" } << "btnRead"
+    QTest::newRow("ports, 11 bytes") << QStringList { "--reply-size", "16:11" } << "btnRead"
                                      << QStringList { "Tip: Read data failed! [information, no parent]" };
-    QTest::newRow("date, 20 bytes") << QStringList { "--date-reply-size", "20" } << "btnDeviceDate"
+    QTest::newRow("date, 20 bytes") << QStringList { "--reply-size", "6:20" } << "btnDeviceDate"
                                     << QStringList { "Tip: Read date failed! [information, no parent]" };
     QTest::newRow("write refused") << QStringList { "--ports-refuse-write" } << "btnWrite" << writeFailed;
     QTest::newRow("write reply without result byte")
-        << QStringList { "--ports-write-reply-size", "0" } << "btnWrite" << writeFailed;
+        << QStringList { "--reply-size", "17:0" } << "btnWrite" << writeFailed;
 }
 
 void TestSettingsPage::failedReplies()

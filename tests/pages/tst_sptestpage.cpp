@@ -321,16 +321,15 @@ void TestSPTestPage::sendReplyZeroClosesThePort()
     Rig rig(address);
     QVERIFY(rig.start());
     QVERIFY(openPort(rig));
-    if (noDataByte) {
-        rig.page.handleRespond(12, nullptr, 0);
-    } else {
-        rig.sim.inSimulator([&](CardSimulator& sim) {
+    rig.sim.inSimulator([&](CardSimulator& sim) {
+        if (noDataByte)
+            sim.card(address)->config().set(QStringLiteral("reply-size"), QStringLiteral("12:0"));
+        else
             sim.card(address)->config().set(QStringLiteral("serial-send-fail"), QStringLiteral("1"));
-        });
-        send(rig, "rbHex", QStringLiteral("01"));
-        QTRY_COMPARE(rig.boxes.boxes.size(), 1);
-        QCOMPARE(rig.out(12).first(), hexBytes("00"));
-    }
+    });
+    send(rig, "rbHex", QStringLiteral("01"));
+    QTRY_COMPARE(rig.boxes.boxes.size(), 1);
+    QCOMPARE(rig.out(12).first(), noDataByte ? QByteArray() : hexBytes("00"));
     QCOMPARE(rig.boxes.boxes.size(), 1);
     QCOMPARE(rig.lastBox(), "Warning: Send data to device's serial port failed! [warning, no parent]");
     QVERIFY(!rig.page.isPortOpen());

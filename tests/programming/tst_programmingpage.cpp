@@ -28,6 +28,7 @@ namespace {
 
 constexpr int kArea = 20;
 constexpr int kShortTimeoutMs = 150;
+constexpr int kShortInstallMs = 1200;
 constexpr int kRunTimeoutMs = 60000;
 
 QByteArray wholeFrame(const QJsonObject& record)
@@ -121,7 +122,8 @@ private slots:
     void silentCardAtTheRealTimeout();
     void versionReplyDuringTransferDoesNotRestart();
     void programmingWithoutCardEndsByItself();
-    void cardThatNeverFinishes();
+    void installationThatNeverEnds_data();
+    void installationThatNeverEnds();
     void userFilesNamedTmpBinAreKept();
     void emptyPathAsksForAFile();
     void chooseProgrammingFile();
@@ -157,11 +159,13 @@ void TestProgrammingPage::init()
     // No firmware folder yet: the first package run must create it.
     FirmwarePackage::setBaseDirectoryForTests(m_dir->path("app"));
     ProgrammingPage::setChunkTimeoutForTests(kShortTimeoutMs);
+    ProgrammingPage::setInstallTimeoutForTests(kShortInstallMs);
 }
 
 void TestProgrammingPage::cleanup()
 {
     ProgrammingPage::setChunkTimeoutForTests(0);
+    ProgrammingPage::setInstallTimeoutForTests(0);
     FirmwarePackage::setBaseDirectoryForTests(QString());
     m_dir.reset();
 }
@@ -422,28 +426,67 @@ void TestProgrammingPage::programmingWithoutCardEndsByItself()
     QCOMPARE(rig.count(257), 0);
 }
 
-void TestProgrammingPage::cardThatNeverFinishes()
+void TestProgrammingPage::installationThatNeverEnds_data()
 {
-    Rig rig(nextAddress(), store(), { "--prog-no-finish" });
+    QTest::addColumn<QStringList>("card");
+    QTest::addColumn<bool>("toolDisconnects"); // the technician disconnects before the time-out
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("icon");
+
+    const int warning = int(QMessageBox::Warning);
+    const int information = int(QMessageBox::Information);
+    QTest::newRow("installation never reported")
+        << QStringList { "--prog-no-finish" } << false << "Programming timeout!" << warning;
+    QTest::newRow("link lost while waiting for the installation")
+        << QStringList { "--prog-no-finish" } << true << "Programming failed!" << information;
+    // The card said 258, so the page is idle with "Installing program...".
+    QTest::newRow("card lost while installing")
+        << QStringList { "--prog-drop-installing" } << false << "Programming failed!" << information;
+    QTest::newRow("installing reported, the end never")
+        << QStringList { "--prog-finish-ms", "600000" } << false << "Programming timeout!" << warning;
+}
+
+void TestProgrammingPage::installationThatNeverEnds()
+{
+    QFETCH(QStringList, card);
+    QFETCH(bool, toolDisconnects);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+
+    Rig rig(nextAddress(), store(), card);
     QVERIFY(rig.start());
-    const QString path = file("image.bin", payload(3000));
+    const QString path = file("package.bin", package(payload(3000), 0x1));
     rig.program(path);
     WAIT_VERIFY(rig.hasEvent("prog-complete"), 5000);
-    // The card may take its time to install: no time-out claims a failure.
-    QTest::qWait(kShortTimeoutMs * 5);
-    QVERIFY(rig.boxes.boxes.isEmpty());
-    QCOMPARE(rig.status(), QStringLiteral("Programming..."));
+    QElapsedTimer clock;
+    clock.start();
+    // Past every chunk time-out, the card is still given its time.
+    QTest::qWait(kShortTimeoutMs * 4);
+    const bool dropped = rig.hasEvent("prog-drop-installing");
+    if (!dropped) {
+        QVERIFY(rig.boxes.boxes.isEmpty());
+        QVERIFY(rig.status() == "Programming..." || rig.status() == "Installing program...");
+    }
+    if (toolDisconnects)
+        rig.link.disconnectFromDevice();
+    QVERIFY(rig.waitFor(text, kShortInstallMs * 3));
+    if (text == QLatin1String("Programming timeout!"))
+        QVERIFY(clock.elapsed() >= kShortInstallMs - kShortTimeoutMs * 2);
+    else
+        QVERIFY(clock.elapsed() < kShortInstallMs);
+    QCOMPARE(rig.boxes.texts(), QStringList { text });
+    QCOMPARE(int(rig.boxes.last()->icon), icon);
+    QCOMPARE(rig.status(), QString());
     QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
-    // "Programming" again starts a fresh run.
-    rig.program(path);
-    WAIT_VERIFY(rig.count(257) == 6, 5000);
-    QCOMPARE(rig.count(256), 2);
-    QVERIFY(rig.boxes.boxes.isEmpty());
-    // A run still waiting for the card fails when the link goes.
-    rig.link.disconnectFromDevice();
-    QTRY_VERIFY(rig.boxes.saw("Programming failed!"));
-    QCOMPARE(int(rig.boxes.last()->icon), int(QMessageBox::Information));
+    // The installation is over for good: no second word about it later.
+    QTest::qWait(kShortInstallMs / 2);
+    QCOMPARE(rig.boxes.boxes.size(), 1);
     verifyIdle(rig);
+    QVERIFY(QFile::exists(path));
+    // And the next run is a run like any other.
+    rig.boxes.clear();
+    rig.program(path);
+    WAIT_VERIFY(rig.count(256) == 2, 5000);
 }
 
 // Only the page's own temporary image is deleted, known by its full path:

@@ -26,7 +26,7 @@ public:
         switch (cmd) {
         case CommandCode::ReadFixedParams: session.reply(CommandCode::ReadFixedParams, readReply()); return true;
         case CommandCode::WriteFixedParams:
-            session.reply(CommandCode::WriteFixedParams, sized(QByteArray(1, char(write(data) ? 1 : 0))));
+            session.reply(CommandCode::WriteFixedParams, QByteArray(1, char(write(data) ? 1 : 0)));
             return true;
         default: return false;
         }
@@ -67,14 +67,6 @@ private:
         return true;
     }
 
-    QByteArray sized(QByteArray data) const
-    {
-        const qint64 size = card().config().integer(QStringLiteral("fixed-write-reply-size"), -1);
-        if (size >= 0 && size <= 4090)
-            data.resize(int(size));
-        return data;
-    }
-
     static QJsonObject initialParams(const Card& c)
     {
         const QString given = c.config().text(QStringLiteral("fixed-params"));
@@ -113,10 +105,6 @@ FeatureRegistry::Registrar reg({ QStringLiteral("fixedparams"),
             QString() },
         { QStringLiteral("fixed-refuse-write"), QString(),
             QStringLiteral("Refuse every parameter write (code 15): answer 0 and keep the parameters."), QString() },
-        { QStringLiteral("fixed-write-reply-size"), QStringLiteral("bytes"),
-            QStringLiteral("Cut or pad the write reply (code 15) to this many bytes (normally 1; 0: no result "
-                           "byte)."),
-            QString() },
     },
     [](Card& c) { return std::make_unique<FixedParamsFeature>(c); } });
 

@@ -33,15 +33,12 @@ public:
     {
         switch (cmd) {
         case CommandCode::ReadDate:
-            session.reply(CommandCode::ReadDate,
-                sized(clock().toString(kDateFormat).toLatin1(), QStringLiteral("date-reply-size")));
+            session.reply(CommandCode::ReadDate, clock().toString(kDateFormat).toLatin1());
             return true;
         case CommandCode::SetDate:
             session.reply(CommandCode::SetDate, QByteArray(1, char(setClock(data) ? 1 : 0)));
             return true;
-        case CommandCode::ReadPorts:
-            session.reply(CommandCode::ReadPorts, sized(m_ports, QStringLiteral("ports-reply-size")));
-            return true;
+        case CommandCode::ReadPorts: session.reply(CommandCode::ReadPorts, m_ports); return true;
         case CommandCode::WritePorts: writePorts(session, data); return true;
         default: return false;
         }
@@ -70,17 +67,7 @@ private:
         }
         if (accepted)
             m_ports = data;
-        QByteArray answer = sized(QByteArray(1, char(accepted ? 1 : 0)), QStringLiteral("ports-write-reply-size"));
-        session.reply(CommandCode::WritePorts, answer);
-    }
-
-    // The reply cut or padded with zeros to the size an option asks for.
-    QByteArray sized(QByteArray data, const QString& option) const
-    {
-        const qint64 size = card().config().integer(option, -1);
-        if (size >= 0 && size <= 4090)
-            data.resize(int(size));
-        return data;
+        session.reply(CommandCode::WritePorts, QByteArray(1, char(accepted ? 1 : 0)));
     }
 
     // "1:22,1:23,1:80,0:443": enable byte and port of each service in turn.
@@ -106,20 +93,12 @@ FeatureRegistry::Registrar reg({ QStringLiteral("settings"),
     {
         { QStringLiteral("date"), QStringLiteral("yyyy-MM-dd hh:mm:ss"),
             QStringLiteral("Start the card's clock at this time (default: the PC's clock)."), QString() },
-        { QStringLiteral("date-reply-size"), QStringLiteral("bytes"),
-            QStringLiteral("Cut or pad the read-date reply (code 6) to this many bytes (normally 19)."), QString() },
         { QStringLiteral("ports"), QStringLiteral("e:port,..."),
             QStringLiteral("The service ports the card starts with, SSH, Telnet, HTTP, HTTPS, each as "
                            "enable:port"),
             QStringLiteral("1:22,1:23,1:80,1:443") },
-        { QStringLiteral("ports-reply-size"), QStringLiteral("bytes"),
-            QStringLiteral("Cut or pad the read-ports reply (code 16) to this many bytes (normally 12)."), QString() },
         { QStringLiteral("ports-refuse-write"), QString(),
             QStringLiteral("Refuse every port write (code 17): answer 0 and keep the ports."), QString() },
-        { QStringLiteral("ports-write-reply-size"), QStringLiteral("bytes"),
-            QStringLiteral("Cut or pad the write-ports reply to this many bytes (normally 1; 0: no result "
-                           "byte)."),
-            QString() },
         { QStringLiteral("ports-silent-write"), QString(),
             QStringLiteral("Leave port writes (code 17) unanswered and the ports unchanged."), QString() },
     },
