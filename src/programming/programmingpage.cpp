@@ -372,8 +372,13 @@ void ProgrammingPage::programmingTimeout()
         }
         break;
     }
-    // The run is over before the box opens, so that a late reply arriving
-    // while it is open changes nothing; the status stays until it closes.
+    timeOutRun();
+}
+
+// The run is over before the box opens, so that a late reply arriving while
+// it is open changes nothing; the status stays until it closes.
+void ProgrammingPage::timeOutRun()
+{
     const quint64 run = ++d->m_runId;
     d->m_timer->stop();
     d->m_state = RunState::Idle;
@@ -390,13 +395,7 @@ void ProgrammingPage::installationTimeout()
         return;
     endInstallation();
     if (d->busy()) {
-        // As for a chunk time-out: over before the box, reset after it.
-        const quint64 run = ++d->m_runId;
-        d->m_timer->stop();
-        d->m_state = RunState::Idle;
-        MessageBox::warning(this, tr("Warning"), tr("Programming timeout!"));
-        if (run == d->m_runId)
-            resetProgramming();
+        timeOutRun();
         return;
     }
     // After 258 the page is idle already; only "Installing program..." goes,

@@ -79,6 +79,7 @@ private:
     void expectFinish();
     void endInstallation();
     void resetProgramming();
+    void timeOutRun();
     void setStatus(const char* text);
     void setProgress(qint64 done, qint64 maximum);
     void refreshProgress();
