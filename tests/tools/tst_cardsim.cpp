@@ -2,10 +2,10 @@
 // record, its wire faults and the separate executable.
 
 #include "card.h"
-#include "recorder.h"
 #include "cardsimulator.h"
 #include "link/commandframe.h"
 #include "link/commtcp.h"
+#include "recorder.h"
 #include "support/simulatorfixture.h"
 #include "support/testaddresses.h"
 
