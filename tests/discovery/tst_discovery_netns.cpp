@@ -389,10 +389,12 @@ void TestDiscoveryNetns::cyclesOneSecondApart()
     for (const QJsonObject& r : requests)
         t.append(r.value("t").toVariant().toLongLong());
     // Spacing of the cycles within one search, and the second search's
-    // first cycle half a second after the first search's last.
+    // first cycle as soon as it is clicked, 2.5 s after the first search's
+    // (measured against the first click, not the last cycle: a cycle that
+    // comes late on a busy machine must not look like an early search).
     for (int i : { 1, 2, 4, 5 })
         QVERIFY2(t[i] - t[i - 1] >= 900 && t[i] - t[i - 1] <= 1300, qPrintable(QString::number(t[i] - t[i - 1])));
-    QVERIFY2(t[3] - t[2] >= 350 && t[3] - t[2] <= 800, qPrintable(QString::number(t[3] - t[2])));
+    QVERIFY2(t[3] - t[0] >= 2300 && t[3] - t[0] <= 2900, qPrintable(QString::number(t[3] - t[0])));
 }
 
 void TestDiscoveryNetns::setIpAndRebootReachOnlyTheChosenCards()

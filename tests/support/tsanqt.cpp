@@ -16,6 +16,9 @@
 //   invokeMethodImpl, postEvent,   emitted, invoked or posted is released to
 //   QObject::deleteLater           the thread that handles the event
 //   each event delivered           (acquired before delivery)
+//   QObject's destructor, as the   what it did (detaching the object's
+//   base of each of our objects    connections, reading their senders) is
+//                                  released once it is done
 //   QThread::wait                  what the thread did is acquired
 //
 // One sync point stands for all of Qt's event queues: it orders a little
@@ -186,6 +189,22 @@ void QObject::deleteLater()
     static const auto qtDeleteLater = real<void (*)(QObject*)>("_ZN7QObject11deleteLaterEv");
     handOver();
     qtDeleteLater(this);
+}
+
+// QObject's destructor as the destructors of our classes call it, under its
+// mangled name: a definition in C++ would destroy d_ptr a second time. An
+// object that a thread deletes as it ends (a deleteLater() on its finished()
+// signal) is destroyed after the thread's last event; QThread::wait() learns
+// of the end through Qt's own mutex, which it may take without waiting, so
+// the destructor must hand over by itself what it touched in objects of the
+// waiting thread.
+extern "C" void tsanqtObjectDestructor(QObject* object) asm("_ZN7QObjectD2Ev");
+
+extern "C" void tsanqtObjectDestructor(QObject* object)
+{
+    static const auto qtDestroy = real<void (*)(QObject*)>("_ZN7QObjectD2Ev");
+    qtDestroy(object);
+    handOver();
 }
 
 bool QThread::wait(QDeadlineTimer deadline)

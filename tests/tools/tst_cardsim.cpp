@@ -5,6 +5,7 @@
 #include "cardsimulator.h"
 #include "link/commandframe.h"
 #include "link/commtcp.h"
+#include "recorder.h"
 #include "support/simulatorfixture.h"
 #include "support/testaddresses.h"
 
@@ -13,6 +14,8 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <thread>
 
 namespace {
 
@@ -46,6 +49,7 @@ private slots:
     void splitRepliesKeepTheirOrder();
     void closeAfterNFrames();
     void executableHelpRecordAndSignals();
+    void recordsAreReadWhileTheCardWrites();
 };
 
 void TestCardSim::addressLists_data()
@@ -219,6 +223,39 @@ void TestCardSim::executableHelpRecordAndSignals()
         kinds.append(o.contains("event") ? o.value("event").toString() : o.value("dir").toString());
     }
     QCOMPARE(kinds.mid(0, 3), (QStringList { "connected", "in", "out" }));
+}
+
+void TestCardSim::recordsAreReadWhileTheCardWrites()
+{
+    // Tests read the record in their own thread while the simulator's thread
+    // appends to it; each copy read must be a snapshot of its own.
+    constexpr int kFrames = 2000;
+    Recorder recorder;
+    recorder.setKeepInMemory(true);
+    std::thread card([&recorder] {
+        for (int i = 0; i < kFrames; ++i)
+            recorder.frame(QStringLiteral("127.0.0.1"), 1, true, i, QByteArray(1, char(i)), QByteArray());
+    });
+    int seen = 0;
+    QVector<QJsonObject> first;
+    for (int round = 0; round < 100000 && seen < kFrames; ++round) {
+        QVector<QJsonObject> now = recorder.records();
+        QVERIFY(now.size() >= seen);
+        for (QJsonObject& r : now) // writable: a shared copy would detach here
+            r.insert(QStringLiteral("seen"), true);
+        if (first.isEmpty() && !now.isEmpty())
+            first = now;
+        seen = now.size();
+    }
+    card.join();
+    const QVector<QJsonObject> all = recorder.records();
+    QCOMPARE(all.size(), kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        QCOMPARE(all[i].value(QStringLiteral("cmd")).toInt(), i);
+        QVERIFY(!all[i].contains(QStringLiteral("seen")));
+    }
+    QVERIFY(!first.isEmpty());
+    QVERIFY(first.size() <= kFrames);
 }
 
 QTEST_GUILESS_MAIN(TestCardSim)

@@ -65,8 +65,16 @@ void Recorder::add(QJsonObject record)
 
 QVector<QJsonObject> Recorder::records() const
 {
+    // A copy of its own, not one that shares m_records' storage: a reader
+    // that detaches a shared copy outside the lock reads the storage while
+    // the simulator's next append, seeing the count drop back to one, writes
+    // to it in place (the count is read relaxed, so nothing orders the two).
     QMutexLocker lock(&m_mutex);
-    return m_records;
+    QVector<QJsonObject> copy;
+    copy.reserve(m_records.size());
+    for (const QJsonObject& record : m_records)
+        copy.append(record);
+    return copy;
 }
 
 void Recorder::clear()
