@@ -21,8 +21,10 @@ int hexValue(char c)
 
 // Reads the string that starts at the quote at `pos` and returns it decoded,
 // so that "a" and "\u0061" are the same key; `pos` ends behind the closing
-// quote (or at the end of an unterminated string).
-QString readString(const QByteArray& text, int& pos)
+// quote (or at the end of an unterminated string). `unsafe` is set for a
+// zero character, raw or escaped: Qt 5 does not keep member names apart
+// that differ only behind one.
+QString readString(const QByteArray& text, int& pos, bool& unsafe)
 {
     QString value;
     const int size = text.size();
@@ -30,6 +32,8 @@ QString readString(const QByteArray& text, int& pos)
     int run = pos;
     while (pos < size && text.at(pos) != '"') {
         if (text.at(pos) != '\\') {
+            if (text.at(pos) == '\0')
+                unsafe = true;
             ++pos;
             continue;
         }
@@ -51,6 +55,8 @@ QString readString(const QByteArray& text, int& pos)
                 unit = ushort(unit * 16 + hexValue(text.at(pos++)));
                 ++digits;
             }
+            if (unit == 0)
+                unsafe = true;
             value += QChar(unit);
             break;
         }
@@ -66,7 +72,7 @@ QString readString(const QByteArray& text, int& pos)
 
 } // namespace
 
-bool hasDuplicateKeys(const QByteArray& text)
+bool isAmbiguous(const QByteArray& text)
 {
     struct Container {
         bool object = false;
@@ -91,8 +97,11 @@ bool hasDuplicateKeys(const QByteArray& text)
                 open.last().expectKey = true;
             break;
         case '"': {
-            const QString value = readString(text, pos);
+            bool unsafe = false;
+            const QString value = readString(text, pos, unsafe);
             if (!open.isEmpty() && open.last().object && open.last().expectKey) {
+                if (unsafe)
+                    return true;
                 Container& object = open.last();
                 if (object.keys.contains(value))
                     return true;
@@ -110,7 +119,7 @@ bool hasDuplicateKeys(const QByteArray& text)
 
 QJsonDocument parse(const QByteArray& text, QJsonParseError* error)
 {
-    if (hasDuplicateKeys(text)) {
+    if (isAmbiguous(text)) {
         if (error) {
             // Qt has no code of its own for it; the callers only ask
             // whether the text was taken.

@@ -125,6 +125,10 @@ WritePlan planWrite(const QVector<Row>& rows)
             continue;
         if (row.key == macKey() && !isMacAddress(row.value))
             invalid = true;
+        // JSON keeps no member names apart that differ only behind a zero
+        // character, on either side of the link.
+        if (row.key.contains(QChar(0)))
+            invalid = true;
         if (!row.key.isEmpty() && !row.value.isEmpty())
             object.insert(row.key, row.value);
         else

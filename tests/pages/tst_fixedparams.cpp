@@ -88,6 +88,15 @@ void TestFixedParams::readReply_data()
     QTest::newRow("empty") << QByteArray() << false << "";
     // Found by fuzzing: Qt's parser leaks the first of two objects under one name.
     QTest::newRow("a member named twice") << QByteArray(R"({"name":{"a":"b"},"name":"x"})") << false << "";
+    // Found by fuzzing: Qt folds member names that differ only behind zero
+    // characters into one.
+    const QByteArray zeros(8, '\0');
+    QTest::newRow("zero characters in names")
+        << QByteArray("{\"ame\":\"NMC\",\"" + zeros + "\0\0\0alno\":\"1\",\"" + zeros + "hwver\":\"3\"}") << false
+        << "";
+    QTest::newRow("escaped zero character") << QByteArray(R"({"a\u0000b":"1"})") << false << "";
+    QTest::newRow("zero character in a value")
+        << QByteArray(R"({"a":"1\u00002"})") << true << QString("a=1" + QString(QChar(0)) + "2");
 }
 
 void TestFixedParams::readReply()
@@ -148,6 +157,9 @@ void TestFixedParams::planWrite_data()
     QTest::newRow("empty MAC") << "name=A|ethaddr=" << P::Invalid << QByteArray();
     QTest::newRow("other-case key not checked") << "Ethaddr=xyz" << P::Send << QByteArray(R"({"Ethaddr":"xyz"})");
     QTest::newRow("nothing complete") << "name=|=x" << P::Invalid << QByteArray();
+    // Found by fuzzing: a name with a zero character in it cannot be sent.
+    QTest::newRow("zero character in a key")
+        << QString("name=A|ser" + QString(QChar(0)) + "o=1") << P::Invalid << QByteArray();
 }
 
 void TestFixedParams::planWrite()
