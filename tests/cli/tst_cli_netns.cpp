@@ -5,6 +5,7 @@
 
 #include "clirun.h"
 #include "discoverysimulator.h"
+#include "support/netnsharness.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,14 +16,8 @@
 
 namespace {
 
-QString env(const char* name)
-{
-    return QString::fromLocal8Bit(qgetenv(name));
-}
+using namespace NetnsHarness;
 
-const QString kToolIf = env("NETQUILL_NETNS_TOOL_IF");
-const QString kCardIf = env("NETQUILL_NETNS_CARD_IF");
-const QString kCardsNs = env("NETQUILL_NETNS_CARDS");
 const QString kFirstMac = QStringLiteral("02:4E:51:00:00:01");
 
 // Three cards in the cards' namespace for one test.

@@ -14,6 +14,7 @@
 #include "discovery/discoveryparsers.h"
 #include "discoverysimulator.h"
 #include "support/boxrecorder.h"
+#include "support/netnsharness.h"
 #include "support/searchpagedriver.h"
 
 #include <QComboBox>
@@ -30,17 +31,7 @@
 
 namespace {
 
-QString env(const char* name)
-{
-    return QString::fromLocal8Bit(qgetenv(name));
-}
-
-// The namespaces and interfaces the harness made.
-const QString kToolIf = env("NETQUILL_NETNS_TOOL_IF");
-const QString kToolIf2 = env("NETQUILL_NETNS_TOOL_IF2");
-const QString kCardIf = env("NETQUILL_NETNS_CARD_IF");
-const QString kCardIf2 = env("NETQUILL_NETNS_CARD_IF2");
-const QString kCardsNs = env("NETQUILL_NETNS_CARDS");
+using namespace NetnsHarness;
 
 bool runIp(const QStringList& arguments)
 {
