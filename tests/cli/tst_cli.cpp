@@ -348,7 +348,7 @@ void TestCli::batchOfTwelveCardsTellsWhichFailedAndWhy()
         "--install-timeout", "5", "--json" });
     QCOMPARE(run.exitCode, 1);
     // One line per card as it ends, on stderr beside the document.
-    QCOMPARE(run.err.count('\n'), 12);
+    QVERIFY2(run.err.count('\n') == 12, qPrintable(run.err));
     QVERIFY(run.err.contains(refusing + "\tFailed\t0 bytes\t0 resends\t"));
 
     const QJsonObject doc = run.json().object();
