@@ -4,6 +4,7 @@
 #include "app/dialogprompt.h"
 #include "app/messagebox.h"
 #include "app/startup.h"
+#include "app/version.h"
 #include "discovery/devsereachpage.h"
 #include "iphistory.h"
 #include "link/ipaddresspattern.h"
@@ -288,7 +289,7 @@ void MainWindow::changeLanguage()
 void MainWindow::showAbout()
 {
     const QString html = QStringLiteral("<html><span style=\"font-weight:bold; font-size:16px\">Netquill v")
-        + QStringLiteral("1.3.7") + QStringLiteral("</span><br><br>") + tr("Built on") + QLatin1Char(' ')
+        + QStringLiteral(NETQUILL_VERSION) + QStringLiteral("</span><br><br>") + tr("Built on") + QLatin1Char(' ')
         + BuildInfo::date() + QLatin1Char(' ') + BuildInfo::time() + QStringLiteral("<br><br>")
         + tr("This software is used for device programming and settings.") + QStringLiteral("</html>");
     MessageBox::standard(nullptr, QMessageBox::NoIcon, tr("About Netquill"), html, QMessageBox::Ok, QMessageBox::Ok);

@@ -1,6 +1,7 @@
 // The main window with its real widgets (offscreen), its files in a
 // temporary working directory and the card simulator on loopback.
 
+#include "app/version.h"
 #include "mainwindow/mainwindow.h"
 #include "support/boxrecorder.h"
 #include "support/simulatorfixture.h"
@@ -329,8 +330,9 @@ void TestMainWindow::aboutBoxNamesVersionAndBuild()
     const MessageBox::Box& box = boxes.boxes.first();
     QCOMPARE(box.title, QStringLiteral("About Netquill"));
     QVERIFY(!box.parent);
-    QVERIFY(box.text.startsWith(QStringLiteral(
-        "<html><span style=\"font-weight:bold; font-size:16px\">Netquill v1.3.7</span><br><br>Built on ")));
+    QVERIFY(box.text.startsWith(
+        QStringLiteral("<html><span style=\"font-weight:bold; font-size:16px\">Netquill v" NETQUILL_VERSION
+                       "</span><br><br>Built on ")));
     const QRegularExpression stamp(
         QStringLiteral("Built on [A-Z][a-z]{2} [ 0-9]\\d \\d{4} \\d{2}:\\d{2}:\\d{2}<br><br>This software is used for "
                        "device programming and settings.</html>$"));

@@ -2,6 +2,7 @@
 // production lines. Each command has its own --help; exit status 0 success,
 // 1 the operation failed, 2 a usage error.
 
+#include "app/version.h"
 #include "clicommand.h"
 #include "commands.h"
 
@@ -42,7 +43,8 @@ QString usage()
     for (const Entry& entry : kCommands)
         text += QStringLiteral("  netquill-cli ") + QLatin1String(entry.synopsis) + QLatin1Char('\n');
     text += QStringLiteral(
-        "\n--json prints the result as one JSON document on stdout. \"netquill-cli <command> --help\" tells more.\n"
+        "\n--json prints the result as one JSON document on stdout. \"netquill-cli <command> --help\" tells more;\n"
+        "\"netquill-cli --version\" prints the version.\n"
         "Exit status: 0 success, 1 the operation failed, 2 a usage error.\n");
     return text;
 }
@@ -57,6 +59,10 @@ int main(int argc, char* argv[])
     const QString name = arguments.value(0);
     if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
         Cli::out() << usage() << Qt::flush;
+        return Cli::Ok;
+    }
+    if (name == QLatin1String("--version") || name == QLatin1String("-v")) {
+        Cli::out() << "netquill-cli " << NETQUILL_VERSION << '\n' << Qt::flush;
         return Cli::Ok;
     }
     for (const Entry& entry : kCommands) {
