@@ -23,16 +23,20 @@ int main(int argc, char* argv[])
     const QCommandLineOption dumpOption(
         QStringLiteral("dump"), QStringLiteral("The dump written."), QStringLiteral("file"));
     const QCommandLineOption echoOption(QStringLiteral("echo"), QStringLiteral("Also print the box's text."));
+    const QCommandLineOption catalogueOption(QStringLiteral("catalogue"),
+        QStringLiteral("The Chinese catalogue (default translations/zh.qm)."), QStringLiteral("file"),
+        QStringLiteral("translations/zh.qm"));
     const QCommandLineOption autoCloseOption(
         QStringLiteral("auto-close-ms"), QStringLiteral("Close the box by itself after ms."), QStringLiteral("ms"));
-    parser.addOptions({ codeOption, addressOption, dumpOption, echoOption, autoCloseOption });
+    parser.addOptions({ codeOption, addressOption, dumpOption, echoOption, catalogueOption, autoCloseOption });
     parser.process(app);
 
-    // The same language rule as the tool's start-up.
+    // The same language rule as the tool's start-up; the settings are in the
+    // working directory the tool handed down.
     QTranslator translator;
     const QSettings settings(QStringLiteral("config/settings.ini"), QSettings::IniFormat);
     if (settings.value(QStringLiteral("language")).toString() == QLatin1String("Chinese")
-        && translator.load(QStringLiteral("translations/zh.qm")))
+        && translator.load(parser.value(catalogueOption)))
         app.installTranslator(&translator);
 
     const QString title = QCoreApplication::translate("CrashHandler", "Crash");

@@ -1,3 +1,4 @@
+#include "app/apppaths.h"
 #include "app/crashhandler.h"
 #include "app/messagebox.h"
 #include "app/startup.h"
@@ -5,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QSettings>
 #include <QTranslator>
@@ -13,11 +15,29 @@
 
 int main(int argc, char* argv[])
 {
-    CrashHandler::install();
+    // The crash box reads the settings from the working directory it
+    // inherits, and the catalogue from where this tool finds its own.
+    const QByteArray crashBox = QFile::encodeName(AppPaths::crashBoxPath());
+    const QByteArray catalogue = QFile::encodeName(AppPaths::translationFile());
+    const char* const crashBoxArgs[] = { "--catalogue", catalogue.constData(), nullptr };
+    CrashHandler::install(crashBox.constData(), crashBoxArgs);
+
+    const int answered = StartUp::answerCommandLine(argc, argv);
+    if (answered >= 0)
+        return answered;
 
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(QStringLiteral(":/image/talvo-tool.ico")));
     MessageBox::installAsNoticeHandler();
+
+    // The installed tool works in the user's data folder; a build-tree run
+    // stays where it was started.
+    if (!AppPaths::enterWorkingDirectory()) {
+        MessageBox::sure(nullptr, QMessageBox::Critical, QStringLiteral("Netquill"),
+            QCoreApplication::translate("StartUp", "Netquill keeps its settings in %1, which cannot be created.")
+                .arg(QDir::toNativeSeparators(AppPaths::userDataDirectory())));
+        return 1;
+    }
 
     QDir().mkpath(QStringLiteral("config"));
     QSettings settings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);

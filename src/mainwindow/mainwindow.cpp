@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "app/apppaths.h"
 #include "app/buildinfo.h"
 #include "app/dialogprompt.h"
 #include "app/messagebox.h"
@@ -273,7 +274,7 @@ void MainWindow::changeLanguage()
         m_settings->setValue(QStringLiteral("language"), QStringLiteral("Chinese"));
         ui->actionChinese->setChecked(true);
         // A catalogue that does not load leaves the texts as they are.
-        if (m_translator && m_translator->load(QString::fromLatin1(StartUp::kTranslationFile)))
+        if (m_translator && m_translator->load(AppPaths::translationFile()))
             QApplication::installTranslator(m_translator);
     } else {
         m_settings->setValue(QStringLiteral("language"), QString());

@@ -1,8 +1,8 @@
 #include "firmwarepackage.h"
 
+#include "app/apppaths.h"
 #include "link/crc16.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -19,7 +19,7 @@ QString& baseDirectoryOverride()
 QString baseDirectory()
 {
     const QString& forced = baseDirectoryOverride();
-    return forced.isEmpty() ? QCoreApplication::applicationDirPath() : forced;
+    return forced.isEmpty() ? AppPaths::applicationDirectory() : forced;
 }
 
 // Reads exactly `count` bytes; a short read is a failure.

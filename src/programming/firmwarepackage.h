@@ -58,14 +58,15 @@ public:
     // and sending it as it is would put its header on the card.
     bool writeFailed() const { return m_writeFailed; }
 
-    // The application directory followed by "/firmware/tmp.bin".
+    // The application directory (for the installed tool the user data
+    // folder, see AppPaths) followed by "/firmware/tmp.bin".
     static QString temporaryImagePath();
     // True when `path` names the temporary image.
     static bool isTemporaryImage(const QString& path);
 
     // Tests run several executables from one directory at once; each moves
-    // its temporary image under a folder of its own. Empty restores the
-    // application directory.
+    // its temporary image under a folder of its own. Empty restores
+    // AppPaths::applicationDirectory().
     static void setBaseDirectoryForTests(const QString& directory);
 
 private:

@@ -1327,4 +1327,12 @@ Do you want to continue?</source>
         <translation>写入</translation>
     </message>
 </context>
+<context>
+    <name>StartUp</name>
+    <message>
+        <location filename="../../app/main.cpp" line="+37" />
+        <source>Netquill keeps its settings in %1, which cannot be created.</source>
+        <translation>Netquill 将设置保存在 %1，但无法创建该文件夹。</translation>
+    </message>
+</context>
 </TS>
