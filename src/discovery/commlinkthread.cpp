@@ -3,6 +3,7 @@
 #include "app/capturedevice.h"
 #include "cardframe.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QMutexLocker>
 
@@ -137,6 +138,15 @@ void CommLinkThread::run()
     pcap_set_immediate_mode(handle, 1);
     pcap_set_buffer_size(handle, kCaptureBufferBytes);
     const int activated = pcap_activate(handle);
+    if (activated == PCAP_ERROR_PERM_DENIED || activated == PCAP_ERROR_PROMISC_PERM_DENIED) {
+        // The library's "Operation not permitted" does not tell what to ask
+        // the administrator for.
+        fail(handle, interfaceName,
+            tr("%1 has no permission to capture; it needs the cap_net_raw capability (granted with \"setcap "
+               "cap_net_raw+ep %1\") or root")
+                .arg(QCoreApplication::applicationFilePath()));
+        return;
+    }
     if (activated < 0) {
         const QString reason = QString::fromLocal8Bit(pcap_geterr(handle));
         fail(handle, interfaceName, reason.isEmpty() ? QString::fromLatin1(pcap_statustostr(activated)) : reason);

@@ -480,8 +480,7 @@ void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.last()->icon, QMessageBox::Warning);
     QVERIFY2(boxes.last()->text.contains(kToolIf), qPrintable(boxes.last()->text));
-    QVERIFY2(boxes.last()->text.contains(QStringLiteral("not permitted"))
-            || boxes.last()->text.contains(QStringLiteral("permission")),
+    QVERIFY2(boxes.last()->text.contains(QStringLiteral("needs the cap_net_raw capability")),
         qPrintable(boxes.last()->text));
 
     // The next search tries again, and says nothing again.

@@ -205,6 +205,11 @@
         <source>there is no network interface %1</source>
         <translation>没有网络接口 %1</translation>
     </message>
+    <message>
+        <location line="+24" />
+        <source>%1 has no permission to capture; it needs the cap_net_raw capability (granted with &quot;setcap cap_net_raw+ep %1&quot;) or root</source>
+        <translation>%1 没有抓包权限；它需要 cap_net_raw 能力（用 &quot;setcap cap_net_raw+ep %1&quot; 授予）或 root 权限</translation>
+    </message>
 </context>
 <context>
     <name>CommTcp</name>
