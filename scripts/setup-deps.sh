@@ -1,6 +1,9 @@
 #!/bin/bash
 # Installs the Debian packages that building, running and testing Netquill need.
 # Idempotent: when everything is present it only asks dpkg and returns.
+#   scripts/setup-deps.sh           build, run, test
+#   scripts/setup-deps.sh package   the same, plus what building, checking and
+#                                   deploying the Debian package needs
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 PKGS=(
@@ -12,6 +15,11 @@ PKGS=(
   iproute2
   clang libclang-rt-14-dev
 )
+if [ "${1:-}" = package ]; then
+  # CPack's DEB generator (dpkg-shlibdeps, file), the manual pages, the
+  # package check, and Ansible with what its apt module needs.
+  PKGS+=(dpkg-dev file help2man lintian ansible-core python3-apt)
+fi
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
