@@ -310,14 +310,17 @@ void TestCli::unreachableCardFailsEveryCommand_data()
                                        << "no reply within 0.3 s";
     QTest::newRow("console, card drops it")
         << QStringList { "console", card(Unreachable, 3), "ls", "--timeout", "3" } << "connection lost";
+    QTest::newRow("date sync, card refuses")
+        << QStringList { "date", card(Unreachable, 4), "sync" } << "Set device's date failed!";
 }
 
 void TestCli::unreachableCardFailsEveryCommand()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
-    SimulatorFixture sim({ "--listen", card(Unreachable, 2) + "," + card(Unreachable, 3), "--card",
-        card(Unreachable, 2) + ":split-gap-ms=5000", "--card", card(Unreachable, 3) + ":close-after=1" });
+    SimulatorFixture sim({ "--listen", card(Unreachable, 2) + "-" + card(Unreachable, 4), "--card",
+        card(Unreachable, 2) + ":split-gap-ms=5000", "--card", card(Unreachable, 3) + ":close-after=1", "--card",
+        card(Unreachable, 4) + ":date-refuse-set" });
     QVERIFY(sim.start());
     const CliRun run = runCli(arguments);
     QCOMPARE(run.exitCode, 1);

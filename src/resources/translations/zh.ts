@@ -243,6 +243,11 @@
         <source>Set device's date success!</source>
         <translation>设置设备日期成功！</translation>
     </message>
+    <message>
+        <location line="+2" />
+        <source>Set device's date failed!</source>
+        <translation>设置设备日期失败！</translation>
+    </message>
 </context>
 <context>
     <name>CrashHandler</name>
