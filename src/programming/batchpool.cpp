@@ -113,6 +113,12 @@ void BatchPool::setInstallTimeout(int ms)
         worker->setInstallTimeout(ms);
 }
 
+void BatchPool::setReplyTimeout(int ms)
+{
+    for (BatchProgrammingThread* worker : m_workers)
+        worker->setReplyTimeout(ms);
+}
+
 bool BatchPool::start(const QStringList& devices, int mode, int type)
 {
     if (m_running)

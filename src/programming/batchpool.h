@@ -43,6 +43,9 @@ public:
     QString imagePath() const { return m_image; }
     // The longest installation wait each worker allows (0: the worker's own).
     void setInstallTimeout(int ms);
+    // The longest wait for each reply before the installation (0: the
+    // worker's own).
+    void setReplyTimeout(int ms);
 
     // Starts a batch over `devices` in mode 0 (version) or 1 (program, with
     // the prepared image). Does nothing and returns false while one runs.

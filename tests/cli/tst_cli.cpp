@@ -166,13 +166,15 @@ void TestCli::programFailsWithItsReason_data()
                                      << "Programming failed!";
     QTest::newRow("installation time-out") << 4 << QStringList { "prog-no-finish" } << "installation time-out"
                                            << "Programming timeout!";
-    // The real chunk time-out: a plain transfer is not resent, so the card
-    // has failed 5 s after the chunk it left unanswered.
+    // A plain transfer is not resent: the card has failed once the chunk it
+    // left unanswered has waited --timeout.
     QTest::newRow("chunk time-out") << 5 << QStringList { "version=v1.2.2 old", "prog-silent-from=3" }
                                     << "chunk time-out"
                                     << "Programming timeout!";
     QTest::newRow("connect failed") << 6 << QStringList {} << "connect failed"
-                                    << "connect failed";
+                                    << "connect failed: Connection refused";
+    QTest::newRow("no reply") << 7 << QStringList { "version-silent" } << "no reply"
+                              << "no reply within 0.5 s";
 }
 
 void TestCli::programFailsWithItsReason()
@@ -192,7 +194,7 @@ void TestCli::programFailsWithItsReason()
     const QString file = m_dir.filePath(QStringLiteral("failure.bin"));
     QVERIFY(PackageBuilder::write(file, PackageBuilder::payload(8 * 1024)));
 
-    const CliRun run = runCli({ "program", ip, file, "--install-timeout", "0.5", "--json" });
+    const CliRun run = runCli({ "program", ip, file, "--install-timeout", "0.5", "--timeout", "0.5", "--json" });
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     const QJsonObject o = run.json().object();
@@ -299,7 +301,8 @@ void TestCli::unreachableCardFailsEveryCommand_data()
     QTest::addColumn<QString>("message");
     const QString none = card(Unreachable, 1);
     const QString silent = card(Unreachable, 2);
-    QTest::newRow("version, nothing listens") << QStringList { "version", none } << "connect failed";
+    QTest::newRow("version, nothing listens")
+        << QStringList { "version", none } << "connect failed: Connection refused";
     QTest::newRow("backup, nothing listens")
         << QStringList { "backup", none, m_dir.filePath("u.bin") } << "connect failed";
     QTest::newRow("date, nothing listens") << QStringList { "date", none, "get" } << "connect failed";
@@ -308,6 +311,8 @@ void TestCli::unreachableCardFailsEveryCommand_data()
     QTest::newRow("console, nothing listens") << QStringList { "console", none, "ls" } << "connect failed";
     QTest::newRow("date, silent card") << QStringList { "date", silent, "get", "--timeout", "0.3" }
                                        << "no reply within 0.3 s";
+    QTest::newRow("version, silent card")
+        << QStringList { "version", silent, "--timeout", "0.3" } << "no reply within 0.3 s";
     QTest::newRow("console, card drops it")
         << QStringList { "console", card(Unreachable, 3), "ls", "--timeout", "3" } << "connection lost";
     QTest::newRow("date sync, card refuses")

@@ -38,10 +38,16 @@ QString failureMessage(int reason)
     case BatchProgrammingThread::ChunkRefused:
     case BatchProgrammingThread::ConnectionLost: return QStringLiteral("Programming failed!");
     case BatchProgrammingThread::ChunkTimeout:
-    case BatchProgrammingThread::InstallationTimeout: return QStringLiteral("Programming timeout!");
+    case BatchProgrammingThread::InstallationTimeout:
+    case BatchProgrammingThread::NoReply: return QStringLiteral("Programming timeout!");
     case BatchProgrammingThread::ImageUnreadable: return QStringLiteral("Open programming file failed!");
-    default: return BatchProgrammingThread::failureText(reason);
+    default: return QString();
     }
+}
+
+void addReplyTimeoutOption(Command& command)
+{
+    command.addReplyTimeoutOption(BatchProgrammingThread::kChunkTimeoutMs / 1000.0);
 }
 
 void addInstallTimeoutOption(Command& command)
@@ -58,6 +64,7 @@ struct TaskResult {
     QString ip;
     int status = BatchProgrammingThread::NotStart;
     int reason = BatchProgrammingThread::NoFailure;
+    QString connectError;
     QString version;
     qint64 bytesSent = 0;
     qint64 bytesTotal = 0;
@@ -65,6 +72,19 @@ struct TaskResult {
     double seconds = 0;
 
     bool succeeded() const { return status == BatchProgrammingThread::Succeeded; }
+
+    // What happened, in more words than the report's fixed reason: the
+    // system's reason for a failed connect, the wait for a reply that never
+    // came.
+    QString reasonText(int replyTimeoutMs) const
+    {
+        switch (reason) {
+        case BatchProgrammingThread::ConnectFailed: return QStringLiteral("connect failed: %1").arg(connectError);
+        case BatchProgrammingThread::NoReply:
+            return QStringLiteral("no reply within %1 s").arg(replyTimeoutMs / 1000.0);
+        default: return BatchProgrammingThread::failureText(reason);
+        }
+    }
 
     QJsonObject toJson(int mode) const
     {
@@ -122,6 +142,7 @@ public:
             TaskResult& r = m_results[index];
             r.status = w->status();
             r.reason = w->failureReason();
+            r.connectError = w->connectError();
             r.version = w->version();
             r.bytesSent = w->bytesSent();
             r.resends = w->resends();
@@ -165,17 +186,21 @@ namespace Commands {
 
 int version(const QStringList& arguments)
 {
-    Command command(QStringLiteral("version"), QStringLiteral("version <ip> [--type app|firmware|patch|root|N]"),
+    Command command(QStringLiteral("version"),
+        QStringLiteral("version <ip> [--type app|firmware|patch|root|N] [--timeout S]"),
         QStringLiteral("Reads the version of one program component of the card and prints its version word "
                        "(\"v2.4.1\")."));
     command.addTypeOption();
+    addReplyTimeoutOption(command);
     QStringList args;
     int type = 0;
+    int timeoutMs = 0;
     if (!command.parse(arguments) || !command.positionals(1, 1, &args) || !command.cardAddress(args[0])
-        || !command.programmingType(&type))
+        || !command.programmingType(&type) || !command.seconds(QStringLiteral("timeout"), &timeoutMs))
         return command.exitCode();
 
     BatchPool pool(1);
+    pool.setReplyTimeout(timeoutMs);
     BatchRun run(pool, args);
     const TaskResult r = run.run(BatchProgrammingThread::ReadVersion, type).value(0);
     if (command.json()) {
@@ -184,7 +209,7 @@ int version(const QStringList& arguments)
         Cli::printJson(o);
     }
     if (!r.succeeded())
-        return command.failure(r.ip + QStringLiteral(": ") + BatchProgrammingThread::failureText(r.reason));
+        return command.failure(r.ip + QStringLiteral(": ") + r.reasonText(timeoutMs));
     if (!command.json())
         Cli::out() << r.version << '\n' << Qt::flush;
     return Cli::Ok;
@@ -193,23 +218,26 @@ int version(const QStringList& arguments)
 int program(const QStringList& arguments)
 {
     Command command(QStringLiteral("program"),
-        QStringLiteral("program <ip> <image> [--type app|firmware|patch|root|N] [--install-timeout S]"),
+        QStringLiteral("program <ip> <image> [--type app|firmware|patch|root|N] [--timeout S] [--install-timeout S]"),
         QStringLiteral("Programs one program component of the card with an image file or a firmware package (its "
                        "payload is sent). Succeeds when the card reports the end of programming."));
     command.addTypeOption();
+    addReplyTimeoutOption(command);
     addInstallTimeoutOption(command);
     QStringList args;
     int type = 0;
     int installMs = 0;
+    int timeoutMs = 0;
     if (!command.parse(arguments) || !command.positionals(2, 2, &args) || !command.cardAddress(args[0])
         || !command.fileExists(args[1], QStringLiteral("image")) || !command.programmingType(&type)
-        || !command.seconds(kInstallTimeout, &installMs))
+        || !command.seconds(QStringLiteral("timeout"), &timeoutMs) || !command.seconds(kInstallTimeout, &installMs))
         return command.exitCode();
 
     BatchPool pool(1);
     if (!pool.prepareImage(args[1]))
         return command.failure(QStringLiteral("Open programming file failed!"));
     pool.setInstallTimeout(installMs);
+    pool.setReplyTimeout(timeoutMs);
     ProgressLine line(args[0]);
     line.setQuiet(command.json());
     BatchRun run(pool, { args[0] });
@@ -221,9 +249,12 @@ int program(const QStringList& arguments)
         o.insert(QStringLiteral("bytesTotal"), double(r.bytesTotal));
         Cli::printJson(o);
     }
-    if (!r.succeeded())
-        return command.failure(QStringLiteral("%1: %2 (%3)")
-                                   .arg(r.ip, failureMessage(r.reason), BatchProgrammingThread::failureText(r.reason)));
+    if (!r.succeeded()) {
+        const QString message = failureMessage(r.reason);
+        const QString reason = r.reasonText(timeoutMs);
+        return command.failure(r.ip + QStringLiteral(": ")
+            + (message.isEmpty() ? reason : QStringLiteral("%1 (%2)").arg(message, reason)));
+    }
     if (!command.json())
         Cli::out() << r.ip << ": Programming finish!\n" << Qt::flush;
     return Cli::Ok;
@@ -233,7 +264,7 @@ int batch(const QStringList& arguments)
 {
     Command command(QStringLiteral("batch"),
         QStringLiteral("batch --devices <list.txt|.csv|.xlsx> (--image <file> | --version-only) "
-                       "[--type ...] [--jobs N] [--report <file>]"),
+                       "[--type ...] [--jobs N] [--report <file>] [--timeout S] [--install-timeout S]"),
         QStringLiteral("Programs (or reads the version of) every card of a device list, several at a time, as "
                        "the batch programming dialog does. Prints one line per card as it ends; exits 0 only "
                        "when every card succeeded."));
@@ -252,13 +283,16 @@ int batch(const QStringList& arguments)
         QStringLiteral("Write the result report (the dialog's \"Export Result\" format) to file."),
         QStringLiteral("file") });
     command.addTypeOption();
+    addReplyTimeoutOption(command);
     addInstallTimeoutOption(command);
     QStringList args;
     int type = 0;
     int jobs = 0;
     int installMs = 0;
+    int timeoutMs = 0;
     if (!command.parse(arguments) || !command.positionals(0, 0, &args) || !command.programmingType(&type)
-        || !command.count(QStringLiteral("jobs"), 1, 1024, &jobs) || !command.seconds(kInstallTimeout, &installMs))
+        || !command.count(QStringLiteral("jobs"), 1, 1024, &jobs)
+        || !command.seconds(QStringLiteral("timeout"), &timeoutMs) || !command.seconds(kInstallTimeout, &installMs))
         return command.exitCode();
     const bool versionOnly = command.isSet(QStringLiteral("version-only"));
     const QString image = command.value(QStringLiteral("image"));
@@ -283,6 +317,7 @@ int batch(const QStringList& arguments)
     const int mode = versionOnly ? BatchProgrammingThread::ReadVersion : BatchProgrammingThread::Program;
     BatchPool pool(jobs);
     pool.setInstallTimeout(installMs);
+    pool.setReplyTimeout(timeoutMs);
     if (!versionOnly && !pool.prepareImage(image))
         return command.failure(QStringLiteral("Open programming file failed!"));
     const QString sentImage = pool.imagePath();
