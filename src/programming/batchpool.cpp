@@ -62,6 +62,11 @@ BatchPool::BatchPool(int size, QObject* parent)
             if (i >= 0)
                 emit programmingUpdated(i, written);
         });
+        connect(worker, &BatchProgrammingThread::installationStarted, this, [this] {
+            const int i = senderWorker();
+            if (i >= 0)
+                emit installationStarted(i);
+        });
         connect(this, &BatchPool::taskStart, worker, &BatchProgrammingThread::onTaskStart);
         worker->moveToThread(thread);
         thread->start();

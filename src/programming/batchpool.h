@@ -62,6 +62,7 @@ signals:
     void taskFinished(int worker, int index);
     void programmingStarted(int worker, qint64 bytesTotal);
     void programmingUpdated(int worker, qint64 bytesWritten);
+    void installationStarted(int worker);
     void batchFinished();
     // Connected to every worker's onTaskStart.
     void taskStart(int index);

@@ -65,6 +65,7 @@ struct BatchProgrammingThread::Private {
     int m_taskInstallTimeoutMs = 0;
     int m_taskReplyTimeoutMs = 0;
     int m_taskResends = 0;
+    bool m_taskInstalling = false;
     quint8 m_taskType = 0;
     // Counts ended tasks, so that code which sent a command can tell that
     // the task was ended meanwhile (a failed send ends it at once).
@@ -234,6 +235,7 @@ void BatchProgrammingThread::onTaskStart(int index)
         d->m_taskInstallTimeoutMs = d->m_installTimeoutMs > 0 ? d->m_installTimeoutMs : int(g_installTimeoutMs);
         d->m_taskReplyTimeoutMs = d->m_replyTimeoutMs > 0 ? d->m_replyTimeoutMs : int(g_chunkTimeoutMs);
         d->m_taskResends = 0;
+        d->m_taskInstalling = false;
         d->m_taskIp = d->m_ip;
         d->m_taskMode = d->m_mode;
         d->m_taskType = quint8(d->m_progType);
@@ -406,10 +408,15 @@ void BatchProgrammingThread::sendNextChunk()
     QByteArray chunk;
     switch (d->m_transfer.nextChunk(&chunk)) {
     case ChunkTransfer::Next::Nothing:
-        // Every byte is out (an empty image included): the card installs.
+        // Every byte is out and acknowledged (an empty image included): the
+        // card installs.
         if (d->m_state == TaskState::Transferring) {
             d->m_state = TaskState::AwaitingInstallation;
             d->m_timer->start(d->m_taskInstallTimeoutMs);
+        }
+        if (d->m_state == TaskState::AwaitingInstallation && !d->m_taskInstalling) {
+            d->m_taskInstalling = true;
+            emit installationStarted();
         }
         return;
     case ChunkTransfer::Next::ReadError: finishTask(Failed, ImageUnreadable); return;

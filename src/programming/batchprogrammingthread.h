@@ -103,6 +103,9 @@ public:
 signals:
     void programmingStarted(qint64 bytesTotal);
     void programmingUpdated(qint64 bytesWritten);
+    // Every byte of the image is acknowledged: the card installs it, which
+    // may take minutes, until it reports 259.
+    void installationStarted();
     void finished();
 
 public slots:

@@ -138,8 +138,10 @@ void TestCli::programStoresThePayloadOfAPackage()
     CliRun run = runCli({ "program", ip, file, "--type", "patch" });
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, ip + QStringLiteral(": Programming finish!\n"));
-    // Not a terminal: plain percentage lines, the last at 100.
-    QVERIFY2(run.err.endsWith(ip + QStringLiteral(": 100.00%\n")), qPrintable(run.err));
+    // Not a terminal: plain percentage lines, the last at 100, then a line
+    // as the card starts installing (and every 10 s after it).
+    QVERIFY2(run.err.endsWith(ip + QStringLiteral(": 100.00%\n") + ip + QStringLiteral(": installing\n")),
+        qPrintable(run.err));
     QTRY_COMPARE(PackageBuilder::read(m_dir.filePath(ip + "-2.bin")), image);
 
     run = runCli({ "program", ip, file, "--json" });

@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QTimer>
 #include <QVector>
 
 namespace {
@@ -28,6 +29,8 @@ namespace {
 using Cli::Command;
 
 const QString kInstallTimeout = QStringLiteral("install-timeout");
+// How often `program` tells that the card is still installing.
+constexpr int kInstallingLineMs = 10000;
 
 // The programming page's message for each way a programming task fails,
 // where it has one.
@@ -115,6 +118,7 @@ public:
 
     std::function<void(const TaskResult&)> onEnded;
     std::function<void(const TaskResult&)> progress;
+    std::function<void(const TaskResult&)> installing;
 
     QVector<TaskResult> run(int mode, int type)
     {
@@ -136,6 +140,10 @@ public:
             r.bytesSent = written;
             if (progress)
                 progress(r);
+        });
+        QObject::connect(&m_pool, &BatchPool::installationStarted, &context, [&](int worker) {
+            if (installing)
+                installing(m_results[taskOf[worker]]);
         });
         QObject::connect(&m_pool, &BatchPool::taskFinished, &context, [&](int worker, int index) {
             const BatchProgrammingThread* w = m_pool.workers()[worker];
@@ -242,7 +250,19 @@ int program(const QStringList& arguments)
     line.setQuiet(command.json());
     BatchRun run(pool, { args[0] });
     run.progress = [&line](const TaskResult& r) { line.update(r.bytesSent, r.bytesTotal); };
+    // Installing may take minutes without a word from the card.
+    QTimer installTicks;
+    int installingMs = 0;
+    QObject::connect(&installTicks, &QTimer::timeout, [&] {
+        installingMs += kInstallingLineMs;
+        line.installing(installingMs / 1000);
+    });
+    run.installing = [&](const TaskResult&) {
+        line.installing(0);
+        installTicks.start(kInstallingLineMs);
+    };
     const TaskResult r = run.run(BatchProgrammingThread::Program, type).value(0);
+    installTicks.stop();
     line.finish();
     if (command.json()) {
         QJsonObject o = r.toJson(BatchProgrammingThread::Program);
