@@ -96,15 +96,18 @@ int BatchPool::defaultSize()
     return qMax(1, QThread::idealThreadCount());
 }
 
-bool BatchPool::prepareImage(const QString& path)
+bool BatchPool::prepareImage(const QString& path, bool sendUnchanged)
 {
     if (m_running)
+        return false;
+    FirmwarePackage package(path);
+    m_imageCheck = package.failedCheck();
+    if (m_imageCheck != FirmwarePackage::Check::Passed && !sendUnchanged)
         return false;
     auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/netquill-batch-XXXXXX"));
     if (!dir->isValid())
         return false;
     const QString image = dir->filePath(QStringLiteral("image.bin"));
-    FirmwarePackage package(path);
     if (!package.extractTo(image) && (package.writeFailed() || !copyImage(path, image)))
         return false;
     m_imageDir = std::move(dir);

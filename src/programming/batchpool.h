@@ -1,5 +1,7 @@
 #pragma once
 
+#include "firmwarepackage.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -37,8 +39,13 @@ public:
     const QVector<BatchProgrammingThread*>& workers() const { return m_workers; }
     const QVector<QThread*>& threads() const { return m_threads; }
 
-    // Makes the batch's copy of `path`; false when it cannot be made.
-    bool prepareImage(const QString& path);
+    // Makes the batch's copy of `path`; false when it cannot be made, or
+    // when `path` is a firmware package that fails its check (see
+    // imageCheck()) and `sendUnchanged` is false. With `sendUnchanged` such a
+    // file is copied as it is.
+    bool prepareImage(const QString& path, bool sendUnchanged = false);
+    // The check the file given to the last prepareImage() failed.
+    FirmwarePackage::Check imageCheck() const { return m_imageCheck; }
     // The copy a programming batch sends; empty when none is prepared.
     QString imagePath() const { return m_image; }
     // The longest installation wait each worker allows (0: the worker's own).
@@ -85,4 +92,5 @@ private:
     bool m_running = false;
     std::unique_ptr<QTemporaryDir> m_imageDir;
     QString m_image;
+    FirmwarePackage::Check m_imageCheck = FirmwarePackage::Check::Passed;
 };

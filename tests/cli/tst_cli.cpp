@@ -152,6 +152,23 @@ void TestCli::programStoresThePayloadOfAPackage()
     QCOMPARE(o.value("bytesSent").toInt(), image.size());
     QCOMPARE(o.value("resends").toInt(), 0);
     QVERIFY(!o.contains("reason"));
+
+    // A package that fails its check reaches no card unless asked for, and
+    // then whole.
+    scrambled.lengthField = image.size() + 1;
+    const QByteArray damaged = PackageBuilder::package(image, scrambled);
+    QVERIFY(PackageBuilder::write(file, damaged));
+    const QString list = m_dir.filePath(QStringLiteral("program.txt"));
+    QVERIFY(PackageBuilder::write(list, ip.toUtf8()));
+    for (const QStringList& refused :
+        { QStringList { "program", ip, file }, { "batch", "--devices", list, "--image", file } }) {
+        run = runCli(refused);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("its length check failed")), qPrintable(run.err));
+    }
+    QCOMPARE(sim.events("connected").size(), 2);
+    QCOMPARE(runCli({ "program", ip, file, "--type", "app", "--send-unchanged" }).exitCode, 0);
+    QTRY_COMPARE(PackageBuilder::read(m_dir.filePath(ip + "-0.bin")), damaged);
 }
 
 void TestCli::programFailsWithItsReason_data()

@@ -13,6 +13,7 @@
 #include "programming/batchprogrammingthread.h"
 #include "programming/batchreport.h"
 #include "programming/devicelist.h"
+#include "programming/firmwarepackage.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -29,6 +30,7 @@ namespace {
 using Cli::Command;
 
 const QString kInstallTimeout = QStringLiteral("install-timeout");
+const QString kSendUnchanged = QStringLiteral("send-unchanged");
 // How often `program` tells that the card is still installing.
 constexpr int kInstallingLineMs = 10000;
 
@@ -60,6 +62,29 @@ void addInstallTimeoutOption(Command& command)
                        "(default %1).")
             .arg(BatchProgrammingThread::kInstallTimeoutMs / 1000),
         QStringLiteral("S"), QString::number(BatchProgrammingThread::kInstallTimeoutMs / 1000) });
+}
+
+void addSendUnchangedOption(Command& command)
+{
+    command.addOption({ kSendUnchanged,
+        QStringLiteral("Send a file that looks like a firmware package but fails its check as it is, header "
+                       "included (a plain image that begins with the package magic by chance).") });
+}
+
+// Makes the pool's copy of the image; prints why and returns false when it
+// cannot, a damaged package included unless --send-unchanged was given.
+bool prepareImage(Command& command, BatchPool& pool, const QString& image)
+{
+    if (pool.prepareImage(image, command.isSet(kSendUnchanged)))
+        return true;
+    const FirmwarePackage::Check failed = pool.imageCheck();
+    if (failed == FirmwarePackage::Check::Passed)
+        command.failure(QStringLiteral("Open programming file failed!"));
+    else
+        command.failure(QStringLiteral("%1 looks like a firmware package, but its %2 check failed; nothing was "
+                                       "sent (--send-unchanged sends it as it is)")
+                            .arg(image, FirmwarePackage::checkName(failed)));
+    return false;
 }
 
 // What one task of a batch came to.
@@ -226,12 +251,16 @@ int version(const QStringList& arguments)
 int program(const QStringList& arguments)
 {
     Command command(QStringLiteral("program"),
-        QStringLiteral("program <ip> <image> [--type app|firmware|patch|root|N] [--timeout S] [--install-timeout S]"),
-        QStringLiteral("Programs one program component of the card with an image file or a firmware package (its "
-                       "payload is sent). Succeeds when the card reports the end of programming."));
+        QStringLiteral("program <ip> <image> [--type app|firmware|patch|root|N] [--timeout S] [--install-timeout S] "
+                       "[--send-unchanged]"),
+        QStringLiteral(
+            "Programs one program component of the card with an image file or a firmware package (its "
+            "payload is sent). Succeeds when the card reports the end of programming. A file that looks like a "
+            "package but fails its check is refused unless --send-unchanged is given."));
     command.addTypeOption();
     addReplyTimeoutOption(command);
     addInstallTimeoutOption(command);
+    addSendUnchangedOption(command);
     QStringList args;
     int type = 0;
     int installMs = 0;
@@ -242,8 +271,8 @@ int program(const QStringList& arguments)
         return command.exitCode();
 
     BatchPool pool(1);
-    if (!pool.prepareImage(args[1]))
-        return command.failure(QStringLiteral("Open programming file failed!"));
+    if (!prepareImage(command, pool, args[1]))
+        return Cli::Failed;
     pool.setInstallTimeout(installMs);
     pool.setReplyTimeout(timeoutMs);
     ProgressLine line(args[0]);
@@ -284,7 +313,8 @@ int batch(const QStringList& arguments)
 {
     Command command(QStringLiteral("batch"),
         QStringLiteral("batch --devices <list.txt|.csv|.xlsx> (--image <file> | --version-only) "
-                       "[--type ...] [--jobs N] [--report <file>] [--timeout S] [--install-timeout S]"),
+                       "[--type ...] [--jobs N] [--report <file>] [--timeout S] [--install-timeout S] "
+                       "[--send-unchanged]"),
         QStringLiteral("Programs (or reads the version of) every card of a device list, several at a time, as "
                        "the batch programming dialog does. Prints one line per card as it ends; exits 0 only "
                        "when every card succeeded."));
@@ -305,6 +335,7 @@ int batch(const QStringList& arguments)
     command.addTypeOption();
     addReplyTimeoutOption(command);
     addInstallTimeoutOption(command);
+    addSendUnchangedOption(command);
     QStringList args;
     int type = 0;
     int jobs = 0;
@@ -338,8 +369,8 @@ int batch(const QStringList& arguments)
     BatchPool pool(jobs);
     pool.setInstallTimeout(installMs);
     pool.setReplyTimeout(timeoutMs);
-    if (!versionOnly && !pool.prepareImage(image))
-        return command.failure(QStringLiteral("Open programming file failed!"));
+    if (!versionOnly && !prepareImage(command, pool, image))
+        return Cli::Failed;
     const QString sentImage = pool.imagePath();
     const QByteArray digest = versionOnly ? QByteArray() : sha256(sentImage);
     const qint64 imageSize = versionOnly ? 0 : QFile(sentImage).size();
