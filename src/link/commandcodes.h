@@ -12,7 +12,7 @@ enum : int {
     SetIpSettingsDone = 4, // the link shows "Set device's IP Settings success!"
     ResetIpSettingsDone = 5, // the link shows "Reset device's IP Settings success!"
     ReadDate = 6, // reply: "yyyy-MM-dd hh:mm:ss"
-    SetDate = 7, // the link shows "Set device's date success!"
+    SetDate = 7, // the link tells the card's result byte itself
     ListLogs = 8, // reply: length-prefixed names
     OpenLog = 9, // data: file name; reply: result byte
     LogText = 10, // unasked: log text

@@ -1,5 +1,6 @@
 #include "commtcp.h"
 
+#include "resultbyte.h"
 #include "usernotice.h"
 
 #include <QHostAddress>
@@ -113,33 +114,29 @@ void CommTcp::onTimerTimeout()
         m_assembler.reset();
 }
 
-void CommTcp::inform(const QString& text)
+void CommTcp::tell(UserNotice::Icon icon, const QString& text)
 {
-    const QString title = tr("Information");
+    const QString title = icon == UserNotice::Icon::Warning ? tr("Warning") : tr("Information");
     if (m_quiet)
-        emit notice(title, text);
+        emit notice(icon, title, text);
     else
-        UserNotice::show(UserNotice::Icon::Information, title, text);
+        UserNotice::show(icon, title, text);
 }
 
 // A card repeating one of these replies while its box is open would queue a
 // box per frame; what came in behind an open box is told by that box.
-void CommTcp::informOnce(int cmd, const QString& text)
+void CommTcp::tellOnce(int cmd, UserNotice::Icon icon, const QString& text)
 {
     const unsigned bit = 1u << (cmd & 31);
     if (m_boxesShown & bit)
         return;
     m_boxesShown |= bit;
-    inform(text);
+    tell(icon, text);
 }
 
 void CommTcp::warn(const QString& text)
 {
-    const QString title = tr("Warning");
-    if (m_quiet)
-        emit notice(title, text);
-    else
-        UserNotice::show(UserNotice::Icon::Warning, title, text);
+    tell(UserNotice::Icon::Warning, text);
 }
 
 void CommTcp::dispatchFrame(const quint8* frame, int size)
@@ -162,9 +159,16 @@ void CommTcp::dispatchFrame(const quint8* frame, int size)
     case 6:
     case 16:
     case 17: emit gotSettingsRespond(cmd, data, dataSize); break;
-    case 4: informOnce(cmd, tr("Set device's IP Settings success!")); break;
-    case 5: informOnce(cmd, tr("Reset device's IP Settings success!")); break;
-    case 7: informOnce(cmd, tr("Set device's date success!")); break;
+    case 4: tellOnce(cmd, UserNotice::Icon::Information, tr("Set device's IP Settings success!")); break;
+    case 5: tellOnce(cmd, UserNotice::Icon::Information, tr("Reset device's IP Settings success!")); break;
+    case 7:
+        // The card answers a set date with its result byte; a refusal must
+        // not read as a clock that was set.
+        if (ResultByte::succeeded(data, dataSize))
+            tellOnce(cmd, UserNotice::Icon::Information, tr("Set device's date success!"));
+        else
+            tellOnce(cmd, UserNotice::Icon::Warning, tr("Set device's date failed!"));
+        break;
     case 8:
     case 9:
     case 10: emit gotLogRespond(cmd, data, dataSize); break;

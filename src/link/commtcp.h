@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commandframe.h"
+#include "usernotice.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -57,8 +58,8 @@ signals:
     void gotRootRespond(int cmd, const quint8* data, int size);
     // Quiet mode only: send() was called while no card is connected.
     void sendRefused();
-    // Quiet mode only: the text of a box the link would have shown.
-    void notice(QString title, QString text);
+    // Quiet mode only: the box the link would have shown.
+    void notice(UserNotice::Icon icon, QString title, QString text);
 
 public slots:
     void send(int cmd, QByteArray data = QByteArray());
@@ -70,8 +71,8 @@ private slots:
 private:
     void onSocketDisconnected();
     void dispatchFrame(const quint8* frame, int size);
-    void inform(const QString& text);
-    void informOnce(int cmd, const QString& text);
+    void tell(UserNotice::Icon icon, const QString& text);
+    void tellOnce(int cmd, UserNotice::Icon icon, const QString& text);
     void warn(const QString& text);
 
     QTcpSocket m_socket;

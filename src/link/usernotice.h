@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <functional>
 
@@ -17,3 +18,5 @@ void setHandler(Handler handler);
 void show(Icon icon, const QString& title, const QString& text);
 
 } // namespace UserNotice
+
+Q_DECLARE_METATYPE(UserNotice::Icon)

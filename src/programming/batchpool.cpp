@@ -62,6 +62,11 @@ BatchPool::BatchPool(int size, QObject* parent)
             if (i >= 0)
                 emit programmingUpdated(i, written);
         });
+        connect(worker, &BatchProgrammingThread::installationStarted, this, [this] {
+            const int i = senderWorker();
+            if (i >= 0)
+                emit installationStarted(i);
+        });
         connect(this, &BatchPool::taskStart, worker, &BatchProgrammingThread::onTaskStart);
         worker->moveToThread(thread);
         thread->start();
@@ -91,15 +96,18 @@ int BatchPool::defaultSize()
     return qMax(1, QThread::idealThreadCount());
 }
 
-bool BatchPool::prepareImage(const QString& path)
+bool BatchPool::prepareImage(const QString& path, bool sendUnchanged)
 {
     if (m_running)
+        return false;
+    FirmwarePackage package(path);
+    m_imageCheck = package.failedCheck();
+    if (m_imageCheck != FirmwarePackage::Check::Passed && !sendUnchanged)
         return false;
     auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/netquill-batch-XXXXXX"));
     if (!dir->isValid())
         return false;
     const QString image = dir->filePath(QStringLiteral("image.bin"));
-    FirmwarePackage package(path);
     if (!package.extractTo(image) && (package.writeFailed() || !copyImage(path, image)))
         return false;
     m_imageDir = std::move(dir);
@@ -111,6 +119,12 @@ void BatchPool::setInstallTimeout(int ms)
 {
     for (BatchProgrammingThread* worker : m_workers)
         worker->setInstallTimeout(ms);
+}
+
+void BatchPool::setReplyTimeout(int ms)
+{
+    for (BatchProgrammingThread* worker : m_workers)
+        worker->setReplyTimeout(ms);
 }
 
 bool BatchPool::start(const QStringList& devices, int mode, int type)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "firmwarepackage.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -37,12 +39,20 @@ public:
     const QVector<BatchProgrammingThread*>& workers() const { return m_workers; }
     const QVector<QThread*>& threads() const { return m_threads; }
 
-    // Makes the batch's copy of `path`; false when it cannot be made.
-    bool prepareImage(const QString& path);
+    // Makes the batch's copy of `path`; false when it cannot be made, or
+    // when `path` is a firmware package that fails its check (see
+    // imageCheck()) and `sendUnchanged` is false. With `sendUnchanged` such a
+    // file is copied as it is.
+    bool prepareImage(const QString& path, bool sendUnchanged = false);
+    // The check the file given to the last prepareImage() failed.
+    FirmwarePackage::Check imageCheck() const { return m_imageCheck; }
     // The copy a programming batch sends; empty when none is prepared.
     QString imagePath() const { return m_image; }
     // The longest installation wait each worker allows (0: the worker's own).
     void setInstallTimeout(int ms);
+    // The longest wait for each reply before the installation (0: the
+    // worker's own).
+    void setReplyTimeout(int ms);
 
     // Starts a batch over `devices` in mode 0 (version) or 1 (program, with
     // the prepared image). Does nothing and returns false while one runs.
@@ -59,6 +69,7 @@ signals:
     void taskFinished(int worker, int index);
     void programmingStarted(int worker, qint64 bytesTotal);
     void programmingUpdated(int worker, qint64 bytesWritten);
+    void installationStarted(int worker);
     void batchFinished();
     // Connected to every worker's onTaskStart.
     void taskStart(int index);
@@ -81,4 +92,5 @@ private:
     bool m_running = false;
     std::unique_ptr<QTemporaryDir> m_imageDir;
     QString m_image;
+    FirmwarePackage::Check m_imageCheck = FirmwarePackage::Check::Passed;
 };

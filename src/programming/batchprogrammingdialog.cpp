@@ -283,7 +283,13 @@ void BatchProgrammingDialog::onBtnProgramClicked()
     if (path.isEmpty() || !QFileInfo(path).isFile() || d->m_ipList.isEmpty())
         return;
     if (!d->m_pool->prepareImage(path)) {
-        MessageBox::warning(this, tr("Warning"), tr("Cannot prepare the programming file!"));
+        const FirmwarePackage::Check failed = d->m_pool->imageCheck();
+        if (failed != FirmwarePackage::Check::Passed)
+            MessageBox::warning(this, tr("Warning"),
+                tr("The file %1 looks like a firmware package, but its %2 check failed. Nothing was sent.")
+                    .arg(QDir::toNativeSeparators(path), FirmwarePackage::checkName(failed)));
+        else
+            MessageBox::warning(this, tr("Warning"), tr("Cannot prepare the programming file!"));
         return;
     }
     startBatch(BatchProgrammingThread::Program);

@@ -43,6 +43,8 @@ struct BatchProgrammingThread::Private {
     int m_status = 0;
     int m_reason = NoFailure;
     int m_installTimeoutMs = 0;
+    int m_replyTimeoutMs = 0;
+    QString m_connectError;
     qint64 m_bytesSent = 0;
     int m_resends = 0;
     bool m_running = false;
@@ -61,7 +63,9 @@ struct BatchProgrammingThread::Private {
     QString m_taskFile;
     int m_taskMode = 0;
     int m_taskInstallTimeoutMs = 0;
+    int m_taskReplyTimeoutMs = 0;
     int m_taskResends = 0;
+    bool m_taskInstalling = false;
     quint8 m_taskType = 0;
     // Counts ended tasks, so that code which sent a command can tell that
     // the task was ended meanwhile (a failed send ends it at once).
@@ -130,6 +134,12 @@ void BatchProgrammingThread::setInstallTimeout(int ms)
     d->m_installTimeoutMs = qMax(0, ms);
 }
 
+void BatchProgrammingThread::setReplyTimeout(int ms)
+{
+    QMutexLocker lock(&m_mutex);
+    d->m_replyTimeoutMs = qMax(0, ms);
+}
+
 QString BatchProgrammingThread::deviceIp() const
 {
     QMutexLocker lock(&m_mutex);
@@ -172,6 +182,12 @@ int BatchProgrammingThread::failureReason() const
     return d->m_reason;
 }
 
+QString BatchProgrammingThread::connectError() const
+{
+    QMutexLocker lock(&m_mutex);
+    return d->m_connectError;
+}
+
 qint64 BatchProgrammingThread::bytesSent() const
 {
     QMutexLocker lock(&m_mutex);
@@ -194,6 +210,7 @@ QString BatchProgrammingThread::failureText(int reason)
     case ConnectionLost: return QStringLiteral("connection lost");
     case InstallationTimeout: return QStringLiteral("installation time-out");
     case ImageUnreadable: return QStringLiteral("image unreadable");
+    case NoReply: return QStringLiteral("no reply");
     default: return QString();
     }
 }
@@ -212,10 +229,13 @@ void BatchProgrammingThread::onTaskStart(int index)
         d->m_running = true;
         d->m_status = InProgress;
         d->m_reason = NoFailure;
+        d->m_connectError.clear();
         d->m_bytesSent = 0;
         d->m_resends = 0;
         d->m_taskInstallTimeoutMs = d->m_installTimeoutMs > 0 ? d->m_installTimeoutMs : int(g_installTimeoutMs);
+        d->m_taskReplyTimeoutMs = d->m_replyTimeoutMs > 0 ? d->m_replyTimeoutMs : int(g_chunkTimeoutMs);
         d->m_taskResends = 0;
+        d->m_taskInstalling = false;
         d->m_taskIp = d->m_ip;
         d->m_taskMode = d->m_mode;
         d->m_taskType = quint8(d->m_progType);
@@ -281,15 +301,20 @@ void BatchProgrammingThread::onNetworkDevConnected()
     if (d->m_state != TaskState::Connecting)
         return;
     d->m_state = TaskState::AwaitingVersion;
-    d->m_timer->start(g_chunkTimeoutMs);
+    d->m_timer->start(d->m_taskReplyTimeoutMs);
     const quint8 type = d->m_taskMode == ReadVersion ? d->m_taskType : kFirmwareType;
     d->m_comm->send(CommandCode::ReadVersion, QByteArray(1, char(type)));
 }
 
-void BatchProgrammingThread::onNetworkDevConnectError(QString)
+void BatchProgrammingThread::onNetworkDevConnectError(QString error)
 {
-    if (d->m_state == TaskState::Connecting)
-        finishTask(Failed, ConnectFailed);
+    if (d->m_state != TaskState::Connecting)
+        return;
+    {
+        QMutexLocker lock(&m_mutex);
+        d->m_connectError = error;
+    }
+    finishTask(Failed, ConnectFailed);
 }
 
 void BatchProgrammingThread::onLinkLost()
@@ -351,7 +376,7 @@ void BatchProgrammingThread::handleVersionReply(const quint8* data, int size)
         return;
     }
     d->m_state = TaskState::AwaitingStart;
-    d->m_timer->start(g_chunkTimeoutMs);
+    d->m_timer->start(d->m_taskReplyTimeoutMs);
     d->m_comm->send(CommandCode::StartProgramming, d->m_transfer.startCommandData(d->m_taskType));
 }
 
@@ -383,10 +408,15 @@ void BatchProgrammingThread::sendNextChunk()
     QByteArray chunk;
     switch (d->m_transfer.nextChunk(&chunk)) {
     case ChunkTransfer::Next::Nothing:
-        // Every byte is out (an empty image included): the card installs.
+        // Every byte is out and acknowledged (an empty image included): the
+        // card installs.
         if (d->m_state == TaskState::Transferring) {
             d->m_state = TaskState::AwaitingInstallation;
             d->m_timer->start(d->m_taskInstallTimeoutMs);
+        }
+        if (d->m_state == TaskState::AwaitingInstallation && !d->m_taskInstalling) {
+            d->m_taskInstalling = true;
+            emit installationStarted();
         }
         return;
     case ChunkTransfer::Next::ReadError: finishTask(Failed, ImageUnreadable); return;
@@ -400,7 +430,7 @@ void BatchProgrammingThread::sendNextChunk()
         d->m_state = TaskState::AwaitingInstallation;
         d->m_timer->start(d->m_taskInstallTimeoutMs);
     } else {
-        d->m_timer->start(g_chunkTimeoutMs);
+        d->m_timer->start(d->m_taskReplyTimeoutMs);
     }
 }
 
@@ -417,7 +447,10 @@ void BatchProgrammingThread::onTimerTimeout()
         }
         break;
     case TaskState::AwaitingVersion:
-    case TaskState::AwaitingStart: break;
+    case TaskState::AwaitingStart:
+        // No chunk went out yet: the card never answered at all.
+        finishTask(Failed, NoReply);
+        return;
     case TaskState::AwaitingInstallation: finishTask(Failed, InstallationTimeout); return;
     }
     finishTask(Failed, ChunkTimeout);

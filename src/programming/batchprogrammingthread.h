@@ -39,17 +39,18 @@ public:
     enum Mode { ReadVersion = 0, Program = 1 };
     enum Status { NotStart = 0, InProgress = 1, Succeeded = 2, Failed = 3 };
     // Why a task failed, one fixed list for every user of the worker. The
-    // chunk time-out covers every command the card left unanswered before
-    // the installation (version, start, chunk): they share the chunk timer.
+    // version and start requests and every chunk wait the same time (the
+    // chunk time-out) for their reply.
     enum FailureReason {
         NoFailure = 0,
         ConnectFailed,
         StartRefused,
         ChunkRefused, // a chunk refused, or the end reported before every byte was sent
-        ChunkTimeout,
+        ChunkTimeout, // a chunk left unanswered, after its resends
         ConnectionLost, // the card closed the link, or a write to it failed
         InstallationTimeout,
         ImageUnreadable,
+        NoReply, // the version or start request left unanswered
     };
 
     static constexpr int kChunkTimeoutMs = 5000;
@@ -71,6 +72,9 @@ public:
     // The longest wait from the last chunk to the card's 259, in ms; 0 (the
     // default) is kInstallTimeoutMs.
     void setInstallTimeout(int ms);
+    // The longest wait for each reply before the installation (version,
+    // start, chunk), in ms; 0 (the default) is kChunkTimeoutMs.
+    void setReplyTimeout(int ms);
 
     // Read by the dialog after finished().
     QString deviceIp() const;
@@ -82,12 +86,14 @@ public:
     // Of the last task: why it failed (NoFailure when it succeeded), the
     // image bytes sent, and the chunks sent again after a time-out.
     int failureReason() const;
+    // The system's reason when the last task could not connect.
+    QString connectError() const;
     qint64 bytesSent() const;
     int resends() const;
 
     // "connect failed", "start refused", "chunk refused", "chunk time-out",
-    // "connection lost", "installation time-out", "image unreadable"; an
-    // empty string for NoFailure and any other value.
+    // "connection lost", "installation time-out", "image unreadable", "no
+    // reply"; an empty string for NoFailure and any other value.
     static QString failureText(int reason);
 
     // Tests wait for shorter time-outs than a technician does; 0 restores
@@ -97,6 +103,9 @@ public:
 signals:
     void programmingStarted(qint64 bytesTotal);
     void programmingUpdated(qint64 bytesWritten);
+    // Every byte of the image is acknowledged: the card installs it, which
+    // may take minutes, until it reports 259.
+    void installationStarted();
     void finished();
 
 public slots:

@@ -85,38 +85,75 @@ void FirmwarePackage::validate()
     }
     m_headerWord = qFromLittleEndian<quint32>(header);
     m_flags = qFromLittleEndian<quint32>(header + 4);
-    if (!(m_flags & kFlagCrc))
+    const bool withCrc = m_flags & kFlagCrc;
+    if (withCrc && m_size < kHeaderSize + kTrailerSize) {
+        fail(Check::Crc);
         return;
+    }
+    const qint64 body = m_size - kHeaderSize - (withCrc ? kTrailerSize : 0);
+    m_payloadOffset = kHeaderSize;
+    m_payloadLength = body;
 
-    if (m_size < kHeaderSize + kTrailerSize) {
-        m_error = CrcOrLengthFailure;
-        return;
-    }
-    char trailer[kTrailerSize];
-    if (!m_input.seek(m_size - kTrailerSize) || !readExactly(m_input, trailer, kTrailerSize)) {
-        m_error = CrcOrLengthFailure;
-        return;
-    }
-    const quint16 stored = qFromLittleEndian<quint16>(trailer);
-
-    char buffer[kBufferSize];
-    quint16 crc = kCrc16ModbusInit;
-    qint64 left = m_size - kHeaderSize - kTrailerSize;
-    if (!m_input.seek(kHeaderSize)) {
-        m_error = CrcOrLengthFailure;
-        return;
-    }
-    while (left > 0) {
-        const qint64 block = qMin<qint64>(left, kBufferSize);
-        if (!readExactly(m_input, buffer, block)) {
-            m_error = CrcOrLengthFailure;
+    if (withCrc) {
+        char trailer[kTrailerSize];
+        if (!m_input.seek(m_size - kTrailerSize) || !readExactly(m_input, trailer, kTrailerSize)) {
+            fail(Check::Crc);
             return;
         }
-        crc = crc16Modbus(buffer, block, crc);
-        left -= block;
+        const quint16 stored = qFromLittleEndian<quint16>(trailer);
+        char buffer[kBufferSize];
+        quint16 crc = kCrc16ModbusInit;
+        qint64 left = body;
+        if (!m_input.seek(kHeaderSize)) {
+            fail(Check::Crc);
+            return;
+        }
+        while (left > 0) {
+            const qint64 block = qMin<qint64>(left, kBufferSize);
+            if (!readExactly(m_input, buffer, block)) {
+                fail(Check::Crc);
+                return;
+            }
+            crc = crc16Modbus(buffer, block, crc);
+            left -= block;
+        }
+        if (crc != stored) {
+            fail(Check::Crc);
+            return;
+        }
     }
-    if (crc != stored)
-        m_error = CrcOrLengthFailure;
+
+    if (m_flags & kFlagScrambled) {
+        // The length field must lie inside the body, and the payload it
+        // announces inside what follows it.
+        char stored[4];
+        if (body < 4 || !m_input.seek(kHeaderSize) || !readExactly(m_input, stored, 4)) {
+            fail(Check::Length);
+            return;
+        }
+        for (char& c : stored)
+            c = char(quint8(c) - 1);
+        m_payloadOffset = kHeaderSize + 4;
+        m_payloadLength = qFromLittleEndian<quint32>(stored);
+        if (m_payloadLength > body - 4)
+            fail(Check::Length);
+    }
+}
+
+void FirmwarePackage::fail(Check check)
+{
+    m_error = CrcOrLengthFailure;
+    m_failedCheck = check;
+}
+
+QString FirmwarePackage::checkName(Check check)
+{
+    switch (check) {
+    case Check::Crc: return QCoreApplication::translate("FirmwarePackage", "CRC");
+    case Check::Length: return QCoreApplication::translate("FirmwarePackage", "length");
+    case Check::Passed: break;
+    }
+    return QString();
 }
 
 bool FirmwarePackage::extractToTemporary()
@@ -129,24 +166,6 @@ bool FirmwarePackage::extractTo(const QString& target)
     m_writeFailed = false;
     if (m_error != NoError)
         return false;
-    const bool scrambled = m_flags & kFlagScrambled;
-    const qint64 body = m_size - kHeaderSize - ((m_flags & kFlagCrc) ? kTrailerSize : 0);
-
-    qint64 payloadOffset = kHeaderSize;
-    qint64 payloadLength = body;
-    if (scrambled) {
-        // The length field must lie inside the body, and the payload it
-        // announces inside what follows it.
-        char stored[4];
-        if (body < 4 || !m_input.seek(kHeaderSize) || !readExactly(m_input, stored, 4))
-            return false;
-        for (char& c : stored)
-            c = char(quint8(c) - 1);
-        payloadLength = qFromLittleEndian<quint32>(stored);
-        payloadOffset = kHeaderSize + 4;
-        if (payloadLength > body - 4)
-            return false;
-    }
 
     // Without its folder the image could not be written, and the package
     // would go to the card as it is, header included.
@@ -163,7 +182,7 @@ bool FirmwarePackage::extractTo(const QString& target)
         m_writeFailed = true;
         return false;
     }
-    if (!copyBody(out, payloadOffset, payloadLength, scrambled)) {
+    if (!copyBody(out, m_payloadOffset, m_payloadLength, m_flags & kFlagScrambled)) {
         out.cancelWriting();
         m_input.seek(0);
         return false;

@@ -21,6 +21,12 @@
 // Construct it on the chosen file, call extractToTemporary() and send the
 // temporary image when it returns true, the chosen file otherwise. Files are
 // read and written through one 4096-byte buffer, never held whole.
+//
+// A file that carries the magic but fails its check (the CRC trailer does
+// not match, or a scrambled length field overruns the body) is a damaged
+// package, or a plain image that begins with the magic by chance. It is never
+// unwrapped, and never sent without the technician's word: failedCheck()
+// tells, and every caller asks it before anything goes to a card.
 class FirmwarePackage {
 public:
     enum Error {
@@ -30,6 +36,8 @@ public:
         MagicMismatch = 4,
         CrcOrLengthFailure = 5,
     };
+    // Which check a file with the magic failed.
+    enum class Check { Passed, Crc, Length };
 
     static constexpr quint16 kMagic = 0x5441;
     static constexpr quint32 kFlagCrc = 0x1;
@@ -43,6 +51,9 @@ public:
     FirmwarePackage& operator=(const FirmwarePackage&) = delete;
 
     Error error() const { return m_error; }
+    Check failedCheck() const { return m_failedCheck; }
+    // The name of a failed check for a message ("CRC", "length"); translated.
+    static QString checkName(Check check);
     quint32 headerWord() const { return m_headerWord; }
     quint32 flags() const { return m_flags; }
     QString path() const { return m_path; }
@@ -71,6 +82,7 @@ public:
 
 private:
     void validate();
+    void fail(Check check);
     bool copyBody(QIODevice& out, qint64 offset, qint64 count, bool unscramble);
 
     QFile m_input;
@@ -79,5 +91,9 @@ private:
     qint64 m_size = 0;
     quint32 m_headerWord = 0;
     quint32 m_flags = 0;
+    Check m_failedCheck = Check::Passed;
+    // Where the payload lies in the file, as the check found it.
+    qint64 m_payloadOffset = 0;
+    qint64 m_payloadLength = 0;
     bool m_writeFailed = false;
 };

@@ -207,7 +207,7 @@ void ProgrammingPage::programmingSlot()
         return;
     }
     quint8 type = 0;
-    if (!currentProgType(&type))
+    if (!currentProgType(&type) || !acceptsDamagedPackage(ui->leFile->text()))
         return;
     resetProgramming();
     d->m_progressPending = false;
@@ -225,6 +225,19 @@ void ProgrammingPage::programmingSlot()
     // ends by itself instead of waiting for a later "Read".
     d->m_timer->start(g_chunkTimeoutMs);
     emit sendCmd(CommandCode::ReadVersion, QByteArray(1, char(kFirmwareType)));
+}
+
+// Only the technician can tell a damaged package from a plain image that
+// begins with the package magic by chance; asked before the run sends
+// anything, since the file is opened only once the card has answered.
+bool ProgrammingPage::acceptsDamagedPackage(const QString& path)
+{
+    if (FirmwarePackage(path).failedCheck() == FirmwarePackage::Check::Passed)
+        return true;
+    return MessageBox::standard(this, QMessageBox::Question, tr("Warning"),
+               tr("The file looks like a firmware package, but its check failed. Send it to the device unchanged?"),
+               QMessageBox::Ok | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Ok;
 }
 
 void ProgrammingPage::handleRespond(int cmd, const quint8* data, int size)

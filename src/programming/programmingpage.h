@@ -68,6 +68,7 @@ private:
     struct Private;
 
     bool currentProgType(quint8* type);
+    bool acceptsDamagedPackage(const QString& path);
     void handleVersionReply(const quint8* data, int size);
     void startProgramming();
     void handleStartReply(const quint8* data, int size);

@@ -138,8 +138,10 @@ void TestCli::programStoresThePayloadOfAPackage()
     CliRun run = runCli({ "program", ip, file, "--type", "patch" });
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, ip + QStringLiteral(": Programming finish!\n"));
-    // Not a terminal: plain percentage lines, the last at 100.
-    QVERIFY2(run.err.endsWith(ip + QStringLiteral(": 100.00%\n")), qPrintable(run.err));
+    // Not a terminal: plain percentage lines, the last at 100, then a line
+    // as the card starts installing (and every 10 s after it).
+    QVERIFY2(run.err.endsWith(ip + QStringLiteral(": 100.00%\n") + ip + QStringLiteral(": installing\n")),
+        qPrintable(run.err));
     QTRY_COMPARE(PackageBuilder::read(m_dir.filePath(ip + "-2.bin")), image);
 
     run = runCli({ "program", ip, file, "--json" });
@@ -150,6 +152,23 @@ void TestCli::programStoresThePayloadOfAPackage()
     QCOMPARE(o.value("bytesSent").toInt(), image.size());
     QCOMPARE(o.value("resends").toInt(), 0);
     QVERIFY(!o.contains("reason"));
+
+    // A package that fails its check reaches no card unless asked for, and
+    // then whole.
+    scrambled.lengthField = image.size() + 1;
+    const QByteArray damaged = PackageBuilder::package(image, scrambled);
+    QVERIFY(PackageBuilder::write(file, damaged));
+    const QString list = m_dir.filePath(QStringLiteral("program.txt"));
+    QVERIFY(PackageBuilder::write(list, ip.toUtf8()));
+    for (const QStringList& refused :
+        { QStringList { "program", ip, file }, { "batch", "--devices", list, "--image", file } }) {
+        run = runCli(refused);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("its length check failed")), qPrintable(run.err));
+    }
+    QCOMPARE(sim.events("connected").size(), 2);
+    QCOMPARE(runCli({ "program", ip, file, "--type", "app", "--send-unchanged" }).exitCode, 0);
+    QTRY_COMPARE(PackageBuilder::read(m_dir.filePath(ip + "-0.bin")), damaged);
 }
 
 void TestCli::programFailsWithItsReason_data()
@@ -166,13 +185,15 @@ void TestCli::programFailsWithItsReason_data()
                                      << "Programming failed!";
     QTest::newRow("installation time-out") << 4 << QStringList { "prog-no-finish" } << "installation time-out"
                                            << "Programming timeout!";
-    // The real chunk time-out: a plain transfer is not resent, so the card
-    // has failed 5 s after the chunk it left unanswered.
+    // A plain transfer is not resent: the card has failed once the chunk it
+    // left unanswered has waited --timeout.
     QTest::newRow("chunk time-out") << 5 << QStringList { "version=v1.2.2 old", "prog-silent-from=3" }
                                     << "chunk time-out"
                                     << "Programming timeout!";
     QTest::newRow("connect failed") << 6 << QStringList {} << "connect failed"
-                                    << "connect failed";
+                                    << "connect failed: Connection refused";
+    QTest::newRow("no reply") << 7 << QStringList { "version-silent" } << "no reply"
+                              << "no reply within 0.5 s";
 }
 
 void TestCli::programFailsWithItsReason()
@@ -192,7 +213,7 @@ void TestCli::programFailsWithItsReason()
     const QString file = m_dir.filePath(QStringLiteral("failure.bin"));
     QVERIFY(PackageBuilder::write(file, PackageBuilder::payload(8 * 1024)));
 
-    const CliRun run = runCli({ "program", ip, file, "--install-timeout", "0.5", "--json" });
+    const CliRun run = runCli({ "program", ip, file, "--install-timeout", "0.5", "--timeout", "0.5", "--json" });
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     const QJsonObject o = run.json().object();
@@ -299,7 +320,8 @@ void TestCli::unreachableCardFailsEveryCommand_data()
     QTest::addColumn<QString>("message");
     const QString none = card(Unreachable, 1);
     const QString silent = card(Unreachable, 2);
-    QTest::newRow("version, nothing listens") << QStringList { "version", none } << "connect failed";
+    QTest::newRow("version, nothing listens")
+        << QStringList { "version", none } << "connect failed: Connection refused";
     QTest::newRow("backup, nothing listens")
         << QStringList { "backup", none, m_dir.filePath("u.bin") } << "connect failed";
     QTest::newRow("date, nothing listens") << QStringList { "date", none, "get" } << "connect failed";
@@ -308,16 +330,21 @@ void TestCli::unreachableCardFailsEveryCommand_data()
     QTest::newRow("console, nothing listens") << QStringList { "console", none, "ls" } << "connect failed";
     QTest::newRow("date, silent card") << QStringList { "date", silent, "get", "--timeout", "0.3" }
                                        << "no reply within 0.3 s";
+    QTest::newRow("version, silent card")
+        << QStringList { "version", silent, "--timeout", "0.3" } << "no reply within 0.3 s";
     QTest::newRow("console, card drops it")
         << QStringList { "console", card(Unreachable, 3), "ls", "--timeout", "3" } << "connection lost";
+    QTest::newRow("date sync, card refuses")
+        << QStringList { "date", card(Unreachable, 4), "sync" } << "Set device's date failed!";
 }
 
 void TestCli::unreachableCardFailsEveryCommand()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
-    SimulatorFixture sim({ "--listen", card(Unreachable, 2) + "," + card(Unreachable, 3), "--card",
-        card(Unreachable, 2) + ":split-gap-ms=5000", "--card", card(Unreachable, 3) + ":close-after=1" });
+    SimulatorFixture sim({ "--listen", card(Unreachable, 2) + "-" + card(Unreachable, 4), "--card",
+        card(Unreachable, 2) + ":split-gap-ms=5000", "--card", card(Unreachable, 3) + ":close-after=1", "--card",
+        card(Unreachable, 4) + ":date-refuse-set" });
     QVERIFY(sim.start());
     const CliRun run = runCli(arguments);
     QCOMPARE(run.exitCode, 1);

@@ -128,12 +128,17 @@ void TestCliNetns::setIpAndRebootReachOneCard()
     QCOMPARE(run.out, kFirstMac + QStringLiteral(": Operation succeed!\n"));
     QTRY_COMPARE(cards.events("set-ip").size(), 1);
     QCOMPARE(cards.events("set-ip").first().value("card").toInt(), 0);
+    // An empty address is no address: a usage error, and nothing is sent.
+    run = runCli({ "set-ip", "--interface", kToolIf, "--mac", kFirstMac, "--ip", "" });
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("--ip")), qPrintable(run.err));
 
     run = runCli({ "reboot", "--interface", kToolIf, "--mac", "02:4E:51:00:00:03", "--json" });
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.json().object().value("succeeded").toBool(), true);
     QTRY_COMPARE(cards.events("reboot").size(), 1);
     QCOMPARE(cards.events("reboot").first().value("card").toInt(), 2);
+    QCOMPARE(cards.events("set-ip").size(), 1);
 
     // No card has this address: nothing answers.
     run = runCli({ "reboot", "--interface", kToolIf, "--mac", "02:4E:51:00:00:09", "--seconds", "1" });

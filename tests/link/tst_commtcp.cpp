@@ -155,7 +155,8 @@ void TestCommTcp::quietModeReportsBySignals()
     QVERIFY(wire.open());
     wire.write(CommandFrame::build(7, QByteArray()));
     QTRY_COMPARE(notices.count(), 1);
-    QCOMPARE(notices.first().at(1).toString(), QStringLiteral("Set device's date success!"));
+    QCOMPARE(notices.first().at(0).value<UserNotice::Icon>(), UserNotice::Icon::Warning);
+    QCOMPARE(notices.first().at(2).toString(), QStringLiteral("Set device's date failed!"));
     QVERIFY(boxes.boxes.isEmpty());
 }
 
@@ -178,7 +179,9 @@ void TestCommTcp::connectFailureReportsSocketError()
 void TestCommTcp::routing_data()
 {
     QTest::addColumn<int>("cmd");
-    QTest::addColumn<QString>("family"); // empty: dropped; "box:" prefix: an information box
+    QTest::addColumn<QByteArray>("data");
+    // Empty: dropped; "box:" prefix: an information box; "warn:" prefix: a warning box.
+    QTest::addColumn<QString>("family");
     const struct {
         int cmd;
         const char* family;
@@ -189,18 +192,23 @@ void TestCommTcp::routing_data()
         { 20, "" }, { 256, "prog" }, { 257, "prog" }, { 258, "prog" }, { 259, "prog" }, { 336, "prog" },
         { 337, "prog" }, { 338, "prog" }, { 339, "" } };
     for (const auto& row : table)
-        QTest::newRow(qPrintable(QString::number(row.cmd))) << row.cmd << QString::fromLatin1(row.family);
+        QTest::newRow(qPrintable(QString::number(row.cmd)))
+            << row.cmd << hex("01 02") << QString::fromLatin1(row.family);
+    // A set date is acknowledged by its result byte: 0, or none, is a refusal.
+    QTest::newRow("7, result 0") << 7 << hex("00") << "warn:Set device's date failed!";
+    QTest::newRow("7, no result byte") << 7 << QByteArray() << "warn:Set device's date failed!";
 }
 
 void TestCommTcp::routing()
 {
     QFETCH(int, cmd);
+    QFETCH(QByteArray, data);
     QFETCH(QString, family);
     BoxRecorder boxes;
     Wire wire(TestAddresses::card(kArea, 100));
     QVERIFY(wire.open());
     // A marker frame in the same read shows when the one under test has been handled.
-    wire.write(CommandFrame::build(cmd, hex("01 02")) + CommandFrame::build(19, QByteArray("end")));
+    wire.write(CommandFrame::build(cmd, data) + CommandFrame::build(19, QByteArray("end")));
     QList<Reply>& replies = wire.spy.replies;
     QTRY_VERIFY(!replies.isEmpty() && replies.last().data == "end");
     replies.removeLast();
@@ -208,11 +216,13 @@ void TestCommTcp::routing()
     if (family.isEmpty()) {
         QVERIFY(replies.isEmpty());
         QVERIFY(boxes.boxes.isEmpty());
-    } else if (family.startsWith(QLatin1String("box:"))) {
+    } else if (family.contains(QLatin1Char(':'))) {
+        const bool warning = family.startsWith(QLatin1String("warn:"));
         QVERIFY(replies.isEmpty());
         QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.last()->title, QStringLiteral("Information"));
-        QCOMPARE(boxes.last()->text, family.mid(4));
+        QCOMPARE(boxes.last()->icon, warning ? QMessageBox::Warning : QMessageBox::Information);
+        QCOMPARE(boxes.last()->title, warning ? QStringLiteral("Warning") : QStringLiteral("Information"));
+        QCOMPARE(boxes.last()->text, family.mid(family.indexOf(QLatin1Char(':')) + 1));
         QVERIFY(!boxes.last()->parent);
     } else {
         QCOMPARE(replies.size(), 1);

@@ -159,7 +159,7 @@ private slots:
     void imports_data();
     void imports();
     void exportNeverRun();
-    void programDoesNothingWithoutFileOrList();
+    void programNeedsAFileAListAndNoDamagedPackage();
     void retranslationKeepsTheSelection();
     void programmingPageOpensTheDialog();
 
@@ -561,7 +561,7 @@ void TestBatchProgrammingDialog::exportNeverRun()
     QVERIFY(QFileInfo(folder).isDir());
 }
 
-void TestBatchProgrammingDialog::programDoesNothingWithoutFileOrList()
+void TestBatchProgrammingDialog::programNeedsAFileAListAndNoDamagedPackage()
 {
     const QStringList cards = this->cards(1);
     Rig rig(cards, store());
@@ -580,6 +580,21 @@ void TestBatchProgrammingDialog::programDoesNothingWithoutFileOrList()
     QTest::qWait(50);
     QVERIFY(rig.boxes.boxes.isEmpty());
     QVERIFY(rig.boxes.dialogs.isEmpty());
+
+    // A file with the package magic that fails its check is refused, naming
+    // the file and the check.
+    PackageBuilder::Options damage;
+    damage.flags = 0x1;
+    damage.badCrc = true;
+    const QString damaged = file("damaged.pkg", PackageBuilder::package(PackageBuilder::payload(100), damage));
+    rig.startProgram(damaged);
+    QVERIFY(!rig.dialog.isBatchRunning());
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QCOMPARE(rig.boxes.last()->icon, QMessageBox::Warning);
+    QVERIFY2(rig.boxes.last()->text.contains(QDir::toNativeSeparators(damaged))
+            && rig.boxes.last()->text.contains(QStringLiteral("CRC")),
+        qPrintable(rig.boxes.last()->text));
+    QTest::qWait(50);
     QCOMPARE(BatchCards::connections(rig.sim, cards[0]), 0);
     QCOMPARE(rig.statuses(), QStringList { "/" });
 }

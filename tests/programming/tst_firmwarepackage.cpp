@@ -125,23 +125,24 @@ void TestFirmwarePackage::recognisesAndUnwraps_data()
     scrambledCrc.afterPayload = QByteArray("xy");
     QTest::newRow("scrambled with CRC over the stored bytes")
         << PackageBuilder::package(large, scrambledCrc) << int(FP::NoError) << true << large;
+    // The length field is part of the check: an overrun fails it as a CRC does.
     Options overrun = flags(0x2);
     overrun.lengthField = small.size() + 1;
     QTest::newRow("scrambled, length one beyond the body")
-        << PackageBuilder::package(small, overrun) << int(FP::NoError) << false << QByteArray();
+        << PackageBuilder::package(small, overrun) << int(FP::CrcOrLengthFailure) << false << QByteArray();
     Options overrunCrc = flags(0x3);
     overrunCrc.lengthField = small.size() + 1;
     // With the trailer the length reaches into the CRC: still an overrun.
     QTest::newRow("scrambled, length reaching into the trailer")
-        << PackageBuilder::package(small, overrunCrc) << int(FP::NoError) << false << QByteArray();
+        << PackageBuilder::package(small, overrunCrc) << int(FP::CrcOrLengthFailure) << false << QByteArray();
     Options huge = flags(0x2);
     huge.lengthField = 0xFFFFFFFFLL;
     QTest::newRow("scrambled, length 0xFFFFFFFF")
-        << PackageBuilder::package(small, huge) << int(FP::NoError) << false << QByteArray();
+        << PackageBuilder::package(small, huge) << int(FP::CrcOrLengthFailure) << false << QByteArray();
     QTest::newRow("scrambled, body shorter than the length field")
-        << hex("41 54 00 00 02 00 00 00 01 01 01") << int(FP::NoError) << false << QByteArray();
+        << hex("41 54 00 00 02 00 00 00 01 01 01") << int(FP::CrcOrLengthFailure) << false << QByteArray();
     QTest::newRow("scrambled with CRC, no room for the length field")
-        << hex("41 54 00 00 03 00 00 00 FF FF") << int(FP::NoError) << false << QByteArray();
+        << hex("41 54 00 00 03 00 00 00 FF FF") << int(FP::CrcOrLengthFailure) << false << QByteArray();
 }
 
 void TestFirmwarePackage::recognisesAndUnwraps()

@@ -125,6 +125,8 @@ private slots:
     void installationThatNeverEnds_data();
     void installationThatNeverEnds();
     void userFilesNamedTmpBinAreKept();
+    void damagedPackageIsSentOnlyWhenConfirmed_data();
+    void damagedPackageIsSentOnlyWhenConfirmed();
     void emptyPathAsksForAFile();
     void chooseProgrammingFile();
 
@@ -506,6 +508,50 @@ void TestProgrammingPage::userFilesNamedTmpBinAreKept()
         QVERIFY(rig.waitFor(refuse ? "Start programming failed!" : "Programming finish!"));
         QVERIFY2(QFile::exists(path), qPrintable(path));
     }
+}
+
+void TestProgrammingPage::damagedPackageIsSentOnlyWhenConfirmed_data()
+{
+    QTest::addColumn<quint32>("flags");
+    QTest::addColumn<bool>("confirmed");
+    QTest::newRow("CRC mismatch, not confirmed") << 0x1u << false;
+    QTest::newRow("length overrun, confirmed") << 0x2u << true;
+}
+
+// A file with the package magic that fails its check may be a plain image
+// that begins with the magic by chance: the technician decides, before the
+// card gets anything, and a confirmed one goes whole.
+void TestProgrammingPage::damagedPackageIsSentOnlyWhenConfirmed()
+{
+    QFETCH(quint32, flags);
+    QFETCH(bool, confirmed);
+    Options damage;
+    damage.flags = flags;
+    damage.badCrc = true;
+    damage.lengthField = 5000;
+    const QByteArray bytes = PackageBuilder::package(payload(3000), damage);
+    Rig rig(nextAddress(), store(), {});
+    QVERIFY(rig.start());
+    if (confirmed)
+        rig.boxes.answerNext(QMessageBox::Ok);
+    rig.program(file("damaged.pkg", bytes));
+    QVERIFY(!rig.boxes.boxes.isEmpty());
+    const MessageBox::Box question = rig.boxes.boxes.first();
+    QCOMPARE(question.text,
+        QStringLiteral(
+            "The file looks like a firmware package, but its check failed. Send it to the device unchanged?"));
+    QCOMPARE(question.icon, QMessageBox::Question);
+    QCOMPARE(question.defaultButton, QMessageBox::No);
+    QCOMPARE(question.parent, &rig.page);
+    if (!confirmed) {
+        QTest::qWait(100);
+        QCOMPARE(rig.boxes.boxes.size(), 1);
+        QVERIFY(rig.sim.frames("in").isEmpty());
+        verifyIdle(rig);
+        return;
+    }
+    QVERIFY(rig.waitFor("Programming finish!", kRunTimeoutMs));
+    QCOMPARE(m_dir->flash(rig.address, 0), bytes);
 }
 
 void TestProgrammingPage::emptyPathAsksForAFile()

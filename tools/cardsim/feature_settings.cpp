@@ -36,7 +36,9 @@ public:
             session.reply(CommandCode::ReadDate, clock().toString(kDateFormat).toLatin1());
             return true;
         case CommandCode::SetDate:
-            session.reply(CommandCode::SetDate, QByteArray(1, char(setClock(data) ? 1 : 0)));
+            session.reply(CommandCode::SetDate,
+                QByteArray(
+                    1, char(!card().config().flag(QStringLiteral("date-refuse-set")) && setClock(data) ? 1 : 0)));
             return true;
         case CommandCode::ReadPorts: session.reply(CommandCode::ReadPorts, m_ports); return true;
         case CommandCode::WritePorts: writePorts(session, data); return true;
@@ -93,6 +95,8 @@ FeatureRegistry::Registrar reg({ QStringLiteral("settings"),
     {
         { QStringLiteral("date"), QStringLiteral("yyyy-MM-dd hh:mm:ss"),
             QStringLiteral("Start the card's clock at this time (default: the PC's clock)."), QString() },
+        { QStringLiteral("date-refuse-set"), QString(),
+            QStringLiteral("Refuse every set date (code 7): answer 0 and keep the clock."), QString() },
         { QStringLiteral("ports"), QStringLiteral("e:port,..."),
             QStringLiteral("The service ports the card starts with, SSH, Telnet, HTTP, HTTPS, each as "
                            "enable:port"),

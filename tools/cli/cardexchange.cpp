@@ -84,8 +84,8 @@ CardExchange::Outcome CardExchange::exchange(int cmd, const QByteArray& data, co
     QObject::connect(link, &CommTcp::gotSPTestRespond, &context, onReply);
     QObject::connect(link, &CommTcp::gotFixedParamRespond, &context, onReply);
     QObject::connect(link, &CommTcp::gotRootRespond, &context, onReply);
-    QObject::connect(link, &CommTcp::notice, &context, [&](QString, QString text) {
-        take(Reply { 0, nullptr, 0, text });
+    QObject::connect(link, &CommTcp::notice, &context, [&](UserNotice::Icon icon, QString, QString text) {
+        take(Reply { 0, nullptr, 0, text, icon == UserNotice::Icon::Warning });
     });
     QObject::connect(link, &CommTcp::disconnected, &context, [&] { end(Outcome::ConnectionLost); });
     QObject::connect(link, &CommTcp::sendError, &context, [&] { end(Outcome::ConnectionLost); });

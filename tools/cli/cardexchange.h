@@ -10,7 +10,7 @@ class CommTcp;
 // Commands to one card over the tool's command link in quiet mode (no box
 // ever opens): connect, send, and wait for the replies, each wait bounded.
 // Every reply the link routes, on any of its reply signals, and every notice
-// the link would have shown as a box (the acknowledgement of a set date),
+// the link would have shown as a box (the card's answer to a set date),
 // reaches the handler in turn.
 class CardExchange {
 public:
@@ -19,6 +19,7 @@ public:
         const quint8* data = nullptr; // valid during the call only
         int size = 0;
         QString notice;
+        bool warning = false; // the notice is a warning (a refusal), not an acknowledgement
     };
     enum class Step {
         Wait, // not this exchange's reply, or more to come: keep waiting

@@ -300,7 +300,8 @@ int setIp(const QStringList& arguments)
     const QString ip = command.value(QStringLiteral("ip"));
     const QString netmask = command.value(QStringLiteral("netmask"));
     const QString gateway = command.value(QStringLiteral("gateway"));
-    if (!command.isSet(QStringLiteral("ip")))
+    // An empty --ip would reach the card as an empty address.
+    if (ip.isEmpty())
         return command.usageError(QStringLiteral("--ip is required"));
     for (const QString& address : { ip, netmask, gateway }) {
         if (!address.isEmpty() && !IpAddressPattern::matches(address))

@@ -175,14 +175,15 @@ int date(const QStringList& arguments)
     if (sync) {
         const QDateTime now = QDateTime::currentDateTime();
         text = now.toString(DeviceDate::format());
-        // The link itself acknowledges the card's reply with its notice.
+        // The link itself answers the card's reply with its notice: success,
+        // or a warning when the card refused the date.
         ok = ask(
             command, card, CommandCode::SetDate, DeviceDate::syncData(now),
             [&](const CardExchange::Reply& reply) {
                 if (reply.cmd != 0)
                     return Step::Wait;
                 message = reply.notice;
-                return Step::Done;
+                return reply.warning ? Step::Failed : Step::Done;
             },
             &message);
     } else {

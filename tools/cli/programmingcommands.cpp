@@ -13,6 +13,7 @@
 #include "programming/batchprogrammingthread.h"
 #include "programming/batchreport.h"
 #include "programming/devicelist.h"
+#include "programming/firmwarepackage.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -21,6 +22,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QTimer>
 #include <QVector>
 
 namespace {
@@ -28,6 +30,9 @@ namespace {
 using Cli::Command;
 
 const QString kInstallTimeout = QStringLiteral("install-timeout");
+const QString kSendUnchanged = QStringLiteral("send-unchanged");
+// How often `program` tells that the card is still installing.
+constexpr int kInstallingLineMs = 10000;
 
 // The programming page's message for each way a programming task fails,
 // where it has one.
@@ -38,10 +43,16 @@ QString failureMessage(int reason)
     case BatchProgrammingThread::ChunkRefused:
     case BatchProgrammingThread::ConnectionLost: return QStringLiteral("Programming failed!");
     case BatchProgrammingThread::ChunkTimeout:
-    case BatchProgrammingThread::InstallationTimeout: return QStringLiteral("Programming timeout!");
+    case BatchProgrammingThread::InstallationTimeout:
+    case BatchProgrammingThread::NoReply: return QStringLiteral("Programming timeout!");
     case BatchProgrammingThread::ImageUnreadable: return QStringLiteral("Open programming file failed!");
-    default: return BatchProgrammingThread::failureText(reason);
+    default: return QString();
     }
+}
+
+void addReplyTimeoutOption(Command& command)
+{
+    command.addReplyTimeoutOption(BatchProgrammingThread::kChunkTimeoutMs / 1000.0);
 }
 
 void addInstallTimeoutOption(Command& command)
@@ -53,11 +64,35 @@ void addInstallTimeoutOption(Command& command)
         QStringLiteral("S"), QString::number(BatchProgrammingThread::kInstallTimeoutMs / 1000) });
 }
 
+void addSendUnchangedOption(Command& command)
+{
+    command.addOption({ kSendUnchanged,
+        QStringLiteral("Send a file that looks like a firmware package but fails its check as it is, header "
+                       "included (a plain image that begins with the package magic by chance).") });
+}
+
+// Makes the pool's copy of the image; prints why and returns false when it
+// cannot, a damaged package included unless --send-unchanged was given.
+bool prepareImage(Command& command, BatchPool& pool, const QString& image)
+{
+    if (pool.prepareImage(image, command.isSet(kSendUnchanged)))
+        return true;
+    const FirmwarePackage::Check failed = pool.imageCheck();
+    if (failed == FirmwarePackage::Check::Passed)
+        command.failure(QStringLiteral("Open programming file failed!"));
+    else
+        command.failure(QStringLiteral("%1 looks like a firmware package, but its %2 check failed; nothing was "
+                                       "sent (--send-unchanged sends it as it is)")
+                            .arg(image, FirmwarePackage::checkName(failed)));
+    return false;
+}
+
 // What one task of a batch came to.
 struct TaskResult {
     QString ip;
     int status = BatchProgrammingThread::NotStart;
     int reason = BatchProgrammingThread::NoFailure;
+    QString connectError;
     QString version;
     qint64 bytesSent = 0;
     qint64 bytesTotal = 0;
@@ -65,6 +100,19 @@ struct TaskResult {
     double seconds = 0;
 
     bool succeeded() const { return status == BatchProgrammingThread::Succeeded; }
+
+    // What happened, in more words than the report's fixed reason: the
+    // system's reason for a failed connect, the wait for a reply that never
+    // came.
+    QString reasonText(int replyTimeoutMs) const
+    {
+        switch (reason) {
+        case BatchProgrammingThread::ConnectFailed: return QStringLiteral("connect failed: %1").arg(connectError);
+        case BatchProgrammingThread::NoReply:
+            return QStringLiteral("no reply within %1 s").arg(replyTimeoutMs / 1000.0);
+        default: return BatchProgrammingThread::failureText(reason);
+        }
+    }
 
     QJsonObject toJson(int mode) const
     {
@@ -95,6 +143,7 @@ public:
 
     std::function<void(const TaskResult&)> onEnded;
     std::function<void(const TaskResult&)> progress;
+    std::function<void(const TaskResult&)> installing;
 
     QVector<TaskResult> run(int mode, int type)
     {
@@ -117,11 +166,16 @@ public:
             if (progress)
                 progress(r);
         });
+        QObject::connect(&m_pool, &BatchPool::installationStarted, &context, [&](int worker) {
+            if (installing)
+                installing(m_results[taskOf[worker]]);
+        });
         QObject::connect(&m_pool, &BatchPool::taskFinished, &context, [&](int worker, int index) {
             const BatchProgrammingThread* w = m_pool.workers()[worker];
             TaskResult& r = m_results[index];
             r.status = w->status();
             r.reason = w->failureReason();
+            r.connectError = w->connectError();
             r.version = w->version();
             r.bytesSent = w->bytesSent();
             r.resends = w->resends();
@@ -165,17 +219,21 @@ namespace Commands {
 
 int version(const QStringList& arguments)
 {
-    Command command(QStringLiteral("version"), QStringLiteral("version <ip> [--type app|firmware|patch|root|N]"),
+    Command command(QStringLiteral("version"),
+        QStringLiteral("version <ip> [--type app|firmware|patch|root|N] [--timeout S]"),
         QStringLiteral("Reads the version of one program component of the card and prints its version word "
                        "(\"v2.4.1\")."));
     command.addTypeOption();
+    addReplyTimeoutOption(command);
     QStringList args;
     int type = 0;
+    int timeoutMs = 0;
     if (!command.parse(arguments) || !command.positionals(1, 1, &args) || !command.cardAddress(args[0])
-        || !command.programmingType(&type))
+        || !command.programmingType(&type) || !command.seconds(QStringLiteral("timeout"), &timeoutMs))
         return command.exitCode();
 
     BatchPool pool(1);
+    pool.setReplyTimeout(timeoutMs);
     BatchRun run(pool, args);
     const TaskResult r = run.run(BatchProgrammingThread::ReadVersion, type).value(0);
     if (command.json()) {
@@ -184,7 +242,7 @@ int version(const QStringList& arguments)
         Cli::printJson(o);
     }
     if (!r.succeeded())
-        return command.failure(r.ip + QStringLiteral(": ") + BatchProgrammingThread::failureText(r.reason));
+        return command.failure(r.ip + QStringLiteral(": ") + r.reasonText(timeoutMs));
     if (!command.json())
         Cli::out() << r.version << '\n' << Qt::flush;
     return Cli::Ok;
@@ -193,37 +251,59 @@ int version(const QStringList& arguments)
 int program(const QStringList& arguments)
 {
     Command command(QStringLiteral("program"),
-        QStringLiteral("program <ip> <image> [--type app|firmware|patch|root|N] [--install-timeout S]"),
-        QStringLiteral("Programs one program component of the card with an image file or a firmware package (its "
-                       "payload is sent). Succeeds when the card reports the end of programming."));
+        QStringLiteral("program <ip> <image> [--type app|firmware|patch|root|N] [--timeout S] [--install-timeout S] "
+                       "[--send-unchanged]"),
+        QStringLiteral(
+            "Programs one program component of the card with an image file or a firmware package (its "
+            "payload is sent). Succeeds when the card reports the end of programming. A file that looks like a "
+            "package but fails its check is refused unless --send-unchanged is given."));
     command.addTypeOption();
+    addReplyTimeoutOption(command);
     addInstallTimeoutOption(command);
+    addSendUnchangedOption(command);
     QStringList args;
     int type = 0;
     int installMs = 0;
+    int timeoutMs = 0;
     if (!command.parse(arguments) || !command.positionals(2, 2, &args) || !command.cardAddress(args[0])
         || !command.fileExists(args[1], QStringLiteral("image")) || !command.programmingType(&type)
-        || !command.seconds(kInstallTimeout, &installMs))
+        || !command.seconds(QStringLiteral("timeout"), &timeoutMs) || !command.seconds(kInstallTimeout, &installMs))
         return command.exitCode();
 
     BatchPool pool(1);
-    if (!pool.prepareImage(args[1]))
-        return command.failure(QStringLiteral("Open programming file failed!"));
+    if (!prepareImage(command, pool, args[1]))
+        return Cli::Failed;
     pool.setInstallTimeout(installMs);
+    pool.setReplyTimeout(timeoutMs);
     ProgressLine line(args[0]);
     line.setQuiet(command.json());
     BatchRun run(pool, { args[0] });
     run.progress = [&line](const TaskResult& r) { line.update(r.bytesSent, r.bytesTotal); };
+    // Installing may take minutes without a word from the card.
+    QTimer installTicks;
+    int installingMs = 0;
+    QObject::connect(&installTicks, &QTimer::timeout, [&] {
+        installingMs += kInstallingLineMs;
+        line.installing(installingMs / 1000);
+    });
+    run.installing = [&](const TaskResult&) {
+        line.installing(0);
+        installTicks.start(kInstallingLineMs);
+    };
     const TaskResult r = run.run(BatchProgrammingThread::Program, type).value(0);
+    installTicks.stop();
     line.finish();
     if (command.json()) {
         QJsonObject o = r.toJson(BatchProgrammingThread::Program);
         o.insert(QStringLiteral("bytesTotal"), double(r.bytesTotal));
         Cli::printJson(o);
     }
-    if (!r.succeeded())
-        return command.failure(QStringLiteral("%1: %2 (%3)")
-                                   .arg(r.ip, failureMessage(r.reason), BatchProgrammingThread::failureText(r.reason)));
+    if (!r.succeeded()) {
+        const QString message = failureMessage(r.reason);
+        const QString reason = r.reasonText(timeoutMs);
+        return command.failure(r.ip + QStringLiteral(": ")
+            + (message.isEmpty() ? reason : QStringLiteral("%1 (%2)").arg(message, reason)));
+    }
     if (!command.json())
         Cli::out() << r.ip << ": Programming finish!\n" << Qt::flush;
     return Cli::Ok;
@@ -233,7 +313,8 @@ int batch(const QStringList& arguments)
 {
     Command command(QStringLiteral("batch"),
         QStringLiteral("batch --devices <list.txt|.csv|.xlsx> (--image <file> | --version-only) "
-                       "[--type ...] [--jobs N] [--report <file>]"),
+                       "[--type ...] [--jobs N] [--report <file>] [--timeout S] [--install-timeout S] "
+                       "[--send-unchanged]"),
         QStringLiteral("Programs (or reads the version of) every card of a device list, several at a time, as "
                        "the batch programming dialog does. Prints one line per card as it ends; exits 0 only "
                        "when every card succeeded."));
@@ -252,13 +333,17 @@ int batch(const QStringList& arguments)
         QStringLiteral("Write the result report (the dialog's \"Export Result\" format) to file."),
         QStringLiteral("file") });
     command.addTypeOption();
+    addReplyTimeoutOption(command);
     addInstallTimeoutOption(command);
+    addSendUnchangedOption(command);
     QStringList args;
     int type = 0;
     int jobs = 0;
     int installMs = 0;
+    int timeoutMs = 0;
     if (!command.parse(arguments) || !command.positionals(0, 0, &args) || !command.programmingType(&type)
-        || !command.count(QStringLiteral("jobs"), 1, 1024, &jobs) || !command.seconds(kInstallTimeout, &installMs))
+        || !command.count(QStringLiteral("jobs"), 1, 1024, &jobs)
+        || !command.seconds(QStringLiteral("timeout"), &timeoutMs) || !command.seconds(kInstallTimeout, &installMs))
         return command.exitCode();
     const bool versionOnly = command.isSet(QStringLiteral("version-only"));
     const QString image = command.value(QStringLiteral("image"));
@@ -283,8 +368,9 @@ int batch(const QStringList& arguments)
     const int mode = versionOnly ? BatchProgrammingThread::ReadVersion : BatchProgrammingThread::Program;
     BatchPool pool(jobs);
     pool.setInstallTimeout(installMs);
-    if (!versionOnly && !pool.prepareImage(image))
-        return command.failure(QStringLiteral("Open programming file failed!"));
+    pool.setReplyTimeout(timeoutMs);
+    if (!versionOnly && !prepareImage(command, pool, image))
+        return Cli::Failed;
     const QString sentImage = pool.imagePath();
     const QByteArray digest = versionOnly ? QByteArray() : sha256(sentImage);
     const qint64 imageSize = versionOnly ? 0 : QFile(sentImage).size();

@@ -118,6 +118,11 @@
         <translation>无法准备烧录文件！</translation>
     </message>
     <message>
+        <location line="-2" />
+        <source>The file %1 looks like a firmware package, but its %2 check failed. Nothing was sent.</source>
+        <translation>文件 %1 看似固件包，但其%2校验失败。未发送任何数据。</translation>
+    </message>
+    <message>
         <location filename="../../programming/ui_batchprogrammingdialog.cpp" line="-1" />
         <source>Batch Programming</source>
         <translation>批量烧录</translation>
@@ -247,6 +252,11 @@
         <location line="+3" />
         <source>Set device's date success!</source>
         <translation>设置设备日期成功！</translation>
+    </message>
+    <message>
+        <location line="+2" />
+        <source>Set device's date failed!</source>
+        <translation>设置设备日期失败！</translation>
     </message>
 </context>
 <context>
@@ -511,6 +521,19 @@ Search again: a card that answers the link-layer search reports it.</source>
         <location line="+27" />
         <source>Open log file failed!</source>
         <translation>打开日志文件失败！</translation>
+    </message>
+</context>
+<context>
+    <name>FirmwarePackage</name>
+    <message>
+        <location filename="../../programming/firmwarepackage.cpp" line="+190" />
+        <source>CRC</source>
+        <translation>CRC</translation>
+    </message>
+    <message>
+        <location line="+1" />
+        <source>length</source>
+        <translation>长度</translation>
     </message>
 </context>
 <context>
@@ -906,6 +929,11 @@ Do you want to continue?</source>
         <location line="+31" />
         <source>Programming file is not choosen!</source>
         <translation>未选择烧录文件！</translation>
+    </message>
+    <message>
+        <location line="+3" />
+        <source>The file looks like a firmware package, but its check failed. Send it to the device unchanged?</source>
+        <translation>该文件看似固件包，但其校验失败。是否原样发送到设备？</translation>
     </message>
     <message>
         <location line="+35" />
