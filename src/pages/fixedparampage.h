@@ -1,6 +1,9 @@
 #pragma once
 
+#include "fixedparams.h"
+
 #include <QByteArray>
+#include <QVector>
 #include <QWidget>
 #include <memory>
 
@@ -37,6 +40,8 @@ protected:
 
 private:
     void setRow(int row, const QString& key, const QString& value);
+    // Every row of the table; a row missing its key or value cell is not complete.
+    QVector<FixedParams::Row> tableRows() const;
 
     std::unique_ptr<UI_FixedParamPage> ui;
 };
