@@ -14,6 +14,8 @@
 
 namespace {
 const QString kFileFilter = QStringLiteral("(*.ini)");
+// Marks the key item of a row that a card's read reply filled.
+constexpr int kFromCardRole = Qt::UserRole + 1;
 
 QTableWidgetItem* centredItem(const QString& text)
 {
@@ -61,11 +63,14 @@ void FixedParamPage::handleRespond(int cmd, const quint8* data, int size)
     }
 }
 
-void FixedParamPage::setRow(int row, const QString& key, const QString& value)
+void FixedParamPage::setRow(int row, const QString& key, const QString& value, bool fromCard)
 {
+    QTableWidgetItem* keyItem = centredItem(key);
+    if (fromCard)
+        keyItem->setData(kFromCardRole, true);
     // The key goes in first: filling the value cell runs the MAC completion,
     // which looks at the key.
-    ui->tableWidgetParam->setItem(row, UI_FixedParamPage::ColumnKey, centredItem(key));
+    ui->tableWidgetParam->setItem(row, UI_FixedParamPage::ColumnKey, keyItem);
     ui->tableWidgetParam->setItem(row, UI_FixedParamPage::ColumnValue, centredItem(value));
 }
 
@@ -96,8 +101,18 @@ void FixedParamPage::handleReadFixed(const quint8* data, int size)
     ui->tableWidgetParam->clearContents();
     ui->tableWidgetParam->setRowCount(rows.size());
     for (int i = 0; i < rows.size(); ++i)
-        setRow(i, rows.at(i).key, rows.at(i).value);
+        setRow(i, rows.at(i).key, rows.at(i).value, true);
     MessageBox::information(this, tr("Information"), tr("Read data finished!"));
+}
+
+void FixedParamPage::linkChanged()
+{
+    QTableWidget* table = ui->tableWidgetParam;
+    for (int row = table->rowCount() - 1; row >= 0; --row) {
+        const QTableWidgetItem* key = table->item(row, UI_FixedParamPage::ColumnKey);
+        if (key && key->data(kFromCardRole).toBool())
+            table->removeRow(row);
+    }
 }
 
 void FixedParamPage::sendFixedParam()
