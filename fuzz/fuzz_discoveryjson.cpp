@@ -5,6 +5,7 @@
 #include "fuzzcheck.h"
 
 #include "discovery/discoveryparsers.h"
+#include "discovery/searchrows.h"
 
 #include <QByteArray>
 
@@ -42,10 +43,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(card->cardAddress.isEmpty() && card->cardHardwareAddress.isEmpty());
     }
 
-    FUZZ_CHECK(Discovery::isDuplicate(*card, false, { card->host }, { card->cardHardwareAddress }));
-    FUZZ_CHECK(!Discovery::isDuplicate(*card, false, {}, {}));
-    // The same card seen again with another hardware address is a new row.
-    FUZZ_CHECK(!Discovery::isDuplicate(*card, false, { card->host }, { card->cardHardwareAddress + QLatin1Char('x') }));
+    // A card is a row of its own once, then repeats it; the same card with
+    // another hardware address is a new row, or completes the row when that
+    // row has an address but no hardware address.
+    using Outcome = Discovery::SearchRows::Outcome;
+    Discovery::SearchRows rows;
+    FUZZ_CHECK(rows.add(*card, false) == Outcome::Added);
+    FUZZ_CHECK(rows.add(*card, false) == Outcome::Repeated);
+    Discovery::CardInfo other = *card;
+    other.cardHardwareAddress += QLatin1Char('x');
+    const bool completes = !card->cardAddress.isEmpty() && card->cardHardwareAddress.isEmpty();
+    FUZZ_CHECK(rows.add(other, false) == (completes ? Outcome::Completed : Outcome::Added));
+    FUZZ_CHECK(rows.rows().size() == (completes ? 1 : 2));
 
     // Parsing is a function of the text alone.
     const auto again = Discovery::parseNetworkInfo(text);

@@ -7,6 +7,7 @@
 #include "fuzzcheck.h"
 
 #include "discovery/discoveryparsers.h"
+#include "discovery/searchrows.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -55,10 +56,10 @@ void checkCard(const QByteArray& datagram, const QHostAddress& sender, const Dis
     // The card's hardware address is that of the last entry holding its address.
     FUZZ_CHECK(card.cardHardwareAddress == lastMatch);
 
-    // A row already shown is a duplicate of itself; nothing is a duplicate of
-    // an empty result.
-    FUZZ_CHECK(Discovery::isDuplicate(card, true, { card.host }, { card.cardHardwareAddress }));
-    FUZZ_CHECK(!Discovery::isDuplicate(card, true, {}, {}));
+    // A card is a row of its own once, then repeats it.
+    Discovery::SearchRows rows;
+    FUZZ_CHECK(rows.add(card, true) == Discovery::SearchRows::Outcome::Added);
+    FUZZ_CHECK(rows.add(card, true) == Discovery::SearchRows::Outcome::Repeated);
 }
 
 } // namespace

@@ -19,7 +19,6 @@
 #include <unistd.h>
 
 extern char** environ;
-extern "C" char __executable_start;
 
 namespace CrashHandler {
 
@@ -270,6 +269,120 @@ void copyFile(Writer& w, const char* path)
     ::close(in);
 }
 
+// ---- the module that holds an address, from /proc/self/maps -----------
+
+constexpr size_t kMapsLine = 4096 + 128; // a path of PATH_MAX and the fields before it
+
+// One line of the memory map: "start-end perms offset dev inode   path".
+struct Mapping {
+    uintptr_t start = 0;
+    uintptr_t end = 0;
+    uintptr_t fileOffset = 0;
+    const char* path = ""; // points into the line; empty for an anonymous mapping
+};
+
+const char* readHex(const char* p, uintptr_t* value)
+{
+    uintptr_t v = 0;
+    for (;; ++p) {
+        int digit;
+        if (*p >= '0' && *p <= '9')
+            digit = *p - '0';
+        else if (*p >= 'a' && *p <= 'f')
+            digit = *p - 'a' + 10;
+        else
+            break;
+        v = (v << 4) | uintptr_t(digit);
+    }
+    *value = v;
+    return p;
+}
+
+const char* skipField(const char* p)
+{
+    while (*p && *p != ' ')
+        ++p;
+    while (*p == ' ')
+        ++p;
+    return p;
+}
+
+bool sameText(const char* a, const char* b)
+{
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+bool parseMapping(const char* line, Mapping* m)
+{
+    const char* p = readHex(line, &m->start);
+    if (*p != '-')
+        return false;
+    p = readHex(p + 1, &m->end);
+    p = skipField(p); // to the permissions
+    p = skipField(p); // to the offset
+    p = readHex(p, &m->fileOffset);
+    p = skipField(p); // to the device
+    p = skipField(p); // to the inode
+    p = skipField(p); // to the path, if any
+    m->path = p;
+    return m->end > m->start;
+}
+
+// Names the file mapped at `address` and the offset of the address from the
+// file's load base (where its first mapping, at file offset 0, begins): the
+// number that addr2line and a debugger take for that file. An address in a
+// shared library is thus reported against the library, not the executable.
+void writeModule(Writer& w, uintptr_t address)
+{
+    w.flush();
+    const int in = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+    static char line[kMapsLine];
+    static char basePath[kMapsLine];
+    uintptr_t base = 0;
+    basePath[0] = 0;
+    size_t used = 0;
+    bool found = false;
+    char chunk[1024];
+    while (in >= 0 && !found) {
+        const ssize_t n = ::read(in, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        for (ssize_t i = 0; i < n && !found; ++i) {
+            if (chunk[i] != '\n') {
+                if (used + 1 < sizeof line)
+                    line[used++] = chunk[i];
+                continue;
+            }
+            line[used] = 0;
+            used = 0;
+            Mapping m;
+            if (!parseMapping(line, &m))
+                continue;
+            if (m.fileOffset == 0 && m.path[0]) {
+                base = m.start;
+                copyString(basePath, sizeof basePath, m.path);
+            }
+            if (address < m.start || address >= m.end)
+                continue;
+            found = true;
+            const bool sameFile = m.path[0] && sameText(m.path, basePath);
+            const uintptr_t moduleBase = sameFile ? base : m.start - m.fileOffset;
+            w.str("module: ").str(m.path[0] ? m.path : "(anonymous memory)").str(" (base ").hex(moduleBase);
+            w.str(", instruction offset ").hex(address - moduleBase).str(")\n");
+        }
+    }
+    if (in >= 0)
+        ::close(in);
+    if (!found)
+        w.str("module: none (the address lies in no mapping)\n");
+}
+
 bool writeDump(const char* name, int sig, const siginfo_t* info, const ucontext_t* uc, const Registers& regs,
     uint32_t code, const CivilTime& t)
 {
@@ -288,8 +401,7 @@ bool writeDump(const char* name, int sig, const siginfo_t* info, const ucontext_
         if (sig != SIGABRT) // for abort() the field holds the sender's pid
             w.str("fault address: ").hex(uintptr_t(info->si_addr)).put('\n');
         w.str("stack pointer: ").hex(regs.sp).put('\n');
-        const uintptr_t base = uintptr_t(&__executable_start);
-        w.str("executable base: ").hex(base).str(" (instruction offset ").hex(regs.pc - base).str(")\n");
+        writeModule(w, regs.pc);
         w.str("\nregisters:\n");
         writeRegisters(w, uc);
         w.str("\nbacktrace of the faulting thread:\n");

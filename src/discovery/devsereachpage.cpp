@@ -197,8 +197,7 @@ void DevSereachPage::onBtnRefreshClicked()
 
     ui->treeWidgetDevice->clear();
     currentItem = nullptr;
-    hostList.clear();
-    macList.clear();
+    m_rows.clear();
 
     refreshCount = kSearchCycles;
     onTimerRefreshTimeout();
@@ -248,15 +247,36 @@ void DevSereachPage::onCommLinkNetworkInfo(QByteArray data)
 
 void DevSereachPage::addCard(const Discovery::CardInfo& card, bool fromUdp)
 {
-    if (Discovery::isDuplicate(card, fromUdp, hostList, macList))
+    int index = 0;
+    switch (m_rows.add(card, fromUdp, &index)) {
+    case Discovery::SearchRows::Outcome::Repeated: return;
+    case Discovery::SearchRows::Outcome::Completed: {
+        // The newest card is on top: the tree holds the rows in reverse.
+        QTreeWidget* tree = ui->treeWidgetDevice;
+        QTreeWidgetItem* row = tree->topLevelItem(tree->topLevelItemCount() - 1 - index);
+        fillCardRow(row, m_rows.rows().at(index));
+        row->setExpanded(true);
         return;
-    auto* row = new QTreeWidgetItem();
+    }
+    case Discovery::SearchRows::Outcome::Added: {
+        auto* row = new QTreeWidgetItem();
+        fillCardRow(row, card);
+        ui->treeWidgetDevice->insertTopLevelItem(0, row);
+        row->setExpanded(true);
+        return;
+    }
+    }
+}
+
+void DevSereachPage::fillCardRow(QTreeWidgetItem* row, const Discovery::CardInfo& card)
+{
     row->setText(ColHost, card.host);
     row->setText(ColProduct, card.productUnknown ? tr("Unknown") : card.product);
     if (!card.cardAddress.isEmpty())
         row->setData(ColHost, kCardAddressRole, card.cardAddress);
     if (!card.cardHardwareAddress.isEmpty())
         row->setData(ColHost, kCardHardwareAddressRole, card.cardHardwareAddress);
+    qDeleteAll(row->takeChildren());
     for (const Discovery::CardInterface& entry : card.interfaces) {
         auto* child = new QTreeWidgetItem(row);
         child->setText(ColInterface, entry.name);
@@ -264,10 +284,6 @@ void DevSereachPage::addCard(const Discovery::CardInfo& card, bool fromUdp)
         child->setText(ColNetmask, entry.netmask);
         child->setText(ColMAC, entry.hardwareAddress);
     }
-    hostList.append(card.host);
-    macList.append(card.cardHardwareAddress);
-    ui->treeWidgetDevice->insertTopLevelItem(0, row);
-    row->setExpanded(true);
 }
 
 void DevSereachPage::onCommLinkResult(QByteArray data)

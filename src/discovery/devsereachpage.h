@@ -1,5 +1,7 @@
 #pragma once
 
+#include "searchrows.h"
+
 #include <QByteArray>
 #include <QNetworkInterface>
 #include <QPoint>
@@ -10,9 +12,6 @@
 
 #include <memory>
 
-namespace Discovery {
-struct CardInfo;
-}
 class CommLink;
 class QComboBox;
 class QHBoxLayout;
@@ -74,6 +73,7 @@ private slots:
 
 private:
     void addCard(const Discovery::CardInfo& card, bool fromUdp);
+    static void fillCardRow(QTreeWidgetItem* row, const Discovery::CardInfo& card);
     void onCommLinkCaptureFailed(const QString& interfaceName, const QString& reason);
     bool refuseUnreachable(const QString& hardwareAddress);
     void sendToCard(quint32 command, const QString& hardwareAddress, const QByteArray& payload);
@@ -86,8 +86,7 @@ private:
     QUdpSocket* udpRecv;
     QUdpSocket* udpSend;
     CommLink* commLink;
-    QStringList hostList;
-    QStringList macList;
+    Discovery::SearchRows m_rows; // the rows of the tree, oldest first
     QStringList intfList;
     int refreshCount = 0;
 

@@ -153,13 +153,4 @@ std::optional<bool> parseResult(const QByteArray& text)
     return doc.object().value(QLatin1String("result")).toBool(false);
 }
 
-bool isDuplicate(const CardInfo& card, bool fromUdp, const QStringList& hostList, const QStringList& macList)
-{
-    if (!hostList.contains(card.host))
-        return false;
-    if (fromUdp && !card.carriesHardwareAddresses)
-        return true;
-    return macList.contains(card.cardHardwareAddress);
-}
-
 } // namespace Discovery

@@ -4,7 +4,6 @@
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QString>
-#include <QStringList>
 #include <QVector>
 
 #include <optional>
@@ -92,12 +91,5 @@ std::optional<bool> parseResult(const QByteArray& text);
 // netmask.
 QByteArray setIpRequest(
     const QString& interfaceName, const QString& ip, const QString& netmask, const QString& gateway);
-
-// Whether a row duplicates one already shown in this search. `hostList` and
-// `macList` hold the address and hardware address of every row shown (an
-// empty text for a row without one); they are searched separately, exactly
-// and case-sensitively. A UDP reply without hardware addresses is a duplicate
-// as soon as its address has been seen.
-bool isDuplicate(const CardInfo& card, bool fromUdp, const QStringList& hostList, const QStringList& macList);
 
 } // namespace Discovery

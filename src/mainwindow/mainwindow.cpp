@@ -149,9 +149,16 @@ void MainWindow::initConnections()
     connect(&m_comm, &CommTcp::gotFixedParamRespond, m_pageFixedParam, &FixedParamPage::handleRespond);
     connect(&m_comm, &CommTcp::gotLogRespond, m_pageDisplayLog, &DisplayLogPage::handleRespond);
     connect(&m_comm, &CommTcp::gotSPTestRespond, m_pageSPTest, &SPTestPage::handleRespond);
-    // An open log file or serial port does not outlive the connection.
-    connect(&m_comm, &CommTcp::disconnected, m_pageDisplayLog, &DisplayLogPage::linkLost);
-    connect(&m_comm, &CommTcp::disconnected, m_pageSPTest, &SPTestPage::linkLost);
+    // A page shows a card's data only while the link is on that card: a new
+    // connection or a closed one clears what the pages read before.
+    auto followLink = [this](auto* page, auto linkChanged) {
+        connect(&m_comm, &CommTcp::connectedToDevice, page, linkChanged);
+        connect(&m_comm, &CommTcp::disconnected, page, linkChanged);
+    };
+    followLink(m_pageSettings, &SettingsPage::linkChanged);
+    followLink(m_pageFixedParam, &FixedParamPage::linkChanged);
+    followLink(m_pageDisplayLog, &DisplayLogPage::linkChanged);
+    followLink(m_pageSPTest, &SPTestPage::linkChanged);
 
     connect(m_pageProgramming, &ProgrammingPage::sendCmd, &m_comm, &CommTcp::send);
     connect(m_pageSettings, &SettingsPage::sendCmd, &m_comm, &CommTcp::send);
@@ -225,6 +232,8 @@ void MainWindow::disconnectedFromDeivce()
 
 void MainWindow::updateConnectState()
 {
+    // The field names the card the window talks to while connected.
+    ui->ipEdit->setReadOnly(m_isConnected);
     if (m_isConnected) {
         ui->connectButton->setText(tr("Disconnect"));
         ui->statusLabel->setText(kConnectedStatus + tr("Connected to device"));

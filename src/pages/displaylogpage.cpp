@@ -146,11 +146,15 @@ void DisplayLogPage::handleLogList(const quint8* data, int size)
     }
 }
 
-void DisplayLogPage::linkLost()
+void DisplayLogPage::linkChanged()
 {
     m_isOpen = false;
     m_pendingOpens.clear();
     m_listRequests = 0;
+    m_openName.clear();
+    m_logTypes.clear();
+    ui->comboBoxLogType->clear();
+    ui->textLog->clear();
     ui->btnOpen->setText(tr("Open"));
 }
 

@@ -46,8 +46,9 @@ signals:
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);
-    // The link to the card is gone: no file is open on a new connection.
-    void linkLost();
+    // The link connected to a card or closed: no file is open, and the list
+    // and text of the card before are gone.
+    void linkChanged();
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -14,6 +14,8 @@
 
 namespace {
 const QString kFileFilter = QStringLiteral("(*.ini)");
+// Marks the key item of a row that a card's read reply filled.
+constexpr int kFromCardRole = Qt::UserRole + 1;
 
 QTableWidgetItem* centredItem(const QString& text)
 {
@@ -61,12 +63,31 @@ void FixedParamPage::handleRespond(int cmd, const quint8* data, int size)
     }
 }
 
-void FixedParamPage::setRow(int row, const QString& key, const QString& value)
+void FixedParamPage::setRow(int row, const QString& key, const QString& value, bool fromCard)
 {
+    QTableWidgetItem* keyItem = centredItem(key);
+    if (fromCard)
+        keyItem->setData(kFromCardRole, true);
     // The key goes in first: filling the value cell runs the MAC completion,
     // which looks at the key.
-    ui->tableWidgetParam->setItem(row, UI_FixedParamPage::ColumnKey, centredItem(key));
+    ui->tableWidgetParam->setItem(row, UI_FixedParamPage::ColumnKey, keyItem);
     ui->tableWidgetParam->setItem(row, UI_FixedParamPage::ColumnValue, centredItem(value));
+}
+
+QVector<FixedParams::Row> FixedParamPage::tableRows() const
+{
+    const QTableWidget* table = ui->tableWidgetParam;
+    QVector<FixedParams::Row> rows;
+    rows.reserve(table->rowCount());
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem* key = table->item(row, UI_FixedParamPage::ColumnKey);
+        const QTableWidgetItem* value = table->item(row, UI_FixedParamPage::ColumnValue);
+        if (!key || !value)
+            rows.append(FixedParams::Row { QString(), QString(), false });
+        else
+            rows.append(FixedParams::Row { key->text(), value->text(), true });
+    }
+    return rows;
 }
 
 void FixedParamPage::handleReadFixed(const quint8* data, int size)
@@ -80,26 +101,25 @@ void FixedParamPage::handleReadFixed(const quint8* data, int size)
     ui->tableWidgetParam->clearContents();
     ui->tableWidgetParam->setRowCount(rows.size());
     for (int i = 0; i < rows.size(); ++i)
-        setRow(i, rows.at(i).key, rows.at(i).value);
+        setRow(i, rows.at(i).key, rows.at(i).value, true);
     MessageBox::information(this, tr("Information"), tr("Read data finished!"));
+}
+
+void FixedParamPage::linkChanged()
+{
+    QTableWidget* table = ui->tableWidgetParam;
+    for (int row = table->rowCount() - 1; row >= 0; --row) {
+        const QTableWidgetItem* key = table->item(row, UI_FixedParamPage::ColumnKey);
+        if (key && key->data(kFromCardRole).toBool())
+            table->removeRow(row);
+    }
 }
 
 void FixedParamPage::sendFixedParam()
 {
-    QTableWidget* table = ui->tableWidgetParam;
-    if (table->rowCount() == 0)
+    if (ui->tableWidgetParam->rowCount() == 0)
         return;
-    QVector<FixedParams::Row> rows;
-    rows.reserve(table->rowCount());
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* key = table->item(row, UI_FixedParamPage::ColumnKey);
-        const QTableWidgetItem* value = table->item(row, UI_FixedParamPage::ColumnValue);
-        if (!key || !value)
-            rows.append(FixedParams::Row { QString(), QString(), false });
-        else
-            rows.append(FixedParams::Row { key->text(), value->text(), true });
-    }
-    const FixedParams::WritePlan plan = FixedParams::planWrite(rows);
+    const FixedParams::WritePlan plan = FixedParams::planWrite(tableRows());
     if (plan.outcome == FixedParams::WritePlan::Invalid) {
         MessageBox::warning(this, tr("Warning"), tr("Invaild settings!"));
         return;
@@ -165,8 +185,10 @@ void FixedParamPage::addFixedParam()
 
 void FixedParamPage::backupFixedParam()
 {
-    QTableWidget* table = ui->tableWidgetParam;
-    if (table->rowCount() == 0) {
+    const QVector<FixedParams::Row> rows = tableRows();
+    // Rows without key or value are not saved: a table of only such rows
+    // (a fresh "Add" or "Reset") has nothing to back up.
+    if (!FixedParams::hasContent(rows)) {
         MessageBox::information(nullptr, tr("Information"), tr("No content to backup!"));
         return;
     }
@@ -174,13 +196,6 @@ void FixedParamPage::backupFixedParam()
         this, tr("Save fixed parameter file"), QCoreApplication::applicationDirPath(), kFileFilter);
     if (path.isEmpty())
         return;
-    QVector<FixedParams::Row> rows;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* key = table->item(row, UI_FixedParamPage::ColumnKey);
-        const QTableWidgetItem* value = table->item(row, UI_FixedParamPage::ColumnValue);
-        if (key && value)
-            rows.append(FixedParams::Row { key->text(), value->text(), true });
-    }
     // Saying "success" after a failed write would leave the technician
     // without the backup they think they have.
     if (!FixedParams::saveFile(path, rows)) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "fixedparams.h"
+
 #include <QByteArray>
+#include <QVector>
 #include <QWidget>
 #include <memory>
 
@@ -21,6 +24,10 @@ signals:
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);
+    // The link connected to a card or closed: the rows read from a card go,
+    // so that Write cannot give one card another's identity. Rows loaded from
+    // a file or typed in stay.
+    void linkChanged();
 
 private slots:
     void backupFixedParam();
@@ -36,7 +43,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void setRow(int row, const QString& key, const QString& value);
+    void setRow(int row, const QString& key, const QString& value, bool fromCard = false);
+    // Every row of the table; a row missing its key or value cell is not complete.
+    QVector<FixedParams::Row> tableRows() const;
 
     std::unique_ptr<UI_FixedParamPage> ui;
 };

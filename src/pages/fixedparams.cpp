@@ -2,6 +2,8 @@
 
 #include "link/jsontext.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +20,12 @@ namespace FixedParams {
 namespace {
 
 constexpr int kBareMacLength = 12;
+
+// A row a file keeps: one with both key and value.
+bool isKept(const Row& row)
+{
+    return row.complete && !row.key.isEmpty() && !row.value.isEmpty();
+}
 
 bool fail(QString* error, const QString& text)
 {
@@ -54,7 +62,7 @@ bool readsBackAs(const QString& draft, const QVector<Row>& rows, QString* error)
 {
     QMap<QString, QString> wanted; // a later row with the same key wins, as in the file
     for (const Row& row : rows) {
-        if (row.complete && !row.key.isEmpty() && !row.value.isEmpty())
+        if (isKept(row))
             wanted.insert(row.key, row.value);
     }
     QSettings settings(draft, QSettings::IniFormat);
@@ -142,6 +150,11 @@ WritePlan planWrite(const QVector<Row>& rows)
     return plan;
 }
 
+bool hasContent(const QVector<Row>& rows)
+{
+    return std::any_of(rows.cbegin(), rows.cend(), isKept);
+}
+
 bool saveFile(const QString& path, const QVector<Row>& rows, QString* error)
 {
     // QSettings writes where it likes (and leaves a lock file beside it), so
@@ -164,7 +177,7 @@ bool saveFile(const QString& path, const QVector<Row>& rows, QString* error)
         settings.remove(fileGroup());
         settings.beginGroup(fileGroup());
         for (const Row& row : rows) {
-            if (row.complete && !row.key.isEmpty() && !row.value.isEmpty())
+            if (isKept(row))
                 settings.setValue(row.key, row.value);
         }
         settings.endGroup();

@@ -50,6 +50,9 @@ struct WritePlan {
 
 WritePlan planWrite(const QVector<Row>& rows);
 
+// Whether a backup would keep anything: some row with both key and value.
+bool hasContent(const QVector<Row>& rows);
+
 // Saves every row with key and value into the group of `path`, replacing
 // what the group held; other groups of an existing file are kept. The file
 // is written whole or not at all: a failure leaves it as it was. A file that

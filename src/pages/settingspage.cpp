@@ -119,6 +119,17 @@ void SettingsPage::handleReadPorts(const quint8* data, int size)
     MessageBox::information(this, tr("Information"), tr("Read data finished!"));
 }
 
+void SettingsPage::linkChanged()
+{
+    ui->leDate->clear();
+    // As the page is built: every service checked, no port.
+    for (int row = 0; row < PortRecords::kServiceCount; ++row) {
+        ui->checkBoxPort[size_t(row)]->setChecked(true);
+        ui->lePort[size_t(row)]->clear();
+        ui->lePort[size_t(row)]->setEnabled(true);
+    }
+}
+
 void SettingsPage::handleWritePorts(const quint8* data, int size)
 {
     closeWritingBox();

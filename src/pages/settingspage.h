@@ -24,6 +24,9 @@ signals:
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);
+    // The link connected to a card or closed: the date and ports shown were
+    // another card's, or no card's now.
+    void linkChanged();
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -316,7 +316,7 @@ void SPTestPage::addEntry(const QString& text, bool sent)
     ui->textBrowserRecord->append(SerialFrames::entryHtml(text, c[0], c[1], c[2]));
 }
 
-void SPTestPage::linkLost()
+void SPTestPage::linkChanged()
 {
     m_portOpen = false;
     m_openRequests = 0;

@@ -30,9 +30,8 @@ signals:
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);
-    // The link to the card is gone: the card's port is not open for a new
-    // connection.
-    void linkLost();
+    // The link connected to a card or closed: no card's port is open.
+    void linkChanged();
 
 protected:
     void changeEvent(QEvent* event) override;

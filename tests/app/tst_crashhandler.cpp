@@ -56,12 +56,20 @@ void TestCrashHandler::faultLeavesDumpAndBox_data()
     QTest::addColumn<bool>("onThread");
     QTest::addColumn<int>("signal");
     QTest::addColumn<QString>("code");
-    QTest::newRow("segv") << "segv" << false << SIGSEGV << "0xc0000005";
-    QTest::newRow("fpe") << "fpe" << false << SIGFPE << "0xc0000094";
-    QTest::newRow("ill") << "ill" << false << SIGILL << "0xc000001d";
-    QTest::newRow("bus") << "bus" << false << SIGBUS << "0xc0000006";
-    QTest::newRow("abort on a thread") << "abort" << true << SIGABRT << "0x40000015";
-    QTest::newRow("stack overflow on a thread") << "stack" << true << SIGSEGV << "0xc00000fd";
+    QTest::addColumn<QString>("module"); // the file holding the faulting instruction
+    QTest::newRow("segv") << "segv" << false << SIGSEGV << "0xc0000005"
+                          << "crashprobe";
+    QTest::newRow("fpe") << "fpe" << false << SIGFPE << "0xc0000094"
+                         << "crashprobe";
+    QTest::newRow("ill") << "ill" << false << SIGILL << "0xc000001d"
+                         << "crashprobe";
+    QTest::newRow("bus") << "bus" << false << SIGBUS << "0xc0000006"
+                         << "crashprobe";
+    // abort() raises the signal inside the C library.
+    QTest::newRow("abort on a thread") << "abort" << true << SIGABRT << "0x40000015"
+                                       << "libc.so";
+    QTest::newRow("stack overflow on a thread") << "stack" << true << SIGSEGV << "0xc00000fd"
+                                                << "crashprobe";
 }
 
 void TestCrashHandler::faultLeavesDumpAndBox()
@@ -70,6 +78,7 @@ void TestCrashHandler::faultLeavesDumpAndBox()
     QFETCH(bool, onThread);
     QFETCH(int, signal);
     QFETCH(QString, code);
+    QFETCH(QString, module);
 
     QTemporaryDir dir;
     QProcess probe;
@@ -117,6 +126,22 @@ void TestCrashHandler::faultLeavesDumpAndBox()
     QCOMPARE(shown.captured(1), code);
     QVERIFY(report.contains(QStringLiteral("instruction address: ") + shown.captured(2) + QLatin1Char('\n')));
     QCOMPARE(shown.captured(3), dumps.first());
+
+    // The instruction's offset is counted from the load base of the file
+    // that holds it: where that file's first mapping begins.
+    const auto named = QRegularExpression(
+        QStringLiteral("\nmodule: (.+) \\(base 0x([0-9a-f]+), instruction offset 0x([0-9a-f]+)\\)\n"))
+                           .match(report);
+    QVERIFY2(named.hasMatch(), qPrintable(report.left(800)));
+    QVERIFY2(QFileInfo(named.captured(1)).fileName().startsWith(module), qPrintable(named.captured(1)));
+    const auto firstMapping = QRegularExpression(QStringLiteral("^([0-9a-f]+)-[0-9a-f]+ \\S+ 0+ \\S+ \\d+ +")
+            + QRegularExpression::escape(named.captured(1)) + "$",
+        QRegularExpression::MultilineOption)
+                                  .match(report);
+    QVERIFY(firstMapping.hasMatch());
+    QCOMPARE(named.captured(2), firstMapping.captured(1).remove(QRegularExpression(QStringLiteral("^0+(?=.)"))));
+    QCOMPARE(named.captured(2).toULongLong(nullptr, 16) + named.captured(3).toULongLong(nullptr, 16),
+        shown.captured(2).toULongLong(nullptr, 16));
 }
 
 void TestCrashHandler::unwritableDirectoryStillGivesTheBox()

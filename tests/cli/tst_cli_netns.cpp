@@ -79,6 +79,7 @@ class TestCliNetns : public QObject {
 
 private slots:
     void initTestCase();
+    void searchListsEveryCard_data();
     void searchListsEveryCard();
     void setIpAndRebootReachOneCard();
     void refusedSetIpFails();
@@ -92,9 +93,19 @@ void TestCliNetns::initTestCase()
         QSKIP("not inside a namespace made with ip netns: refusing to search on the machine's real interfaces");
 }
 
+void TestCliNetns::searchListsEveryCard_data()
+{
+    QTest::addColumn<QStringList>("cardOptions");
+    QTest::newRow("both protocols") << QStringList();
+    // The UDP reply without hardware addresses comes first: the link layer's
+    // completes its row.
+    QTest::newRow("short UDP reply first") << QStringList { "--udp-form", "short", "--raw-delay-ms", "400" };
+}
+
 void TestCliNetns::searchListsEveryCard()
 {
-    Cards cards;
+    QFETCH(QStringList, cardOptions);
+    Cards cards(cardOptions);
     QVERIFY(cards.ready());
     const CliRun run = runCli({ "search", "--interface", kToolIf, "--seconds", "2.5", "--json" });
     QCOMPARE(run.exitCode, 0);
@@ -116,6 +127,7 @@ void TestCliNetns::searchListsEveryCard()
     const CliRun text = runCli({ "search", "--interface", kToolIf, "--seconds", "1.5" });
     QCOMPARE(text.exitCode, 0);
     QVERIFY2(text.out.contains(QStringLiteral("10.77.1.2\tNQ-Card 200\t02:4E:51:00:00:02\n")), qPrintable(text.out));
+    QCOMPARE(text.out.count(QStringLiteral("NQ-Card 200")), 3);
 }
 
 void TestCliNetns::setIpAndRebootReachOneCard()

@@ -151,6 +151,8 @@ private slots:
     void searchFindsCards_data();
     void searchFindsCards();
     void oneRowPerCardAndANewSearchShowsThemAgain();
+    void oneRowWhicheverReplyComesFirst_data();
+    void oneRowWhicheverReplyComesFirst();
     void cyclesOneSecondApart();
     void setIpAndRebootReachOnlyTheChosenCards();
     void rowWithoutHardwareAddressRefusesBoth();
@@ -350,6 +352,36 @@ void TestDiscoveryNetns::oneRowPerCardAndANewSearchShowsThemAgain()
     QCOMPARE(p.hosts(), (QStringList { "10.77.0.2", "10.77.0.2" }));
     for (int i = 0; i < 2; ++i)
         QCOMPARE(p.tree->topLevelItem(i)->text(1), QStringLiteral("NQ-Card 200")); // new rows, not the old ones
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void TestDiscoveryNetns::oneRowWhicheverReplyComesFirst_data()
+{
+    // The card answers the UDP search in the short form, without hardware
+    // addresses; one protocol's replies are held back.
+    QTest::addColumn<QString>("lateProtocol");
+    QTest::newRow("UDP reply first") << "--raw-delay-ms";
+    QTest::newRow("link-layer reply first") << "--udp-delay-ms";
+}
+
+void TestDiscoveryNetns::oneRowWhicheverReplyComesFirst()
+{
+    QFETCH(QString, lateProtocol);
+    constexpr int kLateMs = 400;
+    Cards cards({ "--udp-form", "short", "--card-interfaces", "eth0,eth1", lateProtocol, QString::number(kLateMs) });
+    QVERIFY(cards.ready());
+    BoxRecorder boxes;
+    SearchPageDriver p;
+    QVERIFY(p.choose(kToolIf));
+    QVERIFY(p.searchAndWait(1));
+    QTest::qWait(kLateMs + 200); // the late replies of every cycle
+    QCOMPARE(p.hosts(), QStringList { QStringLiteral("10.77.0.2") });
+    QCOMPARE(p.macs(), QStringList { mac(0) });
+    const QTreeWidgetItem* row = p.tree->topLevelItem(0);
+    QCOMPARE(row->text(1), QStringLiteral("NQ-Card 200"));
+    QCOMPARE(row->childCount(), 2);
+    QCOMPARE(row->child(0)->text(5), mac(0));
+    QCOMPARE(row->child(1)->text(5), mac(0, 1));
     QVERIFY(boxes.boxes.isEmpty());
 }
 

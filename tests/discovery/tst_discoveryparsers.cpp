@@ -2,6 +2,7 @@
 // rule that keeps one row per card.
 
 #include "discovery/discoveryparsers.h"
+#include "discovery/searchrows.h"
 
 #include <QtTest>
 
@@ -33,6 +34,7 @@ CardInterface entry(const char* name, const char* address, const char* netmask, 
 } // namespace
 
 Q_DECLARE_METATYPE(QVector<Discovery::CardInterface>)
+Q_DECLARE_METATYPE(Discovery::SearchRows::Outcome)
 
 class TestDiscoveryParsers : public QObject {
     Q_OBJECT
@@ -47,8 +49,8 @@ private slots:
     void networkInfo();
     void result_data();
     void result();
-    void duplicates_data();
-    void duplicates();
+    void oneRowPerCard_data();
+    void oneRowPerCard();
     void usableInterfaces_data();
     void usableInterfaces();
 };
@@ -246,42 +248,72 @@ void TestDiscoveryParsers::result()
         QCOMPARE(int(*result), expected);
 }
 
-void TestDiscoveryParsers::duplicates_data()
+void TestDiscoveryParsers::oneRowPerCard_data()
 {
+    using Outcome = Discovery::SearchRows::Outcome;
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("mac");
     QTest::addColumn<bool>("fromUdp");
     QTest::addColumn<bool>("carriesMacs");
-    QTest::addColumn<bool>("duplicate");
-    auto row = [](const char* tag, const char* host, const char* mac, bool fromUdp, bool carriesMacs, bool duplicate) {
-        QTest::newRow(tag) << QString::fromLatin1(host) << QString::fromLatin1(mac) << fromUdp << carriesMacs
-                           << duplicate;
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<int>("row"); // the row made or completed
+    auto row = [](const char* tag, const char* host, const char* mac, bool fromUdp, bool carriesMacs, Outcome outcome,
+                   int index) {
+        QTest::newRow(tag) << QString::fromLatin1(host) << QString::fromLatin1(mac) << fromUdp << carriesMacs << outcome
+                           << index;
     };
-    // Shown so far: 10.0.0.1 without hardware address, 10.0.0.2 with AA.
-    row("new address", "10.0.0.3", "", true, false, false);
-    row("UDP short form, seen address", "10.0.0.1", "", true, false, true);
-    row("UDP long form, same MAC", "10.0.0.2", "AA", true, true, true);
-    row("UDP long form, other MAC: two cards, one address", "10.0.0.2", "BB", true, true, false);
-    row("UDP long form, no MAC matched", "10.0.0.2", "", true, true, true);
-    row("link layer, same pair", "10.0.0.2", "AA", false, true, true);
-    row("link layer, address and MAC from different rows", "10.0.0.1", "AA", false, true, true);
-    row("link layer, case differs", "10.0.0.2", "aa", false, true, false);
+    // Shown so far: 10.0.0.1 without hardware address (a short UDP reply),
+    // 10.0.0.2 with AA.
+    row("new address", "10.0.0.3", "", true, false, Outcome::Added, 2);
+    row("UDP short form, seen address", "10.0.0.1", "", true, false, Outcome::Repeated, -1);
+    row("UDP long form, same MAC", "10.0.0.2", "AA", true, true, Outcome::Repeated, -1);
+    row("UDP long form, other MAC: two cards, one address", "10.0.0.2", "BB", true, true, Outcome::Added, 2);
+    row("UDP long form, no MAC matched", "10.0.0.2", "", true, true, Outcome::Repeated, -1);
+    row("UDP long form at the address without MAC", "10.0.0.1", "BB", true, true, Outcome::Added, 2);
+    row("link layer, same pair", "10.0.0.2", "AA", false, true, Outcome::Repeated, -1);
+    row("link layer, case differs", "10.0.0.2", "aa", false, true, Outcome::Added, 2);
+    row("link layer, host in none of its interfaces", "10.0.0.1", "", false, true, Outcome::Repeated, -1);
+    // The UDP reply came first: the link layer completes its row.
+    row("link layer completes the row without MAC", "10.0.0.1", "BB", false, true, Outcome::Completed, 0);
+    row("link layer completes it even with a MAC shown", "10.0.0.1", "AA", false, true, Outcome::Completed, 0);
 }
 
-void TestDiscoveryParsers::duplicates()
+void TestDiscoveryParsers::oneRowPerCard()
 {
     QFETCH(QString, host);
     QFETCH(QString, mac);
     QFETCH(bool, fromUdp);
     QFETCH(bool, carriesMacs);
-    QFETCH(bool, duplicate);
-    const QStringList hostList { "10.0.0.1", "10.0.0.2" };
-    const QStringList macList { "", "AA" };
+    QFETCH(Discovery::SearchRows::Outcome, outcome);
+    QFETCH(int, row);
+    Discovery::SearchRows rows;
+    rows.add(*Discovery::parseUdpReply(hex(kShortReply), QHostAddress(QStringLiteral("10.0.0.1"))), true);
+    CardInfo shown;
+    shown.host = shown.cardAddress = QStringLiteral("10.0.0.2");
+    shown.cardHardwareAddress = QStringLiteral("AA");
+    shown.carriesHardwareAddresses = true;
+    rows.add(shown, true);
+
     CardInfo card;
     card.host = host;
+    card.cardAddress = fromUdp || !mac.isEmpty() ? host : QString();
     card.cardHardwareAddress = mac;
     card.carriesHardwareAddresses = carriesMacs;
-    QCOMPARE(Discovery::isDuplicate(card, fromUdp, hostList, macList), duplicate);
+    card.interfaces = { entry("eth0", "10.0.0.1", "255.0.0.0", "00:00:00:00:00:BB") };
+    int index = -1;
+    QCOMPARE(rows.add(card, fromUdp, &index), outcome);
+    QCOMPARE(rows.rows().size(), outcome == Discovery::SearchRows::Outcome::Added ? 3 : 2);
+    if (outcome == Discovery::SearchRows::Outcome::Repeated)
+        return;
+    QCOMPARE(index, row);
+    const CardInfo& made = rows.rows().at(index);
+    QCOMPARE(made.host, host);
+    QCOMPARE(made.cardHardwareAddress, mac);
+    QCOMPARE(made.interfaces, card.interfaces);
+    if (outcome == Discovery::SearchRows::Outcome::Completed)
+        QCOMPARE(made.product, QStringLiteral("abc")); // the rest of the row stays
+    // The card's replies that follow, by either protocol, repeat its row.
+    QCOMPARE(rows.add(card, fromUdp), Discovery::SearchRows::Outcome::Repeated);
 }
 
 void TestDiscoveryParsers::usableInterfaces_data()

@@ -79,11 +79,11 @@ template <typename Page> struct Exchange {
 template <typename Page> void wireLinkLoss(PageOnWire<Page>&) { }
 void wireLinkLoss(PageOnWire<DisplayLogPage>& b)
 {
-    QObject::connect(&b.link, &CommTcp::disconnected, &b.page, &DisplayLogPage::linkLost);
+    QObject::connect(&b.link, &CommTcp::disconnected, &b.page, &DisplayLogPage::linkChanged);
 }
 void wireLinkLoss(PageOnWire<SPTestPage>& b)
 {
-    QObject::connect(&b.link, &CommTcp::disconnected, &b.page, &SPTestPage::linkLost);
+    QObject::connect(&b.link, &CommTcp::disconnected, &b.page, &SPTestPage::linkChanged);
 }
 
 template <typename Page> QString exchangeOnce(PageOnWire<Page>& b, const Exchange<Page>& e, int i)
@@ -487,6 +487,8 @@ void TestPageFaults::openStatesEndWithTheLink()
     QCOMPARE(log.child<QPushButton>("btnOpen")->text(), QStringLiteral("Open"));
     log.link.connectToDevice(log.address());
     QVERIFY(log.link.isConnected());
+    log.click("Refresh"); // the list went with the link
+    QTRY_COMPARE(log.child<QComboBox>("comboBoxLogType")->count(), 2);
     log.click("btnOpen");
     QTRY_VERIFY(log.page.isLogOpen());
     QVERIFY(log.boxes.boxes.isEmpty());

@@ -3,6 +3,10 @@
 
 #include "app/version.h"
 #include "mainwindow/mainwindow.h"
+#include "pages/displaylogpage.h"
+#include "pages/fixedparampage.h"
+#include "pages/settingspage.h"
+#include "pages/sptestpage.h"
 #include "support/boxrecorder.h"
 #include "support/simulatorfixture.h"
 #include "support/testaddresses.h"
@@ -11,6 +15,7 @@
 #include "cardsession.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +24,9 @@
 #include <QSettings>
 #include <QStackedWidget>
 #include <QStringListModel>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QtTest>
 
 namespace {
@@ -38,6 +45,11 @@ QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void click(QWidget* page, const char* button)
+{
+    QTest::mouseClick(child<QPushButton>(page, button), Qt::LeftButton);
 }
 
 void pressStatusLabel(QWidget* window, int times)
@@ -61,6 +73,7 @@ private slots:
     void fieldRefusesWhatCannotBeAnAddress_data();
     void fieldRefusesWhatCannotBeAnAddress();
     void connectWritesHistoryOnce();
+    void pagesForgetTheCardWithTheLink();
     void historyFileReadsPartialRecordAndClears();
     void rebootAsksAndSendsCodeTwo();
     void unlockNeedsFivePressesInFiveSeconds();
@@ -166,6 +179,52 @@ void TestMainWindow::connectWritesHistoryOnce()
     expected.append(QByteArray(16 - second.size(), '\0'));
     QCOMPARE(readFile(QStringLiteral("config/completer.dat")), expected);
     QCOMPARE(static_cast<QStringListModel*>(edit->completer()->model())->stringList(), (QStringList { first, second }));
+}
+
+void TestMainWindow::pagesForgetTheCardWithTheLink()
+{
+    const QString address = TestAddresses::card(kArea, m_case);
+    SimulatorFixture sim(
+        { QStringLiteral("--listen"), address, QStringLiteral("--log-rate-ms"), QStringLiteral("20") });
+    QVERIFY(sim.start());
+    BoxRecorder boxes;
+    MainWindow w;
+    auto* edit = child<QLineEdit>(&w, "ipEdit");
+    auto* button = child<QPushButton>(&w, "connectButton");
+    auto* settings = w.findChild<SettingsPage*>();
+    auto* fixed = w.findChild<FixedParamPage*>();
+    auto* log = w.findChild<DisplayLogPage*>();
+    auto* serial = w.findChild<SPTestPage*>();
+    auto* port = child<QLineEdit>(settings, "lePortSSH");
+    auto* date = child<QLineEdit>(settings, "leDate");
+    auto* params = child<QTableWidget>(fixed, "tableWidgetParam");
+    auto* logNames = child<QComboBox>(log, "comboBoxLogType");
+    auto* logText = child<QTextEdit>(log, "textLog");
+
+    edit->setText(address);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(edit->isReadOnly()); // it names the card the pages talk to
+    click(settings, "btnRead");
+    click(settings, "btnDeviceDate");
+    click(fixed, "btnRead");
+    click(log, "Refresh");
+    QTRY_VERIFY(logNames->count() > 0);
+    click(log, "btnOpen");
+    click(serial, "btnOpen");
+    QTRY_VERIFY(!port->text().isEmpty() && !date->text().isEmpty() && params->rowCount() > 0
+        && !logText->toPlainText().isEmpty() && serial->isPortOpen());
+    click(fixed, "btnAdd"); // a row of the technician's own stays
+    params->item(params->rowCount() - 1, 0)->setText(QStringLiteral("site"));
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_COMPARE(button->text(), QStringLiteral("Connect"));
+    QVERIFY(!edit->isReadOnly());
+    QVERIFY(port->text().isEmpty() && date->text().isEmpty());
+    QCOMPARE(params->rowCount(), 1);
+    QCOMPARE(params->item(0, 0)->text(), QStringLiteral("site"));
+    QCOMPARE(logNames->count(), 0);
+    QVERIFY(logText->toPlainText().isEmpty());
+    QVERIFY(!log->isLogOpen() && !serial->isPortOpen());
 }
 
 void TestMainWindow::historyFileReadsPartialRecordAndClears()

@@ -9,6 +9,7 @@
 #include "discovery/cardframe.h"
 #include "discovery/commlink.h"
 #include "discovery/discoveryparsers.h"
+#include "discovery/searchrows.h"
 #include "link/ipaddresspattern.h"
 #include "pages/fixedparams.h"
 
@@ -81,7 +82,7 @@ bool openCapture(CommLink& link, const QNetworkInterface& iface, QString* reason
     return opened || link.isCapturing();
 }
 
-QJsonObject cardJson(const Discovery::CardInfo& card, const QString& localInterface, bool fromUdp)
+QJsonObject cardJson(const Discovery::CardInfo& card, const QString& localInterface, const QString& via)
 {
     QJsonArray interfaces;
     for (const Discovery::CardInterface& entry : card.interfaces)
@@ -90,8 +91,7 @@ QJsonObject cardJson(const Discovery::CardInfo& card, const QString& localInterf
     return QJsonObject { { QStringLiteral("host"), card.host },
         { QStringLiteral("product"), card.productUnknown ? QStringLiteral("Unknown") : card.product },
         { QStringLiteral("mac"), card.cardHardwareAddress }, { QStringLiteral("localInterface"), localInterface },
-        { QStringLiteral("via"), fromUdp ? QStringLiteral("udp") : QStringLiteral("link-layer") },
-        { QStringLiteral("interfaces"), interfaces } };
+        { QStringLiteral("via"), via }, { QStringLiteral("interfaces"), interfaces } };
 }
 
 void printCard(const Discovery::CardInfo& card)
@@ -221,17 +221,18 @@ int search(const QStringList& arguments)
         }
     }
 
-    QStringList hostList;
-    QStringList macList;
-    QJsonArray cards;
+    // A row may still be completed by a later reply: the cards are printed
+    // once the search is over.
+    Discovery::SearchRows found;
+    QStringList via; // the protocols that answered for each row
     auto add = [&](const Discovery::CardInfo& card, bool fromUdp) {
-        if (Discovery::isDuplicate(card, fromUdp, hostList, macList))
-            return;
-        hostList.append(card.host);
-        macList.append(card.cardHardwareAddress);
-        cards.append(cardJson(card, iface.name(), fromUdp));
-        if (!command.json())
-            printCard(card);
+        const QString protocol = fromUdp ? QStringLiteral("udp") : QStringLiteral("link-layer");
+        int row = 0;
+        switch (found.add(card, fromUdp, &row)) {
+        case Discovery::SearchRows::Outcome::Added: via.append(protocol); break;
+        case Discovery::SearchRows::Outcome::Completed: via[row] += QLatin1Char('+') + protocol; break;
+        case Discovery::SearchRows::Outcome::Repeated: break;
+        }
     };
     QObject context;
     QObject::connect(&receiver, &QUdpSocket::readyRead, &context, [&] {
@@ -267,6 +268,12 @@ int search(const QStringList& arguments)
     loop.exec();
     receiver.leaveMulticastGroup(group, iface);
 
+    QJsonArray cards;
+    for (int i = 0; i < found.rows().size(); ++i) {
+        cards.append(cardJson(found.rows().at(i), iface.name(), via.at(i)));
+        if (!command.json())
+            printCard(found.rows().at(i));
+    }
     if (command.json())
         Cli::printJson(cards);
     return Cli::Ok;

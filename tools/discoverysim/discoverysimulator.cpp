@@ -116,6 +116,8 @@ DiscoverySimulator::DiscoverySimulator(QObject* parent)
         { "udp-reply", "to", "Send UDP replies to the requester (unicast, default) or to the group (multicast)." },
         { "protocols", "list", "Which responders run: udp,raw (default both)." },
         { "reply-spread-ms", "ms", "Spread the cards' replies over this many ms (default 0: all at once)." },
+        { "udp-delay-ms", "ms", "Answer UDP searches this many ms late (default 0)." },
+        { "raw-delay-ms", "ms", "Answer link-layer searches this many ms late (default 0)." },
         { "record", "file", "Write every request, command and change as JSON lines to file." },
     };
     for (const auto& o : options)
@@ -201,6 +203,8 @@ bool DiscoverySimulator::configure(const QStringList& arguments, QString* error)
     m_assignAddresses = m_parser.isSet(QStringLiteral("assign-addresses"));
     m_failSetIp = m_parser.isSet(QStringLiteral("fail-set-ip"));
     m_spreadMs = m_parser.value(QStringLiteral("reply-spread-ms")).toInt();
+    m_udpDelayMs = m_parser.value(QStringLiteral("udp-delay-ms")).toInt();
+    m_rawDelayMs = m_parser.value(QStringLiteral("raw-delay-ms")).toInt();
 
     quint32 first = 0;
     quint32 netmask = 0;
@@ -405,6 +409,14 @@ void DiscoverySimulator::later(int index, std::function<void()> work)
     QTimer::singleShot(int((quint64(index) * 7919u) % quint64(m_spreadMs)), this, std::move(work));
 }
 
+void DiscoverySimulator::after(int delayMs, std::function<void()> work)
+{
+    if (delayMs <= 0)
+        work();
+    else
+        QTimer::singleShot(delayMs, this, std::move(work));
+}
+
 // ---- UDP ----
 
 QByteArray DiscoverySimulator::udpReply(const Card& card) const
@@ -446,12 +458,14 @@ void DiscoverySimulator::onUdpReadyRead()
             { QStringLiteral("from"), from.toString() }, { QStringLiteral("port"), datagram.senderPort() },
             { QStringLiteral("data"), QString::fromLatin1(data.toHex()) } });
         const QHostAddress to = m_multicastReply ? QHostAddress(QString::fromLatin1(kGroup)) : from;
-        for (int i = 0; i < m_cards.size(); ++i) {
-            later(i, [this, i, to] {
-                const Card& card = m_cards.at(i);
-                queueDatagram(udpReply(card), card.host(), to);
-            });
-        }
+        after(m_udpDelayMs, [this, to] {
+            for (int i = 0; i < m_cards.size(); ++i) {
+                later(i, [this, i, to] {
+                    const Card& card = m_cards.at(i);
+                    queueDatagram(udpReply(card), card.host(), to);
+                });
+            }
+        });
     }
 }
 
@@ -593,12 +607,14 @@ void DiscoverySimulator::handleFrame(const QByteArray& frame)
 
     switch (command) {
     case 0:
-        for (int i : targets) {
-            later(i, [this, i, source] {
-                const Card& card = m_cards.at(i);
-                sendFrame(1, source, card.interfaces.first().mac, networkInfo(card));
-            });
-        }
+        after(m_rawDelayMs, [this, targets, source] {
+            for (int i : targets) {
+                later(i, [this, i, source] {
+                    const Card& card = m_cards.at(i);
+                    sendFrame(1, source, card.interfaces.first().mac, networkInfo(card));
+                });
+            }
+        });
         break;
     case 2:
         for (int i : targets)

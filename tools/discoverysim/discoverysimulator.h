@@ -78,6 +78,7 @@ private:
     void flushDatagrams();
     bool runIp(const QStringList& commands);
     void later(int index, std::function<void()> work);
+    void after(int delayMs, std::function<void()> work);
 
     QCommandLineParser m_parser;
     bool m_helpRequested = false;
@@ -89,6 +90,8 @@ private:
     bool m_assignAddresses = false;
     bool m_failSetIp = false;
     int m_spreadMs = 0;
+    int m_udpDelayMs = 0;
+    int m_rawDelayMs = 0;
     Mac m_ownMac {};
     QVector<Card> m_cards;
     QStringList m_assigned; // addresses this process put on the interface

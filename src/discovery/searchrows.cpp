@@ -1,0 +1,54 @@
+#include "searchrows.h"
+
+namespace Discovery {
+
+SearchRows::Outcome SearchRows::add(const CardInfo& card, bool fromUdp, int* row)
+{
+    const int incomplete = rowToComplete(card, fromUdp);
+    if (incomplete >= 0) {
+        CardInfo& shown = m_rows[incomplete];
+        shown.cardHardwareAddress = card.cardHardwareAddress;
+        shown.carriesHardwareAddresses = true;
+        shown.interfaces = card.interfaces;
+        if (row)
+            *row = incomplete;
+        return Outcome::Completed;
+    }
+    if (repeats(card, fromUdp))
+        return Outcome::Repeated;
+    m_rows.append(card);
+    if (row)
+        *row = m_rows.size() - 1;
+    return Outcome::Added;
+}
+
+int SearchRows::rowToComplete(const CardInfo& card, bool fromUdp) const
+{
+    if (fromUdp || card.cardHardwareAddress.isEmpty())
+        return -1;
+    // A row without an address of its own (network information whose host
+    // none of its interfaces held) is no card's row to complete.
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const CardInfo& shown = m_rows.at(i);
+        if (shown.cardHardwareAddress.isEmpty() && !shown.cardAddress.isEmpty() && shown.cardAddress == card.host)
+            return i;
+    }
+    return -1;
+}
+
+bool SearchRows::repeats(const CardInfo& card, bool fromUdp) const
+{
+    bool hostListed = false;
+    bool hardwareListed = false;
+    for (const CardInfo& shown : m_rows) {
+        hostListed = hostListed || shown.host == card.host;
+        hardwareListed = hardwareListed || shown.cardHardwareAddress == card.cardHardwareAddress;
+    }
+    if (!hostListed)
+        return false;
+    if (fromUdp && !card.carriesHardwareAddresses)
+        return true;
+    return hardwareListed;
+}
+
+} // namespace Discovery
