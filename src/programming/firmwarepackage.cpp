@@ -3,6 +3,7 @@
 #include "app/apppaths.h"
 #include "link/crc16.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
