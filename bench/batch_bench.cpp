@@ -11,8 +11,8 @@
 //
 // Prints "name: value unit" lines and ends with the ratio.
 
-#include "app/dialogprompt.h"
-#include "app/messagebox.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
 #include "programming/batchprogrammingdialog.h"
 #include "simulatorprocess.h"
 

@@ -6,7 +6,7 @@
 // Runs only inside the namespaces of scripts/netns-harness.sh
 // (bench/run-discovery-bench.sh starts it there).
 
-#include "app/messagebox.h"
+#include "prompts/messagebox.h"
 #include "discovery/devsereachpage.h"
 #include "simulatorprocess.h"
 

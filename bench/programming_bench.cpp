@@ -14,7 +14,7 @@
 //
 // Prints "name: value unit" lines and ends with the ratios.
 
-#include "app/messagebox.h"
+#include "prompts/messagebox.h"
 #include "link/commandframe.h"
 #include "link/commtcp.h"
 #include "link/crc16.h"

@@ -14,11 +14,8 @@
 // MiniDumpWriteDump.
 namespace CrashHandler {
 
-// The crash-box helper's file name; it is looked for beside the executable.
-extern const char* const kHelperName;
-
 // Installs the handler for the whole process, before anything else runs.
-// `helperPath` is the crash-box executable (null: kHelperName beside the
+// `helperPath` is the crash-box executable (null: AppPaths::kCrashBoxName beside the
 // running executable); `helperArgs` (null-terminated, may be null) are passed
 // to it before the generated arguments. Strings are copied.
 void install(const char* helperPath = nullptr, const char* const* helperArgs = nullptr);

@@ -4,6 +4,7 @@
 // buffers: no allocation, no stdio, no locks.
 
 #include "crashhandler.h"
+#include "platform/apppaths.h"
 
 #include <atomic>
 #include <cerrno>
@@ -21,8 +22,6 @@
 extern char** environ;
 
 namespace CrashHandler {
-
-const char* const kHelperName = "netquill-crashbox";
 
 namespace {
 
@@ -528,10 +527,10 @@ void defaultHelperPath()
     if (!slash)
         return;
     slash[1] = 0;
-    if (strlen(exe) + strlen(kHelperName) + 1 > sizeof g_helperPath)
+    if (strlen(exe) + strlen(AppPaths::kCrashBoxName) + 1 > sizeof g_helperPath)
         return;
     copyString(g_helperPath, sizeof g_helperPath, exe);
-    strcat(g_helperPath, kHelperName);
+    strcat(g_helperPath, AppPaths::kCrashBoxName);
 }
 
 } // namespace

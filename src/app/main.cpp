@@ -1,6 +1,6 @@
-#include "app/apppaths.h"
+#include "platform/apppaths.h"
 #include "app/crashhandler.h"
-#include "app/messagebox.h"
+#include "prompts/messagebox.h"
 #include "app/startup.h"
 #include "mainwindow/mainwindow.h"
 
@@ -40,7 +40,7 @@ int main(int argc, char* argv[])
     }
 
     QDir().mkpath(QStringLiteral("config"));
-    QSettings settings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);
+    QSettings settings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat);
     QTranslator translator;
     const int language = StartUp::applyLanguage(settings, translator);
 

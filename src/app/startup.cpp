@@ -1,7 +1,7 @@
 #include "startup.h"
 
-#include "app/version.h"
-#include "apppaths.h"
+#include "platform/version.h"
+#include "platform/apppaths.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -11,7 +11,6 @@
 
 namespace StartUp {
 
-const char* const kSettingsFile = "config/settings.ini";
 
 int applyLanguage(QSettings& settings, QTranslator& translator)
 {

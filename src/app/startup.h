@@ -19,6 +19,4 @@ int applyLanguage(QSettings& settings, QTranslator& translator);
 // start.
 int answerCommandLine(int argc, char* argv[]);
 
-extern const char* const kSettingsFile;
-
 } // namespace StartUp

@@ -1,6 +1,6 @@
 #include "commlinkthread.h"
 
-#include "app/capturedevice.h"
+#include "platform/capturedevice.h"
 #include "cardframe.h"
 
 #include <QCoreApplication>

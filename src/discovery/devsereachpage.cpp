@@ -1,7 +1,7 @@
 #include "devsereachpage.h"
 
-#include "app/dialogprompt.h"
-#include "app/messagebox.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
 #include "cardframe.h"
 #include "commlink.h"
 #include "dialogsetip.h"

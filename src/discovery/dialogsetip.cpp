@@ -1,6 +1,6 @@
 #include "dialogsetip.h"
 
-#include "app/messagebox.h"
+#include "prompts/messagebox.h"
 #include "link/ipaddresspattern.h"
 
 #include <QComboBox>

@@ -1,11 +1,10 @@
 #include "mainwindow.h"
 
-#include "app/apppaths.h"
-#include "app/buildinfo.h"
-#include "app/dialogprompt.h"
-#include "app/messagebox.h"
-#include "app/startup.h"
-#include "app/version.h"
+#include "platform/apppaths.h"
+#include "buildinfo.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
+#include "platform/version.h"
 #include "discovery/devsereachpage.h"
 #include "iphistory.h"
 #include "link/ipaddresspattern.h"
@@ -53,7 +52,7 @@ MainWindow::MainWindow(QWidget* parent)
     , m_historyModel(new QStringListModel(this))
 {
     QDir().mkpath(QStringLiteral("config"));
-    m_settings = std::make_unique<QSettings>(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);
+    m_settings = std::make_unique<QSettings>(QString::fromLatin1(kSettingsFile), QSettings::IniFormat);
 
     ui->setupUi(this);
     m_clickTimer->setSingleShot(true);

@@ -30,6 +30,8 @@ class MainWindow : public QMainWindow {
 public:
     static constexpr int kUnlockPresses = 5;
     static constexpr int kUnlockWindowMs = 5000;
+    // Language, font and window size; relative to the working directory.
+    static constexpr const char* kSettingsFile = "config/settings.ini";
 
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;

@@ -1,6 +1,6 @@
 #include "displaylogpage.h"
 
-#include "app/messagebox.h"
+#include "prompts/messagebox.h"
 #include "link/commandcodes.h"
 #include "link/resultbyte.h"
 #include "loglist.h"

@@ -1,7 +1,7 @@
 #include "fixedparampage.h"
 
-#include "app/dialogprompt.h"
-#include "app/messagebox.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
 #include "fixedparams.h"
 #include "link/commandcodes.h"
 #include "link/resultbyte.h"

@@ -1,6 +1,6 @@
 #include "settingspage.h"
 
-#include "app/messagebox.h"
+#include "prompts/messagebox.h"
 #include "devicedate.h"
 #include "link/commandcodes.h"
 #include "link/resultbyte.h"

@@ -1,6 +1,6 @@
 #include "sptestpage.h"
 
-#include "app/messagebox.h"
+#include "prompts/messagebox.h"
 #include "link/commandcodes.h"
 #include "link/resultbyte.h"
 #include "serialframes.h"

@@ -1,7 +1,7 @@
 #include "batchprogrammingdialog.h"
 
-#include "app/dialogprompt.h"
-#include "app/messagebox.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
 #include "batchpool.h"
 #include "batchprogrammingthread.h"
 #include "batchreport.h"

@@ -1,6 +1,6 @@
 #include "firmwarepackage.h"
 
-#include "app/apppaths.h"
+#include "platform/apppaths.h"
 #include "link/crc16.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "programmingpage.h"
 
-#include "app/dialogprompt.h"
-#include "app/messagebox.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
 #include "backuptransfer.h"
 #include "batchprogrammingdialog.h"
 #include "chunktransfer.h"

@@ -104,7 +104,7 @@ bool TestLanguage::installCatalogue()
 
 void TestLanguage::writeLanguage(const QVariant& value)
 {
-    QSettings s(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);
+    QSettings s(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat);
     s.setValue(QStringLiteral("language"), value);
 }
 
@@ -114,7 +114,7 @@ void TestLanguage::startInChineseAndSwitchBackAndForth()
     writeLanguage(QStringLiteral("Chinese"));
 
     BoxRecorder boxes;
-    QSettings settings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);
+    QSettings settings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat);
     QTranslator translator;
     QCOMPARE(StartUp::applyLanguage(settings, translator), 1);
     MainWindow w;
@@ -167,7 +167,7 @@ void TestLanguage::startInChineseAndSwitchBackAndForth()
     QCoreApplication::processEvents();
     QVERIFY(chinese->isChecked());
     expectChinese();
-    QCOMPARE(QSettings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat)
+    QCOMPARE(QSettings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat)
                  .value(QStringLiteral("language"))
                  .toString(),
         QStringLiteral("Chinese"));
@@ -201,12 +201,12 @@ void TestLanguage::startRules()
         QVERIFY(installCatalogue());
     if (stored.isValid())
         writeLanguage(stored);
-    QSettings settings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);
+    QSettings settings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat);
     QTranslator translator;
     const int index = StartUp::applyLanguage(settings, translator);
     QCOMPARE(index, chineseTicked ? 1 : 0);
     settings.sync();
-    QCOMPARE(QSettings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat)
+    QCOMPARE(QSettings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat)
                  .value(QStringLiteral("language"))
                  .toString(),
         afterwards);

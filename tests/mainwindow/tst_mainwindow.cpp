@@ -1,7 +1,7 @@
 // The main window with its real widgets (offscreen), its files in a
 // temporary working directory and the card simulator on loopback.
 
-#include "app/version.h"
+#include "platform/version.h"
 #include "mainwindow/mainwindow.h"
 #include "pages/displaylogpage.h"
 #include "pages/fixedparampage.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/dialogprompt.h"
-#include "app/messagebox.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
 
 #include <QList>
 #include <QQueue>

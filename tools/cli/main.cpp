@@ -2,7 +2,7 @@
 // production lines. Each command has its own --help; exit status 0 success,
 // 1 the operation failed, 2 a usage error.
 
-#include "app/version.h"
+#include "platform/version.h"
 #include "clicommand.h"
 #include "commands.h"
 

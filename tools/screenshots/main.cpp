@@ -4,7 +4,7 @@
 //
 //   netquill-screenshots --language Chinese --out DIR
 
-#include "app/messagebox.h"
+#include "prompts/messagebox.h"
 #include "app/startup.h"
 #include "discovery/dialogsetip.h"
 #include "mainwindow/mainwindow.h"
@@ -85,7 +85,7 @@ int main(int argc, char* argv[])
     QDir().mkpath(QStringLiteral("translations"));
     QFile::copy(binDir + QStringLiteral("/translations/zh.qm"), QStringLiteral("translations/zh.qm"));
     {
-        QSettings s(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);
+        QSettings s(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat);
         s.setValue(QStringLiteral("language"), parser.value(languageOption));
         s.setValue(QStringLiteral("screen/width"), 1000);
         s.setValue(QStringLiteral("screen/height"), 640);
@@ -104,7 +104,7 @@ int main(int argc, char* argv[])
         return box.kind == MessageBox::Kind::Standard ? int(QMessageBox::Ok) : 0;
     });
 
-    QSettings settings(QString::fromLatin1(StartUp::kSettingsFile), QSettings::IniFormat);
+    QSettings settings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat);
     QTranslator translator;
     const int language = StartUp::applyLanguage(settings, translator);
     MainWindow window;

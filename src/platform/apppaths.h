@@ -37,4 +37,7 @@ QString translationFile();
 // package's folder of private programs otherwise.
 QString crashBoxPath();
 
+// The crash-box helper's file name.
+constexpr const char* kCrashBoxName = "netquill-crashbox";
+
 } // namespace AppPaths

@@ -1,7 +1,5 @@
 #include "apppaths.h"
 
-#include "crashhandler.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -74,7 +72,7 @@ QString crashBoxPath()
 {
     const QString directory
         = isInstalled() ? QDir(installPrefix()).filePath(QLatin1String(NETQUILL_HELPER_DIR)) : executableDirectory();
-    return directory + QLatin1Char('/') + QLatin1String(CrashHandler::kHelperName);
+    return directory + QLatin1Char('/') + QLatin1String(kCrashBoxName);
 }
 
 } // namespace AppPaths
