@@ -28,7 +28,6 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(QStringLiteral(":/image/talvo-tool.ico")));
-    MessageBox::installAsNoticeHandler();
 
     // The installed tool works in the user's data folder; a build-tree run
     // stays where it was started.

@@ -1,7 +1,6 @@
 #include "commtcp.h"
 
 #include "resultbyte.h"
-#include "usernotice.h"
 
 #include <QHostAddress>
 #include <QTimer>
@@ -63,10 +62,7 @@ void CommTcp::onSocketDisconnected()
 void CommTcp::send(int cmd, QByteArray data)
 {
     if (!isConnected()) {
-        if (m_quiet)
-            emit sendRefused();
-        else
-            warn(tr("Device not connected!"));
+        emit notConnected();
         return;
     }
     const QByteArray frame = CommandFrame::build(cmd, data);
@@ -74,8 +70,6 @@ void CommTcp::send(int cmd, QByteArray data)
     // 16-bit field. It counts as a failed write.
     if (frame.isEmpty() || m_socket.write(frame) == -1) {
         emit sendError();
-        if (!m_quiet)
-            warn(tr("Send command failed!"));
     } else {
         // Out now rather than on the next pass of the event loop: in a
         // stop-and-wait transfer every pass is on the path of every chunk.
@@ -91,7 +85,7 @@ void CommTcp::onSocketReadyRead()
     // receiver has returned, so no reply is lost behind the box.
     if (m_dispatching)
         return;
-    m_boxesShown = 0;
+    m_noticesGiven = 0;
     bool readSomething = false;
     while (m_socket.bytesAvailable() > 0) {
         const QByteArray bytes = m_socket.readAll();
@@ -114,29 +108,45 @@ void CommTcp::onTimerTimeout()
         m_assembler.reset();
 }
 
-void CommTcp::tell(UserNotice::Icon icon, const QString& text)
+QString CommTcp::notConnectedText()
 {
-    const QString title = icon == UserNotice::Icon::Warning ? tr("Warning") : tr("Information");
-    if (m_quiet)
-        emit notice(icon, title, text);
-    else
-        UserNotice::show(icon, title, text);
+    return tr("Device not connected!");
 }
 
-// A card repeating one of these replies while its box is open would queue a
-// box per frame; what came in behind an open box is told by that box.
-void CommTcp::tellOnce(int cmd, UserNotice::Icon icon, const QString& text)
+QString CommTcp::sendFailedText()
+{
+    return tr("Send command failed!");
+}
+
+QString CommTcp::noticeText(int cmd, bool succeeded)
+{
+    switch (cmd) {
+    case 4: return tr("Set device's IP Settings success!");
+    case 5: return tr("Reset device's IP Settings success!");
+    case 7: return succeeded ? tr("Set device's date success!") : tr("Set device's date failed!");
+    default: return QString();
+    }
+}
+
+QString CommTcp::noticeTitle(bool succeeded)
+{
+    return succeeded ? tr("Information") : warningTitle();
+}
+
+QString CommTcp::warningTitle()
+{
+    return tr("Warning");
+}
+
+// A card repeating one of these replies must not raise a report per frame:
+// what came in behind the first one of a read is told by that one.
+void CommTcp::noticeOnce(int cmd, bool succeeded)
 {
     const unsigned bit = 1u << (cmd & 31);
-    if (m_boxesShown & bit)
+    if (m_noticesGiven & bit)
         return;
-    m_boxesShown |= bit;
-    tell(icon, text);
-}
-
-void CommTcp::warn(const QString& text)
-{
-    tell(UserNotice::Icon::Warning, text);
+    m_noticesGiven |= bit;
+    emit notice(cmd, succeeded);
 }
 
 void CommTcp::dispatchFrame(const quint8* frame, int size)
@@ -159,15 +169,12 @@ void CommTcp::dispatchFrame(const quint8* frame, int size)
     case 6:
     case 16:
     case 17: emit gotSettingsRespond(cmd, data, dataSize); break;
-    case 4: tellOnce(cmd, UserNotice::Icon::Information, tr("Set device's IP Settings success!")); break;
-    case 5: tellOnce(cmd, UserNotice::Icon::Information, tr("Reset device's IP Settings success!")); break;
+    case 4:
+    case 5: noticeOnce(cmd, true); break;
     case 7:
         // The card answers a set date with its result byte; a refusal must
         // not read as a clock that was set.
-        if (ResultByte::succeeded(data, dataSize))
-            tellOnce(cmd, UserNotice::Icon::Information, tr("Set device's date success!"));
-        else
-            tellOnce(cmd, UserNotice::Icon::Warning, tr("Set device's date failed!"));
+        noticeOnce(cmd, ResultByte::succeeded(data, dataSize));
         break;
     case 8:
     case 9:

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "commandframe.h"
-#include "usernotice.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -21,8 +20,10 @@ class QTimer;
 // data pointer points into the reassembly buffer and is valid only while the
 // signal is being delivered.
 //
-// In quiet mode the link opens no message box at all (a worker thread must
-// never open one): the failures it would show are reported by signals only.
+// The link opens no box: it reports what the technician is to be told by
+// signals (notConnected, sendError, notice), and whoever owns it decides how
+// to tell it (the main window shows the boxes, the batch worker and the
+// command-line tool do not). The texts of those reports are the link's own.
 class CommTcp : public QObject {
     Q_OBJECT
 
@@ -42,8 +43,14 @@ public:
 
     bool isConnected() const;
 
-    void setQuiet(bool quiet) { m_quiet = quiet; }
-    bool isQuiet() const { return m_quiet; }
+    // The texts of the link's reports, in its own translation context.
+    static QString notConnectedText(); // "Device not connected!"
+    static QString sendFailedText(); // "Send command failed!"
+    // Codes 4, 5 and 7, which the link answers itself; `succeeded` is false
+    // only for a set date the card refused.
+    static QString noticeText(int cmd, bool succeeded);
+    static QString noticeTitle(bool succeeded); // "Information" or "Warning"
+    static QString warningTitle(); // "Warning", for the two send failures
 
 signals:
     void connectedToDevice();
@@ -56,10 +63,14 @@ signals:
     void gotSPTestRespond(int cmd, const quint8* data, int size);
     void gotFixedParamRespond(int cmd, const quint8* data, int size);
     void gotRootRespond(int cmd, const quint8* data, int size);
-    // Quiet mode only: send() was called while no card is connected.
-    void sendRefused();
-    // Quiet mode only: the box the link would have shown.
-    void notice(UserNotice::Icon icon, QString title, QString text);
+    // send() was called while no card is connected: nothing was sent.
+    void notConnected();
+    // The card answered code 4, 5 or 7, which the link answers itself:
+    // given once per code for all such replies of one read, so that a card
+    // repeating one cannot raise a report per frame. For code 7 `succeeded`
+    // is the reply's result byte (a missing byte counts as a refusal); for
+    // 4 and 5 it is always true.
+    void notice(int cmd, bool succeeded);
 
 public slots:
     void send(int cmd, QByteArray data = QByteArray());
@@ -71,15 +82,12 @@ private slots:
 private:
     void onSocketDisconnected();
     void dispatchFrame(const quint8* frame, int size);
-    void tell(UserNotice::Icon icon, const QString& text);
-    void tellOnce(int cmd, UserNotice::Icon icon, const QString& text);
-    void warn(const QString& text);
+    void noticeOnce(int cmd, bool succeeded);
 
     QTcpSocket m_socket;
     QTimer* m_recvTimer;
     FrameAssembler m_assembler;
     bool m_dispatching = false;
-    // Codes whose information box was shown during the current read.
-    unsigned m_boxesShown = 0;
-    bool m_quiet = false;
+    // Codes reported by notice() during the current read.
+    unsigned m_noticesGiven = 0;
 };

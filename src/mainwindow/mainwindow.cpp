@@ -7,6 +7,7 @@
 #include "platform/version.h"
 #include "discovery/devsereachpage.h"
 #include "iphistory.h"
+#include "linknotices.h"
 #include "link/ipaddresspattern.h"
 #include "pages/displaylogpage.h"
 #include "pages/fixedparampage.h"
@@ -164,6 +165,10 @@ void MainWindow::initConnections()
     connect(m_pageFixedParam, &FixedParamPage::sendCmd, &m_comm, &CommTcp::send);
     connect(m_pageDisplayLog, &DisplayLogPage::sendCmd, &m_comm, &CommTcp::send);
     connect(m_pageSPTest, &SPTestPage::sendCmd, &m_comm, &CommTcp::send);
+
+    // What the link reports is told last, after the pages have done their
+    // part (a failed send ends a programming run before its box).
+    new LinkNotices(&m_comm, this);
 }
 
 void MainWindow::setTranslator(QTranslator* translator, int language)

@@ -259,7 +259,6 @@ void BatchProgrammingThread::startTask()
     }
     if (!d->m_comm) {
         d->m_comm = std::make_unique<CommTcp>();
-        d->m_comm->setQuiet(true);
         CommTcp* comm = d->m_comm.get();
         connect(comm, &CommTcp::connectedToDevice, this, &BatchProgrammingThread::onNetworkDevConnected);
         connect(comm, &CommTcp::connectionError, this, &BatchProgrammingThread::onNetworkDevConnectError);
@@ -268,7 +267,7 @@ void BatchProgrammingThread::startTask()
         // task instead of leaving it to wait for replies that cannot come.
         connect(comm, &CommTcp::disconnected, this, &BatchProgrammingThread::onLinkLost);
         connect(comm, &CommTcp::sendError, this, &BatchProgrammingThread::onLinkLost);
-        connect(comm, &CommTcp::sendRefused, this, &BatchProgrammingThread::onLinkLost);
+        connect(comm, &CommTcp::notConnected, this, &BatchProgrammingThread::onLinkLost);
     }
     d->m_state = TaskState::Connecting;
     // Blocks this worker's thread for up to a second; the GUI thread never

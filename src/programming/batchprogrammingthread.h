@@ -14,7 +14,7 @@
 //
 // Despite its name it is a plain QObject: the batch dialog moves each worker
 // to a QThread of its own, so that several cards are worked on at once. Its
-// link (in quiet mode: a worker thread never opens a box) and its timer are
+// link (which opens no box: a worker thread never may) and its timer are
 // created in that thread on first use and deleted with the worker, which the
 // dialog lets happen in that thread when it finishes.
 //

@@ -1,7 +1,5 @@
 #include "messagebox.h"
 
-#include "link/usernotice.h"
-
 #include <QCoreApplication>
 #include <QPushButton>
 
@@ -124,14 +122,3 @@ void MessageBox::setResponder(Responder r)
     responder() = std::move(r);
 }
 
-bool MessageBox::hasResponder()
-{
-    return bool(responder());
-}
-
-void MessageBox::installAsNoticeHandler()
-{
-    UserNotice::setHandler([](UserNotice::Icon icon, const QString& title, const QString& text) {
-        sure(nullptr, icon == UserNotice::Icon::Warning ? QMessageBox::Warning : QMessageBox::Information, title, text);
-    });
-}

@@ -72,11 +72,6 @@ public:
     static void closePending(QPointer<QMessageBox>& box);
 
     static void setResponder(Responder responder);
-    static bool hasResponder();
-
-    // Routes the notices of code without widgets (the command link) into
-    // boxes with one "Sure" button and no parent.
-    static void installAsNoticeHandler();
 
     // The text of the one custom button of most boxes.
     static QString sureText();

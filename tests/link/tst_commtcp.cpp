@@ -3,6 +3,7 @@
 
 #include "link/commandframe.h"
 #include "link/commtcp.h"
+#include "mainwindow/linknotices.h"
 #include "support/boxrecorder.h"
 #include "support/simulatorfixture.h"
 #include "support/testaddresses.h"
@@ -47,8 +48,9 @@ public:
     QList<Reply> replies;
 };
 
-// A link, the replies it dispatches, and a hand-driven peer on `address`
-// that accepts the link's connection and writes whatever the test says.
+// A link, the replies it dispatches, the boxes the main window shows for its
+// reports, and a hand-driven peer on `address` that accepts the link's
+// connection and writes whatever the test says.
 struct Wire {
     explicit Wire(const QString& address)
         : address(address)
@@ -85,6 +87,7 @@ struct Wire {
     const QString address;
     CommTcp link;
     ReplySpy spy { link };
+    LinkNotices notices { &link };
     QTcpSocket* socket = nullptr;
 };
 
@@ -96,7 +99,7 @@ class TestCommTcp : public QObject {
 private slots:
     void sentFramesAreExact();
     void sendWhileUnconnectedWarnsOnly();
-    void quietModeReportsBySignals();
+    void theLinkItselfOpensNoBox();
     void connectFailureReportsSocketError();
     void routing_data();
     void routing();
@@ -129,8 +132,9 @@ void TestCommTcp::sendWhileUnconnectedWarnsOnly()
 {
     BoxRecorder boxes;
     CommTcp link;
+    LinkNotices notices(&link);
     QSignalSpy sendError(&link, &CommTcp::sendError);
-    QSignalSpy refused(&link, &CommTcp::sendRefused);
+    QSignalSpy refused(&link, &CommTcp::notConnected);
     link.send(2);
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.last()->title, QStringLiteral("Warning"));
@@ -139,24 +143,26 @@ void TestCommTcp::sendWhileUnconnectedWarnsOnly()
     QCOMPARE(boxes.last()->buttons, QStringList { QStringLiteral("Sure") });
     QVERIFY(!boxes.last()->parent);
     QCOMPARE(sendError.count(), 0);
-    QCOMPARE(refused.count(), 0);
+    QCOMPARE(refused.count(), 1);
 }
 
-void TestCommTcp::quietModeReportsBySignals()
+// The batch worker's links live in threads of their own, where no box may
+// open: the link reports, and only its owner shows.
+void TestCommTcp::theLinkItselfOpensNoBox()
 {
     BoxRecorder boxes;
+    CommTcp bare;
+    bare.send(2);
     Wire wire(nextAddress());
-    wire.link.setQuiet(true);
-    QSignalSpy refused(&wire.link, &CommTcp::sendRefused);
-    QSignalSpy notices(&wire.link, &CommTcp::notice);
-    wire.link.send(2);
-    QCOMPARE(refused.count(), 1);
-
+    CommTcp& link = wire.link;
+    QSignalSpy notices(&link, &CommTcp::notice);
+    QObject::disconnect(&link, nullptr, &wire.notices, nullptr);
     QVERIFY(wire.open());
-    wire.write(CommandFrame::build(7, QByteArray()));
+    // Two refusals in one read are one report.
+    wire.write(CommandFrame::build(7, QByteArray()) + CommandFrame::build(7, hex("00")));
     QTRY_COMPARE(notices.count(), 1);
-    QCOMPARE(notices.first().at(0).value<UserNotice::Icon>(), UserNotice::Icon::Warning);
-    QCOMPARE(notices.first().at(2).toString(), QStringLiteral("Set device's date failed!"));
+    QCOMPARE(notices.first().at(0).toInt(), 7);
+    QCOMPARE(notices.first().at(1).toBool(), false);
     QVERIFY(boxes.boxes.isEmpty());
 }
 

@@ -5,6 +5,7 @@
 // the link's send, one reply family of the link comes back to the page.
 
 #include "link/commtcp.h"
+#include "mainwindow/linknotices.h"
 #include "support/boxrecorder.h"
 #include "support/simulatorfixture.h"
 #include "support/waituntil.h"
@@ -136,6 +137,7 @@ public:
     SimulatorFixture sim;
     CommTcp link;
     Page page;
+    LinkNotices notices { &link };
     QList<int> replies; // codes of the replies the page was handed, in order
 
 private:

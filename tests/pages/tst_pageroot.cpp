@@ -3,6 +3,7 @@
 // technician reaches it, unlocked in the main window.
 
 #include "mainwindow/mainwindow.h"
+#include "mainwindow/linknotices.h"
 #include "pages/pageroot.h"
 #include "pagewire.h"
 #include "support/testaddresses.h"
@@ -155,6 +156,7 @@ void TestPageRoot::unsentWhenDisconnectedStillInTranscript()
 {
     BoxRecorder boxes;
     CommTcp link;
+    LinkNotices notices(&link);
     PageRoot page;
     connect(&page, &PageRoot::sendCmd, &link, &CommTcp::send);
     childOf<QLineEdit>(page, "leCmd")->setText(QStringLiteral("ver"));

@@ -3,6 +3,7 @@
 // image, package and backup files in temporary folders.
 
 #include "link/commtcp.h"
+#include "mainwindow/linknotices.h"
 #include "programming/firmwarepackage.h"
 #include "programming/programmingpage.h"
 #include "programmingtest.h"
@@ -101,6 +102,9 @@ public:
     SimulatorFixture sim;
     CommTcp link;
     ProgrammingPage page;
+    // After the page, as in the main window: a failed send ends the run
+    // before its box.
+    LinkNotices notices { &link };
 };
 
 } // namespace

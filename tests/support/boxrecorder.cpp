@@ -2,7 +2,6 @@
 
 BoxRecorder::BoxRecorder()
 {
-    MessageBox::installAsNoticeHandler();
     MessageBox::setResponder([this](const MessageBox::Box& box) {
         boxes.append(box);
         if (onBox)

@@ -14,7 +14,6 @@ CardExchange::CardExchange(const QString& ip)
     : m_ip(ip)
     , m_link(std::make_unique<CommTcp>())
 {
-    m_link->setQuiet(true);
 }
 
 CardExchange::~CardExchange()
@@ -84,12 +83,12 @@ CardExchange::Outcome CardExchange::exchange(int cmd, const QByteArray& data, co
     QObject::connect(link, &CommTcp::gotSPTestRespond, &context, onReply);
     QObject::connect(link, &CommTcp::gotFixedParamRespond, &context, onReply);
     QObject::connect(link, &CommTcp::gotRootRespond, &context, onReply);
-    QObject::connect(link, &CommTcp::notice, &context, [&](UserNotice::Icon icon, QString, QString text) {
-        take(Reply { 0, nullptr, 0, text, icon == UserNotice::Icon::Warning });
+    QObject::connect(link, &CommTcp::notice, &context, [&](int cmd, bool succeeded) {
+        take(Reply { 0, nullptr, 0, CommTcp::noticeText(cmd, succeeded), !succeeded });
     });
     QObject::connect(link, &CommTcp::disconnected, &context, [&] { end(Outcome::ConnectionLost); });
     QObject::connect(link, &CommTcp::sendError, &context, [&] { end(Outcome::ConnectionLost); });
-    QObject::connect(link, &CommTcp::sendRefused, &context, [&] { end(Outcome::ConnectionLost); });
+    QObject::connect(link, &CommTcp::notConnected, &context, [&] { end(Outcome::ConnectionLost); });
     QObject::connect(&timer, &QTimer::timeout, &context, [&] { end(settling ? Outcome::Done : Outcome::TimedOut); });
 
     timer.start(timeoutMs);

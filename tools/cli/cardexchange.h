@@ -7,11 +7,11 @@
 
 class CommTcp;
 
-// Commands to one card over the tool's command link in quiet mode (no box
-// ever opens): connect, send, and wait for the replies, each wait bounded.
-// Every reply the link routes, on any of its reply signals, and every notice
-// the link would have shown as a box (the card's answer to a set date),
-// reaches the handler in turn.
+// Commands to one card over the tool's command link: connect, send, and wait
+// for the replies, each wait bounded. Every reply the link routes, on any of
+// its reply signals, and every notice the link gives for the replies it
+// answers itself (the card's answer to a set date), reaches the handler in
+// turn.
 class CardExchange {
 public:
     struct Reply {
