@@ -1,9 +1,9 @@
 #include "iphistory.h"
 
+#include "platform/safesave.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace IpHistory {
 
@@ -44,17 +44,7 @@ QStringList read(const QString& path)
 bool write(const QString& path, const QStringList& history)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
-    // buffered fail to reach the disk, and would put a short file in place.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    const QByteArray bytes = encode(history);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SafeSave::write(path, encode(history));
 }
 
 } // namespace IpHistory

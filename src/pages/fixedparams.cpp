@@ -1,6 +1,7 @@
 #include "fixedparams.h"
 
 #include "link/jsontext.h"
+#include "platform/safesave.h"
 
 #include <algorithm>
 
@@ -192,19 +193,8 @@ bool saveFile(const QString& path, const QVector<Row>& rows, QString* error)
         return fail(error, made.errorString());
     const QByteArray content = made.readAll();
 
-    QSaveFile out(path);
-    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
-    // buffered fail to reach the disk, and would put a short file in place.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(error, out.errorString());
-    if (out.write(content) != content.size()) {
-        const QString why = out.errorString();
-        out.cancelWriting();
-        return fail(error, why);
-    }
-    if (!out.commit())
-        return fail(error, out.errorString());
-    return true;
+    QString why;
+    return SafeSave::write(path, content, &why) || fail(error, why);
 }
 
 bool loadFile(const QString& path, QVector<Row>* rows, QString* error)

@@ -1,5 +1,6 @@
 #include "backuptransfer.h"
 
+#include "platform/safesave.h"
 BackupTransfer::~BackupTransfer()
 {
     abandon();
@@ -17,9 +18,7 @@ bool BackupTransfer::open(const QString& path, qint64 total)
 {
     abandon();
     auto file = std::make_unique<QSaveFile>(path);
-    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
-    // buffered fail to reach the disk, and would put a short file in place.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!SafeSave::open(*file))
         return false;
     m_file = std::move(file);
     m_path = path;

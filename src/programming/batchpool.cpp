@@ -2,6 +2,7 @@
 
 #include "batchprogrammingthread.h"
 #include "firmwarepackage.h"
+#include "platform/safesave.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,9 +20,7 @@ bool copyImage(const QString& from, const QString& to)
     if (!in.open(QIODevice::ReadOnly))
         return false;
     QSaveFile out(to);
-    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
-    // buffered fail to reach the disk, and would put a short file in place.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!SafeSave::open(out))
         return false;
     char buffer[FirmwarePackage::kBufferSize];
     for (;;) {

@@ -1,7 +1,7 @@
 #include "batchreport.h"
 
+#include "platform/safesave.h"
 #include <QCoreApplication>
-#include <QSaveFile>
 
 namespace {
 
@@ -47,17 +47,7 @@ QByteArray format(const QDateTime& when, const QList<Row>& rows, const Texts& te
 
 bool write(const QString& path, const QDateTime& when, const QList<Row>& rows, const Texts& texts)
 {
-    QSaveFile file(path);
-    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
-    // buffered fail to reach the disk, and would put a short file in place.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    const QByteArray bytes = format(when, rows, texts);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SafeSave::write(path, format(when, rows, texts));
 }
 
 } // namespace BatchReport

@@ -1,7 +1,8 @@
 #include "firmwarepackage.h"
 
-#include "platform/apppaths.h"
 #include "link/crc16.h"
+#include "platform/apppaths.h"
+#include "platform/safesave.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -177,9 +178,7 @@ bool FirmwarePackage::extractTo(const QString& target)
     }
 
     QSaveFile out(target);
-    // Unbuffered: QSaveFile::commit() does not notice when the bytes still
-    // buffered fail to reach the disk, and would put a short file in place.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    if (!SafeSave::open(out)) {
         m_writeFailed = true;
         return false;
     }
