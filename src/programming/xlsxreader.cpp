@@ -132,7 +132,6 @@ bool XlsxReader::parseReference(const QString& reference, int* row, int* column)
 bool XlsxReader::read(const QString& path)
 {
     m_error.clear();
-    m_sheetName.clear();
     m_cells.clear();
     m_index.clear();
 
@@ -169,7 +168,6 @@ bool XlsxReader::read(const QString& path)
         }
     }
     const Sheet sheet = sheets.value(activeTab >= 0 && activeTab < sheets.size() ? activeTab : 0);
-    m_sheetName = sheet.name;
 
     // Where the sheet and the shared strings are.
     QString sheetPath, stringsPath;

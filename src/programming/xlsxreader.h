@@ -27,7 +27,6 @@ public:
     bool read(const QString& path);
 
     QString errorString() const { return m_error; }
-    QString sheetName() const { return m_sheetName; }
     // Cells that hold a value, in sheet order.
     const QList<Cell>& cells() const { return m_cells; }
     // The smallest range holding every cell with a value; empty for an empty sheet.
@@ -41,7 +40,6 @@ public:
 
 private:
     QString m_error;
-    QString m_sheetName;
     QList<Cell> m_cells;
     QMap<QPair<int, int>, int> m_index; // (row, column) → position in m_cells
 };

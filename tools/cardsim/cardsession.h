@@ -23,7 +23,6 @@ public:
 
     Card& card() const { return m_card; }
     int id() const { return m_id; }
-    int framesReceived() const { return m_framesReceived; }
     bool isOpen() const;
 
     // Sends one frame, asked for or not.
