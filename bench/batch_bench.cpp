@@ -14,7 +14,7 @@
 #include "prompts/dialogprompt.h"
 #include "prompts/messagebox.h"
 #include "programming/batchprogrammingdialog.h"
-#include "simulatorprocess.h"
+#include "support/simulatorprocess.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

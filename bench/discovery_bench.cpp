@@ -8,7 +8,7 @@
 
 #include "prompts/messagebox.h"
 #include "discovery/devsereachpage.h"
-#include "simulatorprocess.h"
+#include "support/simulatorprocess.h"
 
 #include <QApplication>
 #include <QComboBox>

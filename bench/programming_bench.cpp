@@ -20,7 +20,7 @@
 #include "link/crc16.h"
 #include "programming/firmwarepackage.h"
 #include "programming/programmingpage.h"
-#include "simulatorprocess.h"
+#include "support/simulatorprocess.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

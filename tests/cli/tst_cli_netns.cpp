@@ -6,6 +6,7 @@
 #include "clirun.h"
 #include "discoverysimulator.h"
 #include "support/netnsharness.h"
+#include "support/simulatorprocess.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,52 +25,20 @@ const QString kFirstMac = QStringLiteral("02:4E:51:00:00:01");
 class Cards {
 public:
     explicit Cards(const QStringList& extra = {})
+        : m_record(m_dir.filePath(QStringLiteral("record.jsonl")))
+        , m_process(QStringLiteral("ip"),
+              QStringList { "netns", "exec", kCardsNs, DISCOVERYSIM_BIN, "--interface", kCardIf, "--record", m_record,
+                  "--cards", "3", "--address", "10.77.1.1", "--assign-addresses", "--card-interfaces", "eth0,eth1" }
+                  + extra)
     {
-        m_record = m_dir.filePath(QStringLiteral("record.jsonl"));
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral("ip"),
-            QStringList { "netns", "exec", kCardsNs, DISCOVERYSIM_BIN, "--interface", kCardIf, "--record", m_record,
-                "--cards", "3", "--address", "10.77.1.1", "--assign-addresses", "--card-interfaces", "eth0,eth1" }
-                + extra);
-        QElapsedTimer t;
-        t.start();
-        QByteArray output;
-        while (t.elapsed() < 15000 && m_process.state() != QProcess::NotRunning && !output.contains("ready")) {
-            m_process.waitForReadyRead(100);
-            output += m_process.readAllStandardOutput();
-        }
-        m_ready = output.contains("ready");
     }
-    ~Cards()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(10000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    bool ready() const { return m_ready; }
-    QVector<QJsonObject> events(const QString& name) const
-    {
-        QVector<QJsonObject> result;
-        QFile file(m_record);
-        if (!file.open(QIODevice::ReadOnly))
-            return result;
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            const QJsonObject o = QJsonDocument::fromJson(line).object();
-            if (o.value(QStringLiteral("event")).toString() == name)
-                result.append(o);
-        }
-        return result;
-    }
+    bool ready() const { return m_process.ready(); }
+    QVector<QJsonObject> events(const QString& name) const { return SimulatorProcess::events(m_record, name); }
 
 private:
     QTemporaryDir m_dir;
-    QString m_record;
-    QProcess m_process;
-    bool m_ready = false;
+    const QString m_record;
+    SimulatorProcess m_process;
 };
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "support/boxrecorder.h"
 #include "support/netnsharness.h"
 #include "support/searchpagedriver.h"
+#include "support/simulatorprocess.h"
 
 #include <QComboBox>
 #include <QJsonDocument>
@@ -61,45 +62,18 @@ bool setNetRaw(bool on)
 class Cards {
 public:
     explicit Cards(const QStringList& arguments, const QString& interface = kCardIf)
+        : m_record(m_dir.filePath(QStringLiteral("record.jsonl")))
+        , m_process(QStringLiteral("ip"),
+              QStringList { QStringLiteral("netns"), QStringLiteral("exec"), kCardsNs, QStringLiteral(DISCOVERYSIM_BIN),
+                  QStringLiteral("--interface"), interface, QStringLiteral("--record"), m_record }
+                  + arguments)
     {
-        m_record = m_dir.filePath(QStringLiteral("record.jsonl"));
-        QStringList args { QStringLiteral("netns"), QStringLiteral("exec"), kCardsNs, QStringLiteral(DISCOVERYSIM_BIN),
-            QStringLiteral("--interface"), interface, QStringLiteral("--record"), m_record };
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral("ip"), args + arguments);
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 15000 && m_process.state() != QProcess::NotRunning && !m_output.contains("ready")) {
-            m_process.waitForReadyRead(100);
-            m_output += m_process.readAllStandardOutput();
-        }
-        m_ready = m_output.contains("ready");
     }
-    ~Cards()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate(); // the simulator takes its addresses off again
-            if (!m_process.waitForFinished(10000)) {
-                m_process.kill();
-                m_process.waitForFinished(5000);
-            }
-        }
-    }
-    bool ready() const { return m_ready; }
+    bool ready() const { return m_process.ready(); }
 
     QVector<QJsonObject> events(const QString& name = QString()) const
     {
-        QVector<QJsonObject> result;
-        QFile file(m_record);
-        if (!file.open(QIODevice::ReadOnly))
-            return result;
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        for (const QByteArray& line : lines) {
-            const QJsonObject o = QJsonDocument::fromJson(line).object();
-            if (!o.isEmpty() && (name.isEmpty() || o.value(QStringLiteral("event")).toString() == name))
-                result.append(o);
-        }
-        return result;
+        return SimulatorProcess::events(m_record, name);
     }
     QVector<QJsonObject> rawFrames(int cmd) const
     {
@@ -113,10 +87,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QString m_record;
-    QProcess m_process;
-    QByteArray m_output;
-    bool m_ready = false;
+    const QString m_record;
+    SimulatorProcess m_process;
 };
 
 QString mac(int card, int interface = 0)

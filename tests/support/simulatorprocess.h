@@ -1,13 +1,20 @@
 #pragma once
 
-// A simulator started as a process of its own for a benchmark: started, the
-// run waits until it has said "ready" the number of times asked, and it is
-// ended (SIGTERM, then SIGKILL) when the object goes.
+// A simulator (netquill-cardsim, or netquill-discoverysim through
+// "ip netns exec") started as a process of its own, for the namespace tests
+// and the benchmarks: the constructor waits, at most 15 s, until it has said
+// "ready" as often as asked; the destructor ends it (SIGTERM, which lets it
+// take its addresses off again, then SIGKILL). When it was given a record
+// file, the record's JSON lines can be read back while it runs.
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
+#include <QVector>
 
 #include <cstdio>
 
@@ -21,7 +28,7 @@ public:
         wait.start();
         while (m_banner.count("ready") < readyLines && wait.elapsed() < 15000
             && m_process.state() != QProcess::NotRunning) {
-            m_process.waitForReadyRead(200);
+            m_process.waitForReadyRead(100);
             m_banner += m_process.readAllStandardOutput();
         }
         m_ready = m_banner.count("ready") >= readyLines;
@@ -42,6 +49,22 @@ public:
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
     bool ready() const { return m_ready; }
+
+    // The lines of a record file whose "event" is `name` (every line when
+    // `name` is empty).
+    static QVector<QJsonObject> events(const QString& record, const QString& name = QString())
+    {
+        QVector<QJsonObject> result;
+        QFile file(record);
+        if (!file.open(QIODevice::ReadOnly))
+            return result;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            if (!o.isEmpty() && (name.isEmpty() || o.value(QStringLiteral("event")).toString() == name))
+                result.append(o);
+        }
+        return result;
+    }
 
 private:
     QProcess m_process;
