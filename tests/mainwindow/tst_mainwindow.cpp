@@ -301,7 +301,7 @@ void TestMainWindow::everyPageReachesTheCard()
     QTRY_VERIFY(!sim.frames(QStringLiteral("in"), sent).isEmpty());
     if (what == ProgramThenOverlongConsoleLine)
         console(w, QString(30000, QChar(0x4e2d)));
-    QTRY_COMPARE_WITH_TIMEOUT(::shown(w, Ask(what), boxes), shown, 3000);
+    QTRY_COMPARE(::shown(w, Ask(what), boxes), shown);
     QTextCodec::setCodecForLocale(locale);
 }
 
