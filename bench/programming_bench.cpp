@@ -14,12 +14,13 @@
 //
 // Prints "name: value unit" lines and ends with the ratios.
 
-#include "prompts/messagebox.h"
 #include "link/commandframe.h"
 #include "link/commtcp.h"
 #include "link/crc16.h"
+#include "mainwindow/mainwindow.h"
 #include "programming/firmwarepackage.h"
 #include "programming/programmingpage.h"
+#include "prompts/messagebox.h"
 #include "support/simulatorprocess.h"
 
 #include <QApplication>
@@ -79,7 +80,7 @@ struct PageResult {
 };
 
 // Child process: programs `image` into the card at `address` through the
-// real page and link, wired as the main window wires them.
+// real page and link, wired by the main window's wiring.
 int runPage(const QString& address, const QString& image, bool heartbeatOn)
 {
     int argc = 1;
@@ -100,10 +101,7 @@ int runPage(const QString& address, const QString& image, bool heartbeatOn)
 
     CommTcp link;
     ProgrammingPage page;
-    QObject::connect(&page, &ProgrammingPage::sendCmd, &link, &CommTcp::send);
-    QObject::connect(&link, &CommTcp::gotProgRespond, &page, &ProgrammingPage::handleRespond);
-    QObject::connect(&link, &CommTcp::disconnected, &page, &ProgrammingPage::handleError);
-    QObject::connect(&link, &CommTcp::sendError, &page, &ProgrammingPage::handleError);
+    MainWindow::wirePages(&link, { &page }, &link);
     page.resize(800, 400);
     page.show();
 

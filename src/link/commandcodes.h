@@ -34,4 +34,11 @@ enum : int {
     BackupData = 338, // reply: the next piece of the backup
 };
 
+// The replies whose data is one result byte.
+inline bool repliesWithResult(int cmd)
+{
+    return cmd == SetDate || cmd == OpenLog || cmd == OpenSerialPort || cmd == SerialSend || cmd == WriteFixedParams
+        || cmd == WritePorts || cmd == StartProgramming || cmd == ImageChunk;
+}
+
 } // namespace CommandCode

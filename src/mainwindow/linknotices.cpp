@@ -10,15 +10,8 @@ LinkNotices::LinkNotices(CommTcp* link, QObject* parent)
         [] { MessageBox::warning(nullptr, CommTcp::warningTitle(), CommTcp::notConnectedText()); });
     connect(link, &CommTcp::sendError, this,
         [] { MessageBox::warning(nullptr, CommTcp::warningTitle(), CommTcp::sendFailedText()); });
-    connect(link, &CommTcp::notice, this, &LinkNotices::showNotice);
-}
-
-void LinkNotices::showNotice(int cmd, bool succeeded)
-{
-    if (m_open.contains(cmd))
-        return;
-    m_open.insert(cmd);
-    MessageBox::sure(nullptr, succeeded ? QMessageBox::Information : QMessageBox::Warning,
-        CommTcp::noticeTitle(succeeded), CommTcp::noticeText(cmd, succeeded));
-    m_open.remove(cmd);
+    connect(link, &CommTcp::notice, this, [](int cmd, bool succeeded) {
+        MessageBox::sure(nullptr, succeeded ? QMessageBox::Information : QMessageBox::Warning,
+            CommTcp::noticeTitle(succeeded), CommTcp::noticeText(cmd, succeeded));
+    });
 }

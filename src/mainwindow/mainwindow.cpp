@@ -1,20 +1,20 @@
 #include "mainwindow.h"
 
-#include "platform/apppaths.h"
 #include "buildinfo.h"
-#include "prompts/dialogprompt.h"
-#include "prompts/messagebox.h"
-#include "platform/version.h"
 #include "discovery/devsereachpage.h"
 #include "iphistory.h"
-#include "linknotices.h"
 #include "link/ipaddresspattern.h"
+#include "linknotices.h"
 #include "pages/displaylogpage.h"
 #include "pages/fixedparampage.h"
 #include "pages/pageroot.h"
 #include "pages/settingspage.h"
 #include "pages/sptestpage.h"
+#include "platform/apppaths.h"
+#include "platform/version.h"
 #include "programming/programmingpage.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>
@@ -39,6 +39,29 @@ namespace {
 
 const QString kConnectedStatus = QStringLiteral("<font color=#00FF00>");
 const QString kDisconnectedStatus = QStringLiteral("<font color=#FF0000>");
+
+using ReplySignal = void (CommTcp::*)(int, const quint8*, int);
+
+// A page's requests into the link, and the link's replies of its codes back.
+template <typename Page> void requestsAndReplies(CommTcp* link, Page* page, ReplySignal replies)
+{
+    if (!page)
+        return;
+    QObject::connect(page, &Page::sendCmd, link, &CommTcp::send);
+    QObject::connect(link, replies, page, &Page::handleRespond);
+}
+
+// A page that shows a card's data or awaits its replies forgets them when
+// the link closes; one that may await a reply to a request made while no
+// card was connected (never sent) forgets it when the next card connects.
+template <typename Page> void forgetsTheCard(CommTcp* link, Page* page, bool onConnect)
+{
+    if (!page)
+        return;
+    QObject::connect(link, &CommTcp::disconnected, page, &Page::linkChanged);
+    if (onConnect)
+        QObject::connect(link, &CommTcp::connectedToDevice, page, &Page::linkChanged);
+}
 
 } // namespace
 
@@ -117,9 +140,8 @@ void MainWindow::initUI()
     updateConnectState();
 }
 
-// Every connection of the window, in the order the pages are stacked: the
-// link's state goes to the window, each reply family to its page, and each
-// page's requests into the link.
+// Every connection of the window: its own widgets, the link's state to the
+// window, then the pages and the link.
 void MainWindow::initConnections()
 {
     connect(m_clickTimer, &QTimer::timeout, this, &MainWindow::onTimerTimeout);
@@ -142,33 +164,31 @@ void MainWindow::initConnections()
     connect(&m_comm, &CommTcp::connectionError, this, &MainWindow::connectionError);
     connect(&m_comm, &CommTcp::disconnected, this, &MainWindow::disconnectedFromDeivce);
 
-    connect(&m_comm, &CommTcp::gotProgRespond, m_pageProgramming, &ProgrammingPage::handleRespond);
-    connect(&m_comm, &CommTcp::disconnected, m_pageProgramming, &ProgrammingPage::handleError);
-    connect(&m_comm, &CommTcp::sendError, m_pageProgramming, &ProgrammingPage::handleError);
-    connect(&m_comm, &CommTcp::gotSettingsRespond, m_pageSettings, &SettingsPage::handleRespond);
-    connect(&m_comm, &CommTcp::gotFixedParamRespond, m_pageFixedParam, &FixedParamPage::handleRespond);
-    connect(&m_comm, &CommTcp::gotLogRespond, m_pageDisplayLog, &DisplayLogPage::handleRespond);
-    connect(&m_comm, &CommTcp::gotSPTestRespond, m_pageSPTest, &SPTestPage::handleRespond);
-    // A page shows a card's data only while the link is on that card: a new
-    // connection or a closed one clears what the pages read before.
-    auto followLink = [this](auto* page, auto linkChanged) {
-        connect(&m_comm, &CommTcp::connectedToDevice, page, linkChanged);
-        connect(&m_comm, &CommTcp::disconnected, page, linkChanged);
-    };
-    followLink(m_pageSettings, &SettingsPage::linkChanged);
-    followLink(m_pageFixedParam, &FixedParamPage::linkChanged);
-    followLink(m_pageDisplayLog, &DisplayLogPage::linkChanged);
-    followLink(m_pageSPTest, &SPTestPage::linkChanged);
+    wirePages(&m_comm, { m_pageProgramming, m_pageSettings, m_pageFixedParam, m_pageDisplayLog, m_pageSPTest }, this);
+}
 
-    connect(m_pageProgramming, &ProgrammingPage::sendCmd, &m_comm, &CommTcp::send);
-    connect(m_pageSettings, &SettingsPage::sendCmd, &m_comm, &CommTcp::send);
-    connect(m_pageFixedParam, &FixedParamPage::sendCmd, &m_comm, &CommTcp::send);
-    connect(m_pageDisplayLog, &DisplayLogPage::sendCmd, &m_comm, &CommTcp::send);
-    connect(m_pageSPTest, &SPTestPage::sendCmd, &m_comm, &CommTcp::send);
+void MainWindow::wirePages(CommTcp* link, const Pages& pages, QObject* noticesOwner)
+{
+    requestsAndReplies(link, pages.programming, &CommTcp::gotProgRespond);
+    requestsAndReplies(link, pages.settings, &CommTcp::gotSettingsRespond);
+    requestsAndReplies(link, pages.fixedParams, &CommTcp::gotFixedParamRespond);
+    requestsAndReplies(link, pages.log, &CommTcp::gotLogRespond);
+    requestsAndReplies(link, pages.serialTest, &CommTcp::gotSPTestRespond);
+    requestsAndReplies(link, pages.root, &CommTcp::gotRootRespond);
 
-    // What the link reports is told last, after the pages have done their
-    // part (a failed send ends a programming run before its box).
-    new LinkNotices(&m_comm, this);
+    // A programming run ends with the link or a failed send.
+    if (pages.programming) {
+        connect(link, &CommTcp::disconnected, pages.programming, &ProgrammingPage::handleError);
+        connect(link, &CommTcp::sendError, pages.programming, &ProgrammingPage::handleError);
+    }
+
+    forgetsTheCard(link, pages.settings, false);
+    forgetsTheCard(link, pages.fixedParams, false);
+    forgetsTheCard(link, pages.log, true);
+    forgetsTheCard(link, pages.serialTest, true);
+
+    if (noticesOwner)
+        new LinkNotices(link, noticesOwner);
 }
 
 void MainWindow::setTranslator(QTranslator* translator, int language)
@@ -328,8 +348,9 @@ void MainWindow::unlockRootPage()
     m_pageRoot = new PageRoot(ui->stackWidget);
     ui->stackWidget->addWidget(m_pageRoot);
     ui->pageList->addItem(tr("root"));
-    connect(&m_comm, &CommTcp::gotRootRespond, m_pageRoot, &PageRoot::handleRespond);
-    connect(m_pageRoot, &PageRoot::sendCmd, &m_comm, &CommTcp::send);
+    Pages root;
+    root.root = m_pageRoot;
+    wirePages(&m_comm, root, nullptr);
     m_pageProgramming->addRootProgType();
 }
 

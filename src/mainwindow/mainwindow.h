@@ -33,8 +33,24 @@ public:
     // Language, font and window size; relative to the working directory.
     static constexpr const char* kSettingsFile = "config/settings.ini";
 
+    // The pages that talk to the connected card; a page left null is not wired.
+    struct Pages {
+        ProgrammingPage* programming = nullptr;
+        SettingsPage* settings = nullptr;
+        FixedParamPage* fixedParams = nullptr;
+        DisplayLogPage* log = nullptr;
+        SPTestPage* serialTest = nullptr;
+        PageRoot* root = nullptr;
+    };
+
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    // Every connection between the link and the pages, made here for the
+    // window, the test rigs and the benchmarks alike. With `noticesOwner`,
+    // what the link reports is told last, in boxes (a LinkNotices it owns):
+    // after the pages have done their part.
+    static void wirePages(CommTcp* link, const Pages& pages, QObject* noticesOwner);
 
     void setTranslator(QTranslator* translator, int language);
 

@@ -1,9 +1,8 @@
 #include "displaylogpage.h"
 
-#include "prompts/messagebox.h"
 #include "link/commandcodes.h"
-#include "link/resultbyte.h"
 #include "loglist.h"
+#include "prompts/messagebox.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -76,7 +75,7 @@ void DisplayLogPage::refreshLogType()
 {
     m_logTypes.clear();
     ui->comboBoxLogType->clear();
-    ++m_listRequests;
+    m_requests.expect(CommandCode::ListLogs);
     emit sendCmd(CommandCode::ListLogs, QByteArray());
 }
 
@@ -86,7 +85,7 @@ void DisplayLogPage::openLog()
     if (m_isOpen) {
         // Closed at once; the close request is the open request again.
         m_isOpen = false;
-        m_pendingOpens.clear();
+        m_requests.forget(CommandCode::OpenLog);
         ui->btnOpen->setText(tr("Open"));
         name = m_openName;
     } else {
@@ -95,7 +94,16 @@ void DisplayLogPage::openLog()
             return;
         }
         name = ui->comboBoxLogType->currentText();
-        m_pendingOpens.append(name);
+        CardReply* reply = m_requests.expect(CommandCode::OpenLog);
+        connect(reply, &CardReply::finished, this, [this, reply, name] {
+            if (reply->outcome() != CardReply::Replied) {
+                MessageBox::information(nullptr, tr("Information"), tr("Open log file failed!"));
+                return;
+            }
+            m_isOpen = true;
+            m_openName = name;
+            ui->btnOpen->setText(tr("Close"));
+        });
     }
     QScrollBar* bar = ui->textLog->verticalScrollBar();
     bar->setValue(bar->maximum());
@@ -109,9 +117,9 @@ void DisplayLogPage::clearLog()
 
 void DisplayLogPage::handleRespond(int cmd, const quint8* data, int size)
 {
+    const bool asked = m_requests.take(cmd, data, size);
     switch (cmd) {
-    case CommandCode::ListLogs: handleLogList(data, size); return;
-    case CommandCode::OpenLog: handleOpenReply(data, size); return;
+    case CommandCode::ListLogs: handleLogList(data, size, asked); return;
     case CommandCode::LogText:
         ui->textLog->append(QString::fromUtf8(reinterpret_cast<const char*>(data), data && size > 0 ? size : 0));
         return;
@@ -119,12 +127,9 @@ void DisplayLogPage::handleRespond(int cmd, const quint8* data, int size)
     }
 }
 
-void DisplayLogPage::handleLogList(const quint8* data, int size)
+void DisplayLogPage::handleLogList(const quint8* data, int size, bool asked)
 {
     const LogList::Entries entries = LogList::parse(data, size);
-    const bool asked = m_listRequests > 0;
-    if (asked)
-        --m_listRequests;
     // A list without one complete entry offers nothing to open either.
     if (entries.names.isEmpty()) {
         if (!asked)
@@ -149,25 +154,10 @@ void DisplayLogPage::handleLogList(const quint8* data, int size)
 void DisplayLogPage::linkChanged()
 {
     m_isOpen = false;
-    m_pendingOpens.clear();
-    m_listRequests = 0;
+    m_requests.forget();
     m_openName.clear();
     m_logTypes.clear();
     ui->comboBoxLogType->clear();
     ui->textLog->clear();
     ui->btnOpen->setText(tr("Open"));
-}
-
-void DisplayLogPage::handleOpenReply(const quint8* data, int size)
-{
-    if (m_pendingOpens.isEmpty())
-        return;
-    const QString name = m_pendingOpens.takeFirst();
-    if (ResultByte::succeeded(data, size)) {
-        m_isOpen = true;
-        m_openName = name;
-        ui->btnOpen->setText(tr("Close"));
-    } else {
-        MessageBox::information(nullptr, tr("Information"), tr("Open log file failed!"));
-    }
 }

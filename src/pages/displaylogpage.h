@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/cardrequests.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -60,19 +62,16 @@ private slots:
 
 private:
     void retranslateUi();
-    void handleLogList(const quint8* data, int size);
-    void handleOpenReply(const quint8* data, int size);
+    void handleLogList(const quint8* data, int size, bool asked);
 
     std::shared_ptr<UI_DisplayLogPage> ui;
     QStringList m_logTypes; // names already offered, to keep the choice list free of repeats
-    // Refreshes not yet answered: only the answer to one may tell the
-    // technician that the card has no log file, so that a card repeating
-    // empty lists cannot open a box per frame.
-    int m_listRequests = 0;
+    // The refreshes and opens not yet answered. Only the answer to a refresh
+    // may tell the technician that the card has no log file, so that a card
+    // repeating empty lists cannot open a box per frame; a code-9 reply to
+    // no open (the card's answer to a close) changes nothing.
+    CardRequests m_requests;
     bool m_isOpen = false;
-    // Names of the open requests not yet answered, oldest first. A code-9
-    // reply outside them (the card's answer to a close) changes nothing.
-    QStringList m_pendingOpens;
     // The file the card confirmed open; closing names it again, even when
     // the selection has moved on since.
     QString m_openName;

@@ -1,10 +1,10 @@
 #include "settingspage.h"
 
-#include "prompts/messagebox.h"
 #include "devicedate.h"
 #include "link/commandcodes.h"
 #include "link/resultbyte.h"
 #include "portrecords.h"
+#include "prompts/messagebox.h"
 #include "ui_settingpage.h"
 
 #include <QCheckBox>
@@ -18,9 +18,10 @@ SettingsPage::SettingsPage(QWidget* parent)
     , ui(std::make_shared<UI_SettingPage>())
 {
     ui->setupUi(this);
-    connect(ui->btnDeviceDate, &QPushButton::clicked, this, &SettingsPage::onBtnDeviceDateClicked);
+    connect(
+        ui->btnDeviceDate, &QPushButton::clicked, this, [this] { emit sendCmd(CommandCode::ReadDate, QByteArray()); });
     connect(ui->btnSyncDate, &QPushButton::clicked, this, &SettingsPage::onBtnSyncDateClicked);
-    connect(ui->btnRead, &QPushButton::clicked, this, &SettingsPage::onBtnReadClicked);
+    connect(ui->btnRead, &QPushButton::clicked, this, [this] { emit sendCmd(CommandCode::ReadPorts, QByteArray()); });
     connect(ui->btnWrite, &QPushButton::clicked, this, &SettingsPage::onBtnWriteClicked);
     for (QCheckBox* check : ui->checkBoxPort)
         connect(check, &QCheckBox::toggled, this, &SettingsPage::onCheckBoxPortChecked);
@@ -28,7 +29,7 @@ SettingsPage::SettingsPage(QWidget* parent)
 
 SettingsPage::~SettingsPage()
 {
-    closeWritingBox();
+    MessageBox::closePending(m_writingBox);
 }
 
 void SettingsPage::changeEvent(QEvent* event)
@@ -48,20 +49,10 @@ void SettingsPage::onCheckBoxPortChecked(bool checked)
     }
 }
 
-void SettingsPage::onBtnDeviceDateClicked()
-{
-    emit sendCmd(CommandCode::ReadDate, QByteArray());
-}
-
 void SettingsPage::onBtnSyncDateClicked()
 {
     // The card takes the PC's clock; the date field is only for reading.
     emit sendCmd(CommandCode::SetDate, DeviceDate::syncData(QDateTime::currentDateTime()));
-}
-
-void SettingsPage::onBtnReadClicked()
-{
-    emit sendCmd(CommandCode::ReadPorts, QByteArray());
 }
 
 void SettingsPage::onBtnWriteClicked()
@@ -77,13 +68,17 @@ void SettingsPage::onBtnWriteClicked()
         MessageBox::warning(nullptr, tr("Warning"), tr("Port settings error!"));
         return;
     }
-    closeWritingBox();
+    MessageBox::closePending(m_writingBox);
+    CardReply* reply = m_requests.expect(CommandCode::WritePorts);
     emit sendCmd(CommandCode::WritePorts, data);
     m_writingBox = MessageBox::openPending(nullptr, QMessageBox::Information, tr("Information"), tr("Writing data..."));
+    // The reply closes the box it belongs to, whatever it says.
+    connect(reply, &CardReply::finished, this, [box = m_writingBox]() mutable { MessageBox::closePending(box); });
 }
 
 void SettingsPage::handleRespond(int cmd, const quint8* data, int size)
 {
+    m_requests.take(cmd, data, size);
     switch (cmd) {
     case CommandCode::ReadDate: handleReadDate(data, size); break;
     case CommandCode::ReadPorts: handleReadPorts(data, size); break;
@@ -121,6 +116,7 @@ void SettingsPage::handleReadPorts(const quint8* data, int size)
 
 void SettingsPage::linkChanged()
 {
+    m_requests.forget();
     ui->leDate->clear();
     // As the page is built: every service checked, no port.
     for (int row = 0; row < PortRecords::kServiceCount; ++row) {
@@ -132,16 +128,10 @@ void SettingsPage::linkChanged()
 
 void SettingsPage::handleWritePorts(const quint8* data, int size)
 {
-    closeWritingBox();
     // A reply without its result byte says nothing about the write: it
     // counts as a failure.
     if (ResultByte::succeeded(data, size))
         MessageBox::warning(nullptr, tr("Information"), tr("Operation success!"));
     else
         MessageBox::warning(nullptr, tr("Warning"), tr("Operation failed!"));
-}
-
-void SettingsPage::closeWritingBox()
-{
-    MessageBox::closePending(m_writingBox);
 }

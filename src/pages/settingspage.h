@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/cardrequests.h"
+
 #include <QByteArray>
 #include <QPointer>
 #include <QWidget>
@@ -33,18 +35,16 @@ protected:
 
 private slots:
     void onCheckBoxPortChecked(bool checked);
-    void onBtnDeviceDateClicked();
     void onBtnSyncDateClicked();
-    void onBtnReadClicked();
     void onBtnWriteClicked();
 
 private:
     void handleReadDate(const quint8* data, int size);
     void handleReadPorts(const quint8* data, int size);
     void handleWritePorts(const quint8* data, int size);
-    void closeWritingBox();
 
     std::shared_ptr<UI_SettingPage> ui;
     // The "Writing data..." box, open while a port write awaits its reply.
     QPointer<QMessageBox> m_writingBox;
+    CardRequests m_requests; // the port writes not yet answered
 };

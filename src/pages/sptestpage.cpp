@@ -1,8 +1,7 @@
 #include "sptestpage.h"
 
-#include "prompts/messagebox.h"
 #include "link/commandcodes.h"
-#include "link/resultbyte.h"
+#include "prompts/messagebox.h"
 #include "serialframes.h"
 
 #include <QCheckBox>
@@ -252,8 +251,7 @@ void SPTestPage::openPortEvent()
     if (m_portOpen) {
         // Closed at once; the card's answer to the close is not awaited.
         m_portOpen = false;
-        m_openRequests = 0;
-        m_sendRequests = 0;
+        m_requests.forget();
         updateOpenButton();
         emit sendCmd(CommandCode::OpenSerialPort, QByteArray());
         return;
@@ -266,7 +264,15 @@ void SPTestPage::openPortEvent()
     settings.flowControlIndex = ui->comboBoxFlowControl->currentIndex();
     settings.parityIndex = ui->comboBoxParity->currentIndex();
     settings.stopBitsIndex = ui->comboBoxStopBits->currentIndex();
-    ++m_openRequests;
+    CardReply* reply = m_requests.expect(CommandCode::OpenSerialPort);
+    connect(reply, &CardReply::finished, this, [this, reply] {
+        if (reply->outcome() != CardReply::Replied) {
+            MessageBox::warning(nullptr, tr("Warning"), tr("Open device's serial port failed!"));
+            return;
+        }
+        m_portOpen = true;
+        updateOpenButton();
+    });
     emit sendCmd(CommandCode::OpenSerialPort, SerialFrames::openRequest(settings));
 }
 
@@ -299,7 +305,15 @@ void SPTestPage::sendData()
     const QByteArray data = SerialFrames::encode(type, text);
     QString entry = SerialFrames::timeStamp(QDateTime::currentDateTime()) + tr("Send: \n");
     entry += type == SerialFrames::Ascii ? text : SerialFrames::hexPayload(data);
-    ++m_sendRequests;
+    CardReply* reply = m_requests.expect(CommandCode::SerialSend);
+    connect(reply, &CardReply::finished, this, [this, reply] {
+        if (reply->outcome() == CardReply::Replied)
+            return;
+        m_portOpen = false;
+        m_requests.forget(CommandCode::SerialSend);
+        updateOpenButton();
+        MessageBox::warning(nullptr, tr("Warning"), tr("Send data to device's serial port failed!"));
+    });
     emit sendCmd(CommandCode::SerialSend, data);
     entry += QLatin1Char('\n');
     addEntry(entry, true);
@@ -319,45 +333,17 @@ void SPTestPage::addEntry(const QString& text, bool sent)
 void SPTestPage::linkChanged()
 {
     m_portOpen = false;
-    m_openRequests = 0;
-    m_sendRequests = 0;
+    m_requests.forget();
     updateOpenButton();
 }
 
 void SPTestPage::handleRespond(int cmd, const quint8* data, int size)
 {
-    switch (cmd) {
-    case CommandCode::OpenSerialPort: {
-        if (m_openRequests <= 0)
-            return;
-        --m_openRequests;
-        if (ResultByte::succeeded(data, size)) {
-            m_portOpen = true;
-            updateOpenButton();
-        } else {
-            MessageBox::warning(nullptr, tr("Warning"), tr("Open device's serial port failed!"));
-        }
+    if (m_requests.take(cmd, data, size) || cmd != CommandCode::SerialReceived)
         return;
-    }
-    case CommandCode::SerialSend:
-        if (m_sendRequests <= 0)
-            return;
-        --m_sendRequests;
-        if (!ResultByte::succeeded(data, size)) {
-            m_portOpen = false;
-            m_sendRequests = 0;
-            updateOpenButton();
-            MessageBox::warning(nullptr, tr("Warning"), tr("Send data to device's serial port failed!"));
-        }
-        return;
-    case CommandCode::SerialReceived: {
-        const QByteArray bytes(reinterpret_cast<const char*>(data), data && size > 0 ? size : 0);
-        QString entry = SerialFrames::timeStamp(QDateTime::currentDateTime()) + tr("Receive: \n");
-        entry += m_sendType == SerialFrames::Ascii ? QString::fromUtf8(bytes) : SerialFrames::hexPayload(bytes);
-        entry += QLatin1Char('\n');
-        addEntry(entry, false);
-        return;
-    }
-    default: return;
-    }
+    const QByteArray bytes(reinterpret_cast<const char*>(data), data && size > 0 ? size : 0);
+    QString entry = SerialFrames::timeStamp(QDateTime::currentDateTime()) + tr("Receive: \n");
+    entry += m_sendType == SerialFrames::Ascii ? QString::fromUtf8(bytes) : SerialFrames::hexPayload(bytes);
+    entry += QLatin1Char('\n');
+    addEntry(entry, false);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/cardrequests.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
@@ -50,10 +52,9 @@ private:
     std::unique_ptr<UI_SPTestPage> ui;
     int m_sendType = 0;
     bool m_portOpen = false;
-    // Open requests not yet answered; a code-11 reply outside them (the
-    // card's answer to a close) leaves the port state alone.
-    int m_openRequests = 0;
-    // Sends not yet answered; a failure nobody waits for (a card repeating
-    // its answer) neither closes the port again nor opens a box.
-    int m_sendRequests = 0;
+    // The opens and sends not yet answered. A code-11 reply to no open (the
+    // card's answer to a close) leaves the port state alone; a failed send
+    // nobody waits for (a card repeating its answer) neither closes the port
+    // again nor opens a box.
+    CardRequests m_requests;
 };

@@ -75,17 +75,6 @@ template <typename Page> struct Exchange {
     std::function<void(PageOnWire<Page>&, bool lossy)> after;
 };
 
-// The main window ends an open log file or serial port with the link.
-template <typename Page> void wireLinkLoss(PageOnWire<Page>&) { }
-void wireLinkLoss(PageOnWire<DisplayLogPage>& b)
-{
-    QObject::connect(&b.link, &CommTcp::disconnected, &b.page, &DisplayLogPage::linkChanged);
-}
-void wireLinkLoss(PageOnWire<SPTestPage>& b)
-{
-    QObject::connect(&b.link, &CommTcp::disconnected, &b.page, &SPTestPage::linkChanged);
-}
-
 template <typename Page> QString exchangeOnce(PageOnWire<Page>& b, const Exchange<Page>& e, int i)
 {
     const int before = b.boxes.boxes.size();
@@ -115,7 +104,6 @@ void askThrice(const QString& address, typename PageOnWire<Page>::ReplySignal re
     PageOnWire<Page> b(address, replies, card);
     // A technician takes a while to close each box; meanwhile frames pile up.
     b.boxes.onBox = [](const MessageBox::Box&) { QTest::qWait(50); };
-    wireLinkLoss(b);
     QVERIFY(b.start());
     if (floodBoxes >= 0) {
         WAIT_VERIFY(!b.sim.events(QStringLiteral("flood-end")).isEmpty(), 15000);
@@ -475,7 +463,6 @@ void TestPageFaults::openStatesEndWithTheLink()
 {
     PageOnWire<DisplayLogPage> log(
         nextAddress(), &CommTcp::gotLogRespond, kLogCard + QStringList { "--close-after", "3" });
-    wireLinkLoss(log);
     QVERIFY(log.start());
     log.click("Refresh");
     QTRY_COMPARE(log.child<QComboBox>("comboBoxLogType")->count(), 2);
@@ -494,7 +481,6 @@ void TestPageFaults::openStatesEndWithTheLink()
     QVERIFY(log.boxes.boxes.isEmpty());
 
     PageOnWire<SPTestPage> serial(nextAddress(), &CommTcp::gotSPTestRespond, { "--close-after", "2" });
-    wireLinkLoss(serial);
     QVERIFY(serial.start());
     QVERIFY(serialExchange().prepare(serial));
     serial.child<QLineEdit>("leSendData")->setText(QStringLiteral("01"));

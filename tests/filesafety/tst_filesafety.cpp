@@ -133,8 +133,8 @@ QStringList addresses(int count)
     return result;
 }
 
-// One programming page wired to one link and a simulated card, as the main
-// window wires them.
+// One programming page wired to one link and a simulated card by the main
+// window's wiring.
 struct ProgrammingRig {
     ProgrammingRig(const QString& address, const QStringList& cardOptions)
         : address(address)
@@ -142,10 +142,7 @@ struct ProgrammingRig {
                   "--backup-prepare-ms", "5" }
               + cardOptions)
     {
-        QObject::connect(&page, &ProgrammingPage::sendCmd, &link, &CommTcp::send);
-        QObject::connect(&link, &CommTcp::gotProgRespond, &page, &ProgrammingPage::handleRespond);
-        QObject::connect(&link, &CommTcp::disconnected, &page, &ProgrammingPage::handleError);
-        QObject::connect(&link, &CommTcp::sendError, &page, &ProgrammingPage::handleError);
+        MainWindow::wirePages(&link, { &page }, &link);
         page.show();
     }
     bool start()

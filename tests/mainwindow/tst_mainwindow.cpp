@@ -1,12 +1,14 @@
 // The main window with its real widgets (offscreen), its files in a
 // temporary working directory and the card simulator on loopback.
 
-#include "platform/version.h"
 #include "mainwindow/mainwindow.h"
 #include "pages/displaylogpage.h"
 #include "pages/fixedparampage.h"
+#include "pages/pageroot.h"
 #include "pages/settingspage.h"
 #include "pages/sptestpage.h"
+#include "platform/version.h"
+#include "programming/programmingpage.h"
 #include "support/boxrecorder.h"
 #include "support/simulatorfixture.h"
 #include "support/testaddresses.h"
@@ -26,6 +28,9 @@
 #include <QStringListModel>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextCodec>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -49,7 +54,7 @@ QByteArray readFile(const QString& path)
 
 void click(QWidget* page, const char* button)
 {
-    QTest::mouseClick(child<QPushButton>(page, button), Qt::LeftButton);
+    child<QPushButton>(page, button)->click();
 }
 
 void pressStatusLabel(QWidget* window, int times)
@@ -57,6 +62,70 @@ void pressStatusLabel(QWidget* window, int times)
     auto* label = child<QLabel>(window, "statusLabel");
     for (int i = 0; i < times; ++i)
         QTest::mouseClick(label, Qt::LeftButton);
+}
+
+// What the technician does on one page of the window, and what the page
+// shows for it.
+enum Ask {
+    ReadVersion,
+    ReadPorts,
+    ReadFixedParams,
+    RefreshLogs,
+    OpenSerialPort,
+    ConsoleVer,
+    Program, // a 5000-byte image
+    ProgramThenOverlongConsoleLine, // a console line too long for one frame, while the run waits
+};
+
+// Unlocks the console page, if need be, and sends a line from it.
+void console(MainWindow& w, const QString& text)
+{
+    if (!w.findChild<PageRoot*>())
+        pressStatusLabel(&w, MainWindow::kUnlockPresses);
+    auto* line = child<QLineEdit>(w.findChild<PageRoot*>(), "leCmd");
+    line->setText(text);
+    QTest::keyClick(line, Qt::Key_Return);
+}
+
+void ask(MainWindow& w, Ask what, const QString& image)
+{
+    auto* programming = w.findChild<ProgrammingPage*>();
+    if (what == ReadVersion || what == Program || what == ProgramThenOverlongConsoleLine)
+        child<QComboBox>(programming, "comboBoxProgType")->setCurrentIndex(1);
+    switch (what) {
+    case ReadVersion: click(programming, "btnRead"); return;
+    case ReadPorts: click(w.findChild<SettingsPage*>(), "btnRead"); return;
+    case ReadFixedParams: click(w.findChild<FixedParamPage*>(), "btnRead"); return;
+    case RefreshLogs: click(w.findChild<DisplayLogPage*>(), "Refresh"); return;
+    case OpenSerialPort: click(w.findChild<SPTestPage*>(), "btnOpen"); return;
+    case ConsoleVer: console(w, QStringLiteral("ver")); return;
+    case Program:
+    case ProgramThenOverlongConsoleLine:
+        child<QLineEdit>(programming, "leFile")->setText(image);
+        click(programming, "btnProgramming");
+        return;
+    }
+}
+
+QString shown(MainWindow& w, Ask what, const BoxRecorder& boxes)
+{
+    switch (what) {
+    case ReadVersion: return child<QLabel>(w.findChild<ProgrammingPage*>(), "labelVersion")->text();
+    case ReadPorts: return child<QLineEdit>(w.findChild<SettingsPage*>(), "lePortHTTPS")->text();
+    case ReadFixedParams: {
+        auto* table = child<QTableWidget>(w.findChild<FixedParamPage*>(), "tableWidgetParam");
+        return table->rowCount() > 0 ? table->item(0, 0)->text() : QString();
+    }
+    case RefreshLogs: return child<QComboBox>(w.findChild<DisplayLogPage*>(), "comboBoxLogType")->itemText(0);
+    case OpenSerialPort: return child<QPushButton>(w.findChild<SPTestPage*>(), "btnOpen")->text();
+    case ConsoleVer: {
+        const QTextDocument* doc = child<QTextBrowser>(w.findChild<PageRoot*>(), "textBrowserCmd")->document();
+        return doc->lastBlock().previous().text();
+    }
+    case Program:
+    case ProgramThenOverlongConsoleLine: return boxes.texts().join(QLatin1Char('|'));
+    }
+    return QString();
 }
 
 } // namespace
@@ -73,7 +142,11 @@ private slots:
     void fieldRefusesWhatCannotBeAnAddress_data();
     void fieldRefusesWhatCannotBeAnAddress();
     void connectWritesHistoryOnce();
+    void everyPageReachesTheCard_data();
+    void everyPageReachesTheCard();
     void pagesForgetTheCardWithTheLink();
+    void requestsMadeWithNoCardAreNotAwaited_data();
+    void requestsMadeWithNoCardAreNotAwaited();
     void historyFileReadsPartialRecordAndClears();
     void rebootAsksAndSendsCodeTwo();
     void unlockNeedsFivePressesInFiveSeconds();
@@ -181,6 +254,57 @@ void TestMainWindow::connectWritesHistoryOnce()
     QCOMPARE(static_cast<QStringListModel*>(edit->completer()->model())->stringList(), (QStringList { first, second }));
 }
 
+// Through the window's own wiring: each page's button reaches the card, and
+// the card's reply reaches the page.
+void TestMainWindow::everyPageReachesTheCard_data()
+{
+    QTest::addColumn<int>("what");
+    QTest::addColumn<QStringList>("card");
+    QTest::addColumn<int>("sent"); // the code the card must have received
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("programming") << int(ReadVersion) << QStringList() << 1 << "v1.3.0 20261201";
+    QTest::newRow("settings") << int(ReadPorts) << QStringList() << 16 << "443";
+    QTest::newRow("fixed parameters") << int(ReadFixedParams) << QStringList() << 14 << "devserial";
+    QTest::newRow("device log") << int(RefreshLogs) << QStringList() << 8 << "system.log";
+    QTest::newRow("serial port test") << int(OpenSerialPort) << QStringList() << 11 << "Disconnect";
+    QTest::newRow("console, once unlocked") << int(ConsoleVer) << QStringList() << 18 << "Recv: v1.3.0 20261201";
+    QTest::newRow("programming, the card drops the link")
+        << int(Program) << QStringList { "--prog-close-at-chunk", "2" } << 257 << "Programming failed!";
+    QTest::newRow("programming, a send fails")
+        << int(ProgramThenOverlongConsoleLine) << QStringList { "--prog-silent-from", "1" } << 257
+        << "Programming failed!|Send command failed!";
+}
+
+void TestMainWindow::everyPageReachesTheCard()
+{
+    QFETCH(int, what);
+    QFETCH(QStringList, card);
+    QFETCH(int, sent);
+    QFETCH(QString, shown);
+    const QString address = TestAddresses::card(kArea, m_case);
+    SimulatorFixture sim(QStringList { QStringLiteral("--listen"), address, QStringLiteral("--prog-store"),
+                             m_dir->filePath(QStringLiteral("flash.bin")) }
+        + card);
+    QVERIFY(sim.start());
+    const QString image = m_dir->filePath(QStringLiteral("image.bin"));
+    QFile file(image);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(5000, 'x')) == 5000);
+    file.close();
+    // A console line in UTF-8 that no frame can hold.
+    QTextCodec* locale = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    BoxRecorder boxes;
+    MainWindow w;
+    child<QLineEdit>(&w, "ipEdit")->setText(address);
+    QTest::mouseClick(child<QPushButton>(&w, "connectButton"), Qt::LeftButton);
+    ask(w, Ask(what), image);
+    QTRY_VERIFY(!sim.frames(QStringLiteral("in"), sent).isEmpty());
+    if (what == ProgramThenOverlongConsoleLine)
+        console(w, QString(30000, QChar(0x4e2d)));
+    QTRY_COMPARE(::shown(w, Ask(what), boxes), shown);
+    QTextCodec::setCodecForLocale(locale);
+}
+
 void TestMainWindow::pagesForgetTheCardWithTheLink()
 {
     const QString address = TestAddresses::card(kArea, m_case);
@@ -225,6 +349,40 @@ void TestMainWindow::pagesForgetTheCardWithTheLink()
     QCOMPARE(logNames->count(), 0);
     QVERIFY(logText->toPlainText().isEmpty());
     QVERIFY(!log->isLogOpen() && !serial->isPortOpen());
+}
+
+// A request made while no card is connected never went out: the next card's
+// unasked reply of its code changes nothing and opens no box.
+void TestMainWindow::requestsMadeWithNoCardAreNotAwaited_data()
+{
+    QTest::addColumn<int>("what");
+    QTest::addColumn<QString>("unasked"); // the card's frame: code, then data in hex
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("device log: an empty list") << int(RefreshLogs) << "8:" << QString();
+    QTest::newRow("serial port test: port open") << int(OpenSerialPort) << "11:01"
+                                                 << "Connect";
+}
+
+void TestMainWindow::requestsMadeWithNoCardAreNotAwaited()
+{
+    QFETCH(int, what);
+    QFETCH(QString, unasked);
+    QFETCH(QString, shown);
+    const QString address = TestAddresses::card(kArea, m_case);
+    SimulatorFixture sim({ QStringLiteral("--listen"), address, QStringLiteral("--flood"), unasked.section(':', 0, 0),
+        QStringLiteral("--flood-data"), unasked.section(':', 1), QStringLiteral("--flood-count"),
+        QStringLiteral("1") });
+    QVERIFY(sim.start());
+    BoxRecorder boxes;
+    MainWindow w;
+    ask(w, Ask(what), QString());
+    QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Device not connected!") });
+    child<QLineEdit>(&w, "ipEdit")->setText(address);
+    QTest::mouseClick(child<QPushButton>(&w, "connectButton"), Qt::LeftButton);
+    QTRY_VERIFY(!sim.events(QStringLiteral("flood-end")).isEmpty());
+    QTest::qWait(100);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(::shown(w, Ask(what), boxes), shown);
 }
 
 void TestMainWindow::historyFileReadsPartialRecordAndClears()

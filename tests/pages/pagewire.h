@@ -1,11 +1,15 @@
 #pragma once
 
 // A page wired to a real command link, which is connected over loopback to a
-// simulated card, as the main window wires it: the page's requests go into
-// the link's send, one reply family of the link comes back to the page.
+// simulated card, by the main window's own wiring.
 
 #include "link/commtcp.h"
-#include "mainwindow/linknotices.h"
+#include "mainwindow/mainwindow.h"
+#include "pages/displaylogpage.h"
+#include "pages/fixedparampage.h"
+#include "pages/pageroot.h"
+#include "pages/settingspage.h"
+#include "pages/sptestpage.h"
 #include "support/boxrecorder.h"
 #include "support/simulatorfixture.h"
 #include "support/waituntil.h"
@@ -16,6 +20,7 @@
 #include <QPushButton>
 #include <QTranslator>
 #include <QtTest>
+#include <tuple>
 
 inline QByteArray hexBytes(const char* text)
 {
@@ -71,6 +76,14 @@ private:
     const char* m_context;
 };
 
+// The wiring of one page alone.
+template <typename Page> MainWindow::Pages only(Page* page)
+{
+    MainWindow::Pages p;
+    std::get<Page*&>(std::tie(p.programming, p.settings, p.fixedParams, p.log, p.serialTest, p.root)) = page;
+    return p;
+}
+
 template <typename Page> class PageOnWire {
 public:
     using ReplySignal = void (CommTcp::*)(int, const quint8*, int);
@@ -92,8 +105,7 @@ public:
             qWarning().noquote() << "simulator:" << error;
             return false;
         }
-        QObject::connect(&page, &Page::sendCmd, &link, &CommTcp::send);
-        QObject::connect(&link, m_replies, &page, &Page::handleRespond);
+        MainWindow::wirePages(&link, only(&page), &link);
         QObject::connect(&link, m_replies, &page, [this](int cmd, const quint8*, int) { replies.append(cmd); });
         page.resize(800, 500);
         page.show();
@@ -137,7 +149,6 @@ public:
     SimulatorFixture sim;
     CommTcp link;
     Page page;
-    LinkNotices notices { &link };
     QList<int> replies; // codes of the replies the page was handed, in order
 
 private:

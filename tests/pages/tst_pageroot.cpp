@@ -1,19 +1,12 @@
 // The console page on the wire: the real page, wired to a real command link,
-// against the simulated card's command interpreter; and the page as the
-// technician reaches it, unlocked in the main window.
+// against the simulated card's command interpreter. (Unlocked in the main
+// window it is tested with the other pages, in tst_mainwindow.)
 
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/linknotices.h"
 #include "pages/pageroot.h"
 #include "pagewire.h"
 #include "support/testaddresses.h"
 
-#include <QDir>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QStackedWidget>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextBrowser>
 
@@ -68,7 +61,6 @@ private slots:
     void answerEndsAtTheZeroByte();
     void entriesGoToTheEndEvenWithASelection();
     void unsentWhenDisconnectedStillInTranscript();
-    void unlockedInTheMainWindow();
 
 private:
     int m_case = 0;
@@ -156,50 +148,12 @@ void TestPageRoot::unsentWhenDisconnectedStillInTranscript()
 {
     BoxRecorder boxes;
     CommTcp link;
-    LinkNotices notices(&link);
     PageRoot page;
-    connect(&page, &PageRoot::sendCmd, &link, &CommTcp::send);
+    MainWindow::wirePages(&link, only(&page), &link);
     childOf<QLineEdit>(page, "leCmd")->setText(QStringLiteral("ver"));
     childOf<QPushButton>(page, "btnSendCmd")->click();
     QVERIFY(boxes.saw(QStringLiteral("Device not connected!")));
     QCOMPARE(transcript(page), QStringList { "Send: ver" });
-}
-
-void TestPageRoot::unlockedInTheMainWindow()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
-    {
-        BoxRecorder boxes;
-        const QString address = nextAddress();
-        SimulatorFixture sim({ QStringLiteral("--listen"), address });
-        QVERIFY(sim.start());
-        MainWindow window;
-        window.show();
-        auto* list = childOf<QListWidget>(window, "pageList");
-        auto* stack = childOf<QStackedWidget>(window, "stackWidget");
-        // The unlock itself (the press count, slot and list entry) is the
-        // main window's; here the unlocked page must reach the card.
-        for (int i = 0; i < 5; ++i)
-            QTest::mouseClick(childOf<QLabel>(window, "statusLabel"), Qt::LeftButton);
-        auto* page = window.findChild<PageRoot*>();
-        QVERIFY(page);
-
-        childOf<QLineEdit>(window, "ipEdit")->setText(address);
-        click(window, "connectButton");
-        QCOMPARE(childOf<QPushButton>(window, "connectButton")->text(), QStringLiteral("Disconnect"));
-        list->setCurrentRow(6);
-        QCOMPARE(stack->currentWidget(), page);
-        auto* edit = childOf<QLineEdit>(*page, "leCmd");
-        edit->setText(QStringLiteral("ver"));
-        QTest::keyClick(edit, Qt::Key_Return);
-        QTRY_COMPARE(transcript(*page).size(), 2);
-        QCOMPARE(transcript(*page), (QStringList { "Send: ver", "Recv: v1.3.0 20261201" }));
-        QVERIFY(boxes.boxes.isEmpty());
-    }
-    QVERIFY(QDir::setCurrent(previous));
 }
 
 QTEST_MAIN(TestPageRoot)

