@@ -44,28 +44,24 @@ QByteArray ChunkTransfer::startCommandData(quint8 programmingType) const
     return data;
 }
 
-ChunkTransfer::Next ChunkTransfer::nextChunk(QByteArray* data)
+ChunkTransfer::Next ChunkTransfer::nextChunk()
 {
     const qint64 wanted = qMin<qint64>(m_totalBytes - m_sentBytes, kChunkSize);
     if (wanted <= 0)
         return Next::Nothing;
     const int offset = m_oldProtocol ? 0 : 1;
-    QByteArray chunk(offset + int(wanted), Qt::Uninitialized);
-    const qint64 got = m_file.isOpen() ? m_file.read(chunk.data() + offset, wanted) : -1;
+    // The buffer is the last chunk's: nothing else holds it once sent, so it
+    // is filled again in place.
+    m_lastChunk.resize(offset + int(wanted));
+    const qint64 got = m_file.isOpen() ? m_file.read(m_lastChunk.data() + offset, wanted) : -1;
     // A file that ends before the size the card was told would leave the
     // card waiting for bytes that never come.
     if (got <= 0)
         return Next::ReadError;
-    chunk.truncate(offset + int(got));
-    if (m_oldProtocol) {
-        m_sentBytes += got;
-    } else {
-        chunk[0] = char(m_sequence);
-        ++m_sequence;
-        m_lastChunk = chunk;
-        m_sentBytes += got;
-    }
-    *data = chunk;
+    m_lastChunk.truncate(offset + int(got));
+    if (!m_oldProtocol)
+        m_lastChunk[0] = char(m_sequence++);
+    m_sentBytes += got;
     return Next::Chunk;
 }
 

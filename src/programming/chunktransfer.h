@@ -14,23 +14,18 @@
 // included, at most three times. Older cards take the plain transfer: image
 // bytes only, and no resends.
 //
-// This class holds that state and reads the image chunk by chunk; its user
-// sends the commands and runs the chunk timer. It knows no link and no
-// widget, so the programming page and the batch worker share it.
+// This class holds that state and reads the image chunk by chunk into one
+// buffer, reused from chunk to chunk; ProgrammingRun sends the commands and
+// runs the chunk timer.
 class ChunkTransfer {
 public:
     static constexpr int kChunkSize = 1024;
     static constexpr int kMaxResends = 3;
     // The size field of command 256 holds 32 bits.
     static constexpr qint64 kMaxImageSize = 0xFFFFFFFFLL;
-    // From the last chunk to the card's 259. Installing an image on a card
-    // takes seconds to a minute; a card that stays connected but never
-    // reports the end must not keep the tool waiting for good, nor must a
-    // slow one be called failed after a successful write.
-    static constexpr int kInstallTimeoutMs = 300000;
 
     enum class Next {
-        Chunk, // `data` holds the next command-257 data
+        Chunk, // lastChunk() holds the next command-257 data
         Nothing, // every byte has been sent: no command, no timer
         ReadError, // the image could not be read on (it shrank or failed)
     };
@@ -56,19 +51,19 @@ public:
     QString fileName() const { return m_file.fileName(); }
 
     void setOldProtocol(bool old) { m_oldProtocol = old; }
-    bool oldProtocol() const { return m_oldProtocol; }
 
     // Data of command 256: the programming type, then the image size as
     // unsigned 32-bit big-endian.
     QByteArray startCommandData(quint8 programmingType) const;
 
-    // Reads the next chunk of at most 1024 bytes and counts it as sent.
-    Next nextChunk(QByteArray* data);
+    // Reads the next chunk of at most 1024 bytes into lastChunk() and counts
+    // it as sent.
+    Next nextChunk();
     // The card acknowledged the outstanding chunk.
     void acknowledged() { m_retryCount = 0; }
     // The chunk timer expired: resend (counted) or give up.
     Timeout timeout();
-    // The last chunk of a sequenced transfer, sequence byte included.
+    // The last chunk read, sequence byte included; sent again as it is.
     const QByteArray& lastChunk() const { return m_lastChunk; }
 
     bool allSent() const { return m_sentBytes >= m_totalBytes; }

@@ -1,19 +1,19 @@
 // version, program, backup and batch: the batch worker's tasks, run through
-// the batch dialog's pool (one worker for a single card), and the backup
-// transfer of the programming page.
+// the batch dialog's pool (one worker for a single card), and the backup run
+// of the programming page on a link of its own.
 
-#include "cardexchange.h"
 #include "clicommand.h"
 #include "commands.h"
 #include "progressline.h"
 
-#include "link/commandcodes.h"
-#include "programming/backuptransfer.h"
+#include "link/commtcp.h"
+#include "programming/backuprun.h"
 #include "programming/batchpool.h"
 #include "programming/batchprogrammingthread.h"
 #include "programming/batchreport.h"
 #include "programming/devicelist.h"
 #include "programming/firmwarepackage.h"
+#include "programming/programmingrun.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -34,25 +34,9 @@ const QString kSendUnchanged = QStringLiteral("send-unchanged");
 // How often `program` tells that the card is still installing.
 constexpr int kInstallingLineMs = 10000;
 
-// The programming page's message for each way a programming task fails,
-// where it has one.
-QString failureMessage(int reason)
-{
-    switch (reason) {
-    case BatchProgrammingThread::StartRefused: return QStringLiteral("Start programming failed!");
-    case BatchProgrammingThread::ChunkRefused:
-    case BatchProgrammingThread::ConnectionLost: return QStringLiteral("Programming failed!");
-    case BatchProgrammingThread::ChunkTimeout:
-    case BatchProgrammingThread::InstallationTimeout:
-    case BatchProgrammingThread::NoReply: return QStringLiteral("Programming timeout!");
-    case BatchProgrammingThread::ImageUnreadable: return QStringLiteral("Open programming file failed!");
-    default: return QString();
-    }
-}
-
 void addReplyTimeoutOption(Command& command)
 {
-    command.addReplyTimeoutOption(BatchProgrammingThread::kChunkTimeoutMs / 1000.0);
+    command.addReplyTimeoutOption(ProgrammingRun::kBatchChunkTimeoutMs / 1000.0);
 }
 
 void addInstallTimeoutOption(Command& command)
@@ -60,8 +44,8 @@ void addInstallTimeoutOption(Command& command)
     command.addOption({ kInstallTimeout,
         QStringLiteral("Longest wait from the last chunk to the card's end of programming, in seconds "
                        "(default %1).")
-            .arg(BatchProgrammingThread::kInstallTimeoutMs / 1000),
-        QStringLiteral("S"), QString::number(BatchProgrammingThread::kInstallTimeoutMs / 1000) });
+            .arg(ProgrammingRun::kInstallTimeoutMs / 1000),
+        QStringLiteral("S"), QString::number(ProgrammingRun::kInstallTimeoutMs / 1000) });
 }
 
 void addSendUnchangedOption(Command& command)
@@ -91,7 +75,7 @@ bool prepareImage(Command& command, BatchPool& pool, const QString& image)
 struct TaskResult {
     QString ip;
     int status = BatchProgrammingThread::NotStart;
-    int reason = BatchProgrammingThread::NoFailure;
+    int reason = ProgrammingRun::NoFailure;
     QString connectError;
     QString version;
     qint64 bytesSent = 0;
@@ -107,10 +91,9 @@ struct TaskResult {
     QString reasonText(int replyTimeoutMs) const
     {
         switch (reason) {
-        case BatchProgrammingThread::ConnectFailed: return QStringLiteral("connect failed: %1").arg(connectError);
-        case BatchProgrammingThread::NoReply:
-            return QStringLiteral("no reply within %1 s").arg(replyTimeoutMs / 1000.0);
-        default: return BatchProgrammingThread::failureText(reason);
+        case ProgrammingRun::ConnectFailed: return QStringLiteral("connect failed: %1").arg(connectError);
+        case ProgrammingRun::NoReply: return QStringLiteral("no reply within %1 s").arg(replyTimeoutMs / 1000.0);
+        default: return ProgrammingRun::failureText(reason);
         }
     }
 
@@ -123,7 +106,7 @@ struct TaskResult {
             o.insert(QStringLiteral("resends"), resends);
         }
         if (!succeeded())
-            o.insert(QStringLiteral("reason"), BatchProgrammingThread::failureText(reason));
+            o.insert(QStringLiteral("reason"), ProgrammingRun::failureText(reason));
         return o;
     }
 };
@@ -299,7 +282,7 @@ int program(const QStringList& arguments)
         Cli::printJson(o);
     }
     if (!r.succeeded()) {
-        const QString message = failureMessage(r.reason);
+        const QString message = ProgrammingRun::failureMessage(r.reason);
         const QString reason = r.reasonText(timeoutMs);
         return command.failure(r.ip + QStringLiteral(": ")
             + (message.isEmpty() ? reason : QStringLiteral("%1 (%2)").arg(message, reason)));
@@ -386,7 +369,7 @@ int batch(const QStringList& arguments)
             lines << '\t' << r.bytesSent << " bytes\t" << r.resends << " resends";
         lines << '\t' << QString::number(r.seconds, 'f', 1) << " s";
         if (!r.succeeded())
-            lines << '\t' << BatchProgrammingThread::failureText(r.reason);
+            lines << '\t' << ProgrammingRun::failureText(r.reason);
         lines << '\n' << Qt::flush;
     };
     const QVector<TaskResult> results = run.run(mode, type);
@@ -430,61 +413,53 @@ int backup(const QStringList& arguments)
         || !command.programmingType(&type) || !command.seconds(QStringLiteral("timeout"), &timeoutMs))
         return command.exitCode();
 
-    CardExchange card(args[0]);
-    QString error;
-    if (!card.connectToCard(&error))
-        return command.failure(QStringLiteral("%1: connect failed: %2").arg(args[0], error));
-    BackupTransfer transfer;
+    CommTcp link;
+    QString connectError;
+    QObject::connect(&link, &CommTcp::connectionError, [&connectError](const QString& e) { connectError = e; });
+    link.connectToDevice(args[0]);
+    if (!link.isConnected())
+        return command.failure(QStringLiteral("%1: connect failed: %2").arg(args[0], connectError));
+    BackupRun backup(timeoutMs);
+    backup.setAnnounceTimeout(timeoutMs);
     ProgressLine line(args[0]);
     line.setQuiet(command.json());
-    QString message;
-    const auto outcome = card.exchange(
-        CommandCode::StartBackup, QByteArray(1, char(type)),
-        [&](const CardExchange::Reply& reply) {
-            if (reply.cmd == CommandCode::StartBackup) {
-                quint32 total = 0;
-                if (!BackupTransfer::announcedSize(reply.data, reply.size, &total) || total == 0) {
-                    message = QStringLiteral("Start backup failed!");
-                    return CardExchange::Step::Failed;
-                }
-                if (!transfer.open(args[1], total)) {
-                    message = QStringLiteral("Cannot open backup file!");
-                    return CardExchange::Step::Failed;
-                }
-                line.update(0, total);
-                card.send(CommandCode::BackupData);
-            } else if (reply.cmd == CommandCode::BackupData && transfer.isReceiving()) {
-                switch (transfer.addPiece(reply.data, reply.size)) {
-                case BackupTransfer::Piece::More:
-                    line.update(transfer.receivedBytes(), transfer.totalBytes());
-                    card.send(CommandCode::BackupData);
-                    break;
-                case BackupTransfer::Piece::Complete:
-                    line.update(transfer.receivedBytes(), transfer.totalBytes());
-                    return CardExchange::Step::Done;
-                case BackupTransfer::Piece::Failed:
-                    message = QStringLiteral("Backup file failed!");
-                    return CardExchange::Step::Failed;
-                }
-            }
-            // 336 (preparing) and anything else: the wait goes on.
-            return CardExchange::Step::Wait;
-        },
-        timeoutMs);
+    QEventLoop loop;
+    int result = BackupRun::Failed;
+    QObject::connect(&backup, &BackupRun::sendCmd, &link, &CommTcp::send);
+    QObject::connect(&link, &CommTcp::gotProgRespond, &backup, &BackupRun::handleReply);
+    for (auto lost : { &CommTcp::disconnected, &CommTcp::sendError, &CommTcp::notConnected })
+        QObject::connect(&link, lost, &backup, &BackupRun::linkLost);
+    QObject::connect(&backup, &BackupRun::sizeAnnounced, [&](qint64 total) {
+        line.update(0, total);
+        backup.receiveInto(args[1]);
+    });
+    QObject::connect(
+        &backup, &BackupRun::pieceReceived, [&line](qint64 got, qint64 total) { line.update(got, total); });
+    QObject::connect(&backup, &BackupRun::finished, [&](int r) {
+        result = r;
+        loop.quit();
+    });
+    backup.start(quint8(type));
+    loop.exec();
     line.finish();
-    const qint64 received = transfer.receivedBytes();
-    if (outcome != CardExchange::Outcome::Done) {
-        transfer.abandon();
-        if (message.isEmpty())
-            message = QStringLiteral("Backup file failed! (%1)").arg(CardExchange::outcomeText(outcome, timeoutMs));
+    const qint64 received = backup.receivedBytes();
+    const bool done = result == BackupRun::Finished;
+    QString message;
+    switch (result) {
+    case BackupRun::Finished: message = QStringLiteral("Backup file finished!"); break;
+    case BackupRun::StartFailed: message = QStringLiteral("Start backup failed!"); break;
+    case BackupRun::CannotOpen: message = QStringLiteral("Cannot open backup file!"); break;
+    case BackupRun::NoReply:
+        message = QStringLiteral("Backup file failed! (no reply within %1 s)").arg(timeoutMs / 1000.0);
+        break;
+    case BackupRun::LinkLost: message = QStringLiteral("Backup file failed! (connection lost)"); break;
+    default: message = QStringLiteral("Backup file failed!"); break;
     }
     if (command.json())
         Cli::printJson(QJsonObject { { QStringLiteral("ip"), args[0] }, { QStringLiteral("file"), args[1] },
             { QStringLiteral("type"), type }, { QStringLiteral("bytes"), double(received) },
-            { QStringLiteral("succeeded"), outcome == CardExchange::Outcome::Done },
-            { QStringLiteral("message"),
-                outcome == CardExchange::Outcome::Done ? QStringLiteral("Backup file finished!") : message } });
-    if (outcome != CardExchange::Outcome::Done)
+            { QStringLiteral("succeeded"), done }, { QStringLiteral("message"), message } });
+    if (!done)
         return command.failure(args[0] + QStringLiteral(": ") + message);
     if (!command.json())
         Cli::out() << args[1] << ": Backup file finished! (" << received << " bytes)\n" << Qt::flush;
