@@ -2,6 +2,7 @@
 
 #include "link/commandcodes.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 BackupRun::BackupRun(int timeoutMs, QObject* parent)
@@ -104,4 +105,13 @@ void BackupRun::end(int result)
 {
     cancel();
     emit finished(result);
+}
+
+QString BackupRun::resultMessage(int result)
+{
+    static const char* const texts[] = { QT_TRANSLATE_NOOP("ProgrammingPage", "Backup file finished!"),
+        QT_TRANSLATE_NOOP("ProgrammingPage", "Start backup failed!"),
+        QT_TRANSLATE_NOOP("ProgrammingPage", "Cannot open backup file!"),
+        QT_TRANSLATE_NOOP("ProgrammingPage", "Backup file failed!") };
+    return QCoreApplication::translate("ProgrammingPage", texts[qBound(int(Finished), result, int(Failed))]);
 }

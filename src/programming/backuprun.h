@@ -35,6 +35,11 @@ public:
         LinkLost,
     };
 
+    // The programming page's text for a result ("Backup file finished!",
+    // "Start backup failed!", "Cannot open backup file!", else "Backup file
+    // failed!"), translated in its context.
+    static QString resultMessage(int result);
+
     explicit BackupRun(int timeoutMs, QObject* parent = nullptr);
     ~BackupRun() override;
 

@@ -73,19 +73,7 @@ BatchProgrammingDialog::BatchProgrammingDialog(QWidget* parent, int poolSize)
             deleteRow(ui->tableWidgetDevice->currentRow());
     });
 
-    createPool(poolSize);
-}
-
-BatchProgrammingDialog::~BatchProgrammingDialog() = default;
-
-BatchPool& BatchProgrammingDialog::pool() const
-{
-    return *d->m_pool;
-}
-
-void BatchProgrammingDialog::createPool(int size)
-{
-    d->m_pool = std::make_unique<BatchPool>(size);
+    d->m_pool = std::make_unique<BatchPool>(poolSize);
     d->m_totals.fill(0, d->m_pool->workers().size());
     BatchPool* pool = d->m_pool.get();
     connect(pool, &BatchPool::taskStarted, this, [this](int worker, int index) {
@@ -96,6 +84,13 @@ void BatchProgrammingDialog::createPool(int size)
     connect(pool, &BatchPool::taskFinished, this, &BatchProgrammingDialog::onBatchFinished);
     connect(pool, &BatchPool::programmingStarted, this, &BatchProgrammingDialog::onProgrammingStarted);
     connect(pool, &BatchPool::programmingUpdated, this, &BatchProgrammingDialog::onProgrammingUpdated);
+}
+
+BatchProgrammingDialog::~BatchProgrammingDialog() = default;
+
+BatchPool& BatchProgrammingDialog::pool() const
+{
+    return *d->m_pool;
 }
 
 QString BatchProgrammingDialog::statusText(int status)

@@ -70,7 +70,6 @@ private slots:
 private:
     struct Private;
 
-    void createPool(int size);
     void addDevice(const QString& address);
     void importTextList(const QString& path);
     void importWorkbook(const QString& path);

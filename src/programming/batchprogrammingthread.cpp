@@ -9,17 +9,12 @@ struct BatchProgrammingThread::Private {
     // Parameters, guarded by the worker's mutex.
     QString m_ip;
     QString m_fileName;
-    QString m_version;
+    Report m_report;
     int m_index = 0;
     int m_mode = 0;
     int m_progType = 0;
-    int m_status = 0;
-    int m_reason = ProgrammingRun::NoFailure;
     int m_installTimeoutMs = 0;
     int m_replyTimeoutMs = 0;
-    QString m_connectError;
-    qint64 m_bytesSent = 0;
-    int m_resends = 0;
     bool m_running = false;
     // Set by setDevice, cleared by the start it asks for: a worker starts
     // only a task that has been handed to it, never again on a stale index.
@@ -115,58 +110,16 @@ QString BatchProgrammingThread::deviceIp() const
     return d->m_ip;
 }
 
-int BatchProgrammingThread::index() const
-{
-    QMutexLocker lock(&m_mutex);
-    return d->m_index;
-}
-
 int BatchProgrammingThread::mode() const
 {
     QMutexLocker lock(&m_mutex);
     return d->m_mode;
 }
 
-int BatchProgrammingThread::status() const
+BatchProgrammingThread::Report BatchProgrammingThread::report() const
 {
     QMutexLocker lock(&m_mutex);
-    return d->m_status;
-}
-
-QString BatchProgrammingThread::version() const
-{
-    QMutexLocker lock(&m_mutex);
-    return d->m_version;
-}
-
-bool BatchProgrammingThread::isRunning() const
-{
-    QMutexLocker lock(&m_mutex);
-    return d->m_running;
-}
-
-int BatchProgrammingThread::failureReason() const
-{
-    QMutexLocker lock(&m_mutex);
-    return d->m_reason;
-}
-
-QString BatchProgrammingThread::connectError() const
-{
-    QMutexLocker lock(&m_mutex);
-    return d->m_connectError;
-}
-
-qint64 BatchProgrammingThread::bytesSent() const
-{
-    QMutexLocker lock(&m_mutex);
-    return d->m_bytesSent;
-}
-
-int BatchProgrammingThread::resends() const
-{
-    QMutexLocker lock(&m_mutex);
-    return d->m_resends;
+    return d->m_report;
 }
 
 void BatchProgrammingThread::onTaskStart(int index)
@@ -181,11 +134,8 @@ void BatchProgrammingThread::onTaskStart(int index)
         if (d->m_running)
             return;
         d->m_running = true;
-        d->m_status = InProgress;
-        d->m_reason = ProgrammingRun::NoFailure;
-        d->m_connectError.clear();
-        d->m_bytesSent = 0;
-        d->m_resends = 0;
+        d->m_report = Report();
+        d->m_report.status = InProgress;
         d->m_run->setInstallTimeout(
             d->m_installTimeoutMs > 0 ? d->m_installTimeoutMs : ProgrammingRun::kInstallTimeoutMs);
         d->m_run->setChunkTimeout(d->m_replyTimeoutMs > 0 ? d->m_replyTimeoutMs : ProgrammingRun::kBatchChunkTimeoutMs);
@@ -238,11 +188,11 @@ void BatchProgrammingThread::finishTask(int status, int reason)
     {
         QMutexLocker lock(&m_mutex);
         d->m_running = false;
-        d->m_status = status;
-        d->m_reason = status == Succeeded ? int(ProgrammingRun::NoFailure) : reason;
-        d->m_version = d->m_run->version();
-        d->m_bytesSent = d->m_taskMode == Program ? d->m_run->sentBytes() : 0;
-        d->m_resends = d->m_run->resends();
+        d->m_report.status = status;
+        d->m_report.reason = status == Succeeded ? int(ProgrammingRun::NoFailure) : reason;
+        d->m_report.version = d->m_run->version();
+        d->m_report.bytesSent = d->m_taskMode == Program ? d->m_run->sentBytes() : 0;
+        d->m_report.resends = d->m_run->resends();
     }
     emit finished();
 }
@@ -264,7 +214,7 @@ void BatchProgrammingThread::onNetworkDevConnectError(QString error)
         return;
     {
         QMutexLocker lock(&m_mutex);
-        d->m_connectError = error;
+        d->m_report.connectError = error;
     }
     finishTask(Failed, ProgrammingRun::ConnectFailed);
 }

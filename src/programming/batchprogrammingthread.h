@@ -53,21 +53,23 @@ public:
     // start, chunk), in ms; 0 (the default) is the batch policy's.
     void setReplyTimeout(int ms);
 
-    // Read by the dialog after finished().
+    // Of the last task, read after finished(): its status, why it failed
+    // (a ProgrammingRun::Failure, NoFailure when it succeeded), the version
+    // the card answered, the system's reason when it could not connect, the
+    // image bytes sent and the chunks sent again after a time-out.
+    struct Report {
+        int status = NotStart;
+        int reason = 0;
+        QString version;
+        QString connectError;
+        qint64 bytesSent = 0;
+        int resends = 0;
+    };
+    Report report() const;
     QString deviceIp() const;
-    int index() const;
     int mode() const;
-    int status() const;
-    QString version() const;
-    bool isRunning() const;
-    // Of the last task: why it failed (ProgrammingRun::NoFailure when it
-    // succeeded), the image bytes sent, and the chunks sent again after a
-    // time-out.
-    int failureReason() const;
-    // The system's reason when the last task could not connect.
-    QString connectError() const;
-    qint64 bytesSent() const;
-    int resends() const;
+    int status() const { return report().status; }
+    QString version() const { return report().version; }
 
 signals:
     void programmingStarted(qint64 bytesTotal);

@@ -93,7 +93,7 @@ void ProgrammingPage::setTimeouts(int chunkMs, int installMs)
 {
     d->m_run.setChunkTimeout(chunkMs);
     d->m_run.setInstallTimeout(installMs);
-    d->m_backup.setTimeout(d->m_run.policy().chunkTimeoutMs);
+    d->m_backup.setTimeout(chunkMs);
 }
 
 void ProgrammingPage::addRootProgType()
@@ -267,19 +267,17 @@ void ProgrammingPage::backupAnnounced(qint64 total)
 
 void ProgrammingPage::backupFinished(int result)
 {
+    const QString text = BackupRun::resultMessage(result);
     switch (result) {
     case BackupRun::Finished:
         flushProgress();
         resetProgramming();
-        MessageBox::information(this, tr("Information"), tr("Backup file finished!"));
+        MessageBox::information(this, tr("Information"), text);
         return;
     case BackupRun::StartFailed:
-        setStatus(nullptr);
-        MessageBox::warning(this, tr("Warning"), tr("Start backup failed!"));
-        return;
     case BackupRun::CannotOpen:
         setStatus(nullptr);
-        MessageBox::warning(this, tr("Warning"), tr("Cannot open backup file!"));
+        MessageBox::warning(this, tr("Warning"), text);
         return;
     case BackupRun::LinkLost:
         // What came so far is dropped without a word; the chosen file stays
@@ -288,7 +286,7 @@ void ProgrammingPage::backupFinished(int result)
         return;
     default:
         resetProgramming();
-        MessageBox::warning(this, tr("Warning"), tr("Backup file failed!"));
+        MessageBox::warning(this, tr("Warning"), text);
         return;
     }
 }
@@ -354,7 +352,7 @@ void ProgrammingPage::showProgressText()
     case Private::ProgressText::Zero: ui->progressBar->setFormat(tr("Progress: %1%").arg(0)); return;
     case Private::ProgressText::Percent:
         ui->progressBar->setFormat(
-            tr("Progress: %1%").arg(ChunkTransfer::percentText(d->m_progressDone, d->m_progressMax)));
+            tr("Progress: %1%").arg(ProgrammingRun::percentText(d->m_progressDone, d->m_progressMax)));
         return;
     }
 }

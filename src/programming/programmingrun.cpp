@@ -6,8 +6,8 @@
 #include "versiontext.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTimer>
+#include <QtEndian>
 
 namespace {
 
@@ -33,24 +33,11 @@ ProgrammingRun::~ProgrammingRun()
     releaseImage();
 }
 
-void ProgrammingRun::setChunkTimeout(int ms)
-{
-    if (ms > 0)
-        m_policy.chunkTimeoutMs = ms;
-}
-
-void ProgrammingRun::setInstallTimeout(int ms)
-{
-    if (ms > 0)
-        m_policy.installTimeoutMs = ms;
-}
-
 void ProgrammingRun::start(const QString& image, quint8 type)
 {
     abort();
     m_image = image;
     m_type = type;
-    m_versionOnly = false;
     m_state = State::AwaitingVersion;
     // Without a card no version reply comes: the run ends by itself.
     arm(m_policy.chunkTimeoutMs);
@@ -73,10 +60,13 @@ bool ProgrammingRun::handleReply(int cmd, const quint8* data, int size)
         if (m_state != State::AwaitingVersion)
             return false;
         m_version = VersionText::versionWord(VersionText::text(data, size));
+        m_oldProtocol = VersionText::usesOldProtocol(data, size);
         if (m_versionOnly)
             finish(NoFailure);
+        else if (!openImage())
+            finish(ImageUnreadable);
         else
-            openImage(data, size);
+            sendStart();
         return true;
     case CommandCode::StartProgramming:
         if (m_state != State::AwaitingStart)
@@ -86,8 +76,8 @@ bool ProgrammingRun::handleReply(int cmd, const quint8* data, int size)
             return true;
         }
         m_state = State::Transferring;
-        disarm();
-        emit transferStarted(m_transfer.totalBytes());
+        m_deadline = -1;
+        emit transferStarted(m_totalBytes);
         sendNextChunk();
         return true;
     case CommandCode::ImageChunk:
@@ -97,8 +87,8 @@ bool ProgrammingRun::handleReply(int cmd, const quint8* data, int size)
             finish(ChunkRefused);
             return true;
         }
-        m_transfer.acknowledged();
-        emit chunkAcknowledged(m_transfer.sentBytes());
+        m_retries = 0;
+        emit chunkAcknowledged(m_sentBytes);
         sendNextChunk();
         return true;
     case CommandCode::Installing:
@@ -133,53 +123,65 @@ void ProgrammingRun::abort()
 {
     ++m_generation;
     m_state = State::Idle;
-    m_acknowledgedAll = false;
-    m_failure = NoFailure;
-    m_resends = 0;
     m_version.clear();
-    disarm();
+    m_sentBytes = m_totalBytes = 0;
+    m_resends = m_retries = 0;
+    m_sequence = 0;
+    m_versionOnly = m_acknowledgedAll = false;
+    m_deadline = -1;
     m_timer->stop();
     if (m_policy.imagePerRun)
         releaseImage();
-    else
-        m_transfer.rewind();
 }
 
 void ProgrammingRun::closeImage()
 {
-    m_transfer.close();
+    m_file.close();
 }
 
 // The page unwraps a firmware package into the temporary image once the card
 // has answered; the worker sends the batch's open image from its first byte.
-void ProgrammingRun::openImage(const quint8* data, int size)
+bool ProgrammingRun::openImage()
 {
-    m_transfer.setOldProtocol(VersionText::usesOldProtocol(data, size));
-    bool ready = false;
-    if (m_policy.imagePerRun) {
+    if (m_policy.imagePerRun || !m_file.isOpen()) {
+        m_file.close();
         QString path = m_image;
-        FirmwarePackage package(path);
-        if (package.extractToTemporary())
-            path = FirmwarePackage::temporaryImagePath();
-        ready = !package.writeFailed() && m_transfer.open(path);
-        if (!ready && FirmwarePackage::isTemporaryImage(path))
-            QFile::remove(path);
-    } else {
-        ready = m_transfer.isOpen() ? m_transfer.rewind() : m_transfer.open(m_image);
+        bool unwrapped = true;
+        if (m_policy.imagePerRun) {
+            FirmwarePackage package(path);
+            if (package.extractToTemporary())
+                path = FirmwarePackage::temporaryImagePath();
+            unwrapped = !package.writeFailed();
+        }
+        m_file.setFileName(path);
+        if (unwrapped)
+            m_file.open(QIODevice::ReadOnly);
     }
-    if (!ready) {
-        finish(ImageUnreadable);
-        return;
+    // The size field of command 256 holds 32 bits: a larger image would be
+    // announced with a size that is not its own.
+    if (m_file.isOpen() && m_file.size() <= kMaxImageSize && m_file.seek(0)) {
+        m_totalBytes = m_file.size();
+        return true;
     }
+    m_file.close();
+    if (m_policy.imagePerRun && FirmwarePackage::isTemporaryImage(m_file.fileName()))
+        QFile::remove(m_file.fileName());
+    return false;
+}
+
+void ProgrammingRun::sendStart()
+{
+    QByteArray data(5, char(m_type));
+    qToBigEndian<quint32>(quint32(m_totalBytes), data.data() + 1);
     m_state = State::AwaitingStart;
     arm(m_policy.chunkTimeoutMs);
-    emit sendCmd(CommandCode::StartProgramming, m_transfer.startCommandData(m_type));
+    emit sendCmd(CommandCode::StartProgramming, data);
 }
 
 void ProgrammingRun::sendNextChunk()
 {
-    switch (m_transfer.nextChunk()) {
-    case ChunkTransfer::Next::Nothing:
+    const qint64 wanted = qMin<qint64>(m_totalBytes - m_sentBytes, kChunkSize);
+    if (wanted <= 0) {
         // Every byte is out and acknowledged, an empty image included.
         if (m_state == State::Transferring) {
             m_state = State::AwaitingInstallation;
@@ -190,22 +192,35 @@ void ProgrammingRun::sendNextChunk()
             emit installationAwaited();
         }
         return;
-    case ChunkTransfer::Next::ReadError: finish(ImageUnreadable); return;
-    case ChunkTransfer::Next::Chunk: break;
     }
+    // Nothing else holds the buffer once its chunk has left: it is filled
+    // again in place.
+    const int offset = m_oldProtocol ? 0 : 1;
+    m_chunk.resize(offset + int(wanted));
+    const qint64 got = m_file.read(m_chunk.data() + offset, wanted);
+    // A file that ends before the size the card was told would leave the
+    // card waiting for bytes that never come.
+    if (got <= 0) {
+        finish(ImageUnreadable);
+        return;
+    }
+    m_chunk.truncate(offset + int(got));
+    if (offset)
+        m_chunk[0] = char(m_sequence++);
+    m_sentBytes += got;
     const quint64 generation = m_generation;
-    emit sendCmd(CommandCode::ImageChunk, m_transfer.lastChunk());
+    emit sendCmd(CommandCode::ImageChunk, m_chunk);
     // A failed send may have ended the run meanwhile.
     if (generation != m_generation)
         return;
-    if (m_transfer.allSent()) {
+    if (m_sentBytes >= m_totalBytes) {
         // No resend of the last chunk: the card reports the installation.
         m_state = State::AwaitingInstallation;
         arm(m_policy.installTimeoutMs);
     } else {
         arm(m_policy.chunkTimeoutMs);
     }
-    emit chunkSent(m_transfer.sentBytes());
+    emit chunkSent(m_sentBytes);
 }
 
 void ProgrammingRun::arm(int ms)
@@ -233,13 +248,15 @@ void ProgrammingRun::onTimeout()
     case State::AwaitingVersion:
     case State::AwaitingStart: finish(NoReply); return;
     case State::Transferring:
-        if (m_transfer.timeout() == ChunkTransfer::Timeout::GiveUp) {
+        // The plain transfer has no resends.
+        if (m_oldProtocol || m_retries >= kMaxResends) {
             finish(ChunkTimeout);
             return;
         }
+        ++m_retries;
         ++m_resends;
         arm(m_policy.chunkTimeoutMs);
-        emit sendCmd(CommandCode::ImageChunk, m_transfer.lastChunk());
+        emit sendCmd(CommandCode::ImageChunk, m_chunk);
         return;
     case State::AwaitingInstallation:
     case State::Installing: finish(InstallationTimeout); return;
@@ -251,10 +268,9 @@ void ProgrammingRun::onTimeout()
 void ProgrammingRun::finish(int failure)
 {
     ++m_generation;
-    m_failure = failure;
     m_state = State::Idle;
     m_acknowledgedAll = false;
-    disarm();
+    m_deadline = -1;
     m_timer->stop();
     if (m_policy.imagePerRun)
         releaseImage();
@@ -265,40 +281,31 @@ void ProgrammingRun::finish(int failure)
 // ends the same way stays.
 void ProgrammingRun::releaseImage()
 {
-    const QString image = m_transfer.fileName();
-    const bool wasOpen = m_transfer.isOpen();
-    m_transfer.reset();
-    if (wasOpen && FirmwarePackage::isTemporaryImage(image))
-        QFile::remove(image);
+    const bool wasOpen = m_file.isOpen();
+    m_file.close();
+    if (wasOpen && FirmwarePackage::isTemporaryImage(m_file.fileName()))
+        QFile::remove(m_file.fileName());
 }
 
 QString ProgrammingRun::failureText(int failure)
 {
-    switch (failure) {
-    case ConnectFailed: return QStringLiteral("connect failed");
-    case StartRefused: return QStringLiteral("start refused");
-    case ChunkRefused: return QStringLiteral("chunk refused");
-    case ChunkTimeout: return QStringLiteral("chunk time-out");
-    case ConnectionLost: return QStringLiteral("connection lost");
-    case InstallationTimeout: return QStringLiteral("installation time-out");
-    case ImageUnreadable: return QStringLiteral("image unreadable");
-    case NoReply: return QStringLiteral("no reply");
-    default: return QString();
-    }
+    static const char* const texts[] = { "connect failed", "start refused", "chunk refused", "chunk time-out",
+        "connection lost", "installation time-out", "image unreadable", "no reply" };
+    return failure > NoFailure && failure <= NoReply ? QString::fromLatin1(texts[failure - 1]) : QString();
 }
 
 QString ProgrammingRun::failureMessage(int failure)
 {
-    const char* text = nullptr;
-    switch (failure) {
-    case StartRefused: text = QT_TRANSLATE_NOOP("ProgrammingPage", "Start programming failed!"); break;
-    case ChunkRefused:
-    case ConnectionLost: text = QT_TRANSLATE_NOOP("ProgrammingPage", "Programming failed!"); break;
-    case ChunkTimeout:
-    case InstallationTimeout:
-    case NoReply: text = QT_TRANSLATE_NOOP("ProgrammingPage", "Programming timeout!"); break;
-    case ImageUnreadable: text = QT_TRANSLATE_NOOP("ProgrammingPage", "Open programming file failed!"); break;
-    default: return QString();
-    }
-    return QCoreApplication::translate("ProgrammingPage", text);
+    static const char* const texts[] = { nullptr, QT_TRANSLATE_NOOP("ProgrammingPage", "Start programming failed!"),
+        QT_TRANSLATE_NOOP("ProgrammingPage", "Programming failed!"),
+        QT_TRANSLATE_NOOP("ProgrammingPage", "Programming timeout!"), "Programming failed!", "Programming timeout!",
+        QT_TRANSLATE_NOOP("ProgrammingPage", "Open programming file failed!"), "Programming timeout!" };
+    const bool known = failure > NoFailure && failure <= NoReply && texts[failure - 1];
+    return known ? QCoreApplication::translate("ProgrammingPage", texts[failure - 1]) : QString();
+}
+
+QString ProgrammingRun::percentText(qint64 done, qint64 maximum)
+{
+    const double percent = maximum > 0 ? double(done) * 100.0 / double(maximum) : 100.0;
+    return QString::number(percent, 'f', 2);
 }

@@ -63,7 +63,7 @@ bool prepareImage(Command& command, BatchPool& pool, const QString& image)
         return true;
     const FirmwarePackage::Check failed = pool.imageCheck();
     if (failed == FirmwarePackage::Check::Passed)
-        command.failure(QStringLiteral("Open programming file failed!"));
+        command.failure(ProgrammingRun::failureMessage(ProgrammingRun::ImageUnreadable));
     else
         command.failure(QStringLiteral("%1 looks like a firmware package, but its %2 check failed; nothing was "
                                        "sent (--send-unchanged sends it as it is)")
@@ -72,15 +72,9 @@ bool prepareImage(Command& command, BatchPool& pool, const QString& image)
 }
 
 // What one task of a batch came to.
-struct TaskResult {
+struct TaskResult : BatchProgrammingThread::Report {
     QString ip;
-    int status = BatchProgrammingThread::NotStart;
-    int reason = ProgrammingRun::NoFailure;
-    QString connectError;
-    QString version;
-    qint64 bytesSent = 0;
     qint64 bytesTotal = 0;
-    int resends = 0;
     double seconds = 0;
 
     bool succeeded() const { return status == BatchProgrammingThread::Succeeded; }
@@ -154,14 +148,8 @@ public:
                 installing(m_results[taskOf[worker]]);
         });
         QObject::connect(&m_pool, &BatchPool::taskFinished, &context, [&](int worker, int index) {
-            const BatchProgrammingThread* w = m_pool.workers()[worker];
             TaskResult& r = m_results[index];
-            r.status = w->status();
-            r.reason = w->failureReason();
-            r.connectError = w->connectError();
-            r.version = w->version();
-            r.bytesSent = w->bytesSent();
-            r.resends = w->resends();
+            static_cast<BatchProgrammingThread::Report&>(r) = m_pool.workers()[worker]->report();
             r.seconds = m_clocks[worker].elapsed() / 1000.0;
             if (onEnded)
                 onEnded(r);
@@ -444,17 +432,11 @@ int backup(const QStringList& arguments)
     line.finish();
     const qint64 received = backup.receivedBytes();
     const bool done = result == BackupRun::Finished;
-    QString message;
-    switch (result) {
-    case BackupRun::Finished: message = QStringLiteral("Backup file finished!"); break;
-    case BackupRun::StartFailed: message = QStringLiteral("Start backup failed!"); break;
-    case BackupRun::CannotOpen: message = QStringLiteral("Cannot open backup file!"); break;
-    case BackupRun::NoReply:
-        message = QStringLiteral("Backup file failed! (no reply within %1 s)").arg(timeoutMs / 1000.0);
-        break;
-    case BackupRun::LinkLost: message = QStringLiteral("Backup file failed! (connection lost)"); break;
-    default: message = QStringLiteral("Backup file failed!"); break;
-    }
+    QString message = BackupRun::resultMessage(result);
+    if (result == BackupRun::NoReply)
+        message += QStringLiteral(" (no reply within %1 s)").arg(timeoutMs / 1000.0);
+    else if (result == BackupRun::LinkLost)
+        message += QStringLiteral(" (connection lost)");
     if (command.json())
         Cli::printJson(QJsonObject { { QStringLiteral("ip"), args[0] }, { QStringLiteral("file"), args[1] },
             { QStringLiteral("type"), type }, { QStringLiteral("bytes"), double(received) },
