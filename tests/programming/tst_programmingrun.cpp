@@ -1,11 +1,12 @@
-// The programming run and the backup run without a window: the version
-// rules (the transfer a card takes, the batch's Version column), the chunks
-// and resends on real image files, what each reply means in each state of a
-// run, both runs on a real link against the card simulator, and the backup
-// file that appears only when complete.
+// The programming run and the backup without a window: the version rules
+// (the transfer a card takes, the batch's Version column), the chunks and
+// resends on real image files, what each reply means in each state of a run,
+// the run on a real link against the card simulator (the backup run's own
+// wire tests are the page's and netquill-cli's), and the backup file that
+// appears only when complete.
 
 #include "link/commtcp.h"
-#include "programming/backuprun.h"
+#include "programming/backuptransfer.h"
 #include "programming/programmingrun.h"
 #include "programming/versiontext.h"
 #include "programmingtest.h"
@@ -74,7 +75,6 @@ private slots:
     void repliesOutOfTurn();
     void runsOnTheCard_data();
     void runsOnTheCard();
-    void backupOnTheCard();
 
     void announcedSize_data();
     void announcedSize();
@@ -363,35 +363,6 @@ void TestProgrammingRun::runsOnTheCard()
     QCOMPARE(run.sentBytes(), qint64(bytes.size()));
     QCOMPARE(m_dir->flash(address, 0), bytes);
     QCOMPARE(sim.frames("in", 257).size(), 11 + resends);
-}
-
-void TestProgrammingRun::backupOnTheCard()
-{
-    const QString address = TestAddresses::card(kArea, m_case);
-    const QByteArray bytes = PackageBuilder::payload(20000, 5);
-    SimulatorFixture sim({ "--listen", address, "--backup-file", m_dir->file("card.bin", bytes), "--backup-prepare-ms",
-        "5", "--backup-piece", "3000" });
-    QVERIFY(sim.start());
-    CommTcp link;
-    BackupRun backup(2000);
-    connect(&backup, &BackupRun::sendCmd, &link, &CommTcp::send);
-    connect(&link, &CommTcp::gotProgRespond, &backup, &BackupRun::handleReply);
-    const QString target = m_dir->path("backup.bin");
-    connect(&backup, &BackupRun::sizeAnnounced, [&] { backup.receiveInto(target); });
-    QSignalSpy preparing(&backup, &BackupRun::preparing);
-    QSignalSpy pieces(&backup, &BackupRun::pieceReceived);
-    QSignalSpy finished(&backup, &BackupRun::finished);
-    link.connectToDevice(address);
-    QVERIFY(link.isConnected());
-
-    backup.start(1);
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(finished.first().first().toInt(), int(BackupRun::Finished));
-    QCOMPARE(preparing.size(), 1);
-    QCOMPARE(pieces.size(), 7);
-    QCOMPARE(PackageBuilder::read(target), bytes);
-    QCOMPARE(ProgrammingTest::data(sim.frames("in", 337).first()), QByteArray(1, '\1'));
-    QVERIFY(!backup.isReceiving());
 }
 
 void TestProgrammingRun::announcedSize_data()
