@@ -331,9 +331,10 @@ void TestProgrammingRun::runsOnTheCard_data()
     QTest::addColumn<QStringList>("card");
     QTest::addColumn<int>("resends");
     // Each chunk is given the whole time-out from when it left, however long
-    // the run has been going.
-    QTest::newRow("every acknowledgement late, all in time") << QStringList { "--prog-ack-delay-ms", "60" } << 0;
+    // the run has been going (eleven chunks take longer than one time-out).
+    QTest::newRow("every acknowledgement late, all in time") << QStringList { "--prog-ack-delay-ms", "120" } << 0;
     QTest::newRow("one acknowledgement lost") << QStringList { "--prog-drop-ack", "2" } << 1;
+    QTest::newRow("replies split across reads") << QStringList { "--split-gap-ms", "20" } << 0;
 }
 
 void TestProgrammingRun::runsOnTheCard()
@@ -341,13 +342,14 @@ void TestProgrammingRun::runsOnTheCard()
     QFETCH(QStringList, card);
     QFETCH(int, resends);
     const QString address = TestAddresses::card(kArea, m_case);
-    SimulatorFixture sim(
-        QStringList { "--listen", address, "--prog-store", m_dir->store(), "--prog-install-ms", "20" } + card);
+    SimulatorFixture sim(QStringList { "--listen", address, "--prog-store", m_dir->store(), "--prog-install-ms", "20",
+                             "--prog-finish-ms", "20" }
+        + card);
     QVERIFY(sim.start());
     const QByteArray bytes = PackageBuilder::payload(10 * 1024 + 7);
     CommTcp link;
     ProgrammingRun run(ProgrammingRun::Policy::batch());
-    run.setChunkTimeout(200);
+    run.setChunkTimeout(1000);
     connect(&run, &ProgrammingRun::sendCmd, &link, &CommTcp::send);
     connect(&link, &CommTcp::gotProgRespond, &run, &ProgrammingRun::handleReply);
     QSignalSpy finished(&run, &ProgrammingRun::finished);
