@@ -11,9 +11,10 @@
 //
 // Prints "name: value unit" lines and ends with the ratio.
 
+#include "programming/batchpool.h"
+#include "programming/batchprogrammingdialog.h"
 #include "prompts/dialogprompt.h"
 #include "prompts/messagebox.h"
-#include "programming/batchprogrammingdialog.h"
 #include "support/simulatorprocess.h"
 
 #include <QApplication>
@@ -149,7 +150,7 @@ int main(int argc, char* argv[])
     dialog.resize(800, 400);
     dialog.show();
     dialog.findChild<QLineEdit*>(QStringLiteral("leFile"))->setText(image);
-    const int workers = dialog.workersForTests().size();
+    const int workers = dialog.pool().workers().size();
 
     // One card's time, three times; the median counts.
     dialog.findChild<QLineEdit*>(QStringLiteral("leIP"))->setText(QString::fromLatin1(kFirstCard));

@@ -5,6 +5,8 @@
 #include <QHostAddress>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 CommTcp::CommTcp(QObject* parent)
     : QObject(parent)
     , m_recvTimer(new QTimer(this))
@@ -68,14 +70,29 @@ void CommTcp::send(int cmd, QByteArray data)
     const QByteArray frame = CommandFrame::build(cmd, data);
     // An oversized payload cannot be framed: its length would not fit the
     // 16-bit field. It counts as a failed write.
-    if (frame.isEmpty() || m_socket.write(frame) == -1) {
+    if (frame.isEmpty() || !write(frame))
         emit sendError();
-    } else {
-        // Out now rather than on the next pass of the event loop: in a
-        // stop-and-wait transfer every pass is on the path of every chunk.
-        m_socket.flush();
-    }
     m_recvTimer->stop();
+}
+
+// Straight to the socket while nothing waits in QTcpSocket's buffer: its own
+// path arms and disarms the write notifier for every frame, two wake-ups of
+// the event loop on the path of every chunk. What the socket does not take at
+// once, and a write that fails, go QTcpSocket's way, out now rather than on
+// the next pass of the event loop; a broken connection is reported as ever.
+bool CommTcp::write(const QByteArray& frame)
+{
+    qint64 done = 0;
+    if (m_socket.bytesToWrite() == 0)
+        done = qMax<qint64>(0,
+            ::send(int(m_socket.socketDescriptor()), frame.constData(), size_t(frame.size()),
+                MSG_NOSIGNAL | MSG_DONTWAIT));
+    if (done == frame.size())
+        return true;
+    if (m_socket.write(frame.constData() + done, frame.size() - done) == -1)
+        return false;
+    m_socket.flush();
+    return true;
 }
 
 void CommTcp::onSocketReadyRead()
@@ -87,13 +104,12 @@ void CommTcp::onSocketReadyRead()
         return;
     m_noticesGiven = 0;
     bool readSomething = false;
-    while (m_socket.bytesAvailable() > 0) {
-        const QByteArray bytes = m_socket.readAll();
-        if (bytes.isEmpty())
-            break;
+    // Read in place: readAll() would allocate for every reply.
+    char bytes[CommandFrame::kMaxReceivedFrame];
+    qint64 got = 0;
+    while ((got = m_socket.read(bytes, sizeof bytes)) > 0) {
         readSomething = true;
-        m_assembler.feed(
-            bytes.constData(), bytes.size(), [this](const quint8* frame, int size) { dispatchFrame(frame, size); });
+        m_assembler.feed(bytes, got, [this](const quint8* frame, int size) { dispatchFrame(frame, size); });
         if (m_socket.state() == QAbstractSocket::UnconnectedState)
             break;
     }

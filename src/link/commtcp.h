@@ -81,6 +81,7 @@ private slots:
 
 private:
     void onSocketDisconnected();
+    bool write(const QByteArray& frame);
     void dispatchFrame(const quint8* frame, int size);
     void noticeOnce(int cmd, bool succeeded);
 

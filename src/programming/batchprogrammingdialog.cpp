@@ -1,7 +1,5 @@
 #include "batchprogrammingdialog.h"
 
-#include "prompts/dialogprompt.h"
-#include "prompts/messagebox.h"
 #include "batchpool.h"
 #include "batchprogrammingthread.h"
 #include "batchreport.h"
@@ -9,6 +7,8 @@
 #include "firmwarepackage.h"
 #include "link/ipaddresspattern.h"
 #include "progressbytes.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
 #include "ui_batchprogrammingdialog.h"
 
 #include <QAction>
@@ -25,8 +25,6 @@
 #include <QTableWidget>
 
 namespace {
-
-int g_poolSizeForTests = 0;
 
 // A Status cell shows this from the start of a batch until its task ends.
 const QString kNoStatus = QStringLiteral("/");
@@ -47,7 +45,7 @@ struct BatchProgrammingDialog::Private {
     QStringList m_ipList;
 };
 
-BatchProgrammingDialog::BatchProgrammingDialog(QWidget* parent)
+BatchProgrammingDialog::BatchProgrammingDialog(QWidget* parent, int poolSize)
     : QDialog(parent)
     , ui(std::make_unique<UI_BatchProgrammingDialog>())
     , d(std::make_unique<Private>())
@@ -75,29 +73,7 @@ BatchProgrammingDialog::BatchProgrammingDialog(QWidget* parent)
             deleteRow(ui->tableWidgetDevice->currentRow());
     });
 
-    createPool();
-}
-
-BatchProgrammingDialog::~BatchProgrammingDialog() = default;
-
-void BatchProgrammingDialog::setPoolSizeForTests(int size)
-{
-    g_poolSizeForTests = qMax(0, size);
-}
-
-const QVector<QThread*>& BatchProgrammingDialog::threadsForTests() const
-{
-    return d->m_pool->threads();
-}
-
-const QVector<BatchProgrammingThread*>& BatchProgrammingDialog::workersForTests() const
-{
-    return d->m_pool->workers();
-}
-
-void BatchProgrammingDialog::createPool()
-{
-    d->m_pool = std::make_unique<BatchPool>(g_poolSizeForTests);
+    d->m_pool = std::make_unique<BatchPool>(poolSize);
     d->m_totals.fill(0, d->m_pool->workers().size());
     BatchPool* pool = d->m_pool.get();
     connect(pool, &BatchPool::taskStarted, this, [this](int worker, int index) {
@@ -108,6 +84,13 @@ void BatchProgrammingDialog::createPool()
     connect(pool, &BatchPool::taskFinished, this, &BatchProgrammingDialog::onBatchFinished);
     connect(pool, &BatchPool::programmingStarted, this, &BatchProgrammingDialog::onProgrammingStarted);
     connect(pool, &BatchPool::programmingUpdated, this, &BatchProgrammingDialog::onProgrammingUpdated);
+}
+
+BatchProgrammingDialog::~BatchProgrammingDialog() = default;
+
+BatchPool& BatchProgrammingDialog::pool() const
+{
+    return *d->m_pool;
 }
 
 QString BatchProgrammingDialog::statusText(int status)

@@ -5,8 +5,7 @@
 #include <QVector>
 #include <memory>
 
-class BatchProgrammingThread;
-class QThread;
+class BatchPool;
 struct UI_BatchProgrammingDialog;
 
 // Programs, or reads the version of, a list of cards in one go. The
@@ -33,7 +32,8 @@ public:
     // The Status cell carries the task status as an integer in this role.
     static constexpr int kStatusRole = Qt::UserRole + 1;
 
-    explicit BatchProgrammingDialog(QWidget* parent = nullptr);
+    // `poolSize` workers; 0 takes one per processor thread.
+    explicit BatchProgrammingDialog(QWidget* parent = nullptr, int poolSize = 0);
     ~BatchProgrammingDialog() override;
 
     // "Not Start", "In Progress", "Succeeded", "Failed" for 0 to 3,
@@ -44,11 +44,8 @@ public:
     // The image the running programming batch sends; empty otherwise.
     QString batchImagePath() const;
 
-    // Tests choose the pool size of the dialogs they create; 0 restores the
-    // number of processor threads.
-    static void setPoolSizeForTests(int size);
-    const QVector<QThread*>& threadsForTests() const;
-    const QVector<BatchProgrammingThread*>& workersForTests() const;
+    // The workers and their threads; their time-outs are set there.
+    BatchPool& pool() const;
 
 signals:
     void taskStart(int index);
@@ -73,7 +70,6 @@ private slots:
 private:
     struct Private;
 
-    void createPool();
     void addDevice(const QString& address);
     void importTextList(const QString& path);
     void importWorkbook(const QString& path);

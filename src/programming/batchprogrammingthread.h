@@ -1,7 +1,5 @@
 #pragma once
 
-#include "chunktransfer.h"
-
 #include <QMutex>
 #include <QObject>
 #include <QString>
@@ -16,7 +14,8 @@
 // to a QThread of its own, so that several cards are worked on at once. Its
 // link (which opens no box: a worker thread never may) and its timer are
 // created in that thread on first use and deleted with the worker, which the
-// dialog lets happen in that thread when it finishes.
+// dialog lets happen in that thread when it finishes; its ProgrammingRun, a
+// child, moves to that thread with it.
 //
 // The dialog hands a task over from the GUI thread through the setters and
 // then emits taskStart(index); it reads the getters after finished(). Those
@@ -24,39 +23,17 @@
 // while the worker talks to a card (the connect alone may block it for a
 // second).
 //
-// A programming task speaks the programming page's transfer: command 1 with
-// the "Firmware" type (its reply tells the transfer), command 256 with the
-// chosen type and the image size, stop-and-wait chunks of command 257 with a
-// 5000 ms chunk time-out and three identical resends; then the card installs
-// the image and reports 259. Every wait for the card is bounded: the version
-// and start replies by the chunk time-out, the installation by
-// kInstallTimeoutMs; a lost link ends the task at once. Each task ends with
-// status 2 ("Succeeded") or 3 ("Failed").
+// A task is the programming page's run (ProgrammingRun) with the batch
+// policy: a 5000 ms chunk time-out, and the batch's image kept open from card
+// to card; a version task is the run's version read. A lost link ends the
+// task at once. Each task ends with status 2 ("Succeeded") or 3 ("Failed"),
+// and a failed one with its reason (ProgrammingRun::Failure).
 class BatchProgrammingThread : public QObject {
     Q_OBJECT
 
 public:
     enum Mode { ReadVersion = 0, Program = 1 };
     enum Status { NotStart = 0, InProgress = 1, Succeeded = 2, Failed = 3 };
-    // Why a task failed, one fixed list for every user of the worker. The
-    // version and start requests and every chunk wait the same time (the
-    // chunk time-out) for their reply.
-    enum FailureReason {
-        NoFailure = 0,
-        ConnectFailed,
-        StartRefused,
-        ChunkRefused, // a chunk refused, or the end reported before every byte was sent
-        ChunkTimeout, // a chunk left unanswered, after its resends
-        ConnectionLost, // the card closed the link, or a write to it failed
-        InstallationTimeout,
-        ImageUnreadable,
-        NoReply, // the version or start request left unanswered
-    };
-
-    static constexpr int kChunkTimeoutMs = 5000;
-    // The programming page's installation time-out, the same for every card.
-    static constexpr int kInstallTimeoutMs = ChunkTransfer::kInstallTimeoutMs;
-
     explicit BatchProgrammingThread(QObject* parent = nullptr);
     ~BatchProgrammingThread() override;
 
@@ -70,35 +47,29 @@ public:
     // each card). An empty name only closes it.
     void setProgrammingFile(const QString& path);
     // The longest wait from the last chunk to the card's 259, in ms; 0 (the
-    // default) is kInstallTimeoutMs.
+    // default) is ProgrammingRun::kInstallTimeoutMs.
     void setInstallTimeout(int ms);
     // The longest wait for each reply before the installation (version,
-    // start, chunk), in ms; 0 (the default) is kChunkTimeoutMs.
+    // start, chunk), in ms; 0 (the default) is the batch policy's.
     void setReplyTimeout(int ms);
 
-    // Read by the dialog after finished().
+    // Of the last task, read after finished(): its status, why it failed
+    // (a ProgrammingRun::Failure, NoFailure when it succeeded), the version
+    // the card answered, the system's reason when it could not connect, the
+    // image bytes sent and the chunks sent again after a time-out.
+    struct Report {
+        int status = NotStart;
+        int reason = 0;
+        QString version;
+        QString connectError;
+        qint64 bytesSent = 0;
+        int resends = 0;
+    };
+    Report report() const;
     QString deviceIp() const;
-    int index() const;
     int mode() const;
-    int status() const;
-    QString version() const;
-    bool isRunning() const;
-    // Of the last task: why it failed (NoFailure when it succeeded), the
-    // image bytes sent, and the chunks sent again after a time-out.
-    int failureReason() const;
-    // The system's reason when the last task could not connect.
-    QString connectError() const;
-    qint64 bytesSent() const;
-    int resends() const;
-
-    // "connect failed", "start refused", "chunk refused", "chunk time-out",
-    // "connection lost", "installation time-out", "image unreadable", "no
-    // reply"; an empty string for NoFailure and any other value.
-    static QString failureText(int reason);
-
-    // Tests wait for shorter time-outs than a technician does; 0 restores
-    // the real ones.
-    static void setTimeoutsForTests(int chunkMs, int installMs);
+    int status() const { return report().status; }
+    QString version() const { return report().version; }
 
 signals:
     void programmingStarted(qint64 bytesTotal);
@@ -116,7 +87,6 @@ public slots:
     void onTaskStop();
 
 private slots:
-    void onTimerTimeout();
     void onNetworkDevConnected();
     void onNetworkDevConnectError(QString error);
     void onNetworkProgramResponse(int cmd, const quint8* data, int size);
@@ -126,11 +96,7 @@ private:
     struct Private;
 
     void startTask();
-    void finishTask(int status, int reason = NoFailure);
-    void handleVersionReply(const quint8* data, int size);
-    void handleStartReply(const quint8* data, int size);
-    void handleChunkReply(const quint8* data, int size);
-    void sendNextChunk();
+    void finishTask(int status, int reason);
 
     mutable QMutex m_mutex;
     std::unique_ptr<Private> d;

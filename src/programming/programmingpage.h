@@ -1,7 +1,5 @@
 #pragma once
 
-#include "chunktransfer.h"
-
 #include <QByteArray>
 #include <QWidget>
 #include <memory>
@@ -14,18 +12,14 @@ struct UI_ProgrammingPage;
 // file. It talks to the card only through sendCmd and the replies the link
 // routes to handleRespond (codes 1, 256 to 259, 336 to 338).
 //
-// A programming run: version request (type "Firmware", which tells the
-// transfer the card takes), command 256 with the selected type and the image
-// size, then stop-and-wait chunks of command 257; the card reports 258 while
-// it installs and 259 when it is done. Every wait for the card before the
-// last chunk is bounded by the chunk time-out, the installation by
-// kInstallTimeoutMs; a link lost before 259 ends the run as failed.
+// The run itself (ProgrammingRun) and the backup (BackupRun) are the core's;
+// the page starts them, shows their progress and tells their outcome in its
+// boxes. The run's 258 makes the page idle with "Installing program...", while
+// the run still awaits the card's 259 for the installation time-out.
 class ProgrammingPage : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kChunkTimeoutMs = 10000;
-    static constexpr int kInstallTimeoutMs = ChunkTransfer::kInstallTimeoutMs;
     // The progress bar shows the figures of every chunk, but repaints at most
     // this often: at a thousand chunks a second the painting would cost more
     // than the transfer.
@@ -38,10 +32,9 @@ public:
     // been unlocked.
     void addRootProgType();
 
-    // Tests wait for shorter time-outs than a technician does; 0 restores
-    // the real one.
-    static void setChunkTimeoutForTests(int ms);
-    static void setInstallTimeoutForTests(int ms);
+    // The wait for each reply of a run or backup piece, and for the end of
+    // an installation (ProgrammingRun's page policy unless set).
+    void setTimeouts(int chunkMs, int installMs);
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);
@@ -60,8 +53,6 @@ private slots:
     void readVersionSlot();
     void backupSlot();
     void progTypeChanged(int index);
-    void programmingTimeout();
-    void installationTimeout();
     void openBatchDialog();
 
 private:
@@ -69,18 +60,10 @@ private:
 
     bool currentProgType(quint8* type);
     bool acceptsDamagedPackage(const QString& path);
-    void handleVersionReply(const quint8* data, int size);
-    void startProgramming();
-    void handleStartReply(const quint8* data, int size);
-    void sendNextChunk();
-    void handleChunkReply(const quint8* data, int size);
-    void handleBackupStart(const quint8* data, int size);
-    void handleBackupData(const quint8* data, int size);
-    void failRun(const char* text);
-    void expectFinish();
-    void endInstallation();
+    void runFinished(int failure);
+    void backupAnnounced(qint64 total);
+    void backupFinished(int result);
     void resetProgramming();
-    void timeOutRun();
     void setStatus(const char* text);
     void setProgress(qint64 done, qint64 maximum);
     void refreshProgress();

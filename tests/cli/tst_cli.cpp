@@ -429,7 +429,7 @@ void TestCli::wireFaults_data()
     QTest::newRow("program: flood of unknown codes") << "program" << unknown << "";
     QTest::newRow("program: flood of other pages' codes") << "program" << others << "";
     QTest::newRow("program: flood of 258 and 259 mid-transfer")
-        << "program" << QStringList { "flood=258,259", "flood-count=200", "flood-delay-ms=30", "prog-ack-delay-ms=4" }
+        << "program" << QStringList { "flood=258,259", "flood-count=1000", "flood-delay-ms=30", "prog-ack-delay-ms=4" }
         << "chunk refused";
     QTest::newRow("program: start reply without result byte")
         << "program" << QStringList { "reply-size=256:0" } << "start refused";

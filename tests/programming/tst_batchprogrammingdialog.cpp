@@ -5,6 +5,7 @@
 
 #include "batchcards.h"
 #include "pages/pagewire.h"
+#include "programming/batchpool.h"
 #include "programming/batchprogrammingdialog.h"
 #include "programming/batchprogrammingthread.h"
 #include "programming/firmwarepackage.h"
@@ -38,10 +39,13 @@ QString fixture(const char* name)
 // One dialog, the cards of one test case and a recorder answering every box.
 class Rig {
 public:
-    Rig(const QStringList& cards, const QString& store, const QStringList& extra = {})
+    Rig(const QStringList& cards, const QString& store, const QStringList& extra = {}, int pool = 2)
         : cards(cards)
         , sim(BatchCards::arguments(cards, store, extra))
+        , owned(new BatchProgrammingDialog(nullptr, pool))
     {
+        dialog.pool().setReplyTimeout(150);
+        dialog.pool().setInstallTimeout(600);
     }
 
     bool start()
@@ -123,7 +127,7 @@ public:
     BoxRecorder boxes;
     SimulatorFixture sim;
     // Destroyed first, or earlier by a test, while the cards still answer.
-    std::unique_ptr<BatchProgrammingDialog> owned { new BatchProgrammingDialog() };
+    std::unique_ptr<BatchProgrammingDialog> owned;
     BatchProgrammingDialog& dialog = *owned;
 };
 
@@ -179,14 +183,10 @@ void TestBatchProgrammingDialog::init()
     m_dir = std::make_unique<ProgrammingTest::Workspace>();
     QVERIFY(m_dir->isValid());
     FirmwarePackage::setBaseDirectoryForTests(m_dir->path("app"));
-    BatchProgrammingThread::setTimeoutsForTests(150, 600);
-    BatchProgrammingDialog::setPoolSizeForTests(2);
 }
 
 void TestBatchProgrammingDialog::cleanup()
 {
-    BatchProgrammingDialog::setPoolSizeForTests(0);
-    BatchProgrammingThread::setTimeoutsForTests(0, 0);
     FirmwarePackage::setBaseDirectoryForTests(QString());
 }
 
@@ -202,8 +202,7 @@ void TestBatchProgrammingDialog::poolHandsOutEveryDevice()
 {
     QFETCH(int, pool);
     QFETCH(int, devices);
-    BatchProgrammingDialog::setPoolSizeForTests(pool);
-    Rig rig(cards(devices), store());
+    Rig rig(cards(devices), store(), {}, pool);
     QVERIFY(rig.start());
     rig.addAll();
     const QByteArray payload = PackageBuilder::payload(3000);
@@ -227,7 +226,7 @@ void TestBatchProgrammingDialog::poolHandsOutEveryDevice()
     } else {
         // One device per worker; the others were never handed one.
         QStringList handed;
-        for (BatchProgrammingThread* worker : rig.dialog.workersForTests())
+        for (BatchProgrammingThread* worker : rig.dialog.pool().workers())
             handed.append(worker->deviceIp());
         QCOMPARE(handed, QStringList(rig.cards) + repeated(QString(), pool - devices));
     }
@@ -238,13 +237,13 @@ void TestBatchProgrammingDialog::poolHandsOutEveryDevice()
 // spreadsheet program, some cards fail, the report says which.
 void TestBatchProgrammingDialog::twentyCardsFromAWorkbookWithFaults()
 {
-    BatchProgrammingDialog::setPoolSizeForTests(4);
     QStringList cards;
     for (int i = 1; i <= 20; ++i)
         cards.append(QStringLiteral("127.51.99.%1").arg(i));
     Rig rig(cards, store(),
         { "--card", "127.51.99.3:prog-refuse-start", "--card", "127.51.99.8:prog-silent-from=2", "--card",
-            "127.51.99.17:prog-drop-installing" });
+            "127.51.99.17:prog-drop-installing" },
+        4);
     QVERIFY(rig.start());
     rig.boxes.answerDialog(fixture("twenty-openpyxl.xlsx"));
     rig.button("btnImport")->click();
@@ -344,8 +343,7 @@ void TestBatchProgrammingDialog::runningBatchKeepsItsList()
 
 void TestBatchProgrammingDialog::batchSendsItsOwnCopyOfTheImage()
 {
-    BatchProgrammingDialog::setPoolSizeForTests(1);
-    Rig rig(cards(3), store(), { "--prog-install-ms", "200" });
+    Rig rig(cards(3), store(), { "--prog-install-ms", "200" }, 1);
     QVERIFY(rig.start());
     rig.addAll();
     const QByteArray payload = PackageBuilder::payload(3000);
@@ -374,8 +372,7 @@ void TestBatchProgrammingDialog::batchSendsItsOwnCopyOfTheImage()
 
 void TestBatchProgrammingDialog::destroyedMidBatch()
 {
-    BatchProgrammingDialog::setPoolSizeForTests(3);
-    Rig rig(this->cards(5), store(), { "--prog-ack-delay-ms", "20" });
+    Rig rig(this->cards(5), store(), { "--prog-ack-delay-ms", "20" }, 3);
     QVERIFY(rig.start());
     rig.addAll();
     rig.startProgram(file("image.bin", PackageBuilder::payload(50000)));
@@ -385,8 +382,8 @@ void TestBatchProgrammingDialog::destroyedMidBatch()
     // Each worker (with its link and timer) goes before its thread object.
     QMutex mutex;
     QStringList order;
-    const auto threads = rig.dialog.threadsForTests();
-    const auto workers = rig.dialog.workersForTests();
+    const auto threads = rig.dialog.pool().threads();
+    const auto workers = rig.dialog.pool().workers();
     QCOMPARE(threads.size(), 3);
     for (int i = 0; i < threads.size(); ++i) {
         QThread* thread = threads[i];

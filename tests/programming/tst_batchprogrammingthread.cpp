@@ -4,6 +4,7 @@
 
 #include "batchcards.h"
 #include "programming/batchprogrammingthread.h"
+#include "programming/programmingrun.h"
 #include "programmingtest.h"
 #include "support/boxrecorder.h"
 #include "support/waituntil.h"
@@ -28,8 +29,10 @@ class Worker : public QObject {
     Q_OBJECT
 
 public:
-    Worker()
+    explicit Worker(int replyMs = kShortChunkMs, int installMs = kShortInstallMs)
     {
+        worker->setReplyTimeout(replyMs);
+        worker->setInstallTimeout(installMs);
         connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
         connect(this, &Worker::taskStart, worker, &BatchProgrammingThread::onTaskStart);
         connect(worker, &BatchProgrammingThread::finished, this, [this] {
@@ -84,7 +87,6 @@ class TestBatchProgrammingThread : public QObject {
 
 private slots:
     void init();
-    void cleanup();
 
     void programsCardAfterCardFromOffsetZero();
     void failedTasksEndAndFreeTheWorker_data();
@@ -106,12 +108,6 @@ void TestBatchProgrammingThread::init()
     ++m_case;
     m_dir = std::make_unique<ProgrammingTest::Workspace>();
     QVERIFY(m_dir->isValid());
-    BatchProgrammingThread::setTimeoutsForTests(kShortChunkMs, kShortInstallMs);
-}
-
-void TestBatchProgrammingThread::cleanup()
-{
-    BatchProgrammingThread::setTimeoutsForTests(0, 0);
 }
 
 void TestBatchProgrammingThread::programsCardAfterCardFromOffsetZero()
@@ -181,8 +177,6 @@ void TestBatchProgrammingThread::failedTasksEndAndFreeTheWorker()
     QFETCH(int, chunksSent);
     QFETCH(bool, allBytesSent);
     QFETCH(bool, endsByLink);
-    if (endsByLink)
-        BatchProgrammingThread::setTimeoutsForTests(3 * kTaskMs, 3 * kTaskMs);
     const QString faulty = TestAddresses::card(kArea, m_case, 1);
     const QString healthy = TestAddresses::card(kArea, m_case, 2);
     QStringList extra;
@@ -195,7 +189,7 @@ void TestBatchProgrammingThread::failedTasksEndAndFreeTheWorker()
     const QByteArray payload = PackageBuilder::payload(2500);
     const QString file = m_dir->file("image.bin", payload);
 
-    Worker w;
+    Worker w(endsByLink ? 3 * kTaskMs : kShortChunkMs, endsByLink ? 3 * kTaskMs : kShortInstallMs);
     QVERIFY(w.run(faulty, 0, BatchProgrammingThread::Program, 1, file));
     QCOMPARE(w.statuses, QList<int> { 3 });
     const auto chunks = BatchCards::frames(sim, faulty, 257);
@@ -268,21 +262,20 @@ void TestBatchProgrammingThread::newImageForTheNextBatch()
 // The real 5 s chunk time-out of a plain transfer, which has no resends.
 void TestBatchProgrammingThread::silentCardAtTheRealChunkTimeout()
 {
-    BatchProgrammingThread::setTimeoutsForTests(0, 0);
     const QString card = TestAddresses::card(kArea, m_case);
     SimulatorFixture sim(
         BatchCards::arguments({ card }, m_dir->store(), { "--version", "v1.1.0 old", "--prog-silent-from", "1" }));
     QVERIFY(sim.start());
     const QString file = m_dir->file("image.bin", PackageBuilder::payload(4000));
-    Worker w;
+    Worker w(0, 0);
     QElapsedTimer clock;
     clock.start();
     w.hand(card, 0, BatchProgrammingThread::Program, 1, file);
     emit w.taskStart(0);
-    QVERIFY(waitUntil([&] { return !w.statuses.isEmpty(); }, 4 * BatchProgrammingThread::kChunkTimeoutMs));
+    QVERIFY(waitUntil([&] { return !w.statuses.isEmpty(); }, 4 * ProgrammingRun::kBatchChunkTimeoutMs));
     // A coarse timer may fire up to 5 % early.
-    QVERIFY2(clock.elapsed() >= BatchProgrammingThread::kChunkTimeoutMs * 9 / 10,
-        qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(
+        clock.elapsed() >= ProgrammingRun::kBatchChunkTimeoutMs * 9 / 10, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(w.statuses, QList<int> { 3 });
     QCOMPARE(BatchCards::frames(sim, card, 257).size(), 1);
 }
@@ -301,7 +294,7 @@ void TestBatchProgrammingThread::wireFaults_data()
         << QStringList { "flood=4660,20,339", "flood-count=3000", "flood-data=6801020304" } << 2;
     // "Finished" before the card has every byte cannot be a success.
     QTest::newRow("flood of 258 and 259 mid-transfer")
-        << QStringList { "flood=258,259", "flood-count=200", "flood-delay-ms=30", "prog-ack-delay-ms=4" } << 3;
+        << QStringList { "flood=258,259", "flood-count=1000", "flood-delay-ms=30", "prog-ack-delay-ms=4" } << 3;
     QTest::newRow("flood of other pages' codes")
         << QStringList { "flood=4,5,7,10,13,19,336,337,338", "flood-count=900", "flood-data=01" } << 2;
     QTest::newRow("wrong length: start reply without result byte") << QStringList { "reply-size=256:0" } << 3;

@@ -6,6 +6,7 @@
 #include "mainwindow/mainwindow.h"
 #include "programming/firmwarepackage.h"
 #include "programming/programmingpage.h"
+#include "programming/programmingrun.h"
 #include "programmingtest.h"
 #include "support/boxrecorder.h"
 #include "support/simulatorfixture.h"
@@ -55,6 +56,7 @@ public:
               + cardOptions)
     {
         MainWindow::wirePages(&link, { &page }, &link);
+        page.setTimeouts(kShortTimeoutMs, kShortInstallMs);
         page.show();
     }
 
@@ -158,14 +160,10 @@ void TestProgrammingPage::init()
     QVERIFY(m_dir->isValid());
     // No firmware folder yet: the first package run must create it.
     FirmwarePackage::setBaseDirectoryForTests(m_dir->path("app"));
-    ProgrammingPage::setChunkTimeoutForTests(kShortTimeoutMs);
-    ProgrammingPage::setInstallTimeoutForTests(kShortInstallMs);
 }
 
 void TestProgrammingPage::cleanup()
 {
-    ProgrammingPage::setChunkTimeoutForTests(0);
-    ProgrammingPage::setInstallTimeoutForTests(0);
     FirmwarePackage::setBaseDirectoryForTests(QString());
     m_dir.reset();
 }
@@ -378,18 +376,18 @@ void TestProgrammingPage::failedRunsLeaveThePageIdle()
 
 void TestProgrammingPage::silentCardAtTheRealTimeout()
 {
-    ProgrammingPage::setChunkTimeoutForTests(0);
     Rig rig(nextAddress(), store(), { "--prog-silent-from", "1", "--version", "v1.2.2 old" });
+    rig.page.setTimeouts(ProgrammingRun::kPageChunkTimeoutMs, kShortInstallMs);
     QVERIFY(rig.start());
     rig.program(file("image.bin", payload(5000)));
     WAIT_VERIFY(rig.count(257) == 1, 5000);
     QElapsedTimer clock;
     clock.start();
-    QTest::qWait(ProgrammingPage::kChunkTimeoutMs - 1000);
+    QTest::qWait(ProgrammingRun::kPageChunkTimeoutMs - 1000);
     QVERIFY(rig.boxes.boxes.isEmpty());
     QCOMPARE(rig.status(), QStringLiteral("Programming..."));
     QVERIFY(rig.waitFor("Programming timeout!"));
-    QVERIFY(clock.elapsed() >= ProgrammingPage::kChunkTimeoutMs - 1000);
+    QVERIFY(clock.elapsed() >= ProgrammingRun::kPageChunkTimeoutMs - 1000);
     // The plain transfer has no resends.
     QCOMPARE(rig.count(257), 1);
     QCOMPARE(rig.status(), QString());
@@ -398,9 +396,9 @@ void TestProgrammingPage::silentCardAtTheRealTimeout()
 void TestProgrammingPage::versionReplyDuringTransferDoesNotRestart()
 {
     // A resend would be counted as a chunk too: no short time-out here.
-    ProgrammingPage::setChunkTimeoutForTests(0);
     const QByteArray bytes = payload(150 * 1024);
     Rig rig(nextAddress(), store(), { "--prog-ack-delay-ms", "3" });
+    rig.page.setTimeouts(ProgrammingRun::kPageChunkTimeoutMs, kShortInstallMs);
     QVERIFY(rig.start());
     rig.program(file("image.bin", bytes));
     WAIT_VERIFY(rig.count(257) >= 10, 5000);
@@ -738,11 +736,11 @@ void TestProgrammingPage::wireFaults_data()
     QTest::newRow("flood of unknown codes")
         << QStringList { "--flood", "4660,20,339", "--flood-count", "3000", "--flood-data", "6801020304" } << done
         << true;
-    // A runaway card's "installing" and "finished" before it has the image:
-    // no success, and the real end is told once.
-    QTest::newRow("flood of 258 and 259 mid-transfer") << QStringList { "--flood", "258,259", "--flood-count", "200",
+    // A runaway card's "finished" before it has the image: no success, and
+    // the failure is told once.
+    QTest::newRow("flood of 258 and 259 mid-transfer") << QStringList { "--flood", "258,259", "--flood-count", "1000",
         "--flood-delay-ms", "40", "--flood-burst", "2", "--prog-ack-delay-ms", "4" }
-                                                       << done << true;
+                                                       << "Programming failed!" << false;
     QTest::newRow("flood of unasked backup codes")
         << QStringList { "--flood", "336,337,338", "--flood-count", "300", "--flood-data", "00001000" } << done << true;
     QTest::newRow("wrong length: start reply without result byte")

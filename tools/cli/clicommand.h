@@ -69,6 +69,7 @@ public:
     // printed, when the card cannot be reached.
     bool connectCard(const QString& ip);
     CardRequests& card() { return *m_card; }
+    CommTcp& link() { return *m_link; }
     // One request to that card and its reply (see CardRequests::ask). False,
     // with "<ip>: " and `refused` or why no reply came printed, unless the
     // card replied.

@@ -1,19 +1,19 @@
 // version, program, backup and batch: the batch worker's tasks, run through
-// the batch dialog's pool (one worker for a single card), and the backup
-// transfer of the programming page.
+// the batch dialog's pool (one worker for a single card), and the backup run
+// of the programming page on a link of its own.
 
 #include "clicommand.h"
 #include "commands.h"
 #include "progressline.h"
 
-#include "link/cardrequests.h"
-#include "link/commandcodes.h"
-#include "programming/backuptransfer.h"
+#include "link/commtcp.h"
+#include "programming/backuprun.h"
 #include "programming/batchpool.h"
 #include "programming/batchprogrammingthread.h"
 #include "programming/batchreport.h"
 #include "programming/devicelist.h"
 #include "programming/firmwarepackage.h"
+#include "programming/programmingrun.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -35,25 +35,9 @@ const QString kSendUnchanged = QStringLiteral("send-unchanged");
 // How often `program` tells that the card is still installing.
 constexpr int kInstallingLineMs = 10000;
 
-// The programming page's message for each way a programming task fails,
-// where it has one.
-QString failureMessage(int reason)
-{
-    switch (reason) {
-    case BatchProgrammingThread::StartRefused: return QStringLiteral("Start programming failed!");
-    case BatchProgrammingThread::ChunkRefused:
-    case BatchProgrammingThread::ConnectionLost: return QStringLiteral("Programming failed!");
-    case BatchProgrammingThread::ChunkTimeout:
-    case BatchProgrammingThread::InstallationTimeout:
-    case BatchProgrammingThread::NoReply: return QStringLiteral("Programming timeout!");
-    case BatchProgrammingThread::ImageUnreadable: return QStringLiteral("Open programming file failed!");
-    default: return QString();
-    }
-}
-
 void addReplyTimeoutOption(Command& command)
 {
-    command.addReplyTimeoutOption(BatchProgrammingThread::kChunkTimeoutMs / 1000.0);
+    command.addReplyTimeoutOption(ProgrammingRun::kBatchChunkTimeoutMs / 1000.0);
 }
 
 void addInstallTimeoutOption(Command& command)
@@ -61,8 +45,8 @@ void addInstallTimeoutOption(Command& command)
     command.addOption({ kInstallTimeout,
         QStringLiteral("Longest wait from the last chunk to the card's end of programming, in seconds "
                        "(default %1).")
-            .arg(BatchProgrammingThread::kInstallTimeoutMs / 1000),
-        QStringLiteral("S"), QString::number(BatchProgrammingThread::kInstallTimeoutMs / 1000) });
+            .arg(ProgrammingRun::kInstallTimeoutMs / 1000),
+        QStringLiteral("S"), QString::number(ProgrammingRun::kInstallTimeoutMs / 1000) });
 }
 
 void addSendUnchangedOption(Command& command)
@@ -80,7 +64,7 @@ bool prepareImage(Command& command, BatchPool& pool, const QString& image)
         return true;
     const FirmwarePackage::Check failed = pool.imageCheck();
     if (failed == FirmwarePackage::Check::Passed)
-        command.failure(QStringLiteral("Open programming file failed!"));
+        command.failure(ProgrammingRun::failureMessage(ProgrammingRun::ImageUnreadable));
     else
         command.failure(QStringLiteral("%1 looks like a firmware package, but its %2 check failed; nothing was "
                                        "sent (--send-unchanged sends it as it is)")
@@ -89,15 +73,9 @@ bool prepareImage(Command& command, BatchPool& pool, const QString& image)
 }
 
 // What one task of a batch came to.
-struct TaskResult {
+struct TaskResult : BatchProgrammingThread::Report {
     QString ip;
-    int status = BatchProgrammingThread::NotStart;
-    int reason = BatchProgrammingThread::NoFailure;
-    QString connectError;
-    QString version;
-    qint64 bytesSent = 0;
     qint64 bytesTotal = 0;
-    int resends = 0;
     double seconds = 0;
 
     bool succeeded() const { return status == BatchProgrammingThread::Succeeded; }
@@ -108,10 +86,9 @@ struct TaskResult {
     QString reasonText(int replyTimeoutMs) const
     {
         switch (reason) {
-        case BatchProgrammingThread::ConnectFailed: return QStringLiteral("connect failed: %1").arg(connectError);
-        case BatchProgrammingThread::NoReply:
-            return QStringLiteral("no reply within %1 s").arg(replyTimeoutMs / 1000.0);
-        default: return BatchProgrammingThread::failureText(reason);
+        case ProgrammingRun::ConnectFailed: return QStringLiteral("connect failed: %1").arg(connectError);
+        case ProgrammingRun::NoReply: return QStringLiteral("no reply within %1 s").arg(replyTimeoutMs / 1000.0);
+        default: return ProgrammingRun::failureText(reason);
         }
     }
 
@@ -124,7 +101,7 @@ struct TaskResult {
             o.insert(QStringLiteral("resends"), resends);
         }
         if (!succeeded())
-            o.insert(QStringLiteral("reason"), BatchProgrammingThread::failureText(reason));
+            o.insert(QStringLiteral("reason"), ProgrammingRun::failureText(reason));
         return o;
     }
 };
@@ -172,14 +149,8 @@ public:
                 installing(m_results[taskOf[worker]]);
         });
         QObject::connect(&m_pool, &BatchPool::taskFinished, &context, [&](int worker, int index) {
-            const BatchProgrammingThread* w = m_pool.workers()[worker];
             TaskResult& r = m_results[index];
-            r.status = w->status();
-            r.reason = w->failureReason();
-            r.connectError = w->connectError();
-            r.version = w->version();
-            r.bytesSent = w->bytesSent();
-            r.resends = w->resends();
+            static_cast<BatchProgrammingThread::Report&>(r) = m_pool.workers()[worker]->report();
             r.seconds = m_clocks[worker].elapsed() / 1000.0;
             if (onEnded)
                 onEnded(r);
@@ -300,7 +271,7 @@ int program(const QStringList& arguments)
         Cli::printJson(o);
     }
     if (!r.succeeded()) {
-        const QString message = failureMessage(r.reason);
+        const QString message = ProgrammingRun::failureMessage(r.reason);
         const QString reason = r.reasonText(timeoutMs);
         return command.failure(r.ip + QStringLiteral(": ")
             + (message.isEmpty() ? reason : QStringLiteral("%1 (%2)").arg(message, reason)));
@@ -387,7 +358,7 @@ int batch(const QStringList& arguments)
             lines << '\t' << r.bytesSent << " bytes\t" << r.resends << " resends";
         lines << '\t' << QString::number(r.seconds, 'f', 1) << " s";
         if (!r.succeeded())
-            lines << '\t' << BatchProgrammingThread::failureText(r.reason);
+            lines << '\t' << ProgrammingRun::failureText(r.reason);
         lines << '\n' << Qt::flush;
     };
     const QVector<TaskResult> results = run.run(mode, type);
@@ -433,40 +404,40 @@ int backup(const QStringList& arguments)
 
     if (!command.connectCard(args[0]))
         return Cli::Failed;
-    CardRequests& card = command.card();
-    BackupTransfer transfer;
+    CommTcp& link = command.link();
+    BackupRun backup(timeoutMs);
+    backup.setAnnounceTimeout(timeoutMs);
     ProgressLine line(args[0]);
     line.setQuiet(command.json());
-    QString message; // why the backup failed
-    QByteArrayList reply;
-    quint32 total = 0;
-    // The card announces the size (336, preparing, may come first), then
-    // answers each request with the next piece.
-    auto outcome = card.ask(CommandCode::StartBackup, QByteArray(1, char(type)), &reply);
-    if (outcome == CardReply::Replied
-        && (!BackupTransfer::announcedSize(bytes(reply[0]), reply[0].size(), &total) || total == 0))
-        message = QStringLiteral("Start backup failed!");
-    else if (outcome == CardReply::Replied && !transfer.open(args[1], total))
-        message = QStringLiteral("Cannot open backup file!");
-    while (transfer.isReceiving()) {
-        line.update(transfer.receivedBytes(), transfer.totalBytes());
-        if ((outcome = card.ask(CommandCode::BackupData, QByteArray(), &reply)) != CardReply::Replied)
-            transfer.abandon();
-        else if (transfer.addPiece(bytes(reply[0]), reply[0].size()) == BackupTransfer::Piece::Failed)
-            message = QStringLiteral("Backup file failed!");
-    }
-    const bool done = outcome == CardReply::Replied && message.isEmpty();
-    if (done)
-        line.update(transfer.receivedBytes(), transfer.totalBytes());
+    QEventLoop loop;
+    int result = BackupRun::Failed;
+    QObject::connect(&backup, &BackupRun::sendCmd, &link, &CommTcp::send);
+    QObject::connect(&link, &CommTcp::gotProgRespond, &backup, &BackupRun::handleReply);
+    for (auto lost : { &CommTcp::disconnected, &CommTcp::sendError, &CommTcp::notConnected })
+        QObject::connect(&link, lost, &backup, &BackupRun::linkLost);
+    QObject::connect(&backup, &BackupRun::sizeAnnounced, [&](qint64 total) {
+        line.update(0, total);
+        backup.receiveInto(args[1]);
+    });
+    QObject::connect(
+        &backup, &BackupRun::pieceReceived, [&line](qint64 got, qint64 total) { line.update(got, total); });
+    QObject::connect(&backup, &BackupRun::finished, [&](int r) {
+        result = r;
+        loop.quit();
+    });
+    backup.start(quint8(type));
+    loop.exec();
     line.finish();
-    if (!done && message.isEmpty())
-        message = QStringLiteral("Backup file failed! (%1)").arg(Cli::outcomeText(outcome, timeoutMs));
-    const qint64 received = transfer.receivedBytes();
+    const qint64 received = backup.receivedBytes();
+    const bool done = result == BackupRun::Finished;
+    QString message = BackupRun::resultMessage(result);
+    if (result == BackupRun::NoReply || result == BackupRun::LinkLost)
+        message += QStringLiteral(" (%1)").arg(Cli::outcomeText(
+            result == BackupRun::NoReply ? CardReply::TimedOut : CardReply::ConnectionLost, timeoutMs));
     if (command.json())
         Cli::printJson(QJsonObject { { QStringLiteral("ip"), args[0] }, { QStringLiteral("file"), args[1] },
             { QStringLiteral("type"), type }, { QStringLiteral("bytes"), double(received) },
-            { QStringLiteral("succeeded"), done },
-            { QStringLiteral("message"), done ? QStringLiteral("Backup file finished!") : message } });
+            { QStringLiteral("succeeded"), done }, { QStringLiteral("message"), message } });
     if (!done)
         return command.failure(args[0] + QStringLiteral(": ") + message);
     if (!command.json())

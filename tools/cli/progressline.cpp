@@ -1,7 +1,7 @@
 #include "progressline.h"
 
 #include "clicommand.h"
-#include "programming/chunktransfer.h"
+#include "programming/programmingrun.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -30,7 +30,7 @@ void ProgressLine::update(qint64 done, qint64 total)
     if (tenth == m_lastTenth)
         return;
     m_lastTenth = tenth;
-    Cli::err() << m_label << ": " << ChunkTransfer::percentText(done, total) << "%\n" << Qt::flush;
+    Cli::err() << m_label << ": " << ProgrammingRun::percentText(done, total) << "%\n" << Qt::flush;
 }
 
 void ProgressLine::installing(int seconds)
@@ -50,7 +50,7 @@ void ProgressLine::drawBar(const QString& suffix)
     const QString line
         = QStringLiteral("%1 [%2%3] %4% %5/%6 bytes%7")
               .arg(m_label, QString(filled, QLatin1Char('#')), QString(kBarWidth - filled, QLatin1Char('.')),
-                  ChunkTransfer::percentText(m_done, m_total), QString::number(m_done), QString::number(m_total),
+                  ProgrammingRun::percentText(m_done, m_total), QString::number(m_done), QString::number(m_total),
                   suffix);
     // Blanks over what a longer line before it left behind.
     Cli::err() << '\r' << line << QString(qMax(0, m_drawnLength - line.size()), QLatin1Char(' ')) << Qt::flush;

@@ -1,0 +1,458 @@
+// The programming run and the backup without a window: the version rules
+// (the transfer a card takes, the batch's Version column), the chunks and
+// resends on real image files, what each reply means in each state of a run,
+// the run on a real link against the card simulator (the backup run's own
+// wire tests are the page's and netquill-cli's), and the backup file that
+// appears only when complete.
+
+#include "link/commtcp.h"
+#include "programming/backuptransfer.h"
+#include "programming/programmingrun.h"
+#include "programming/versiontext.h"
+#include "programmingtest.h"
+#include "support/simulatorfixture.h"
+#include "support/testaddresses.h"
+#include "support/waituntil.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+constexpr int kArea = 22;
+
+const QByteArray kVersion = QByteArrayLiteral("v1.3.0 20261201");
+
+struct Sent {
+    int cmd;
+    QByteArray data;
+};
+
+// A run with the batch policy driven by hand, reply by reply, without a
+// link; what it asks to send is recorded.
+struct Driver {
+    explicit Driver(int chunkTimeoutMs = ProgrammingRun::kBatchChunkTimeoutMs)
+    {
+        run.setChunkTimeout(chunkTimeoutMs);
+        QObject::connect(&run, &ProgrammingRun::sendCmd, [this](int cmd, const QByteArray& data) {
+            sent.append({ cmd, data });
+        });
+    }
+    void reply(int cmd, const QByteArray& data = QByteArray())
+    {
+        run.handleReply(cmd, reinterpret_cast<const quint8*>(data.constData()), data.size());
+    }
+    void accept(int cmd) { reply(cmd, QByteArray(1, '\1')); }
+    QByteArray last() const { return sent.isEmpty() ? QByteArray() : sent.last().data; }
+
+    ProgrammingRun run { ProgrammingRun::Policy::batch() };
+    QVector<Sent> sent;
+    QSignalSpy finished { &run, &ProgrammingRun::finished };
+};
+
+} // namespace
+
+class TestProgrammingRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void versionPicksTheTransfer_data();
+    void versionPicksTheTransfer();
+    void versionWord_data();
+    void versionWord();
+    void chunking_data();
+    void chunking();
+    void resendsAreIdenticalAndCounted();
+    void imageThatShrinksIsUnreadable();
+    void imageTooLargeForTheSizeField();
+    void percentText_data();
+    void percentText();
+    void repliesOutOfTurn_data();
+    void repliesOutOfTurn();
+    void runsOnTheCard_data();
+    void runsOnTheCard();
+
+    void announcedSize_data();
+    void announcedSize();
+    void backupInPiecesBeyondTheAnnouncedSize();
+    void failedBackupLeavesNoFileAndKeepsTheOldOne_data();
+    void failedBackupLeavesNoFileAndKeepsTheOldOne();
+    void backupIntoUnwritableFolder();
+
+private:
+    std::unique_ptr<ProgrammingTest::Workspace> m_dir;
+    int m_case = 0;
+};
+
+void TestProgrammingRun::init()
+{
+    ++m_case;
+    m_dir = std::make_unique<ProgrammingTest::Workspace>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestProgrammingRun::versionPicksTheTransfer_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("old");
+    QTest::newRow("1.2.2 is old") << QByteArray("v1.2.2 20250101") << true;
+    QTest::newRow("1.2.3 is new") << QByteArray("v1.2.3 20250101") << false;
+    QTest::newRow("no text after the numbers") << QByteArray("v1.0.0") << true;
+    QTest::newRow("patch above 255 is ORed in") << QByteArray("v1.1.300 x") << true;
+    QTest::newRow("minor 259 reaches 1.3") << QByteArray("v1.259.0 x") << false;
+    QTest::newRow("shorter than 6 bytes") << QByteArray("v1.0.") << false;
+    QTest::newRow("two numbers only") << QByteArray("v1.2 build") << false;
+    QTest::newRow("capital V") << QByteArray("V1.0.0 build") << false;
+    QTest::newRow("garbage after zero byte") << QByteArray("v1.0.0 \0v9.9.9 z", 16) << true;
+    QTest::newRow("negative major") << QByteArray("v-1.0.0 x") << true;
+}
+
+void TestProgrammingRun::versionPicksTheTransfer()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, old);
+    QCOMPARE(VersionText::usesOldProtocol(reinterpret_cast<const quint8*>(reply.constData()), reply.size()), old);
+}
+
+// The batch's Version column: the first word that begins with v, else the whole reply.
+void TestProgrammingRun::versionWord_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("version");
+    QTest::newRow("version and build") << QByteArray("v2.4.1 20261130") << "v2.4.1";
+    QTest::newRow("no word begins with v") << QByteArray("build 7 release") << "build 7 release";
+    QTest::newRow("several words begin with v") << QByteArray("alpha v1.2 v3.4") << "v1.2";
+    QTest::newRow("runs of spaces keep empty words") << QByteArray("  v9  x") << "v9";
+    QTest::newRow("capital V is no version") << QByteArray("V1.0.0 Vx") << "V1.0.0 Vx";
+}
+
+void TestProgrammingRun::versionWord()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, version);
+    QCOMPARE(VersionText::versionWord(reply), version);
+}
+
+void TestProgrammingRun::chunking_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("old");
+    for (bool old : { false, true }) {
+        const char* p = old ? "plain" : "sequenced";
+        for (int size : { 0, 1, 1024, 5 * 1024 + 7 })
+            QTest::addRow("%s %d", p, size) << size << old;
+    }
+}
+
+void TestProgrammingRun::chunking()
+{
+    QFETCH(int, size);
+    QFETCH(bool, old);
+    const QByteArray bytes = PackageBuilder::payload(size);
+    Driver d;
+    d.run.start(m_dir->file("image.bin", bytes), 1);
+    d.reply(1, old ? QByteArray("v1.2.2 20250101") : kVersion);
+    QByteArray start(5, '\1');
+    qToBigEndian<quint32>(quint32(size), start.data() + 1);
+    QCOMPARE(d.last(), start);
+    d.accept(256);
+
+    QByteArray reassembled;
+    int chunks = 0;
+    for (int seen = 2; seen < d.sent.size() && seen < 100; ++seen) {
+        QCOMPARE(d.sent.at(seen).cmd, 257);
+        const QByteArray data = d.sent.at(seen).data;
+        const QByteArray imageBytes = old ? data : data.mid(1);
+        if (!old)
+            QCOMPARE(quint8(data.at(0)), quint8(chunks));
+        QVERIFY(imageBytes.size() >= 1 && imageBytes.size() <= ProgrammingRun::kChunkSize);
+        reassembled += imageBytes;
+        ++chunks;
+        QCOMPARE(d.run.sentBytes(), qint64(reassembled.size()));
+        d.accept(257);
+    }
+    QCOMPARE(reassembled, bytes);
+    QCOMPARE(chunks, (size + 1023) / 1024);
+    // The acknowledgement of the last chunk finds nothing more to send.
+    QCOMPARE(d.run.state(), ProgrammingRun::State::AwaitingInstallation);
+    QVERIFY(d.finished.isEmpty());
+}
+
+void TestProgrammingRun::resendsAreIdenticalAndCounted()
+{
+    Driver d(50);
+    d.run.start(m_dir->file("image.bin", PackageBuilder::payload(5000)), 1);
+    d.reply(1, kVersion);
+    d.accept(256);
+    d.accept(257);
+    // The second chunk is resent once, byte for byte, then acknowledged.
+    QSignalSpy resent(&d.run, &ProgrammingRun::sendCmd);
+    QVERIFY(resent.wait(5000));
+    QCOMPARE(d.sent.size(), 5);
+    QCOMPARE(d.sent.at(4).data, d.sent.at(3).data);
+    QCOMPARE(quint8(d.sent.at(4).data.at(0)), quint8(1));
+    d.accept(257);
+    // The third is given its own three resends, then the run gives up.
+    const QByteArray third = d.last();
+    QCOMPARE(quint8(third.at(0)), quint8(2));
+    QVERIFY(d.finished.wait(5000));
+    QCOMPARE(d.finished.first().first().toInt(), int(ProgrammingRun::ChunkTimeout));
+    QCOMPARE(d.sent.size(), 6 + ProgrammingRun::kMaxResends);
+    for (int i = 6; i < d.sent.size(); ++i)
+        QCOMPARE(d.sent.at(i).data, third);
+    QCOMPARE(d.run.resends(), 1 + ProgrammingRun::kMaxResends);
+    QCOMPARE(d.run.sentBytes(), qint64(3 * 1024));
+}
+
+void TestProgrammingRun::imageThatShrinksIsUnreadable()
+{
+    const QString path = m_dir->file("image.bin", PackageBuilder::payload(3000));
+    Driver d;
+    d.run.start(path, 1);
+    d.reply(1, kVersion);
+    QCOMPARE(d.last(), QByteArray::fromHex("0100000bb8"));
+    QVERIFY(QFile::resize(path, 1500));
+    d.accept(256);
+    QCOMPARE(d.last().size(), 1 + 1024);
+    d.accept(257);
+    QCOMPARE(d.last().size(), 1 + 476);
+    // The card was told 3000 bytes; waiting for it would never end.
+    d.accept(257);
+    QCOMPARE(d.finished.size(), 1);
+    QCOMPARE(d.finished.first().first().toInt(), int(ProgrammingRun::ImageUnreadable));
+    QCOMPARE(d.sent.size(), 4);
+}
+
+void TestProgrammingRun::imageTooLargeForTheSizeField()
+{
+    const QString path = m_dir->path(QStringLiteral("huge.bin"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    // Sparse: no disk space is used.
+    if (!f.resize(ProgrammingRun::kMaxImageSize + 1))
+        QSKIP("the file system holds no file this large");
+    f.close();
+    Driver d;
+    d.run.start(path, 1);
+    d.reply(1, kVersion);
+    QCOMPARE(d.finished.first().first().toInt(), int(ProgrammingRun::ImageUnreadable));
+    QCOMPARE(d.sent.size(), 1);
+    QVERIFY(QFile::resize(path, ProgrammingRun::kMaxImageSize));
+    d.run.start(path, 1);
+    d.reply(1, kVersion);
+    QCOMPARE(d.last(), QByteArray::fromHex("01FFFFFFFF"));
+}
+
+void TestProgrammingRun::percentText_data()
+{
+    QTest::addColumn<qint64>("done");
+    QTest::addColumn<qint64>("maximum");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("three eighths") << qint64(3) << qint64(8) << QStringLiteral("37.50");
+    QTest::newRow("rounds down") << qint64(1) << qint64(3) << QStringLiteral("33.33");
+    QTest::newRow("rounds up") << qint64(2) << qint64(3) << QStringLiteral("66.67");
+    QTest::newRow("nothing to do") << qint64(0) << qint64(0) << QStringLiteral("100.00");
+    QTest::newRow("beyond the announced size") << qint64(1200) << qint64(1000) << QStringLiteral("120.00");
+    QTest::newRow("4 GiB image") << qint64(0xFFFFFFFFLL) << qint64(0xFFFFFFFFLL) << QStringLiteral("100.00");
+}
+
+void TestProgrammingRun::percentText()
+{
+    QFETCH(qint64, done);
+    QFETCH(qint64, maximum);
+    QFETCH(QString, text);
+    QCOMPARE(ProgrammingRun::percentText(done, maximum), text);
+}
+
+void TestProgrammingRun::repliesOutOfTurn_data()
+{
+    QTest::addColumn<int>("step"); // the card's unasked code comes before this step of the run
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("failure"); // the outcome of the run
+
+    enum { Version, Start, SecondAck, ThirdAck, LastAck, End };
+    const int ok = ProgrammingRun::NoFailure;
+    // Before the card accepted the start they cannot be about this run.
+    QTest::newRow("259 awaiting the version") << int(Version) << 259 << ok;
+    QTest::newRow("258 awaiting the start") << int(Start) << 258 << ok;
+    QTest::newRow("259 awaiting the start") << int(Start) << 259 << ok;
+    QTest::newRow("258 mid-transfer") << int(SecondAck) << 258 << ok;
+    // The end before every byte is out cannot be an installed image.
+    QTest::newRow("259 mid-transfer") << int(SecondAck) << 259 << int(ProgrammingRun::ChunkRefused);
+    // Every byte is out: the card may end before its last acknowledgement.
+    QTest::newRow("259 before the last acknowledgement") << int(LastAck) << 259 << ok;
+    QTest::newRow("259 after 258") << int(End) << 259 << ok;
+}
+
+// Driven by hand, reply by reply: a run that has ended sends nothing more and
+// ends once, whatever the card repeats.
+void TestProgrammingRun::repliesOutOfTurn()
+{
+    QFETCH(int, step);
+    QFETCH(int, code);
+    QFETCH(int, failure);
+    Driver d;
+    d.run.start(m_dir->file("image.bin", PackageBuilder::payload(3000)), 2);
+    const QVector<std::function<void()>> steps {
+        [&] { d.reply(1, kVersion); }, // the start goes out
+        [&] { d.accept(256); }, // the first chunk
+        [&] { d.accept(257); }, // the second
+        [&] { d.accept(257); }, // the third and last: every byte is out
+        [&] { // the card installs
+            d.accept(257);
+            d.reply(258);
+        },
+        [&] { // and ends, once however often it says so
+            d.reply(259);
+            d.reply(259);
+        },
+    };
+    for (int i = 0; i < steps.size() && d.finished.isEmpty(); ++i) {
+        if (i == step)
+            d.reply(code);
+        steps[i]();
+    }
+    QCOMPARE(d.finished.size(), 1);
+    QCOMPARE(d.finished.first().first().toInt(), failure);
+    QCOMPARE(d.run.state(), ProgrammingRun::State::Idle);
+    QCOMPARE(d.sent.first().cmd, 1);
+    QCOMPARE(d.sent.first().data, QByteArray(1, '\1'));
+    QCOMPARE(d.sent.at(1).data, QByteArray::fromHex("0200000bb8"));
+    QCOMPARE(d.sent.size(), failure == ProgrammingRun::NoFailure ? 2 + 3 : 2 + step - 1);
+    QCOMPARE(d.run.version(), QStringLiteral("v1.3.0"));
+}
+
+void TestProgrammingRun::runsOnTheCard_data()
+{
+    QTest::addColumn<QStringList>("card");
+    QTest::addColumn<int>("resends");
+    // Each chunk is given the whole time-out from when it left, however long
+    // the run has been going (eleven chunks take longer than one time-out).
+    QTest::newRow("every acknowledgement late, all in time") << QStringList { "--prog-ack-delay-ms", "120" } << 0;
+    QTest::newRow("one acknowledgement lost") << QStringList { "--prog-drop-ack", "2" } << 1;
+    QTest::newRow("replies split across reads") << QStringList { "--split-gap-ms", "20" } << 0;
+}
+
+void TestProgrammingRun::runsOnTheCard()
+{
+    QFETCH(QStringList, card);
+    QFETCH(int, resends);
+    const QString address = TestAddresses::card(kArea, m_case);
+    SimulatorFixture sim(QStringList { "--listen", address, "--prog-store", m_dir->store(), "--prog-install-ms", "20",
+                             "--prog-finish-ms", "20" }
+        + card);
+    QVERIFY(sim.start());
+    const QByteArray bytes = PackageBuilder::payload(10 * 1024 + 7);
+    CommTcp link;
+    ProgrammingRun run(ProgrammingRun::Policy::batch());
+    run.setChunkTimeout(1000);
+    connect(&run, &ProgrammingRun::sendCmd, &link, &CommTcp::send);
+    connect(&link, &CommTcp::gotProgRespond, &run, &ProgrammingRun::handleReply);
+    QSignalSpy finished(&run, &ProgrammingRun::finished);
+    QSignalSpy installing(&run, &ProgrammingRun::installing);
+    link.connectToDevice(address);
+    QVERIFY(link.isConnected());
+
+    run.start(m_dir->file("image.bin", bytes), 0);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().first().toInt(), int(ProgrammingRun::NoFailure));
+    QCOMPARE(installing.size(), 1);
+    QCOMPARE(run.resends(), resends);
+    QCOMPARE(run.sentBytes(), qint64(bytes.size()));
+    QCOMPARE(m_dir->flash(address, 0), bytes);
+    QCOMPARE(sim.frames("in", 257).size(), 11 + resends);
+}
+
+void TestProgrammingRun::announcedSize_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<quint32>("size");
+    QTest::newRow("big-endian") << QByteArray::fromHex("01020304") << true << quint32(0x01020304);
+    QTest::newRow("maximum") << QByteArray::fromHex("FFFFFFFF") << true << quint32(0xFFFFFFFF);
+    QTest::newRow("3 bytes") << QByteArray::fromHex("000003") << false << quint32(0);
+    QTest::newRow("5 bytes") << QByteArray::fromHex("00000003E8") << false << quint32(0);
+}
+
+void TestProgrammingRun::announcedSize()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, valid);
+    QFETCH(quint32, size);
+    quint32 got = 0;
+    QCOMPARE(
+        BackupTransfer::announcedSize(reinterpret_cast<const quint8*>(reply.constData()), reply.size(), &got), valid);
+    if (valid)
+        QCOMPARE(got, size);
+}
+
+void TestProgrammingRun::backupInPiecesBeyondTheAnnouncedSize()
+{
+    const QString path = m_dir->path(QStringLiteral("backup.bin"));
+    const QByteArray bytes = PackageBuilder::payload(1200);
+    BackupTransfer backup;
+    QVERIFY(backup.open(path, 1000));
+    QVERIFY(backup.isReceiving());
+    auto piece = [&](int from, int count) {
+        return backup.addPiece(reinterpret_cast<const quint8*>(bytes.constData()) + from, count);
+    };
+    QCOMPARE(int(piece(0, 600)), int(BackupTransfer::Piece::More));
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(int(piece(600, 600)), int(BackupTransfer::Piece::Complete));
+    QVERIFY(!backup.isReceiving());
+    QCOMPARE(backup.receivedBytes(), qint64(1200));
+    QCOMPARE(PackageBuilder::read(path), bytes);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList { "backup.bin" });
+}
+
+void TestProgrammingRun::failedBackupLeavesNoFileAndKeepsTheOldOne_data()
+{
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<bool>("emptyPiece");
+    QTest::newRow("empty piece, new file") << false << true;
+    QTest::newRow("empty piece, existing file") << true << true;
+    QTest::newRow("abandoned, new file") << false << false;
+    QTest::newRow("abandoned, existing file") << true << false;
+}
+
+void TestProgrammingRun::failedBackupLeavesNoFileAndKeepsTheOldOne()
+{
+    QFETCH(bool, existing);
+    QFETCH(bool, emptyPiece);
+    const QString path = m_dir->path(QStringLiteral("backup.bin"));
+    if (existing)
+        QVERIFY(PackageBuilder::write(path, "the technician's earlier backup"));
+    {
+        BackupTransfer backup;
+        QVERIFY(backup.open(path, 5000));
+        const QByteArray bytes(1000, 'b');
+        QCOMPARE(int(backup.addPiece(reinterpret_cast<const quint8*>(bytes.constData()), bytes.size())),
+            int(BackupTransfer::Piece::More));
+        if (emptyPiece)
+            QCOMPARE(int(backup.addPiece(nullptr, 0)), int(BackupTransfer::Piece::Failed));
+        else
+            backup.abandon();
+        QVERIFY(!backup.isReceiving());
+    }
+    if (existing)
+        QCOMPARE(PackageBuilder::read(path), QByteArray("the technician's earlier backup"));
+    else
+        QVERIFY(!QFile::exists(path));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), existing ? 1 : 0);
+}
+
+void TestProgrammingRun::backupIntoUnwritableFolder()
+{
+    BackupTransfer backup;
+    QVERIFY(!backup.open(m_dir->path(QStringLiteral("no such folder/backup.bin")), 10));
+    QVERIFY(!backup.isReceiving());
+    const quint8 byte = 1;
+    QCOMPARE(int(backup.addPiece(&byte, 1)), int(BackupTransfer::Piece::Failed));
+}
+
+QTEST_GUILESS_MAIN(TestProgrammingRun)
+#include "tst_programmingrun.moc"
