@@ -139,7 +139,6 @@ class TestDiscoveryNetns : public QObject {
 
 private slots:
     void initTestCase();
-    void init();
     void cleanup();
 
     // The link layer alone.
@@ -181,15 +180,8 @@ void TestDiscoveryNetns::initTestCase()
     m_toolMac2 = tool2.hardwareAddress();
 }
 
-void TestDiscoveryNetns::init()
-{
-    DevSereachPage::setCycleIntervalMs(kFastCycleMs);
-}
-
 void TestDiscoveryNetns::cleanup()
 {
-    DevSereachPage::setCycleIntervalMs(1000);
-    CommLinkThread::setOpenWaitMs(2000);
     setNetRaw(true);
     runIp({ QStringLiteral("-n"), kCardsNs, QStringLiteral("link"), QStringLiteral("set"), kCardIf2,
         QStringLiteral("up") });
@@ -198,22 +190,23 @@ void TestDiscoveryNetns::cleanup()
 void TestDiscoveryNetns::captureFollowsTheAdapterAndEndsWithTheLink()
 {
     auto link = std::make_unique<CommLink>();
-    QSignalSpy opened(link.get(), &CommLink::captureOpened);
     QSignalSpy failed(link.get(), &CommLink::captureFailed);
+    int started = 0;
     int ended = 0;
+    connect(
+        link->captureThread(), &QThread::started, this, [&] { ++started; }, Qt::DirectConnection);
     connect(
         link->captureThread(), &QThread::finished, this, [&] { ++ended; }, Qt::DirectConnection);
     link->setInterface(kToolIf, m_toolMac);
     QVERIFY(link->isCapturing()); // open before setInterface returns: the first frame goes out
     link->setInterface(kToolIf, m_toolMac);
-    QTRY_COMPARE(opened.count(), 1);
     QTest::qWait(100);
-    QCOMPARE(opened.count(), 1);
+    QCOMPARE(started, 1);
     QCOMPARE(ended, 0);
     link->setInterface(kToolIf2, m_toolMac2);
     QCOMPARE(ended, 1); // the capture on the first adapter ended before the new one began
-    QTRY_COMPARE(opened.count(), 2);
-    QCOMPARE(opened.at(1).first().toString(), kToolIf2);
+    QCOMPARE(started, 2);
+    QVERIFY(link->isCapturing());
     QCOMPARE(link->interfaceName(), kToolIf2);
     QCOMPARE(failed.count(), 0);
 
@@ -233,9 +226,8 @@ void TestDiscoveryNetns::adapterChangeWhileOpeningTakesEffect()
                      QStringLiteral("10.78.0.2") },
         kCardIf2);
     QVERIFY(first.ready() && second.ready());
-    CommLinkThread::setOpenWaitMs(0);
     for (int round = 0; round < 10; ++round) {
-        CommLink link;
+        CommLink link(nullptr, 0);
         QSignalSpy infos(&link, &CommLink::gotNetworkInfo);
         link.setInterface(kToolIf, m_toolMac);
         link.setInterface(kToolIf2, m_toolMac2);
@@ -286,7 +278,7 @@ void TestDiscoveryNetns::searchFindsCards()
     Cards cards(arguments);
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(3));
     QCOMPARE(p.tree->topLevelItemCount(), 3);
@@ -338,7 +330,7 @@ void TestDiscoveryNetns::oneRowPerCardAndANewSearchShowsThemAgain()
     Cards cards({ "--cards", "2", "--address-step", "0" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(2));
     QCOMPARE(p.hosts(), (QStringList { "10.77.0.2", "10.77.0.2" }));
@@ -371,7 +363,7 @@ void TestDiscoveryNetns::oneRowWhicheverReplyComesFirst()
     Cards cards({ "--udp-form", "short", "--card-interfaces", "eth0,eth1", lateProtocol, QString::number(kLateMs) });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(1));
     QTest::qWait(kLateMs + 200); // the late replies of every cycle
@@ -389,7 +381,6 @@ void TestDiscoveryNetns::cyclesOneSecondApart()
 {
     // At the real pace: cycles at 0, 1 and 2 s; a click at 2.5 s starts a
     // new search at once.
-    DevSereachPage::setCycleIntervalMs(1000);
     Cards cards({ QStringLiteral("--protocols"), QStringLiteral("udp") });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
@@ -429,7 +420,7 @@ void TestDiscoveryNetns::setIpAndRebootReachOnlyTheChosenCards()
         "--assign-addresses", "--card-interfaces", "eth0,eth1" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(3));
 
@@ -475,7 +466,7 @@ void TestDiscoveryNetns::rowWithoutHardwareAddressRefusesBoth()
     Cards cards({ "--protocols", "udp", "--udp-form", "short" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(1));
     QTreeWidgetItem* row = p.row(QStringLiteral("10.77.0.2"));
@@ -503,7 +494,7 @@ void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
     Cards cards({ "--udp-form", "short" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
 
     QVERIFY(setNetRaw(false));
@@ -533,7 +524,7 @@ void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
 void TestDiscoveryNetns::unpluggedInterfaceLeavesTheList()
 {
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QTRY_COMPARE(p.interfaces(), (QStringList { kToolIf, kToolIf2 }));
     QVERIFY(p.choose(kToolIf2));
     QVERIFY(runIp({ "-n", kCardsNs, "link", "set", kCardIf2, "down" }));
@@ -569,7 +560,7 @@ void TestDiscoveryNetns::fiveHundredCards()
     Cards cards(arguments);
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
     auto distinct = [](QStringList list) {
         list.removeAll(QString());

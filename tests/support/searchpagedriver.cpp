@@ -24,14 +24,16 @@ template <typename Condition> bool waitFor(Condition done, int ms)
 
 } // namespace
 
-SearchPageDriver::SearchPageDriver()
+SearchPageDriver::SearchPageDriver(int cycleIntervalMs)
+    : page(nullptr, cycleIntervalMs)
 {
     page.resize(1000, 600);
     page.show();
     tree = page.findChild<QTreeWidget*>(QStringLiteral("treeWidgetDevice"));
     combo = page.findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
-    cycles = page.findChild<QTimer*>(QStringLiteral("timerRefresh"));
-    for (QUdpSocket* s : page.findChildren<QUdpSocket*>()) {
+    session = page.findChild<DiscoverySession*>();
+    cycles = session->findChild<QTimer*>(QStringLiteral("timerRefresh"));
+    for (QUdpSocket* s : session->findChildren<QUdpSocket*>()) {
         if (s->localPort() == 8888)
             listener = s;
     }
@@ -117,17 +119,25 @@ bool SearchPageDriver::deliver(const QString& from, const QByteArray& datagram)
         return false;
     // Loopback delivers at once; the page takes it at its next notification.
     return waitFor([&] { return listener->hasPendingDatagrams(); }, 2000)
-        && waitFor([&] { return !listener->hasPendingDatagrams(); }, 2000);
+        && waitFor([&] { return !listener->hasPendingDatagrams(); }, 2000) && allShown();
 }
 
 bool SearchPageDriver::networkInfo(const QByteArray& text)
 {
-    return QMetaObject::invokeMethod(&page, "onCommLinkNetworkInfo", Q_ARG(QByteArray, text));
+    return QMetaObject::invokeMethod(session, "onCommLinkNetworkInfo", Q_ARG(QByteArray, text)) && allShown();
 }
 
 bool SearchPageDriver::result(const QByteArray& text)
 {
-    return QMetaObject::invokeMethod(&page, "onCommLinkResult", Q_ARG(QByteArray, text));
+    return QMetaObject::invokeMethod(session, "onCommLinkResult", Q_ARG(QByteArray, text));
+}
+
+bool SearchPageDriver::allShown()
+{
+    // The session takes the link layer's texts in batches, one a turn of
+    // the event loop.
+    auto* replies = session->findChild<QTimer*>(QStringLiteral("timerReplies"));
+    return waitFor([&] { return !replies->isActive(); }, 2000);
 }
 
 DialogSetIPWatcher::DialogSetIPWatcher(std::function<void(DialogSetIP*)> act)

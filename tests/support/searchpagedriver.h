@@ -18,13 +18,14 @@ class QUdpSocket;
 // technician makes on it. Waits are bounded; they return false on time-out.
 class SearchPageDriver {
 public:
-    SearchPageDriver();
+    explicit SearchPageDriver(int cycleIntervalMs = DiscoverySession::kCycleIntervalMs);
 
     DevSereachPage page;
     QTreeWidget* tree = nullptr;
     QComboBox* combo = nullptr;
-    QTimer* cycles = nullptr; // the page's search-cycle timer
-    QUdpSocket* listener = nullptr; // the page's socket on port 8888
+    DiscoverySession* session = nullptr; // the page's
+    QTimer* cycles = nullptr; // the session's search-cycle timer
+    QUdpSocket* listener = nullptr; // the session's socket on port 8888
 
     QStringList interfaces() const;
     bool choose(const QString& interfaceName);
@@ -44,9 +45,11 @@ public:
     // Sends a datagram from `from` (a loopback address) to the page's port
     // and waits until the page has taken it.
     bool deliver(const QString& from, const QByteArray& datagram);
-    // Hands a text to the page as if the link layer had received it.
+    // Hands a text to the page's session as if the link layer had received it.
     bool networkInfo(const QByteArray& text);
     bool result(const QByteArray& text);
+    // Waits until the page's session has taken every reply it was given.
+    bool allShown();
 };
 
 // Runs `act` on the set-IP dialog once it is open (the page runs it modally).
