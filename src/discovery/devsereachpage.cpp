@@ -25,6 +25,52 @@ namespace {
 
 constexpr int kInterfacePollMs = 250;
 
+// The result tree sizes every column to its widest cell, as a header sizing
+// its columns to their contents does, but measures each row once, when it
+// comes: such a header measures up to a thousand rows whenever one is added.
+class DeviceTree : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    int sizeHintForColumn(int column) const override { return m_widths.value(column, -1); }
+    void rowsInserted(const QModelIndex& parent, int start, int end) override
+    {
+        for (int row = start; row <= end; ++row)
+            measure(itemFromIndex(model()->index(row, 0, parent)));
+        QTreeWidget::rowsInserted(parent, start, end);
+    }
+    void reset() override
+    {
+        m_widths.fill(-1);
+        QTreeWidget::reset();
+    }
+    void changeEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+            m_widths.fill(-1);
+            for (int row = 0; row < topLevelItemCount(); ++row)
+                measure(topLevelItem(row));
+        }
+        QTreeWidget::changeEvent(event);
+    }
+
+private:
+    void measure(const QTreeWidgetItem* item) // and the rows below it
+    {
+        const int indent = indentation() * ((rootIsDecorated() ? 1 : 0) + (item->parent() ? 1 : 0));
+        for (int column = 0; column < m_widths.size(); ++column) {
+            const QModelIndex index = indexFromItem(item, column);
+            const int width = itemDelegate(index)->sizeHint(viewOptions(), index).width() + (column ? 0 : indent);
+            m_widths[column] = qMax(m_widths.at(column), width);
+        }
+        for (int i = 0; i < item->childCount(); ++i)
+            measure(item->child(i));
+    }
+
+    QVector<int> m_widths = QVector<int>(DevSereachPage::ColMAC + 1, -1);
+};
+
 } // namespace
 
 void UI_DevSereachPage::setupUi(QWidget* page)
@@ -33,12 +79,13 @@ void UI_DevSereachPage::setupUi(QWidget* page)
     verticalLayout = new QVBoxLayout(page);
     verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
 
-    treeWidgetDevice = new QTreeWidget(page);
+    treeWidgetDevice = new DeviceTree(page);
     treeWidgetDevice->setObjectName(QStringLiteral("treeWidgetDevice"));
     treeWidgetDevice->setColumnCount(6);
     treeWidgetDevice->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     treeWidgetDevice->header()->setStretchLastSection(true);
     treeWidgetDevice->setContextMenuPolicy(Qt::CustomContextMenu);
+    treeWidgetDevice->setUniformRowHeights(true);
     verticalLayout->addWidget(treeWidgetDevice);
 
     horizontalLayout = new QHBoxLayout();
@@ -150,7 +197,8 @@ void DevSereachPage::onBtnRefreshClicked()
 
 void DevSereachPage::onCardsFound(int first, int count)
 {
-    // Newest on top, expanded so that the interfaces show.
+    // Newest on top, expanded so that the interfaces show. The cards of a
+    // burst go in together: the tree lays itself out once for them.
     QList<QTreeWidgetItem*> rows;
     for (int row = first + count - 1; row >= first; --row) {
         rows.append(new QTreeWidgetItem());

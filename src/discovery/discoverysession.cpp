@@ -11,9 +11,9 @@ namespace {
 // Room for the replies of some thousand cards arriving at once; the kernel
 // may grant less.
 constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
-// Datagrams taken per readiness notification, so a flood cannot hold the
-// event loop; the rest come with the next turn.
-constexpr int kDatagramsPerRead = 4096;
+// Replies of each protocol taken per turn of the event loop, so that a burst
+// of them never holds it for long; the rest wait for the next turn.
+constexpr int kRepliesPerTurn = 64;
 
 const QHostAddress& multicastGroup()
 {
@@ -73,6 +73,7 @@ bool DiscoverySession::search(const QNetworkInterface& iface)
 
     m_rows.clear();
     m_announced = 0;
+    m_networkInfo.clear();
     m_cyclesLeft = kSearchCycles;
     onTimerRefreshTimeout();
     timerRefresh.start(m_cycleIntervalMs);
@@ -108,7 +109,7 @@ void DiscoverySession::onTimerRefreshTimeout()
 
 void DiscoverySession::onDataReady()
 {
-    for (int taken = 0; taken < kDatagramsPerRead && udpRecv->hasPendingDatagrams(); ++taken) {
+    for (int taken = 0; taken < kRepliesPerTurn && udpRecv->hasPendingDatagrams(); ++taken) {
         const QNetworkDatagram datagram = udpRecv->receiveDatagram();
         if (!datagram.isValid())
             break;
@@ -116,17 +117,22 @@ void DiscoverySession::onDataReady()
             add(*card, true);
     }
     announce(true);
+    for (int taken = 0; taken < kRepliesPerTurn && !m_networkInfo.isEmpty(); ++taken) {
+        if (const auto card = Discovery::parseNetworkInfo(m_networkInfo.dequeue()))
+            add(*card, false);
+    }
+    announce(false);
     // The socket announces only datagrams that arrive later: come back for
     // what is left.
-    if (udpRecv->hasPendingDatagrams())
+    if (udpRecv->hasPendingDatagrams() || !m_networkInfo.isEmpty())
         m_nextReplies.start();
 }
 
 void DiscoverySession::onCommLinkNetworkInfo(QByteArray data)
 {
-    if (const auto card = Discovery::parseNetworkInfo(data))
-        add(*card, false);
-    announce(false);
+    m_networkInfo.enqueue(data);
+    if (!m_nextReplies.isActive())
+        m_nextReplies.start();
 }
 
 void DiscoverySession::onCommLinkResult(QByteArray data)

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QNetworkInterface>
 #include <QObject>
+#include <QQueue>
 #include <QTimer>
 
 class CommLink;
@@ -68,6 +69,7 @@ private:
     CommLink* m_link;
     Discovery::SearchRows m_rows;
     int m_announced = 0; // rows reported by cardsFound
+    QQueue<QByteArray> m_networkInfo; // link-layer texts not taken yet
     QNetworkInterface m_joinedInterface;
     int m_cycleIntervalMs;
     int m_cyclesLeft = 0;
