@@ -12,6 +12,7 @@
 #include "discovery/commlinkthread.h"
 #include "discovery/devsereachpage.h"
 #include "discovery/discoveryparsers.h"
+#include "discovery/discoverysession.h"
 #include "discoverysimulator.h"
 #include "support/boxrecorder.h"
 #include "support/netnsharness.h"
@@ -132,6 +133,26 @@ QString mac(int card, int interface = 0)
 
 constexpr int kFastCycleMs = 150;
 
+// A search of the session on the tool's interface: true once its cycles are
+// over and it lists at least `cards` cards, a moment after for late replies.
+bool searchAndWait(DiscoverySession& session, int cards)
+{
+    QSignalSpy finished(&session, &DiscoverySession::searchFinished);
+    const bool done = session.search(QNetworkInterface::interfaceFromName(kToolIf)) && finished.wait(10000)
+        && QTest::qWaitFor([&] { return session.cards().size() >= cards; }, 10000);
+    QTest::qWait(100);
+    return done;
+}
+
+const Discovery::CardInfo* cardOf(const DiscoverySession& session, const QString& host)
+{
+    for (const Discovery::CardInfo& card : session.cards()) {
+        if (card.host == host)
+            return &card;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class TestDiscoveryNetns : public QObject {
@@ -146,9 +167,13 @@ private slots:
     void adapterChangeWhileOpeningTakesEffect();
     void everyReplyOfABurstArrives();
 
-    // The page.
+    // The session.
     void searchFindsCards_data();
     void searchFindsCards();
+    void fiveHundredCards_data();
+    void fiveHundredCards();
+
+    // The page.
     void oneRowPerCardAndANewSearchShowsThemAgain();
     void oneRowWhicheverReplyComesFirst_data();
     void oneRowWhicheverReplyComesFirst();
@@ -157,8 +182,6 @@ private slots:
     void rowWithoutHardwareAddressRefusesBoth();
     void captureFailureIsToldOnceAndUdpGoesOn();
     void unpluggedInterfaceLeavesTheList();
-    void fiveHundredCards_data();
-    void fiveHundredCards();
 
 private:
     QString m_toolMac;
@@ -266,7 +289,7 @@ void TestDiscoveryNetns::searchFindsCards_data()
     QTest::newRow("both protocols") << three;
     QTest::newRow("link layer only") << three + QStringList { "--protocols", "raw" };
     QTest::newRow("UDP only") << three + QStringList { "--protocols", "udp" };
-    // The page's own requests go to the group it listens on, and begin like
+    // The session's own requests go to the group it listens on, and begin like
     // a reply: one row per card shows that none of them became a row.
     QTest::newRow("UDP replies to the group")
         << three + QStringList { "--protocols", "udp", "--udp-reply", "multicast" };
@@ -277,29 +300,22 @@ void TestDiscoveryNetns::searchFindsCards()
     QFETCH(QStringList, arguments);
     Cards cards(arguments);
     QVERIFY(cards.ready());
-    BoxRecorder boxes;
-    SearchPageDriver p(kFastCycleMs);
-    QVERIFY(p.choose(kToolIf));
-    QVERIFY(p.searchAndWait(3));
-    QCOMPARE(p.tree->topLevelItemCount(), 3);
-    QVERIFY(boxes.boxes.isEmpty());
+    DiscoverySession session(nullptr, kFastCycleMs);
+    QSignalSpy failed(&session, &DiscoverySession::captureFailed);
+    QVERIFY(searchAndWait(session, 3));
+    QCOMPARE(session.cards().size(), 3);
+    QVERIFY(failed.isEmpty());
 
     for (int card = 0; card < 3; ++card) {
         const QString host = QStringLiteral("10.77.1.%1").arg(card + 1);
-        QTreeWidgetItem* row = p.row(host, mac(card));
-        QVERIFY2(row, qPrintable(host));
-        QCOMPARE(row->text(1), QStringLiteral("NQ-Card 200"));
-        QCOMPARE(row->childCount(), 2);
-        const QTreeWidgetItem* eth0 = row->child(0);
-        const QTreeWidgetItem* eth1 = row->child(1);
-        QCOMPARE(eth0->text(2), QStringLiteral("eth0"));
-        QCOMPARE(eth0->text(3), host);
-        QCOMPARE(eth0->text(4), QStringLiteral("255.255.0.0"));
-        QCOMPARE(eth1->text(2), QStringLiteral("eth1"));
-        QCOMPARE(eth1->text(3), QStringLiteral("172.17.0.%1").arg(card + 1));
-        QCOMPARE(row->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), mac(card));
-        QCOMPARE(eth0->text(5), mac(card));
-        QCOMPARE(eth1->text(5), mac(card, 1));
+        const Discovery::CardInfo* row = cardOf(session, host);
+        QVERIFY(row && row->cardHardwareAddress == mac(card));
+        QCOMPARE(row->product, QStringLiteral("NQ-Card 200"));
+        QCOMPARE(row->interfaces.size(), 2);
+        QCOMPARE(row->interfaces.at(0), (Discovery::CardInterface { "eth0", host, "255.255.0.0", mac(card) }));
+        QCOMPARE(row->interfaces.at(1),
+            (Discovery::CardInterface {
+                "eth1", QStringLiteral("172.17.0.%1").arg(card + 1), "255.255.0.0", mac(card, 1) }));
     }
 
     // Three cycles, each with one request per protocol.
@@ -458,6 +474,11 @@ void TestDiscoveryNetns::setIpAndRebootReachOnlyTheChosenCards()
     QCOMPARE(cards.rawFrames(4).size(), 1);
     QCOMPARE(cards.rawFrames(4).first().value("dst").toString(), mac(2));
     QCOMPARE(cards.rawFrames(4).first().value("size").toInt(), 28);
+    // Whatever its caller asks, the session sends no command to every card.
+    for (const char* everyone : { "", "FF:FF:FF:FF:FF:FF", "01:00:5E:00:00:01" })
+        QVERIFY(!p.session->sendToCard(CardFrame::Reboot, QString::fromLatin1(everyone), QByteArray()));
+    QTest::qWait(100);
+    QCOMPARE(cards.rawFrames(4).size(), 1);
     QCOMPARE(cards.events(QStringLiteral("broadcast-command")).size(), 0);
 }
 
@@ -559,33 +580,37 @@ void TestDiscoveryNetns::fiveHundredCards()
     QFETCH(QStringList, arguments);
     Cards cards(arguments);
     QVERIFY(cards.ready());
-    BoxRecorder boxes;
-    SearchPageDriver p(kFastCycleMs);
-    QVERIFY(p.choose(kToolIf));
-    auto distinct = [](QStringList list) {
-        list.removeAll(QString());
-        list.removeDuplicates();
-        return list.size();
+    DiscoverySession session(nullptr, kFastCycleMs);
+    QSignalSpy failed(&session, &DiscoverySession::captureFailed);
+    QSet<QString> hosts;
+    QSet<QString> macs;
+    auto count = [&] {
+        hosts.clear();
+        macs.clear();
+        for (const Discovery::CardInfo& card : session.cards()) {
+            hosts.insert(card.host);
+            if (!card.cardHardwareAddress.isEmpty())
+                macs.insert(card.cardHardwareAddress);
+        }
+        return hosts.size() == 500 && macs.size() == 500;
     };
     QElapsedTimer clock;
     clock.start();
-    p.search();
+    QVERIFY(session.search(QNetworkInterface::interfaceFromName(kToolIf)));
     // Every card, by address and by hardware address, or a time limit far
     // beyond what a search takes.
-    while (clock.elapsed() < 30000 && (p.cycles->isActive() || distinct(p.hosts()) < 500 || distinct(p.macs()) < 500))
+    while (clock.elapsed() < 30000 && (session.isSearching() || !count()))
         QTest::qWait(20);
-    const QStringList hosts = p.hosts();
-    const QStringList macs = p.macs();
-    qInfo("%d rows, %d addresses, %d hardware addresses, %lld ms after Refresh", p.tree->topLevelItemCount(),
-        distinct(hosts), distinct(macs), clock.elapsed());
-    QCOMPARE(distinct(hosts), 500);
+    qInfo("%d rows, %d addresses, %d hardware addresses, %lld ms after the search began", session.cards().size(),
+        hosts.size(), macs.size(), clock.elapsed());
+    QCOMPARE(hosts.size(), 500);
     QVERIFY(hosts.contains(QStringLiteral("10.77.1.1")));
     QVERIFY(hosts.contains(QStringLiteral("10.77.2.244"))); // the 500th
-    QCOMPARE(distinct(macs), 500);
+    QCOMPARE(macs.size(), 500);
     QVERIFY(macs.contains(mac(499)));
     QTest::qWait(300); // late replies of the last cycle make no rows beyond one per card
-    QCOMPARE(p.tree->topLevelItemCount(), 500);
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(session.cards().size(), 500);
+    QVERIFY(failed.isEmpty());
 }
 
 QTEST_MAIN(TestDiscoveryNetns)
