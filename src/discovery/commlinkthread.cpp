@@ -185,9 +185,9 @@ void CommLinkThread::run()
     const int looped = pcap_loop(handle, 0, &CommLinkThread::onPacket, reinterpret_cast<unsigned char*>(this));
     const QString reason = looped == PCAP_ERROR ? QString::fromLocal8Bit(pcap_geterr(handle)) : QString();
 
-    // No send can use the handle once it is null.
     lock.relock();
+    pcap_close(m_handle);
     m_handle = nullptr;
     lock.unlock();
-    fail(handle, interfaceName, reason);
+    fail(nullptr, interfaceName, reason);
 }

@@ -173,8 +173,8 @@ int search(const QStringList& arguments)
     QObject::connect(&session, &DiscoverySession::rowCompleted, &session,
         [&](int row) { via[row] += QStringLiteral("+link-layer"); });
     QEventLoop loop;
+    session.search(iface); // returns once the capture runs (or could not start) and the first cycle is out
     QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
-    session.search(iface);
     loop.exec();
 
     QJsonArray cards;
