@@ -1,7 +1,8 @@
-// The device search page at scale: 500 simulated cards on the far side of a
+// The device search page at scale: 1000 simulated cards on the far side of a
 // veth answer one search, by multicast and by raw Ethernet. Prints how many
-// card rows the page shows, the time from "Refresh" to the last new row and
-// the longest the page's event loop went unserved meanwhile.
+// card rows the page shows and how many of them repeat a card, the time from
+// "Refresh" to the last new row and the longest the page's event loop went
+// unserved meanwhile.
 //
 // Runs only inside the namespaces of scripts/netns-harness.sh
 // (bench/run-discovery-bench.sh starts it there).
@@ -22,7 +23,7 @@
 
 namespace {
 
-constexpr int kCards = 500;
+constexpr int kCards = 1000;
 constexpr int kSettleAfterLastRowMs = 1500;
 constexpr int kGiveUpMs = 20000;
 
@@ -106,6 +107,7 @@ int main(int argc, char* argv[])
     line("cards", kCards, "", 0);
     line("rows", rows, "", 0);
     line("distinct_card_addresses", hosts.size(), "", 0);
+    line("repeated_rows", rows - hosts.size(), "", 0);
     line("refresh_to_last_row", double(lastRowMs), "ms", 0);
     line("worst_event_loop_stall", double(worstStall), "ms", 0);
     line("cards_found_ratio", double(hosts.size()) / kCards, "", 3);

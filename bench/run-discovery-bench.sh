@@ -1,5 +1,5 @@
 #!/bin/bash
-# 500 simulated cards answer one search of the real device search page, by
+# 1000 simulated cards answer one search of the real device search page, by
 # multicast and raw Ethernet, inside network namespaces of this run's own
 # (root only). Prints "name: value unit" lines ending with the ratio of cards
 # found. Usage: bench/run-discovery-bench.sh [build directory]   (about 10 s)

@@ -2,6 +2,7 @@
 
 #include "link/crc16.h"
 
+#include <QRegularExpression>
 #include <QVector>
 #include <QtEndian>
 
@@ -17,25 +18,6 @@ constexpr int kEtherTypeOffset = 12;
 constexpr int kFixedOffset = 14;
 constexpr int kCommandOffset = 18;
 constexpr int kLengthOffset = 22;
-
-bool parseField(const QStringRef& field, quint8* value)
-{
-    if (field.isEmpty() || field.size() > 2)
-        return false;
-    // The number conversion alone would also take a sign or white space
-    // (" 1", "+1") for a digit.
-    for (const QChar c : field) {
-        const ushort u = c.unicode();
-        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')))
-            return false;
-    }
-    bool ok = false;
-    const uint v = field.toUInt(&ok, 16);
-    if (!ok)
-        return false;
-    *value = quint8(v);
-    return true;
-}
 
 } // namespace
 
@@ -54,15 +36,11 @@ HardwareAddress hardwareAddressFromText(const QString& text)
 
 bool isHardwareAddressText(const QString& text)
 {
-    const QVector<QStringRef> fields = text.splitRef(QLatin1Char(':'));
-    if (fields.size() != 6)
-        return false;
-    for (const QStringRef& field : fields) {
-        quint8 v = 0;
-        if (!parseField(field, &v))
-            return false;
-    }
-    return true;
+    // Digits only: the number conversion alone would also take a sign or
+    // white space (" 1", "+1").
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("([0-9A-Fa-f]{1,2}:){5}[0-9A-Fa-f]{1,2}")));
+    return pattern.match(text).hasMatch();
 }
 
 bool isUnicastHardwareAddressText(const QString& text)
@@ -72,14 +50,8 @@ bool isUnicastHardwareAddressText(const QString& text)
 
 QString hardwareAddressText(const quint8* bytes)
 {
-    return QStringLiteral("%1:%2:%3:%4:%5:%6")
-        .arg(bytes[0], 2, 16, QLatin1Char('0'))
-        .arg(bytes[1], 2, 16, QLatin1Char('0'))
-        .arg(bytes[2], 2, 16, QLatin1Char('0'))
-        .arg(bytes[3], 2, 16, QLatin1Char('0'))
-        .arg(bytes[4], 2, 16, QLatin1Char('0'))
-        .arg(bytes[5], 2, 16, QLatin1Char('0'))
-        .toUpper();
+    return QString::asprintf(
+        "%02X:%02X:%02X:%02X:%02X:%02X", bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5]);
 }
 
 int build(Buffer& buffer, quint32 command, const HardwareAddress& source, const QString& destination,

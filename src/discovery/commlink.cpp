@@ -2,13 +2,12 @@
 
 #include "commlinkthread.h"
 
-CommLink::CommLink(QObject* parent)
+CommLink::CommLink(QObject* parent, int openWaitMs)
     : QObject(parent)
-    , m_thread(std::make_unique<CommLinkThread>())
+    , m_thread(std::make_unique<CommLinkThread>(openWaitMs))
 {
     // The thread's signals come from the capture thread: queued calls.
     connect(m_thread.get(), &CommLinkThread::dataRecv, this, &CommLink::onDataRecv);
-    connect(m_thread.get(), &CommLinkThread::captureOpened, this, &CommLink::captureOpened);
     connect(m_thread.get(), &CommLinkThread::captureFailed, this, &CommLink::captureFailed);
 }
 
@@ -40,6 +39,11 @@ bool CommLink::sendCommand(quint32 command, const QString& destination, const QB
 bool CommLink::isCapturing() const
 {
     return m_thread->isCapturing();
+}
+
+QString CommLink::captureError() const
+{
+    return m_thread->failure();
 }
 
 QThread* CommLink::captureThread() const

@@ -21,7 +21,8 @@ class CommLink : public QObject {
     Q_OBJECT
 
 public:
-    explicit CommLink(QObject* parent = nullptr);
+    // `openWaitMs`: how long setInterface waits for the device to open.
+    explicit CommLink(QObject* parent = nullptr, int openWaitMs = 2000);
     ~CommLink() override;
 
     // Chooses the adapter by the platform's interface name and its
@@ -37,6 +38,8 @@ public:
 
     QString interfaceName() const { return m_name; }
     bool isCapturing() const;
+    // Why the capture on the chosen adapter ended or could not start.
+    QString captureError() const;
     QThread* captureThread() const;
 
 signals:
@@ -44,8 +47,6 @@ signals:
     void gotNetworkInfo(QByteArray data);
     // The JSON text of a result frame (code 3 or 5).
     void gotResult(QByteArray data);
-    // The capture is running on the adapter.
-    void captureOpened(QString interfaceName);
     // The capture could not start on the adapter, or the adapter failed.
     void captureFailed(QString interfaceName, QString reason);
 

@@ -1,7 +1,7 @@
 #include "commlinkthread.h"
 
-#include "platform/capturedevice.h"
 #include "cardframe.h"
+#include "platform/capturedevice.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -22,11 +22,10 @@ constexpr int kReadTimeoutMs = 1000;
 // Only the EtherType matters to the filter; the netmask is never used by it.
 constexpr bpf_u_int32 kFilterNetmask = 0xFFFFFF;
 
-int g_openWaitMs = 2000;
-
 } // namespace
 
-CommLinkThread::CommLinkThread()
+CommLinkThread::CommLinkThread(int openWaitMs)
+    : m_openWaitMs(openWaitMs)
 {
     setObjectName(QStringLiteral("capture"));
 }
@@ -34,16 +33,6 @@ CommLinkThread::CommLinkThread()
 CommLinkThread::~CommLinkThread()
 {
     stopCapture();
-}
-
-void CommLinkThread::setOpenWaitMs(int ms)
-{
-    g_openWaitMs = ms;
-}
-
-QByteArray CommLinkThread::filterText()
-{
-    return QByteArrayLiteral("ether proto ") + QByteArray::number(CardFrame::kEtherType);
 }
 
 void CommLinkThread::startCapture(const QString& interfaceName, const QString& hardwareAddress)
@@ -54,9 +43,10 @@ void CommLinkThread::startCapture(const QString& interfaceName, const QString& h
     if (isRunning())
         return;
     m_stopRequested = false;
+    m_failure.clear();
     m_phase = Phase::Opening;
     start();
-    const QDeadlineTimer deadline(g_openWaitMs);
+    const QDeadlineTimer deadline(m_openWaitMs);
     while (m_phase == Phase::Opening && !deadline.hasExpired())
         m_phaseChanged.wait(&m_mutex, deadline);
 }
@@ -86,6 +76,12 @@ bool CommLinkThread::isCapturing() const
     return m_handle != nullptr;
 }
 
+QString CommLinkThread::failure() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_failure;
+}
+
 void CommLinkThread::onPacket(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes)
 {
     // The library's buffer is only valid during this call: the frame travels
@@ -100,10 +96,12 @@ void CommLinkThread::fail(pcap* handle, const QString& interfaceName, const QStr
         pcap_close(handle);
     QMutexLocker lock(&m_mutex);
     const bool stopping = m_stopRequested;
+    m_failure = reason;
     m_phase = Phase::Ended;
     m_phaseChanged.wakeAll();
     lock.unlock();
-    // A capture that was being stopped anyway has nothing to report.
+    // A capture that was being stopped has nothing to report; any other end
+    // is a failure.
     if (!stopping)
         emit captureFailed(interfaceName, reason);
 }
@@ -157,7 +155,8 @@ void CommLinkThread::run()
     pcap_setdirection(handle, PCAP_D_IN);
 
     bpf_program program;
-    if (pcap_compile(handle, &program, filterText().constData(), 1, kFilterNetmask) != 0) {
+    const QByteArray filter = "ether proto " + QByteArray::number(CardFrame::kEtherType);
+    if (pcap_compile(handle, &program, filter.constData(), 1, kFilterNetmask) != 0) {
         fail(handle, interfaceName, QString::fromLocal8Bit(pcap_geterr(handle)));
         return;
     }
@@ -172,16 +171,14 @@ void CommLinkThread::run()
     if (m_stopRequested) {
         // The adapter was changed (or the link is going) while the device was
         // being opened: end now, so the next capture starts on the new one.
-        pcap_close(handle);
-        m_phase = Phase::Ended;
-        m_phaseChanged.wakeAll();
+        lock.unlock();
+        fail(handle, interfaceName, QString());
         return;
     }
     m_handle = handle;
     m_phase = Phase::Open;
     m_phaseChanged.wakeAll();
     lock.unlock();
-    emit captureOpened(interfaceName);
 
     // Returns after pcap_breakloop (also one called before the loop began)
     // or when the adapter fails, for example when it goes away.
@@ -189,12 +186,8 @@ void CommLinkThread::run()
     const QString reason = looped == PCAP_ERROR ? QString::fromLocal8Bit(pcap_geterr(handle)) : QString();
 
     lock.relock();
-    const bool stopping = m_stopRequested;
     pcap_close(m_handle);
     m_handle = nullptr;
-    m_phase = Phase::Ended;
-    m_phaseChanged.wakeAll();
     lock.unlock();
-    if (looped == PCAP_ERROR && !stopping)
-        emit captureFailed(interfaceName, reason);
+    fail(nullptr, interfaceName, reason);
 }

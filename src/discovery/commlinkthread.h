@@ -21,7 +21,8 @@ class CommLinkThread : public QThread {
     Q_OBJECT
 
 public:
-    CommLinkThread();
+    // `openWaitMs`: how long startCapture waits for the device to open.
+    explicit CommLinkThread(int openWaitMs);
     ~CommLinkThread() override;
 
     // Stores the adapter and starts the thread if it is not running, then
@@ -36,17 +37,11 @@ public:
     // or the library refused the frame.
     bool sendPacket(const uchar* data, int size);
     bool isCapturing() const;
-
-    // How long startCapture waits for the device to open. Tests shorten it
-    // to reach the window in which the thread is still opening.
-    static void setOpenWaitMs(int ms);
-
-    // The capture filter: the card protocol's EtherType in decimal.
-    static QByteArray filterText();
+    // Why the last capture ended by itself; empty while it runs or opens.
+    QString failure() const;
 
 signals:
     void dataRecv(const QByteArray& frame);
-    void captureOpened(const QString& interfaceName);
     void captureFailed(const QString& interfaceName, const QString& reason);
 
 protected:
@@ -63,6 +58,8 @@ private:
     pcap* m_handle = nullptr;
     QString m_interfaceName;
     QString m_hardwareAddress;
+    QString m_failure;
+    const int m_openWaitMs;
     bool m_stopRequested = false;
     Phase m_phase = Phase::Idle;
 };

@@ -1,11 +1,11 @@
 #include "devsereachpage.h"
 
-#include "prompts/dialogprompt.h"
-#include "prompts/messagebox.h"
 #include "cardframe.h"
 #include "commlink.h"
 #include "dialogsetip.h"
 #include "discoveryparsers.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,30 +16,60 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QNetworkDatagram>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QUdpSocket>
 #include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int kInterfacePollMs = 250;
-// Room for the replies of some hundred cards arriving at once; the kernel
-// may grant less.
-constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
-// Datagrams taken per readiness notification, so a flood cannot hold the
-// GUI thread; the rest come with the next notification.
-constexpr int kDatagramsPerRead = 4096;
 
-int g_cycleIntervalMs = 1000;
+// The result tree sizes every column to its widest cell, as a header sizing
+// its columns to their contents does, but measures each row once, when it
+// comes: such a header measures up to a thousand rows whenever one is added.
+class DeviceTree : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
 
-const QHostAddress& multicastGroup()
-{
-    static const QHostAddress group(QString::fromLatin1(Discovery::kMulticastGroup));
-    return group;
-}
+protected:
+    int sizeHintForColumn(int column) const override { return m_widths.value(column, -1); }
+    void rowsInserted(const QModelIndex& parent, int start, int end) override
+    {
+        for (int row = start; row <= end; ++row)
+            measure(itemFromIndex(model()->index(row, 0, parent)));
+        QTreeWidget::rowsInserted(parent, start, end);
+    }
+    void reset() override
+    {
+        m_widths.fill(-1);
+        QTreeWidget::reset();
+    }
+    void changeEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+            m_widths.fill(-1);
+            for (int row = 0; row < topLevelItemCount(); ++row)
+                measure(topLevelItem(row));
+        }
+        QTreeWidget::changeEvent(event);
+    }
+
+private:
+    void measure(const QTreeWidgetItem* item) // and the rows below it
+    {
+        const int indent = indentation() * ((rootIsDecorated() ? 1 : 0) + (item->parent() ? 1 : 0));
+        for (int column = 0; column < m_widths.size(); ++column) {
+            const QModelIndex index = indexFromItem(item, column);
+            const int width = itemDelegate(index)->sizeHint(viewOptions(), index).width() + (column ? 0 : indent);
+            m_widths[column] = qMax(m_widths.at(column), width);
+        }
+        for (int i = 0; i < item->childCount(); ++i)
+            measure(item->child(i));
+    }
+
+    QVector<int> m_widths = QVector<int>(DevSereachPage::ColMAC + 1, -1);
+};
 
 } // namespace
 
@@ -49,12 +79,13 @@ void UI_DevSereachPage::setupUi(QWidget* page)
     verticalLayout = new QVBoxLayout(page);
     verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
 
-    treeWidgetDevice = new QTreeWidget(page);
+    treeWidgetDevice = new DeviceTree(page);
     treeWidgetDevice->setObjectName(QStringLiteral("treeWidgetDevice"));
     treeWidgetDevice->setColumnCount(6);
     treeWidgetDevice->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     treeWidgetDevice->header()->setStretchLastSection(true);
     treeWidgetDevice->setContextMenuPolicy(Qt::CustomContextMenu);
+    treeWidgetDevice->setUniformRowHeights(true);
     verticalLayout->addWidget(treeWidgetDevice);
 
     horizontalLayout = new QHBoxLayout();
@@ -88,53 +119,25 @@ void UI_DevSereachPage::retranslateUi(QWidget*)
     btnRefresh->setText(QCoreApplication::translate("DevSearchPage", "Refresh"));
 }
 
-void DevSereachPage::setCycleIntervalMs(int ms)
-{
-    g_cycleIntervalMs = ms;
-}
-
-DevSereachPage::DevSereachPage(QWidget* parent)
+DevSereachPage::DevSereachPage(QWidget* parent, int cycleIntervalMs)
     : QWidget(parent)
     , ui(std::make_unique<UI_DevSereachPage>())
-    , timerRefresh(this)
     , timerIntf(this)
-    , udpRecv(new QUdpSocket(this))
-    , udpSend(new QUdpSocket(this))
-    , commLink(new CommLink(this))
+    , m_session(new DiscoverySession(this, cycleIntervalMs))
 {
     ui->setupUi(this);
-    timerRefresh.setObjectName(QStringLiteral("timerRefresh"));
     timerIntf.setObjectName(QStringLiteral("timerIntf"));
-
-    // Shared, so a second copy of the tool on this PC (or another listener
-    // of the search port) does not leave this one deaf.
-    udpRecv->bind(
-        QHostAddress::AnyIPv4, Discovery::kSearchPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
-    udpRecv->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
-    udpSend->bind(QHostAddress::AnyIPv4, Discovery::kRequestSourcePort);
-    // The page's own requests begin like a reply. Where the platform loops
-    // multicast back by the sending socket's option (Linux), the sender's
-    // switch is the one that counts; elsewhere the receiver's does.
-    udpRecv->setSocketOption(QAbstractSocket::MulticastLoopbackOption, 0);
-    udpSend->setSocketOption(QAbstractSocket::MulticastLoopbackOption, 0);
 
     connect(ui->btnRefresh, &QPushButton::clicked, this, &DevSereachPage::onBtnRefreshClicked);
     connect(ui->treeWidgetDevice, &QWidget::customContextMenuRequested, this,
         &DevSereachPage::onCustomContextMenuRequested);
-    connect(udpRecv, &QUdpSocket::readyRead, this, &DevSereachPage::onDataReady);
-    connect(&timerRefresh, &QTimer::timeout, this, &DevSereachPage::onTimerRefreshTimeout);
     connect(&timerIntf, &QTimer::timeout, this, &DevSereachPage::onTimerIntfTimeout);
-    connect(commLink, &CommLink::gotNetworkInfo, this, &DevSereachPage::onCommLinkNetworkInfo);
-    connect(commLink, &CommLink::gotResult, this, &DevSereachPage::onCommLinkResult);
-    connect(commLink, &CommLink::captureFailed, this, &DevSereachPage::onCommLinkCaptureFailed);
+    connect(m_session, &DiscoverySession::cardsFound, this, &DevSereachPage::onCardsFound);
+    connect(m_session, &DiscoverySession::rowCompleted, this, &DevSereachPage::onRowCompleted);
+    connect(m_session, &DiscoverySession::resultReceived, this, &DevSereachPage::onResultReceived);
+    connect(m_session, &DiscoverySession::captureFailed, this, &DevSereachPage::onCaptureFailed);
 
     timerIntf.start(kInterfacePollMs);
-}
-
-DevSereachPage::~DevSereachPage()
-{
-    if (m_joinedInterface.isValid())
-        udpRecv->leaveMulticastGroup(multicastGroup(), m_joinedInterface);
 }
 
 void DevSereachPage::changeEvent(QEvent* event)
@@ -147,8 +150,7 @@ void DevSereachPage::changeEvent(QEvent* event)
 QList<QNetworkInterface> DevSereachPage::usableInterfaces()
 {
     QList<QNetworkInterface> usable;
-    const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& iface : all) {
+    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
         if (Discovery::isUsableInterface(iface.flags()))
             usable.append(iface);
     }
@@ -169,7 +171,7 @@ void DevSereachPage::onTimerIntfTimeout()
 
 void DevSereachPage::onBtnRefreshClicked()
 {
-    if (refreshCount > 0) {
+    if (m_session->isSearching()) {
         MessageBox::standard(
             this, QMessageBox::Information, tr("Search device"), tr("Searching device..."), QMessageBox::Ok);
         return;
@@ -188,84 +190,31 @@ void DevSereachPage::onBtnRefreshClicked()
         return;
     }
 
-    commLink->setInterface(target.name(), target.hardwareAddress());
-    if (m_joinedInterface.isValid() && m_joinedInterface.name() != target.name())
-        udpRecv->leaveMulticastGroup(multicastGroup(), m_joinedInterface);
-    udpRecv->joinMulticastGroup(multicastGroup(), target); // a repeated join fails harmlessly
-    m_joinedInterface = target;
-    udpSend->setMulticastInterface(target);
-
     ui->treeWidgetDevice->clear();
     currentItem = nullptr;
-    m_rows.clear();
-
-    refreshCount = kSearchCycles;
-    onTimerRefreshTimeout();
-    timerRefresh.start(g_cycleIntervalMs);
+    m_session->search(target);
 }
 
-void DevSereachPage::onTimerRefreshTimeout()
+void DevSereachPage::onCardsFound(int first, int count)
 {
-    if (refreshCount == 0) {
-        timerRefresh.stop();
-        return;
+    // Newest on top, expanded so that the interfaces show. The cards of a
+    // burst go in together: the tree lays itself out once for them.
+    QList<QTreeWidgetItem*> rows;
+    for (int row = first + count - 1; row >= first; --row) {
+        rows.append(new QTreeWidgetItem());
+        fillCardRow(rows.last(), m_session->cards().at(row));
     }
-    quint32 address = 0;
-    quint32 netmask = 0;
-    const QList<QNetworkAddressEntry> entries = udpSend->multicastInterface().addressEntries();
-    for (const QNetworkAddressEntry& entry : entries) {
-        if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol) {
-            address = entry.ip().toIPv4Address();
-            netmask = entry.netmask().toIPv4Address();
-        }
-    }
-    commLink->sendCommand(CardFrame::Search, QString(), QByteArray());
-    udpSend->writeDatagram(Discovery::buildRequest(address, netmask), multicastGroup(), Discovery::kSearchPort);
-    --refreshCount;
+    ui->treeWidgetDevice->insertTopLevelItems(0, rows);
+    for (QTreeWidgetItem* item : qAsConst(rows))
+        item->setExpanded(true);
 }
 
-void DevSereachPage::onDataReady()
+void DevSereachPage::onRowCompleted(int row)
 {
-    for (int taken = 0; taken < kDatagramsPerRead && udpRecv->hasPendingDatagrams(); ++taken) {
-        const QNetworkDatagram datagram = udpRecv->receiveDatagram();
-        if (!datagram.isValid())
-            break;
-        if (const auto card = Discovery::parseUdpReply(datagram.data(), datagram.senderAddress()))
-            addCard(*card, true);
-    }
-    // The socket announces only datagrams that arrive later: come back for
-    // what is left.
-    if (udpRecv->hasPendingDatagrams())
-        QTimer::singleShot(0, this, &DevSereachPage::onDataReady);
-}
-
-void DevSereachPage::onCommLinkNetworkInfo(QByteArray data)
-{
-    if (const auto card = Discovery::parseNetworkInfo(data))
-        addCard(*card, false);
-}
-
-void DevSereachPage::addCard(const Discovery::CardInfo& card, bool fromUdp)
-{
-    int index = 0;
-    switch (m_rows.add(card, fromUdp, &index)) {
-    case Discovery::SearchRows::Outcome::Repeated: return;
-    case Discovery::SearchRows::Outcome::Completed: {
-        // The newest card is on top: the tree holds the rows in reverse.
-        QTreeWidget* tree = ui->treeWidgetDevice;
-        QTreeWidgetItem* row = tree->topLevelItem(tree->topLevelItemCount() - 1 - index);
-        fillCardRow(row, m_rows.rows().at(index));
-        row->setExpanded(true);
-        return;
-    }
-    case Discovery::SearchRows::Outcome::Added: {
-        auto* row = new QTreeWidgetItem();
-        fillCardRow(row, card);
-        ui->treeWidgetDevice->insertTopLevelItem(0, row);
-        row->setExpanded(true);
-        return;
-    }
-    }
+    QTreeWidget* tree = ui->treeWidgetDevice;
+    QTreeWidgetItem* item = tree->topLevelItem(tree->topLevelItemCount() - 1 - row);
+    fillCardRow(item, m_session->cards().at(row));
+    item->setExpanded(true);
 }
 
 void DevSereachPage::fillCardRow(QTreeWidgetItem* row, const Discovery::CardInfo& card)
@@ -286,16 +235,13 @@ void DevSereachPage::fillCardRow(QTreeWidgetItem* row, const Discovery::CardInfo
     }
 }
 
-void DevSereachPage::onCommLinkResult(QByteArray data)
+void DevSereachPage::onResultReceived(bool succeeded)
 {
-    const auto result = Discovery::parseResult(data);
-    if (!result)
-        return;
     MessageBox::standard(this, QMessageBox::Information, tr("Device Reply"),
-        tr("Operation %1!").arg(*result ? tr("succeed") : tr("failed")), QMessageBox::Ok);
+        tr("Operation %1!").arg(succeeded ? tr("succeed") : tr("failed")), QMessageBox::Ok);
 }
 
-void DevSereachPage::onCommLinkCaptureFailed(const QString& interfaceName, const QString& reason)
+void DevSereachPage::onCaptureFailed(const QString& interfaceName, const QString& reason)
 {
     // Told once per interface: every later search on it tries again quietly.
     if (m_captureWarned.contains(interfaceName))
@@ -384,11 +330,12 @@ bool DevSereachPage::refuseUnreachable(const QString& hardwareAddress)
 
 void DevSereachPage::sendToCard(quint32 command, const QString& hardwareAddress, const QByteArray& payload)
 {
-    if (commLink->sendCommand(command, hardwareAddress, payload))
+    if (m_session->sendToCard(command, hardwareAddress, payload))
         return;
     MessageBox::standard(this, QMessageBox::Warning, tr("Warning"),
         tr("The command could not be sent: the link-layer search is not running on %1. Search again on the "
            "card's interface.")
-            .arg(commLink->interfaceName().isEmpty() ? tr("any interface") : commLink->interfaceName()),
+            .arg(m_session->link()->interfaceName().isEmpty() ? tr("any interface")
+                                                              : m_session->link()->interfaceName()),
         QMessageBox::Ok);
 }

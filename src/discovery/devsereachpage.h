@@ -1,25 +1,20 @@
 #pragma once
 
-#include "searchrows.h"
+#include "discoverysession.h"
 
-#include <QByteArray>
-#include <QNetworkInterface>
 #include <QPoint>
 #include <QSet>
 #include <QStringList>
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
 
-class CommLink;
 class QComboBox;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QUdpSocket;
 class QVBoxLayout;
 
 // The widgets of the search page.
@@ -41,23 +36,20 @@ struct UI_DevSereachPage {
 // the PC's subnet. Each card becomes a row with its interfaces below it; from
 // a card's context menu the technician opens its web page, gives it new IP
 // settings or reboots it. The last two go over the link layer to the card's
-// hardware address only, never to every card.
+// hardware address only, never to every card. The searching, the commands
+// and their answers are a DiscoverySession's; the page shows what it reports.
 class DevSereachPage : public QWidget {
     Q_OBJECT
 
 public:
-    explicit DevSereachPage(QWidget* parent = nullptr);
-    ~DevSereachPage() override;
+    // `cycleIntervalMs`: the time between the cycles of a search.
+    explicit DevSereachPage(QWidget* parent = nullptr, int cycleIntervalMs = DiscoverySession::kCycleIntervalMs);
 
     // Columns of the result tree.
     enum Column { ColHost, ColProduct, ColInterface, ColIP, ColNetmask, ColMAC };
     // Data of a card row's first column.
     static constexpr int kCardAddressRole = Qt::UserRole + 1;
     static constexpr int kCardHardwareAddressRole = Qt::UserRole + 2;
-    static constexpr int kSearchCycles = 3;
-
-    // The time between the cycles of a search (1000 ms). Tests shorten it.
-    static void setCycleIntervalMs(int ms);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -65,31 +57,22 @@ protected:
 private slots:
     void onBtnRefreshClicked();
     void onCustomContextMenuRequested(QPoint pos);
-    void onDataReady();
-    void onTimerRefreshTimeout();
     void onTimerIntfTimeout();
-    void onCommLinkNetworkInfo(QByteArray data);
-    void onCommLinkResult(QByteArray data);
+    void onCardsFound(int first, int count);
+    void onRowCompleted(int row);
+    void onResultReceived(bool succeeded);
+    void onCaptureFailed(const QString& interfaceName, const QString& reason);
 
 private:
-    void addCard(const Discovery::CardInfo& card, bool fromUdp);
     static void fillCardRow(QTreeWidgetItem* row, const Discovery::CardInfo& card);
-    void onCommLinkCaptureFailed(const QString& interfaceName, const QString& reason);
     bool refuseUnreachable(const QString& hardwareAddress);
     void sendToCard(quint32 command, const QString& hardwareAddress, const QByteArray& payload);
     static QList<QNetworkInterface> usableInterfaces();
 
     std::unique_ptr<UI_DevSereachPage> ui;
     QTreeWidgetItem* currentItem = nullptr;
-    QTimer timerRefresh;
     QTimer timerIntf;
-    QUdpSocket* udpRecv;
-    QUdpSocket* udpSend;
-    CommLink* commLink;
-    Discovery::SearchRows m_rows; // the rows of the tree, oldest first
+    DiscoverySession* m_session; // its cards are the tree's rows, the newest on top
     QStringList intfList;
-    int refreshCount = 0;
-
-    QNetworkInterface m_joinedInterface;
     QSet<QString> m_captureWarned; // interfaces whose capture failure was told already
 };

@@ -12,7 +12,6 @@ namespace Discovery {
 
 namespace {
 
-const char kMagic[3] = { 0x00, 0x25, 0x18 };
 constexpr int kProductOffset = 4;
 constexpr int kShortEntryFixed = 1 + 4 + 4; // length byte, address, netmask
 constexpr int kHardwareAddressSize = 6;
@@ -36,15 +35,14 @@ QString dotted(const quint8* p)
 
 bool hasMagic(const QByteArray& datagram)
 {
-    return datagram.size() >= 3 && datagram.startsWith(QByteArray::fromRawData(kMagic, 3));
+    return datagram.startsWith(QByteArray::fromRawData(kMagic, sizeof kMagic));
 }
 
 QByteArray buildRequest(quint32 address, quint32 netmask)
 {
-    QByteArray request(kRequestSize, '\0');
+    QByteArray request(kMagic, sizeof kMagic);
+    request.resize(kRequestSize); // the address and the netmask follow
     auto* p = reinterpret_cast<quint8*>(request.data());
-    p[1] = 0x25;
-    p[2] = 0x18;
     qToLittleEndian<quint32>(address, p + 3);
     qToLittleEndian<quint32>(netmask, p + 7);
     return request;

@@ -15,6 +15,7 @@
 namespace Discovery {
 
 constexpr const char* kMulticastGroup = "224.0.0.100";
+inline constexpr char kMagic[] = { 0x00, 0x25, 0x18 }; // every request and reply begins so
 constexpr quint16 kSearchPort = 8888; // cards listen and the tool receives replies here
 constexpr quint16 kRequestSourcePort = 8889; // the tool sends its requests from here
 constexpr int kRequestSize = 11;
@@ -30,7 +31,7 @@ inline bool isUsableInterface(QNetworkInterface::InterfaceFlags flags)
             | QNetworkInterface::CanMulticast);
 }
 
-// Every request and reply begins with these three bytes.
+// True for a datagram at least 3 bytes long that begins with kMagic.
 bool hasMagic(const QByteArray& datagram);
 
 // The 11-byte request: 00 25 18, then the PC's address and netmask on the

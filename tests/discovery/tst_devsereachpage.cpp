@@ -1,9 +1,9 @@
 // The search page on the desktop, without any search: replies come to its
-// real listening socket over loopback and from the link layer's signals, and
-// the context menu, the set-IP dialog and every box are driven as the
-// technician would. "Refresh" is never pressed here, so no discovery traffic
-// leaves the machine; the searches themselves run in network namespaces
-// (tst_discovery_netns).
+// session's real listening socket over loopback and as its link layer's
+// texts, and the rows, the context menu, the set-IP dialog and every box are
+// driven as the technician would. "Refresh" is never pressed here, so no
+// discovery traffic leaves the machine; the searches themselves run in
+// network namespaces (tst_discovery_netns).
 
 #include "discovery/commlink.h"
 #include "discovery/devsereachpage.h"
@@ -23,37 +23,6 @@ namespace {
 
 constexpr int kArea = 60;
 
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-// A UDP reply of a card with one interface eth0 at `address`; long form
-// with `mac` when one is given.
-QByteArray udpReply(const QString& address, const QByteArray& product, const char* mac = nullptr)
-{
-    QByteArray reply = hex("00 25 18");
-    reply.append(char(product.size())).append(product);
-    if (mac)
-        reply.append(hex("00 12"));
-    reply.append(hex("04")).append("eth0");
-    const quint32 a = QHostAddress(address).toIPv4Address();
-    for (int shift = 24; shift >= 0; shift -= 8)
-        reply.append(char(a >> shift));
-    reply.append(hex("FF FF FF 00"));
-    if (mac)
-        reply.append(hex(mac));
-    return reply;
-}
-
-QByteArray infoText(const QString& host, const QString& interfaceAddress, const QString& mac)
-{
-    return QStringLiteral(
-        R"({"host":"%1","product":"NQ","intfInfo":[["eth0","%2","255.255.0.0","%3"],["eth1","172.17.0.1","255.255.0.0","02:00:00:00:00:99"]]})")
-        .arg(host, interfaceAddress, mac)
-        .toUtf8();
-}
-
 class UrlSink : public QObject {
     Q_OBJECT
 public:
@@ -71,8 +40,6 @@ private slots:
     void initTestCase();
     void interfaceFieldHasItsLabel();
     void repliesBecomeRows();
-    void oneRowPerCard_data();
-    void oneRowPerCard();
     void menuEntries_data();
     void menuEntries();
     void browseOpensTheCardsPage();
@@ -105,11 +72,12 @@ void TestDevSereachPage::repliesBecomeRows()
 {
     nextCase();
     SearchPageDriver p;
-    QVERIFY(p.deliver(address(1), udpReply(address(1), "abc")));
-    QVERIFY(p.deliver(address(2), udpReply(address(2), "def", "02 4E 51 0A 0B 0C")));
-    QVERIFY(p.deliver(address(3), hex("00 25 18 05 61 62 63")));
-    QVERIFY(p.networkInfo(infoText("10.1.0.5", "10.1.0.5", "02:4e:51:00:00:07")));
-    QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08"))); // host on none of its interfaces
+    QVERIFY(p.feed.deliver(address(1), udpReply(address(1), "abc")));
+    QVERIFY(p.feed.deliver(address(2), udpReply(address(2), "def", "02 4E 51 0A 0B 0C")));
+    QVERIFY(p.feed.deliver(address(3), hex("00 25 18 05 61 62 63")));
+    QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.5", "10.1.0.5", "02:4e:51:00:00:07")));
+    // The last one's host is on none of its interfaces.
+    QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
     // Newest on top.
     QCOMPARE(p.hosts(), (QStringList { "10.1.0.6", "10.1.0.5", address(3), address(2), address(1) }));
 
@@ -144,44 +112,6 @@ void TestDevSereachPage::repliesBecomeRows()
     QVERIFY(!unmatched->data(0, DevSereachPage::kCardHardwareAddressRole).isValid());
 }
 
-void TestDevSereachPage::oneRowPerCard_data()
-{
-    // Events: "u:N" short UDP reply from card N, "l:N:M" long UDP reply from
-    // card N with hardware address M, "i:N:M" network information of card N
-    // with M; each card answers from its own address.
-    QTest::addColumn<QStringList>("events");
-    QTest::addColumn<QStringList>("macs"); // each row's card hardware address, top row first
-    const QString mac1 = QStringLiteral("02:4E:51:00:00:01");
-    QTest::newRow("both protocols, long form")
-        << QStringList { "l:1:01", "i:1:01", "i:1:01", "l:1:01" } << QStringList { mac1 };
-    // The network information completes the row of the short reply.
-    QTest::newRow("both protocols, short form first")
-        << QStringList { "u:1", "u:2", "i:1:01", "u:1", "i:1:01" } << QStringList { QString(), mac1 };
-    QTest::newRow("link layer first, then short form") << QStringList { "i:1:01", "u:1" } << QStringList { mac1 };
-}
-
-void TestDevSereachPage::oneRowPerCard()
-{
-    QFETCH(QStringList, events);
-    QFETCH(QStringList, macs);
-    nextCase();
-    SearchPageDriver p;
-    for (const QString& event : events) {
-        const QStringList parts = event.split(QLatin1Char(':'));
-        const QString from = address(parts.at(1).toInt());
-        if (parts.at(0) == QLatin1String("u")) {
-            QVERIFY(p.deliver(from, udpReply(from, "NQ")));
-        } else {
-            const QByteArray mac = "02 4E 51 00 00 " + parts.at(2).toLatin1();
-            if (parts.at(0) == QLatin1String("l"))
-                QVERIFY(p.deliver(from, udpReply(from, "NQ", mac.constData())));
-            else
-                QVERIFY(p.networkInfo(infoText(from, from, QStringLiteral("02:4E:51:00:00:") + parts.at(2))));
-        }
-    }
-    QCOMPARE(p.macs(), macs);
-}
-
 void TestDevSereachPage::menuEntries_data()
 {
     QTest::addColumn<QString>("target"); // which row the menu is opened on
@@ -201,9 +131,9 @@ void TestDevSereachPage::menuEntries()
     nextCase();
     BoxRecorder boxes;
     SearchPageDriver p;
-    QVERIFY(p.deliver(address(1), udpReply(address(1), "NQ", "02 4E 51 00 00 01")));
-    QVERIFY(p.deliver(address(2), hex("00 25 18 00 00 00 00")));
-    QVERIFY(p.networkInfo(R"({"product":"NQ","intfInfo":[["eth0","10.1.1.1","255.0.0.0","02:00:00:00:00:01"]]})"));
+    QVERIFY(p.feed.deliver(address(1), udpReply(address(1), "NQ", "02 4E 51 00 00 01")));
+    QVERIFY(p.feed.deliver(address(2), hex("00 25 18 00 00 00 00")));
+    QVERIFY(p.feed.networkInfo(R"({"product":"NQ","intfInfo":[["eth0","10.1.1.1","255.0.0.0","02:00:00:00:00:01"]]})"));
     QTreeWidgetItem* card = p.tree->topLevelItem(2);
     QTreeWidgetItem* item = target == "card" ? card
         : target == "unknown"                ? p.tree->topLevelItem(1)
@@ -228,12 +158,12 @@ void TestDevSereachPage::browseOpensTheCardsPage()
     UrlSink sink;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &sink, "open");
     SearchPageDriver p;
-    QVERIFY(p.deliver(address(1), udpReply(address(1), "NQ")));
+    QVERIFY(p.feed.deliver(address(1), udpReply(address(1), "NQ")));
     boxes.answerDialog(QStringLiteral("Browse device"));
     p.menuOn(p.tree->topLevelItem(0)->child(0));
     // A card found only by a link-layer reply whose host none of its
     // interfaces holds carries no address: its page is "http://" alone.
-    QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
+    QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
     boxes.answerDialog(QStringLiteral("Browse device"));
     p.menuOn(p.tree->topLevelItem(0));
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
@@ -265,11 +195,11 @@ void TestDevSereachPage::refusedWithoutHardwareAddress()
     BoxRecorder boxes;
     SearchPageDriver p;
     if (row == "unmatched")
-        QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
+        QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
     else if (row == "broadcast")
-        QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.1.0.6", "ff:ff:ff:ff:ff:ff")));
+        QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.6", "10.1.0.6", "ff:ff:ff:ff:ff:ff")));
     else
-        QVERIFY(p.networkInfo(infoText("10.1.0.6", "10.1.0.6", "02:4E")));
+        QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.6", "10.1.0.6", "02:4E")));
     // Refused before the dialog: nothing to fill in for a card that cannot
     // be reached (a dialog that opens all the same is closed, and noted).
     DialogSetIPWatcher watcher([](DialogSetIP* dialog) { dialog->reject(); });
@@ -288,7 +218,7 @@ void TestDevSereachPage::commandsFromTheMenuWithoutASearch()
 {
     BoxRecorder boxes;
     SearchPageDriver p;
-    QVERIFY(p.networkInfo(infoText("10.1.0.5", "10.1.0.5", "02:4E:51:00:00:07")));
+    QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.5", "10.1.0.5", "02:4E:51:00:00:07")));
     // The dialog offers the card's interfaces; rejected, nothing is sent and
     // nothing said.
     QStringList offered;
@@ -317,24 +247,19 @@ void TestDevSereachPage::commandsFromTheMenuWithoutASearch()
 
 void TestDevSereachPage::deviceReply_data()
 {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("message"); // empty: no box
-    QTest::newRow("success") << QByteArray("{\"result\":true}") << "Operation succeed!";
-    QTest::newRow("failure") << QByteArray("{\"result\":false}") << "Operation failed!";
-    QTest::newRow("not JSON") << QByteArray("{\"result\":true") << "";
+    QTest::addColumn<bool>("succeeded");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("success") << true << "Operation succeed!";
+    QTest::newRow("failure") << false << "Operation failed!";
 }
 
 void TestDevSereachPage::deviceReply()
 {
-    QFETCH(QByteArray, text);
+    QFETCH(bool, succeeded);
     QFETCH(QString, message);
     BoxRecorder boxes;
     SearchPageDriver p;
-    QVERIFY(p.result(text));
-    if (message.isEmpty()) {
-        QVERIFY(boxes.boxes.isEmpty());
-        return;
-    }
+    emit p.session->resultReceived(succeeded);
     QCOMPARE(boxes.texts(), QStringList { message });
     QCOMPARE(boxes.last()->title, QStringLiteral("Device Reply"));
     QCOMPARE(boxes.last()->kind, MessageBox::Kind::Standard);

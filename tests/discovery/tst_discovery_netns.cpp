@@ -12,6 +12,7 @@
 #include "discovery/commlinkthread.h"
 #include "discovery/devsereachpage.h"
 #include "discovery/discoveryparsers.h"
+#include "discovery/discoverysession.h"
 #include "discoverysimulator.h"
 #include "support/boxrecorder.h"
 #include "support/netnsharness.h"
@@ -104,6 +105,26 @@ QString mac(int card, int interface = 0)
 
 constexpr int kFastCycleMs = 150;
 
+// A search of the session on the tool's interface: true once its cycles are
+// over and it lists at least `cards` cards, a moment after for late replies.
+bool searchAndWait(DiscoverySession& session, int cards)
+{
+    QSignalSpy finished(&session, &DiscoverySession::searchFinished);
+    const bool done = session.search(QNetworkInterface::interfaceFromName(kToolIf)) && finished.wait(10000)
+        && QTest::qWaitFor([&] { return session.cards().size() >= cards; }, 10000);
+    QTest::qWait(100);
+    return done;
+}
+
+const Discovery::CardInfo* cardOf(const DiscoverySession& session, const QString& host)
+{
+    for (const Discovery::CardInfo& card : session.cards()) {
+        if (card.host == host)
+            return &card;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class TestDiscoveryNetns : public QObject {
@@ -111,7 +132,6 @@ class TestDiscoveryNetns : public QObject {
 
 private slots:
     void initTestCase();
-    void init();
     void cleanup();
 
     // The link layer alone.
@@ -119,9 +139,13 @@ private slots:
     void adapterChangeWhileOpeningTakesEffect();
     void everyReplyOfABurstArrives();
 
-    // The page.
+    // The session.
     void searchFindsCards_data();
     void searchFindsCards();
+    void fiveHundredCards_data();
+    void fiveHundredCards();
+
+    // The page.
     void oneRowPerCardAndANewSearchShowsThemAgain();
     void oneRowWhicheverReplyComesFirst_data();
     void oneRowWhicheverReplyComesFirst();
@@ -130,8 +154,6 @@ private slots:
     void rowWithoutHardwareAddressRefusesBoth();
     void captureFailureIsToldOnceAndUdpGoesOn();
     void unpluggedInterfaceLeavesTheList();
-    void fiveHundredCards_data();
-    void fiveHundredCards();
 
 private:
     QString m_toolMac;
@@ -153,15 +175,8 @@ void TestDiscoveryNetns::initTestCase()
     m_toolMac2 = tool2.hardwareAddress();
 }
 
-void TestDiscoveryNetns::init()
-{
-    DevSereachPage::setCycleIntervalMs(kFastCycleMs);
-}
-
 void TestDiscoveryNetns::cleanup()
 {
-    DevSereachPage::setCycleIntervalMs(1000);
-    CommLinkThread::setOpenWaitMs(2000);
     setNetRaw(true);
     runIp({ QStringLiteral("-n"), kCardsNs, QStringLiteral("link"), QStringLiteral("set"), kCardIf2,
         QStringLiteral("up") });
@@ -170,22 +185,23 @@ void TestDiscoveryNetns::cleanup()
 void TestDiscoveryNetns::captureFollowsTheAdapterAndEndsWithTheLink()
 {
     auto link = std::make_unique<CommLink>();
-    QSignalSpy opened(link.get(), &CommLink::captureOpened);
     QSignalSpy failed(link.get(), &CommLink::captureFailed);
+    int started = 0;
     int ended = 0;
+    connect(
+        link->captureThread(), &QThread::started, this, [&] { ++started; }, Qt::DirectConnection);
     connect(
         link->captureThread(), &QThread::finished, this, [&] { ++ended; }, Qt::DirectConnection);
     link->setInterface(kToolIf, m_toolMac);
     QVERIFY(link->isCapturing()); // open before setInterface returns: the first frame goes out
     link->setInterface(kToolIf, m_toolMac);
-    QTRY_COMPARE(opened.count(), 1);
     QTest::qWait(100);
-    QCOMPARE(opened.count(), 1);
+    QCOMPARE(started, 1);
     QCOMPARE(ended, 0);
     link->setInterface(kToolIf2, m_toolMac2);
     QCOMPARE(ended, 1); // the capture on the first adapter ended before the new one began
-    QTRY_COMPARE(opened.count(), 2);
-    QCOMPARE(opened.at(1).first().toString(), kToolIf2);
+    QCOMPARE(started, 2);
+    QVERIFY(link->isCapturing());
     QCOMPARE(link->interfaceName(), kToolIf2);
     QCOMPARE(failed.count(), 0);
 
@@ -205,9 +221,8 @@ void TestDiscoveryNetns::adapterChangeWhileOpeningTakesEffect()
                      QStringLiteral("10.78.0.2") },
         kCardIf2);
     QVERIFY(first.ready() && second.ready());
-    CommLinkThread::setOpenWaitMs(0);
     for (int round = 0; round < 10; ++round) {
-        CommLink link;
+        CommLink link(nullptr, 0);
         QSignalSpy infos(&link, &CommLink::gotNetworkInfo);
         link.setInterface(kToolIf, m_toolMac);
         link.setInterface(kToolIf2, m_toolMac2);
@@ -246,7 +261,7 @@ void TestDiscoveryNetns::searchFindsCards_data()
     QTest::newRow("both protocols") << three;
     QTest::newRow("link layer only") << three + QStringList { "--protocols", "raw" };
     QTest::newRow("UDP only") << three + QStringList { "--protocols", "udp" };
-    // The page's own requests go to the group it listens on, and begin like
+    // The session's own requests go to the group it listens on, and begin like
     // a reply: one row per card shows that none of them became a row.
     QTest::newRow("UDP replies to the group")
         << three + QStringList { "--protocols", "udp", "--udp-reply", "multicast" };
@@ -257,29 +272,22 @@ void TestDiscoveryNetns::searchFindsCards()
     QFETCH(QStringList, arguments);
     Cards cards(arguments);
     QVERIFY(cards.ready());
-    BoxRecorder boxes;
-    SearchPageDriver p;
-    QVERIFY(p.choose(kToolIf));
-    QVERIFY(p.searchAndWait(3));
-    QCOMPARE(p.tree->topLevelItemCount(), 3);
-    QVERIFY(boxes.boxes.isEmpty());
+    DiscoverySession session(nullptr, kFastCycleMs);
+    QSignalSpy failed(&session, &DiscoverySession::captureFailed);
+    QVERIFY(searchAndWait(session, 3));
+    QCOMPARE(session.cards().size(), 3);
+    QVERIFY(failed.isEmpty());
 
     for (int card = 0; card < 3; ++card) {
         const QString host = QStringLiteral("10.77.1.%1").arg(card + 1);
-        QTreeWidgetItem* row = p.row(host, mac(card));
-        QVERIFY2(row, qPrintable(host));
-        QCOMPARE(row->text(1), QStringLiteral("NQ-Card 200"));
-        QCOMPARE(row->childCount(), 2);
-        const QTreeWidgetItem* eth0 = row->child(0);
-        const QTreeWidgetItem* eth1 = row->child(1);
-        QCOMPARE(eth0->text(2), QStringLiteral("eth0"));
-        QCOMPARE(eth0->text(3), host);
-        QCOMPARE(eth0->text(4), QStringLiteral("255.255.0.0"));
-        QCOMPARE(eth1->text(2), QStringLiteral("eth1"));
-        QCOMPARE(eth1->text(3), QStringLiteral("172.17.0.%1").arg(card + 1));
-        QCOMPARE(row->data(0, DevSereachPage::kCardHardwareAddressRole).toString(), mac(card));
-        QCOMPARE(eth0->text(5), mac(card));
-        QCOMPARE(eth1->text(5), mac(card, 1));
+        const Discovery::CardInfo* row = cardOf(session, host);
+        QVERIFY(row && row->cardHardwareAddress == mac(card));
+        QCOMPARE(row->product, QStringLiteral("NQ-Card 200"));
+        QCOMPARE(row->interfaces.size(), 2);
+        QCOMPARE(row->interfaces.at(0), (Discovery::CardInterface { "eth0", host, "255.255.0.0", mac(card) }));
+        QCOMPARE(row->interfaces.at(1),
+            (Discovery::CardInterface {
+                "eth1", QStringLiteral("172.17.0.%1").arg(card + 1), "255.255.0.0", mac(card, 1) }));
     }
 
     // Three cycles, each with one request per protocol.
@@ -310,7 +318,7 @@ void TestDiscoveryNetns::oneRowPerCardAndANewSearchShowsThemAgain()
     Cards cards({ "--cards", "2", "--address-step", "0" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(2));
     QCOMPARE(p.hosts(), (QStringList { "10.77.0.2", "10.77.0.2" }));
@@ -343,7 +351,7 @@ void TestDiscoveryNetns::oneRowWhicheverReplyComesFirst()
     Cards cards({ "--udp-form", "short", "--card-interfaces", "eth0,eth1", lateProtocol, QString::number(kLateMs) });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(1));
     QTest::qWait(kLateMs + 200); // the late replies of every cycle
@@ -361,7 +369,6 @@ void TestDiscoveryNetns::cyclesOneSecondApart()
 {
     // At the real pace: cycles at 0, 1 and 2 s; a click at 2.5 s starts a
     // new search at once.
-    DevSereachPage::setCycleIntervalMs(1000);
     Cards cards({ QStringLiteral("--protocols"), QStringLiteral("udp") });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
@@ -401,7 +408,7 @@ void TestDiscoveryNetns::setIpAndRebootReachOnlyTheChosenCards()
         "--assign-addresses", "--card-interfaces", "eth0,eth1" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(3));
 
@@ -439,6 +446,11 @@ void TestDiscoveryNetns::setIpAndRebootReachOnlyTheChosenCards()
     QCOMPARE(cards.rawFrames(4).size(), 1);
     QCOMPARE(cards.rawFrames(4).first().value("dst").toString(), mac(2));
     QCOMPARE(cards.rawFrames(4).first().value("size").toInt(), 28);
+    // Whatever its caller asks, the session sends no command to every card.
+    for (const char* everyone : { "", "FF:FF:FF:FF:FF:FF", "01:00:5E:00:00:01" })
+        QVERIFY(!p.session->sendToCard(CardFrame::Reboot, QString::fromLatin1(everyone), QByteArray()));
+    QTest::qWait(100);
+    QCOMPARE(cards.rawFrames(4).size(), 1);
     QCOMPARE(cards.events(QStringLiteral("broadcast-command")).size(), 0);
 }
 
@@ -447,7 +459,7 @@ void TestDiscoveryNetns::rowWithoutHardwareAddressRefusesBoth()
     Cards cards({ "--protocols", "udp", "--udp-form", "short" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
     QVERIFY(p.searchAndWait(1));
     QTreeWidgetItem* row = p.row(QStringLiteral("10.77.0.2"));
@@ -475,7 +487,7 @@ void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
     Cards cards({ "--udp-form", "short" });
     QVERIFY(cards.ready());
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QVERIFY(p.choose(kToolIf));
 
     QVERIFY(setNetRaw(false));
@@ -505,7 +517,7 @@ void TestDiscoveryNetns::captureFailureIsToldOnceAndUdpGoesOn()
 void TestDiscoveryNetns::unpluggedInterfaceLeavesTheList()
 {
     BoxRecorder boxes;
-    SearchPageDriver p;
+    SearchPageDriver p(kFastCycleMs);
     QTRY_COMPARE(p.interfaces(), (QStringList { kToolIf, kToolIf2 }));
     QVERIFY(p.choose(kToolIf2));
     QVERIFY(runIp({ "-n", kCardsNs, "link", "set", kCardIf2, "down" }));
@@ -540,33 +552,37 @@ void TestDiscoveryNetns::fiveHundredCards()
     QFETCH(QStringList, arguments);
     Cards cards(arguments);
     QVERIFY(cards.ready());
-    BoxRecorder boxes;
-    SearchPageDriver p;
-    QVERIFY(p.choose(kToolIf));
-    auto distinct = [](QStringList list) {
-        list.removeAll(QString());
-        list.removeDuplicates();
-        return list.size();
+    DiscoverySession session(nullptr, kFastCycleMs);
+    QSignalSpy failed(&session, &DiscoverySession::captureFailed);
+    QSet<QString> hosts;
+    QSet<QString> macs;
+    auto count = [&] {
+        hosts.clear();
+        macs.clear();
+        for (const Discovery::CardInfo& card : session.cards()) {
+            hosts.insert(card.host);
+            if (!card.cardHardwareAddress.isEmpty())
+                macs.insert(card.cardHardwareAddress);
+        }
+        return hosts.size() == 500 && macs.size() == 500;
     };
     QElapsedTimer clock;
     clock.start();
-    p.search();
+    QVERIFY(session.search(QNetworkInterface::interfaceFromName(kToolIf)));
     // Every card, by address and by hardware address, or a time limit far
     // beyond what a search takes.
-    while (clock.elapsed() < 30000 && (p.cycles->isActive() || distinct(p.hosts()) < 500 || distinct(p.macs()) < 500))
+    while (clock.elapsed() < 30000 && (session.isSearching() || !count()))
         QTest::qWait(20);
-    const QStringList hosts = p.hosts();
-    const QStringList macs = p.macs();
-    qInfo("%d rows, %d addresses, %d hardware addresses, %lld ms after Refresh", p.tree->topLevelItemCount(),
-        distinct(hosts), distinct(macs), clock.elapsed());
-    QCOMPARE(distinct(hosts), 500);
+    qInfo("%d rows, %d addresses, %d hardware addresses, %lld ms after the search began", session.cards().size(),
+        hosts.size(), macs.size(), clock.elapsed());
+    QCOMPARE(hosts.size(), 500);
     QVERIFY(hosts.contains(QStringLiteral("10.77.1.1")));
     QVERIFY(hosts.contains(QStringLiteral("10.77.2.244"))); // the 500th
-    QCOMPARE(distinct(macs), 500);
+    QCOMPARE(macs.size(), 500);
     QVERIFY(macs.contains(mac(499)));
     QTest::qWait(300); // late replies of the last cycle make no rows beyond one per card
-    QCOMPARE(p.tree->topLevelItemCount(), 500);
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(session.cards().size(), 500);
+    QVERIFY(failed.isEmpty());
 }
 
 QTEST_MAIN(TestDiscoveryNetns)

@@ -24,17 +24,15 @@ template <typename Condition> bool waitFor(Condition done, int ms)
 
 } // namespace
 
-SearchPageDriver::SearchPageDriver()
+SearchPageDriver::SearchPageDriver(int cycleIntervalMs)
+    : page(nullptr, cycleIntervalMs)
+    , session(page.findChild<DiscoverySession*>())
 {
     page.resize(1000, 600);
     page.show();
     tree = page.findChild<QTreeWidget*>(QStringLiteral("treeWidgetDevice"));
     combo = page.findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
-    cycles = page.findChild<QTimer*>(QStringLiteral("timerRefresh"));
-    for (QUdpSocket* s : page.findChildren<QUdpSocket*>()) {
-        if (s->localPort() == 8888)
-            listener = s;
-    }
+    cycles = session->findChild<QTimer*>(QStringLiteral("timerRefresh"));
 }
 
 QStringList SearchPageDriver::interfaces() const
@@ -108,26 +106,65 @@ void SearchPageDriver::menuOn(QTreeWidgetItem* item)
     emit tree->customContextMenuRequested(pos);
 }
 
-bool SearchPageDriver::deliver(const QString& from, const QByteArray& datagram)
+SessionFeeder::SessionFeeder(DiscoverySession* session)
+    : m_session(session)
+    , m_nextReplies(session->findChild<QTimer*>(QStringLiteral("timerReplies")))
+{
+    for (QUdpSocket* s : session->findChildren<QUdpSocket*>()) {
+        if (s->localPort() == 8888)
+            m_listener = s;
+    }
+}
+
+bool SessionFeeder::deliver(const QString& from, const QByteArray& datagram)
 {
     QUdpSocket sender;
-    if (!listener || !sender.bind(QHostAddress(from), 0))
+    if (!m_listener || !sender.bind(QHostAddress(from), 0))
         return false;
     if (sender.writeDatagram(datagram, QHostAddress::LocalHost, 8888) != datagram.size())
         return false;
-    // Loopback delivers at once; the page takes it at its next notification.
-    return waitFor([&] { return listener->hasPendingDatagrams(); }, 2000)
-        && waitFor([&] { return !listener->hasPendingDatagrams(); }, 2000);
+    // Loopback delivers at once; the session takes it at its next notification.
+    return waitFor([&] { return m_listener->hasPendingDatagrams(); }, 2000) && taken();
 }
 
-bool SearchPageDriver::networkInfo(const QByteArray& text)
+bool SessionFeeder::networkInfo(const QByteArray& text)
 {
-    return QMetaObject::invokeMethod(&page, "onCommLinkNetworkInfo", Q_ARG(QByteArray, text));
+    return QMetaObject::invokeMethod(m_session, "onCommLinkNetworkInfo", Q_ARG(QByteArray, text)) && taken();
 }
 
-bool SearchPageDriver::result(const QByteArray& text)
+bool SessionFeeder::taken() const
 {
-    return QMetaObject::invokeMethod(&page, "onCommLinkResult", Q_ARG(QByteArray, text));
+    // The session takes replies in batches, one a turn of the event loop.
+    return waitFor([&] { return !m_listener->hasPendingDatagrams() && !m_nextReplies->isActive(); }, 2000);
+}
+
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+QByteArray udpReply(const QString& address, const QByteArray& product, const char* mac)
+{
+    QByteArray reply = hex("00 25 18");
+    reply.append(char(product.size())).append(product);
+    if (mac)
+        reply.append(hex("00 12"));
+    reply.append(hex("04")).append("eth0");
+    const quint32 a = QHostAddress(address).toIPv4Address();
+    for (int shift = 24; shift >= 0; shift -= 8)
+        reply.append(char(a >> shift));
+    reply.append(hex("FF FF FF 00"));
+    if (mac)
+        reply.append(hex(mac));
+    return reply;
+}
+
+QByteArray networkInfoText(const QString& host, const QString& interfaceAddress, const QString& mac)
+{
+    return QStringLiteral(
+        R"({"host":"%1","product":"NQ","intfInfo":[["eth0","%2","255.255.0.0","%3"],["eth1","172.17.0.1","255.255.0.0","02:00:00:00:00:99"]]})")
+        .arg(host, interfaceAddress, mac)
+        .toUtf8();
 }
 
 DialogSetIPWatcher::DialogSetIPWatcher(std::function<void(DialogSetIP*)> act)

@@ -14,17 +14,42 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QUdpSocket;
 
+// Replies handed to a discovery session without any search: datagrams to
+// its listening socket over loopback, texts as if its link layer had
+// received them. Each waits (bounded) until the session has taken them.
+class SessionFeeder {
+public:
+    explicit SessionFeeder(DiscoverySession* session);
+    // A datagram from `from` (a loopback address) to the session's port.
+    bool deliver(const QString& from, const QByteArray& datagram);
+    bool networkInfo(const QByteArray& text);
+
+private:
+    bool taken() const;
+    DiscoverySession* m_session;
+    QUdpSocket* m_listener = nullptr;
+    QTimer* m_nextReplies = nullptr;
+};
+
+QByteArray hex(const char* text);
+// A UDP reply of a card with one interface eth0 at `address`; long form with
+// `mac` (hexadecimal bytes) when one is given.
+QByteArray udpReply(const QString& address, const QByteArray& product, const char* mac = nullptr);
+// Network information: eth0 at `interfaceAddress` with `mac`, and an eth1.
+QByteArray networkInfoText(const QString& host, const QString& interfaceAddress, const QString& mac);
+
 // The device search page, shown, with handles on its parts and the moves a
 // technician makes on it. Waits are bounded; they return false on time-out.
 class SearchPageDriver {
 public:
-    SearchPageDriver();
+    explicit SearchPageDriver(int cycleIntervalMs = DiscoverySession::kCycleIntervalMs);
 
     DevSereachPage page;
     QTreeWidget* tree = nullptr;
     QComboBox* combo = nullptr;
-    QTimer* cycles = nullptr; // the page's search-cycle timer
-    QUdpSocket* listener = nullptr; // the page's socket on port 8888
+    DiscoverySession* session = nullptr; // the page's
+    QTimer* cycles = nullptr; // the session's search-cycle timer
+    SessionFeeder feed { session };
 
     QStringList interfaces() const;
     bool choose(const QString& interfaceName);
@@ -40,13 +65,6 @@ public:
     QTreeWidgetItem* row(const QString& host, const QString& hardwareAddress = QString()) const;
     // Asks for the context menu on a row, or on empty space for null.
     void menuOn(QTreeWidgetItem* item);
-
-    // Sends a datagram from `from` (a loopback address) to the page's port
-    // and waits until the page has taken it.
-    bool deliver(const QString& from, const QByteArray& datagram);
-    // Hands a text to the page as if the link layer had received it.
-    bool networkInfo(const QByteArray& text);
-    bool result(const QByteArray& text);
 };
 
 // Runs `act` on the set-IP dialog once it is open (the page runs it modally).

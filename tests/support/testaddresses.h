@@ -16,7 +16,7 @@ inline QString card(int area, int testCase, int cardNumber = 1)
 //   10 link, 11 main window, 12 simulator, 20 programming, 21 firmware package,
 //   22 programming and backup runs,
 //   30 settings, 31 fixed parameters, 40 serial port test, 41 device log,
-//   42 console, 50 batch worker, 51 batch dialog, 60 discovery, 70 command line,
-//   80 page faults, 81 file safety
+//   42 console, 50 batch worker, 51 batch dialog, 60 discovery, 61 discovery
+//   session, 70 command line, 80 page faults, 81 file safety
 
 } // namespace TestAddresses

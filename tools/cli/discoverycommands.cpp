@@ -1,36 +1,25 @@
-// search, set-ip and reboot: the search page's discovery on one network
-// interface, through the tool's link-layer service (CommLink) and its UDP
-// search, with the same parsers. set-ip and reboot go to one card's
-// hardware address, never to the broadcast address.
+// search, set-ip and reboot: the search page's discovery session on one
+// network interface. set-ip and reboot go to one card's hardware address,
+// never to the broadcast address.
 
 #include "clicommand.h"
 #include "commands.h"
 
 #include "discovery/cardframe.h"
 #include "discovery/commlink.h"
-#include "discovery/discoveryparsers.h"
-#include "discovery/searchrows.h"
+#include "discovery/discoverysession.h"
 #include "link/ipaddresspattern.h"
 #include "pages/fixedparams.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QTimer>
-#include <QUdpSocket>
 
 namespace {
 
 using Cli::Command;
-
-// The search page's rhythm: three requests one second apart.
-constexpr int kSearchCycles = 3;
-constexpr int kCycleMs = 1000;
-// How long the link-layer capture may take to open.
-constexpr int kCaptureOpenMs = 5000;
 
 const QString kInterface = QStringLiteral("interface");
 
@@ -57,29 +46,6 @@ bool findInterface(Command& command, QNetworkInterface* found)
     }
     command.usageError(QStringLiteral("there is no network interface \"%1\"").arg(name));
     return false;
-}
-
-// Starts the capture on the interface and waits until it runs; the reason
-// when it cannot.
-bool openCapture(CommLink& link, const QNetworkInterface& iface, QString* reason)
-{
-    QEventLoop loop;
-    bool opened = false;
-    *reason = QStringLiteral("the capture did not start within %1 s").arg(kCaptureOpenMs / 1000);
-    QObject context;
-    QObject::connect(&link, &CommLink::captureOpened, &context, [&] {
-        opened = true;
-        loop.quit();
-    });
-    QObject::connect(&link, &CommLink::captureFailed, &context, [&](QString, QString why) {
-        *reason = why;
-        loop.quit();
-    });
-    QTimer::singleShot(kCaptureOpenMs, &context, [&loop] { loop.quit(); });
-    link.setInterface(iface.name(), iface.hardwareAddress());
-    if (!link.isCapturing())
-        loop.exec();
-    return opened || link.isCapturing();
 }
 
 QJsonObject cardJson(const Discovery::CardInfo& card, const QString& localInterface, const QString& via)
@@ -109,22 +75,21 @@ void printCard(const Discovery::CardInfo& card)
 int commandCard(Command& command, const QNetworkInterface& iface, const QString& mac, quint32 code,
     const QByteArray& payload, int waitMs)
 {
-    CommLink link;
-    QString reason;
-    if (!openCapture(link, iface, &reason))
-        return command.failure(QStringLiteral("the link-layer service cannot run on %1: %2").arg(iface.name(), reason));
+    DiscoverySession session;
+    session.link()->setInterface(iface.name(), iface.hardwareAddress());
     QEventLoop loop;
     std::optional<bool> result;
-    QObject context;
-    QObject::connect(&link, &CommLink::gotResult, &context, [&](QByteArray data) {
-        if (const auto r = Discovery::parseResult(data)) {
-            result = r;
-            loop.quit();
-        }
+    QObject::connect(&session, &DiscoverySession::resultReceived, &loop, [&](bool succeeded) {
+        result = succeeded;
+        loop.quit();
     });
-    QTimer::singleShot(waitMs, &context, [&loop] { loop.quit(); });
-    if (!link.sendCommand(code, mac, payload))
-        return command.failure(QStringLiteral("the command could not be sent on %1").arg(iface.name()));
+    QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
+    if (!session.sendToCard(code, mac, payload)) {
+        const QString reason = session.link()->captureError();
+        return command.failure(
+            QStringLiteral("the link-layer service cannot run on %1: %2")
+                .arg(iface.name(), reason.isEmpty() ? QStringLiteral("no capture is open") : reason));
+    }
     loop.exec();
     const QString text = !result
         ? QStringLiteral("no reply within %1 s").arg(waitMs / 1000.0)
@@ -192,87 +157,31 @@ int search(const QStringList& arguments)
     if (!Discovery::isUsableInterface(iface.flags()))
         return command.failure(QStringLiteral("%1: Network interface is not accessible!").arg(iface.name()));
 
-    static const QHostAddress group(QString::fromLatin1(Discovery::kMulticastGroup));
-    QUdpSocket receiver;
-    QUdpSocket sender;
-    receiver.bind(
-        QHostAddress::AnyIPv4, Discovery::kSearchPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
-    sender.bind(QHostAddress::AnyIPv4, Discovery::kRequestSourcePort);
-    // Our own requests begin like a reply.
-    receiver.setSocketOption(QAbstractSocket::MulticastLoopbackOption, 0);
-    sender.setSocketOption(QAbstractSocket::MulticastLoopbackOption, 0);
-    receiver.joinMulticastGroup(group, iface);
-    sender.setMulticastInterface(iface);
-
-    CommLink link;
-    QString reason;
-    const bool rawSearch = openCapture(link, iface, &reason);
-    if (!rawSearch)
-        Cli::err() << "netquill-cli: the link-layer search cannot run on " << iface.name() << ": " << reason
+    DiscoverySession session;
+    QObject::connect(&session, &DiscoverySession::captureFailed, &session, [&](QString name, QString reason) {
+        Cli::err() << "netquill-cli: the link-layer search cannot run on " << name << ": " << reason
                    << "; the UDP search goes on.\n"
                    << Qt::flush;
-
-    quint32 address = 0;
-    quint32 netmask = 0;
-    for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
-        if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol) {
-            address = entry.ip().toIPv4Address();
-            netmask = entry.netmask().toIPv4Address();
-        }
-    }
-
+    });
     // A row may still be completed by a later reply: the cards are printed
-    // once the search is over.
-    Discovery::SearchRows found;
+    // once the time is over.
     QStringList via; // the protocols that answered for each row
-    auto add = [&](const Discovery::CardInfo& card, bool fromUdp) {
-        const QString protocol = fromUdp ? QStringLiteral("udp") : QStringLiteral("link-layer");
-        int row = 0;
-        switch (found.add(card, fromUdp, &row)) {
-        case Discovery::SearchRows::Outcome::Added: via.append(protocol); break;
-        case Discovery::SearchRows::Outcome::Completed: via[row] += QLatin1Char('+') + protocol; break;
-        case Discovery::SearchRows::Outcome::Repeated: break;
-        }
-    };
-    QObject context;
-    QObject::connect(&receiver, &QUdpSocket::readyRead, &context, [&] {
-        while (receiver.hasPendingDatagrams()) {
-            const QNetworkDatagram datagram = receiver.receiveDatagram();
-            if (!datagram.isValid())
-                break;
-            if (const auto card = Discovery::parseUdpReply(datagram.data(), datagram.senderAddress()))
-                add(*card, true);
-        }
+    QObject::connect(&session, &DiscoverySession::cardsFound, &session, [&](int, int count, bool overUdp) {
+        while (count-- > 0)
+            via.append(overUdp ? QStringLiteral("udp") : QStringLiteral("link-layer"));
     });
-    QObject::connect(&link, &CommLink::gotNetworkInfo, &context, [&](QByteArray data) {
-        if (const auto card = Discovery::parseNetworkInfo(data))
-            add(*card, false);
-    });
-
+    QObject::connect(&session, &DiscoverySession::rowCompleted, &session,
+        [&](int row) { via[row] += QStringLiteral("+link-layer"); });
     QEventLoop loop;
-    QTimer cycle;
-    int cyclesLeft = kSearchCycles;
-    auto sendRequests = [&] {
-        if (cyclesLeft-- <= 0) {
-            cycle.stop();
-            return;
-        }
-        if (rawSearch)
-            link.sendCommand(CardFrame::Search, QString(), QByteArray());
-        sender.writeDatagram(Discovery::buildRequest(address, netmask), group, Discovery::kSearchPort);
-    };
-    QObject::connect(&cycle, &QTimer::timeout, &context, sendRequests);
-    QTimer::singleShot(waitMs, &context, [&loop] { loop.quit(); });
-    sendRequests();
-    cycle.start(kCycleMs);
+    session.search(iface); // returns once the capture runs (or could not start) and the first cycle is out
+    QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
     loop.exec();
-    receiver.leaveMulticastGroup(group, iface);
 
     QJsonArray cards;
-    for (int i = 0; i < found.rows().size(); ++i) {
-        cards.append(cardJson(found.rows().at(i), iface.name(), via.at(i)));
+    for (int i = 0; i < session.cards().size(); ++i) {
+        cards.append(cardJson(session.cards().at(i), iface.name(), via.at(i)));
         if (!command.json())
-            printCard(found.rows().at(i));
+            printCard(session.cards().at(i));
     }
     if (command.json())
         Cli::printJson(cards);

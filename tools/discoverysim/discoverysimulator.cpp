@@ -1,5 +1,7 @@
 #include "discoverysimulator.h"
 
+#include "discovery/cardframe.h"
+#include "discovery/discoveryparsers.h"
 #include "link/crc16.h"
 
 #include <QDir>
@@ -24,27 +26,10 @@
 
 namespace {
 
-constexpr quint16 kEtherType = 0x5441;
-constexpr int kHeader = 26;
+using CardFrame::kHeaderSize;
 constexpr int kMinFrame = 60; // the Ethernet minimum without the frame check sequence
-constexpr quint16 kPort = 8888;
-const char kGroup[] = "224.0.0.100";
-const char kMagic[3] = { 0x00, 0x25, 0x18 };
-
-bool parseMac(const QString& text, DiscoverySimulator::Mac* mac)
-{
-    const QStringList fields = text.split(QLatin1Char(':'));
-    if (fields.size() != 6)
-        return false;
-    for (int i = 0; i < 6; ++i) {
-        bool ok = false;
-        const uint v = fields.at(i).toUInt(&ok, 16);
-        if (!ok || v > 255)
-            return false;
-        (*mac)[size_t(i)] = quint8(v);
-    }
-    return true;
-}
+constexpr quint16 kPort = Discovery::kSearchPort;
+const QString kGroup = QString::fromLatin1(Discovery::kMulticastGroup);
 
 DiscoverySimulator::Mac macPlus(const DiscoverySimulator::Mac& base, quint64 add)
 {
@@ -60,18 +45,9 @@ DiscoverySimulator::Mac macPlus(const DiscoverySimulator::Mac& base, quint64 add
     return out;
 }
 
-// The 26 header bytes of a card protocol frame.
-QByteArray frameHeader(
-    quint32 command, const DiscoverySimulator::Mac& destination, const DiscoverySimulator::Mac& source, int length)
+QString macText(const DiscoverySimulator::Mac& mac)
 {
-    uchar h[kHeader] = {};
-    std::memcpy(h, destination.data(), 6);
-    std::memcpy(h + 6, source.data(), 6);
-    qToBigEndian<quint16>(kEtherType, h + 12);
-    h[17] = 0x01;
-    qToLittleEndian<quint32>(command, h + 18);
-    qToLittleEndian<quint32>(quint32(length), h + 22);
-    return QByteArray(reinterpret_cast<const char*>(h), kHeader);
+    return CardFrame::hardwareAddressText(mac.data());
 }
 
 QString dotted(quint32 address)
@@ -137,14 +113,6 @@ DiscoverySimulator::~DiscoverySimulator()
     stop();
 }
 
-QString DiscoverySimulator::macText(const Mac& mac)
-{
-    QStringList parts;
-    for (quint8 b : mac)
-        parts.append(QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper());
-    return parts.join(QLatin1Char(':'));
-}
-
 bool DiscoverySimulator::inOwnNetworkNamespace()
 {
     // Only a namespace made with "ip netns add" counts: it is bind-mounted
@@ -185,7 +153,7 @@ bool DiscoverySimulator::configure(const QStringList& arguments, QString* error)
     const QNetworkInterface iface = QNetworkInterface::interfaceFromName(m_interface);
     if (!iface.isValid())
         return fail(QStringLiteral("no network interface %1").arg(m_interface));
-    parseMac(iface.hardwareAddress(), &m_ownMac);
+    m_ownMac = CardFrame::hardwareAddressFromText(iface.hardwareAddress());
 
     const QStringList protocols = m_parser.value(QStringLiteral("protocols")).isEmpty()
         ? QStringList { "udp", "raw" }
@@ -236,9 +204,11 @@ bool DiscoverySimulator::configure(const QStringList& arguments, QString* error)
         : 1;
     if (!ok || step < 0)
         return fail(QStringLiteral("bad --address-step"));
-    Mac base { 0x02, 0x4E, 0x51, 0x00, 0x00, 0x01 };
-    if (m_parser.isSet(QStringLiteral("mac")) && !parseMac(m_parser.value(QStringLiteral("mac")), &base))
+    const QString firstMac = m_parser.isSet(QStringLiteral("mac")) ? m_parser.value(QStringLiteral("mac"))
+                                                                   : QStringLiteral("02:4E:51:00:00:01");
+    if (!CardFrame::isHardwareAddressText(firstMac))
         return fail(QStringLiteral("bad --mac"));
+    const Mac base = CardFrame::hardwareAddressFromText(firstMac);
     const QString product = m_parser.isSet(QStringLiteral("product")) ? m_parser.value(QStringLiteral("product"))
                                                                       : QStringLiteral("NQ-Card 200");
     QStringList names = m_parser.value(QStringLiteral("card-interfaces")).split(QLatin1Char(','), Qt::SkipEmptyParts);
@@ -331,9 +301,8 @@ bool DiscoverySimulator::start(QString* error)
         m_udpSocket = new QUdpSocket(this);
         if (!m_udpSocket->bind(QHostAddress::AnyIPv4, kPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
             return fail(QStringLiteral("UDP port %1: %2").arg(kPort).arg(m_udpSocket->errorString()));
-        if (!m_udpSocket->joinMulticastGroup(QHostAddress(QString::fromLatin1(kGroup)), iface))
-            return fail(QStringLiteral("joining %1 on %2: %3")
-                            .arg(QString::fromLatin1(kGroup), m_interface, m_udpSocket->errorString()));
+        if (!m_udpSocket->joinMulticastGroup(QHostAddress(kGroup), iface))
+            return fail(QStringLiteral("joining %1 on %2: %3").arg(kGroup, m_interface, m_udpSocket->errorString()));
         m_udpSocket->setMulticastInterface(iface);
         m_udpSocket->setSocketOption(QAbstractSocket::MulticastLoopbackOption, 0);
         m_udpSocket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 4 * 1024 * 1024);
@@ -358,7 +327,7 @@ bool DiscoverySimulator::start(QString* error)
             return fail(QString::fromLocal8Bit(pcap_geterr(m_capture)));
         pcap_setdirection(m_capture, PCAP_D_IN);
         bpf_program program;
-        const QByteArray filter = "ether proto " + QByteArray::number(kEtherType);
+        const QByteArray filter = "ether proto " + QByteArray::number(CardFrame::kEtherType);
         if (pcap_compile(m_capture, &program, filter.constData(), 1, PCAP_NETMASK_UNKNOWN) != 0
             || pcap_setfilter(m_capture, &program) != 0)
             return fail(QString::fromLocal8Bit(pcap_geterr(m_capture)));
@@ -421,7 +390,7 @@ void DiscoverySimulator::after(int delayMs, std::function<void()> work)
 
 QByteArray DiscoverySimulator::udpReply(const Card& card) const
 {
-    QByteArray reply = QByteArray::fromRawData(kMagic, 3);
+    QByteArray reply(Discovery::kMagic, sizeof Discovery::kMagic);
     const QByteArray product = card.product.toUtf8().left(255);
     reply.append(char(product.size()));
     reply.append(product);
@@ -451,13 +420,13 @@ void DiscoverySimulator::onUdpReadyRead()
     for (int taken = 0; taken < 1024 && m_udpSocket && m_udpSocket->hasPendingDatagrams(); ++taken) {
         const QNetworkDatagram datagram = m_udpSocket->receiveDatagram();
         const QByteArray data = datagram.data();
-        if (data.size() != 11 || !data.startsWith(QByteArray::fromRawData(kMagic, 3)))
+        if (data.size() != Discovery::kRequestSize || !Discovery::hasMagic(data))
             continue;
         const QHostAddress from(datagram.senderAddress().toIPv4Address());
         record({ { QStringLiteral("event"), QStringLiteral("udp-request") },
             { QStringLiteral("from"), from.toString() }, { QStringLiteral("port"), datagram.senderPort() },
             { QStringLiteral("data"), QString::fromLatin1(data.toHex()) } });
-        const QHostAddress to = m_multicastReply ? QHostAddress(QString::fromLatin1(kGroup)) : from;
+        const QHostAddress to = m_multicastReply ? QHostAddress(kGroup) : from;
         after(m_udpDelayMs, [this, to] {
             for (int i = 0; i < m_cards.size(); ++i) {
                 later(i, [this, i, to] {
@@ -546,14 +515,8 @@ void DiscoverySimulator::sendFrame(
 {
     // Like the cards, pad the payload with zeros up to the Ethernet minimum,
     // inside the checksum: the tool takes the text up to its last "}".
-    QByteArray body = payload;
-    if (body.size() + kHeader + 2 < kMinFrame)
-        body.append(QByteArray(kMinFrame - kHeader - 2 - body.size(), '\0'));
-    QByteArray frame = frameHeader(command, destination, source, body.size() + kHeader + 2);
-    frame.append(body);
-    uchar crc[2];
-    qToLittleEndian<quint16>(crc16Modbus(frame), crc);
-    frame.append(reinterpret_cast<const char*>(crc), 2);
+    const QByteArray padding(qMax(0, kMinFrame - CardFrame::kOverhead - payload.size()), '\0');
+    const QByteArray frame = CardFrame::build(command, source, macText(destination), payload + padding);
     if (pcap_sendpacket(m_capture, reinterpret_cast<const uchar*>(frame.constData()), frame.size()) != 0)
         record({ { QStringLiteral("event"), QStringLiteral("raw-send-error") },
             { QStringLiteral("error"), QString::fromLocal8Bit(pcap_geterr(m_capture)) } });
@@ -561,7 +524,7 @@ void DiscoverySimulator::sendFrame(
 
 void DiscoverySimulator::handleFrame(const QByteArray& frame)
 {
-    if (frame.size() < kHeader + 2)
+    if (frame.size() < CardFrame::kOverhead)
         return;
     const auto* p = reinterpret_cast<const uchar*>(frame.constData());
     Mac destination {};
@@ -570,11 +533,11 @@ void DiscoverySimulator::handleFrame(const QByteArray& frame)
     std::memcpy(source.data(), p + 6, 6);
     const quint32 command = qFromLittleEndian<quint32>(p + 18);
     const quint32 length = qFromLittleEndian<quint32>(p + 22);
-    const bool lengthOk = length >= quint32(kHeader + 2) && length <= quint32(frame.size());
+    const bool lengthOk = length >= quint32(CardFrame::kOverhead) && length <= quint32(frame.size());
     const int end = lengthOk ? int(length) : frame.size();
     const bool crcOk = crc16Modbus(p, end - 2) == qFromLittleEndian<quint16>(p + end - 2);
     const bool fixedOk = p[12] == 0x54 && p[13] == 0x41 && p[14] == 0 && p[15] == 0 && p[16] == 0 && p[17] == 1;
-    const QByteArray payload = frame.mid(kHeader, end - 2 - kHeader);
+    const QByteArray payload = frame.mid(kHeaderSize, end - 2 - kHeaderSize);
     const bool broadcast = destination == Mac { 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF };
     record({ { QStringLiteral("event"), QStringLiteral("raw-frame") }, { QStringLiteral("cmd"), qint64(command) },
         { QStringLiteral("dst"), macText(destination) }, { QStringLiteral("src"), macText(source) },

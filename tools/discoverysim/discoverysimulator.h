@@ -60,7 +60,6 @@ public:
         quint32 host() const { return interfaces.first().address; }
     };
 
-    static QString macText(const Mac& mac);
     static bool inOwnNetworkNamespace();
 
 private:
@@ -69,7 +68,6 @@ private:
     void onCaptureReady();
     static void onPacket(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes);
     void handleFrame(const QByteArray& frame);
-    void answerSearch(const Mac& requester, const Card* only);
     void setIp(Card& card, const Mac& requester, const QByteArray& payload);
     void sendFrame(quint32 command, const Mac& destination, const Mac& source, const QByteArray& payload);
     QByteArray udpReply(const Card& card) const;
