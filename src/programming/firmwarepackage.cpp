@@ -12,18 +12,6 @@
 
 namespace {
 
-QString& baseDirectoryOverride()
-{
-    static QString directory;
-    return directory;
-}
-
-QString baseDirectory()
-{
-    const QString& forced = baseDirectoryOverride();
-    return forced.isEmpty() ? AppPaths::applicationDirectory() : forced;
-}
-
 // Reads exactly `count` bytes; a short read is a failure.
 bool readExactly(QFile& file, char* into, qint64 count)
 {
@@ -53,20 +41,15 @@ FirmwarePackage::FirmwarePackage(const QString& path)
 
 QString FirmwarePackage::temporaryImagePath()
 {
-    return baseDirectory() + QStringLiteral("/firmware/tmp.bin");
+    return AppPaths::applicationDirectory() + QStringLiteral("/firmware/tmp.bin");
 }
 
-bool FirmwarePackage::isTemporaryImage(const QString& path)
+bool FirmwarePackage::isTemporaryImage(const QString& path, const QString& temporary)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || temporary.isEmpty())
         return false;
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath())
-        == QDir::cleanPath(QFileInfo(temporaryImagePath()).absoluteFilePath());
-}
-
-void FirmwarePackage::setBaseDirectoryForTests(const QString& directory)
-{
-    baseDirectoryOverride() = directory;
+        == QDir::cleanPath(QFileInfo(temporary).absoluteFilePath());
 }
 
 void FirmwarePackage::validate()
@@ -85,7 +68,6 @@ void FirmwarePackage::validate()
         m_error = MagicMismatch;
         return;
     }
-    m_headerWord = qFromLittleEndian<quint32>(header);
     m_flags = qFromLittleEndian<quint32>(header + 4);
     const bool withCrc = m_flags & kFlagCrc;
     if (withCrc && m_size < kHeaderSize + kTrailerSize) {
@@ -156,11 +138,6 @@ QString FirmwarePackage::checkName(Check check)
     case Check::Passed: break;
     }
     return QString();
-}
-
-bool FirmwarePackage::extractToTemporary()
-{
-    return extractTo(temporaryImagePath());
 }
 
 bool FirmwarePackage::extractTo(const QString& target)

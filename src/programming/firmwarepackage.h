@@ -18,8 +18,8 @@
 // followed by L payload bytes; every stored byte of both is the real byte
 // plus 1 (mod 256). Bytes after the payload are ignored.
 //
-// Construct it on the chosen file, call extractToTemporary() and send the
-// temporary image when it returns true, the chosen file otherwise. Files are
+// Construct it on the chosen file, extract it to the temporary image and send
+// that when the extraction succeeds, the chosen file otherwise. Files are
 // read and written through one 4096-byte buffer, never held whole.
 //
 // A file that carries the magic but fails its check (the CRC trailer does
@@ -54,15 +54,13 @@ public:
     Check failedCheck() const { return m_failedCheck; }
     // The name of a failed check for a message ("CRC", "length"); translated.
     static QString checkName(Check check);
-    quint32 headerWord() const { return m_headerWord; }
     quint32 flags() const { return m_flags; }
     QString path() const { return m_path; }
 
-    // Writes the payload to the temporary image; false when the file is no
-    // valid package or the payload cannot be written (the image then stays
-    // as it was: it is replaced only by a complete payload).
-    bool extractToTemporary();
-    // The same, into any file.
+    // Writes the payload to `target` (the temporary image, or the batch's
+    // copy); false when the file is no valid package or the payload cannot
+    // be written (the target then stays as it was: it is replaced only by a
+    // complete payload).
     bool extractTo(const QString& target);
     // True when the last extraction failed because the image could not be
     // written (no folder, a full disk): the file is a package all the same,
@@ -72,13 +70,10 @@ public:
     // The application directory (for the installed tool the user data
     // folder, see AppPaths) followed by "/firmware/tmp.bin".
     static QString temporaryImagePath();
-    // True when `path` names the temporary image.
-    static bool isTemporaryImage(const QString& path);
-
-    // Tests run several executables from one directory at once; each moves
-    // its temporary image under a folder of its own. Empty restores
-    // AppPaths::applicationDirectory().
-    static void setBaseDirectoryForTests(const QString& directory);
+    // True when `path` names the file `temporary` (by default the temporary
+    // image), compared by full path: a file of the technician's whose name
+    // merely ends the same way is not it.
+    static bool isTemporaryImage(const QString& path, const QString& temporary = temporaryImagePath());
 
 private:
     void validate();
@@ -89,7 +84,6 @@ private:
     QString m_path;
     Error m_error = NoError;
     qint64 m_size = 0;
-    quint32 m_headerWord = 0;
     quint32 m_flags = 0;
     Check m_failedCheck = Check::Passed;
     // Where the payload lies in the file, as the check found it.

@@ -96,6 +96,11 @@ void ProgrammingPage::setTimeouts(int chunkMs, int installMs)
     d->m_backup.setTimeout(chunkMs);
 }
 
+void ProgrammingPage::setTemporaryImage(const QString& path)
+{
+    d->m_run.setTemporaryImage(path);
+}
+
 void ProgrammingPage::addRootProgType()
 {
     if (ui->comboBoxProgType->count() < UI_ProgrammingPage::kBaseTypeCount + 1)

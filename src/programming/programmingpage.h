@@ -35,6 +35,9 @@ public:
     // The wait for each reply of a run or backup piece, and for the end of
     // an installation (ProgrammingRun's page policy unless set).
     void setTimeouts(int chunkMs, int installMs);
+    // Where a firmware package is unwrapped for a run (by default the
+    // temporary image beside the tool).
+    void setTemporaryImage(const QString& path);
 
 public slots:
     void handleRespond(int cmd, const quint8* data, int size);

@@ -149,8 +149,8 @@ bool ProgrammingRun::openImage()
         bool unwrapped = true;
         if (m_policy.imagePerRun) {
             FirmwarePackage package(path);
-            if (package.extractToTemporary())
-                path = FirmwarePackage::temporaryImagePath();
+            if (package.extractTo(m_policy.temporaryImage))
+                path = m_policy.temporaryImage;
             unwrapped = !package.writeFailed();
         }
         m_file.setFileName(path);
@@ -164,7 +164,7 @@ bool ProgrammingRun::openImage()
         return true;
     }
     m_file.close();
-    if (m_policy.imagePerRun && FirmwarePackage::isTemporaryImage(m_file.fileName()))
+    if (m_policy.imagePerRun && FirmwarePackage::isTemporaryImage(m_file.fileName(), m_policy.temporaryImage))
         QFile::remove(m_file.fileName());
     return false;
 }
@@ -283,7 +283,7 @@ void ProgrammingRun::releaseImage()
 {
     const bool wasOpen = m_file.isOpen();
     m_file.close();
-    if (wasOpen && FirmwarePackage::isTemporaryImage(m_file.fileName()))
+    if (wasOpen && FirmwarePackage::isTemporaryImage(m_file.fileName(), m_policy.temporaryImage))
         QFile::remove(m_file.fileName());
 }
 

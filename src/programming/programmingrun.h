@@ -1,5 +1,7 @@
 #pragma once
 
+#include "firmwarepackage.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
@@ -77,9 +79,14 @@ public:
         // unwrapped into the temporary image, which goes when the run lets go
         // of it); the worker keeps the batch's image open from card to card.
         bool imagePerRun;
+        // Where a per-run image unwraps a firmware package to.
+        QString temporaryImage;
 
-        static Policy page() { return { kPageChunkTimeoutMs, kInstallTimeoutMs, true }; }
-        static Policy batch() { return { kBatchChunkTimeoutMs, kInstallTimeoutMs, false }; }
+        static Policy page()
+        {
+            return { kPageChunkTimeoutMs, kInstallTimeoutMs, true, FirmwarePackage::temporaryImagePath() };
+        }
+        static Policy batch() { return { kBatchChunkTimeoutMs, kInstallTimeoutMs, false, QString() }; }
     };
 
     explicit ProgrammingRun(const Policy& policy, QObject* parent = nullptr);
@@ -88,6 +95,7 @@ public:
     // Taken by the next wait.
     void setChunkTimeout(int ms) { m_policy.chunkTimeoutMs = ms; }
     void setInstallTimeout(int ms) { m_policy.installTimeoutMs = ms; }
+    void setTemporaryImage(const QString& path) { m_policy.temporaryImage = path; }
 
     // Programs `image` with programming type `type`; a run still under way is
     // dropped first, without a word.

@@ -334,17 +334,15 @@ QStringList TestFileSafety::write(Writer writer, int bytes, SmallDisk& disk)
         // card as it is, header and all.
         const QString package = m_files.filePath(QStringLiteral("package.bin"));
         PackageBuilder::write(package, PackageBuilder::package(PackageBuilder::payload(bytes)));
-        FirmwarePackage::setBaseDirectoryForTests(disk.path(QStringLiteral("app")));
         ProgrammingRig rig(nextAddress(), {});
+        rig.page.setTemporaryImage(disk.path(QStringLiteral("app")) + QStringLiteral("/firmware/tmp.bin"));
         if (!rig.start()) {
-            FirmwarePackage::setBaseDirectoryForTests(QString());
             QTest::qFail("no card", __FILE__, __LINE__);
             return {};
         }
         rig.page.findChild<QLineEdit*>(QStringLiteral("leFile"))->setText(package);
         rig.button("btnProgramming")->click();
         const bool ended = waitUntil([&] { return !rig.boxes.boxes.isEmpty(); }, 5000);
-        FirmwarePackage::setBaseDirectoryForTests(QString());
         if (!ended)
             QTest::qFail("no answer to the programming", __FILE__, __LINE__);
         if (!rig.sim.frames(QStringLiteral("in"), 256).isEmpty())

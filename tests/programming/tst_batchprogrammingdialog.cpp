@@ -182,13 +182,9 @@ void TestBatchProgrammingDialog::init()
     ++m_case;
     m_dir = std::make_unique<ProgrammingTest::Workspace>();
     QVERIFY(m_dir->isValid());
-    FirmwarePackage::setBaseDirectoryForTests(m_dir->path("app"));
 }
 
-void TestBatchProgrammingDialog::cleanup()
-{
-    FirmwarePackage::setBaseDirectoryForTests(QString());
-}
+void TestBatchProgrammingDialog::cleanup() { }
 
 void TestBatchProgrammingDialog::poolHandsOutEveryDevice_data()
 {
@@ -354,11 +350,8 @@ void TestBatchProgrammingDialog::batchSendsItsOwnCopyOfTheImage()
     QVERIFY(!FirmwarePackage::isTemporaryImage(copy));
     QCOMPARE(PackageBuilder::read(copy), payload);
 
-    // What the programming page does to its temporary image, or the
-    // technician to the chosen file, does not reach the batch.
+    // What the technician does to the chosen file does not reach the batch.
     QVERIFY(waitUntil([&] { return BatchCards::connections(rig.sim, rig.cards[0]) == 1; }, kBatchMs));
-    QVERIFY(QDir().mkpath(QFileInfo(FirmwarePackage::temporaryImagePath()).absolutePath()));
-    QVERIFY(PackageBuilder::write(FirmwarePackage::temporaryImagePath(), "page run"));
     QVERIFY(PackageBuilder::write(chosen, PackageBuilder::payload(700, 9)));
     QVERIFY(rig.finish());
     QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), 3));

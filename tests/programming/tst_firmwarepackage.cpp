@@ -46,6 +46,7 @@ private:
     QString writeInput(const QByteArray& bytes, const QString& name = QStringLiteral("image.bin"));
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_temporary; // the temporary image a page would unwrap to
 };
 
 void TestFirmwarePackage::init()
@@ -53,12 +54,11 @@ void TestFirmwarePackage::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("app/firmware")));
-    FirmwarePackage::setBaseDirectoryForTests(m_dir->path() + QStringLiteral("/app"));
+    m_temporary = m_dir->path() + QStringLiteral("/app/firmware/tmp.bin");
 }
 
 void TestFirmwarePackage::cleanup()
 {
-    FirmwarePackage::setBaseDirectoryForTests(QString());
     m_dir.reset();
 }
 
@@ -154,12 +154,12 @@ void TestFirmwarePackage::recognisesAndUnwraps()
 
     const QString input = writeInput(file);
     QVERIFY(!input.isEmpty());
-    const QString temporary = FirmwarePackage::temporaryImagePath();
+    const QString temporary = m_temporary;
     QVERIFY(!QFile::exists(temporary));
 
     FirmwarePackage package(input);
     QCOMPARE(int(package.error()), error);
-    QCOMPARE(package.extractToTemporary(), extracted);
+    QCOMPARE(package.extractTo(m_temporary), extracted);
     if (extracted) {
         QVERIFY(QFile::exists(temporary));
         QCOMPARE(PackageBuilder::read(temporary), image);
@@ -173,22 +173,22 @@ void TestFirmwarePackage::fileThatCannotBeOpened()
 {
     FirmwarePackage missing(m_dir->path() + QStringLiteral("/no such file.bin"));
     QCOMPARE(int(missing.error()), int(FirmwarePackage::CannotOpen));
-    QVERIFY(!missing.extractToTemporary());
+    QVERIFY(!missing.extractTo(m_temporary));
 
     FirmwarePackage folder(m_dir->path());
     QVERIFY(folder.error() != FirmwarePackage::NoError);
-    QVERIFY(!folder.extractToTemporary());
-    QVERIFY(!QFile::exists(FirmwarePackage::temporaryImagePath()));
+    QVERIFY(!folder.extractTo(m_temporary));
+    QVERIFY(!QFile::exists(m_temporary));
 }
 
 void TestFirmwarePackage::failedUnwrapKeepsThePreviousImage()
 {
-    const QString temporary = FirmwarePackage::temporaryImagePath();
+    const QString temporary = m_temporary;
     QVERIFY(PackageBuilder::write(temporary, "previous image"));
     Options overrun = flags(0x2);
     overrun.lengthField = 1000;
     FirmwarePackage package(writeInput(PackageBuilder::package(QByteArray(10, 'x'), overrun)));
-    QVERIFY(!package.extractToTemporary());
+    QVERIFY(!package.extractTo(m_temporary));
     QCOMPARE(PackageBuilder::read(temporary), QByteArray("previous image"));
     QCOMPARE(QDir(QFileInfo(temporary).absolutePath()).entryList(QDir::Files), QStringList { "tmp.bin" });
 }
@@ -209,14 +209,13 @@ void TestFirmwarePackage::pathsInAnyCharacters()
     // No firmware folder under it yet: the unwrap creates it.
     const QString baseDir = m_dir->path() + QLatin1Char('/') + base;
     QVERIFY(QDir().mkpath(baseDir));
-    FirmwarePackage::setBaseDirectoryForTests(baseDir);
 
     const QByteArray payload = PackageBuilder::payload(4500, 9);
     const QString input = writeInput(PackageBuilder::package(payload, flags(0x3)), name);
     QVERIFY(!input.isEmpty());
     FirmwarePackage package(input);
     QCOMPARE(int(package.error()), int(FirmwarePackage::NoError));
-    QVERIFY(package.extractToTemporary());
+    QVERIFY(package.extractTo(baseDir + QStringLiteral("/firmware/tmp.bin")));
     QCOMPARE(PackageBuilder::read(baseDir + QStringLiteral("/firmware/tmp.bin")), payload);
 }
 
@@ -238,7 +237,9 @@ void TestFirmwarePackage::temporaryImageIsRecognisedByFullPath()
     QFETCH(bool, temporary);
     path.replace(QStringLiteral("{app}"), m_dir->path() + QStringLiteral("/app"));
     path.replace(QStringLiteral("{dir}"), m_dir->path());
-    QCOMPARE(FirmwarePackage::isTemporaryImage(path), temporary);
+    QCOMPARE(FirmwarePackage::isTemporaryImage(path, m_temporary), temporary);
+    // A build-tree run unwraps beside the executable.
+    QCOMPARE(FirmwarePackage::temporaryImagePath(), QCoreApplication::applicationDirPath() + "/firmware/tmp.bin");
 }
 
 QTEST_GUILESS_MAIN(TestFirmwarePackage)

@@ -28,6 +28,10 @@ using ProgrammingTest::data;
 
 namespace {
 
+// Each test's own temporary image, so that tests running at once from one
+// build folder never share one.
+QString g_temporaryImage;
+
 constexpr int kArea = 20;
 constexpr int kShortTimeoutMs = 150;
 constexpr int kShortInstallMs = 1200;
@@ -57,6 +61,7 @@ public:
     {
         MainWindow::wirePages(&link, { &page }, &link);
         page.setTimeouts(kShortTimeoutMs, kShortInstallMs);
+        page.setTemporaryImage(g_temporaryImage);
         page.show();
     }
 
@@ -146,7 +151,7 @@ private:
     QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
     QString store() const { return m_dir->store(); }
     QString file(const QString& name, const QByteArray& bytes) { return m_dir->file(name, bytes); }
-    QString temporaryImage() const { return FirmwarePackage::temporaryImagePath(); }
+    QString temporaryImage() const { return g_temporaryImage; }
     // The page takes no run on a Read: the reply only fills the label.
     void verifyIdle(Rig& rig);
 
@@ -159,12 +164,11 @@ void TestProgrammingPage::init()
     m_dir = std::make_unique<ProgrammingTest::Workspace>();
     QVERIFY(m_dir->isValid());
     // No firmware folder yet: the first package run must create it.
-    FirmwarePackage::setBaseDirectoryForTests(m_dir->path("app"));
+    g_temporaryImage = m_dir->path("app") + QStringLiteral("/firmware/tmp.bin");
 }
 
 void TestProgrammingPage::cleanup()
 {
-    FirmwarePackage::setBaseDirectoryForTests(QString());
     m_dir.reset();
 }
 
