@@ -115,6 +115,7 @@ void UI_DevSereachPage::retranslateUi(QWidget*)
         QCoreApplication::translate("DevSearchPage", "Product"),
         QCoreApplication::translate("DevSearchPage", "Interface"), QCoreApplication::translate("DevSearchPage", "IP"),
         QCoreApplication::translate("DevSearchPage", "Netmask"), QCoreApplication::translate("DevSearchPage", "MAC") });
+    treeWidgetDevice->setAccessibleName(QCoreApplication::translate("DevSearchPage", "Cards found"));
     labelIntf->setText(QCoreApplication::translate("DevSearchPage", "Interface:"));
     btnRefresh->setText(QCoreApplication::translate("DevSearchPage", "Refresh"));
 }

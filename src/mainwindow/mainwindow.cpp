@@ -77,6 +77,7 @@ MainWindow::MainWindow(QWidget* parent)
 {
     QDir().mkpath(QStringLiteral("config"));
     m_settings = std::make_unique<QSettings>(QString::fromLatin1(kSettingsFile), QSettings::IniFormat);
+    DialogPrompt::setFolderMemory(QString::fromLatin1(kSettingsFile));
 
     ui->setupUi(this);
     m_clickTimer->setSingleShot(true);
@@ -89,6 +90,7 @@ MainWindow::~MainWindow()
 {
     // The pages go before the link they are wired to.
     delete ui->stackWidget;
+    DialogPrompt::setFolderMemory(QString());
     m_settings->sync();
 }
 
@@ -237,6 +239,7 @@ void MainWindow::connectedToDevice()
         IpHistory::write(QString::fromLatin1(IpHistory::kFile), m_ipHistory);
     }
     m_isConnected = true;
+    setProperty(DialogPrompt::kCardAddress, ip);
     ui->connectButton->setEnabled(true);
     updateConnectState();
 }
@@ -251,6 +254,7 @@ void MainWindow::disconnectedFromDeivce()
 {
     m_comm.disconnectFromDevice();
     m_isConnected = false;
+    setProperty(DialogPrompt::kCardAddress, QString());
     updateConnectState();
 }
 

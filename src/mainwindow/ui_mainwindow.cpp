@@ -109,6 +109,7 @@ void UI_MainWindow::retranslateUi(QMainWindow* window)
         pageList->item(i)->setText(QCoreApplication::translate("MainWindow", pages[i]));
     if (pageList->count() > kPageCount)
         pageList->item(kPageCount)->setText(QCoreApplication::translate("MainWindow", "root"));
+    pageList->setAccessibleName(QCoreApplication::translate("MainWindow", "Pages"));
     ipLabel->setText(QCoreApplication::translate("MainWindow", "Device IP:"));
     clearHistoryButton->setText(QCoreApplication::translate("MainWindow", "Clear history"));
 }

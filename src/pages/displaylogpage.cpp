@@ -62,6 +62,9 @@ void DisplayLogPage::retranslateUi()
     ui->btnOpen->setText(m_isOpen ? tr("Close") : tr("Open"));
     ui->btnRefresh->setText(tr("Refresh log file"));
     ui->btnClear->setText(tr("Clear"));
+    // Neither has a label on the page; a screen reader says these names.
+    ui->comboBoxLogType->setAccessibleName(tr("Log file"));
+    ui->textLog->setAccessibleName(tr("Log text"));
 }
 
 void DisplayLogPage::changeEvent(QEvent* event)

@@ -1,13 +1,14 @@
 #include "fixedparampage.h"
 
-#include "prompts/dialogprompt.h"
-#include "prompts/messagebox.h"
 #include "fixedparams.h"
 #include "link/commandcodes.h"
 #include "link/resultbyte.h"
+#include "platform/apppaths.h"
+#include "platform/filechoice.h"
+#include "prompts/dialogprompt.h"
+#include "prompts/messagebox.h"
 #include "ui_fixedparampage.h"
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QPushButton>
 #include <QTableWidget>
@@ -192,8 +193,9 @@ void FixedParamPage::backupFixedParam()
         MessageBox::information(nullptr, tr("Information"), tr("No content to backup!"));
         return;
     }
-    const QString path = DialogPrompt::saveFileName(
-        this, tr("Save fixed parameter file"), QCoreApplication::applicationDirPath(), kFileFilter);
+    const QString path
+        = DialogPrompt::saveFileName(this, tr("Save fixed parameter file"), AppPaths::applicationDirectory(),
+            kFileFilter, DialogPrompt::kParameters, FileChoice::parameterName(DialogPrompt::cardAddress(this)));
     if (path.isEmpty())
         return;
     // Saying "success" after a failed write would leave the technician
@@ -202,13 +204,14 @@ void FixedParamPage::backupFixedParam()
         MessageBox::warning(nullptr, tr("Warning"), tr("Save fixed parameter failed!"));
         return;
     }
-    MessageBox::information(nullptr, tr("Information"), tr("Save fixed parameter success!"));
+    MessageBox::information(
+        nullptr, tr("Information"), tr("Save fixed parameter success!"), DialogPrompt::savedTo(path));
 }
 
 void FixedParamPage::loadFixedParam()
 {
-    const QString path = DialogPrompt::openFileName(
-        this, tr("Choose fixed parameter file"), QCoreApplication::applicationDirPath(), kFileFilter);
+    const QString path = DialogPrompt::openFileName(this, tr("Choose fixed parameter file"),
+        AppPaths::applicationDirectory(), kFileFilter, DialogPrompt::kParameters);
     if (path.isEmpty())
         return;
     QVector<FixedParams::Row> rows;

@@ -221,6 +221,9 @@ void SPTestPage::retranslateUi()
     ui->rbASCII->setText(tr("ASCII"));
     ui->rbModbus->setText(tr("Modbus"));
     ui->btnSend->setText(tr("Send"));
+    // Neither has a label on the page; a screen reader says these names.
+    ui->leSendData->setAccessibleName(tr("Data to send"));
+    ui->textBrowserRecord->setAccessibleName(tr("Serial record"));
 
     // The indexes go to the card, so the choice survives the new texts.
     const auto refill = [](QComboBox* combo, const QStringList& texts) {

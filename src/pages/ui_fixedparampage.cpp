@@ -43,6 +43,7 @@ void UI_FixedParamPage::retranslateUi()
 {
     tableWidgetParam->setHorizontalHeaderLabels({ QCoreApplication::translate("FixedParamPage", "Item"),
         QCoreApplication::translate("FixedParamPage", "value") });
+    tableWidgetParam->setAccessibleName(QCoreApplication::translate("FixedParamPage", "Fixed parameters"));
     btnBackup->setText(QCoreApplication::translate("FixedParamPage", "Backup"));
     btnLoad->setText(QCoreApplication::translate("FixedParamPage", "Load"));
     btnReset->setText(QCoreApplication::translate("FixedParamPage", "Reset"));

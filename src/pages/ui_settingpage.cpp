@@ -1,5 +1,6 @@
 #include "ui_settingpage.h"
 
+#include "cellwidgetaccess.h"
 #include "devicedate.h"
 
 #include <QCheckBox>
@@ -76,6 +77,7 @@ void UI_SettingPage::setupUi(QWidget* page)
     // Tab walks through the check boxes and port fields, not the cells.
     tableWidgetPort->setTabKeyNavigation(false);
     tableWidgetPort->setSelectionMode(QAbstractItemView::NoSelection);
+    CellWidgetAccess::expose(tableWidgetPort);
     for (int row = 0; row < PortRecords::kServiceCount; ++row) {
         auto* item = new QTableWidgetItem;
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
@@ -141,6 +143,7 @@ void UI_SettingPage::retranslateUi(QWidget*)
     btnSyncDate->setText(QCoreApplication::translate("SettingsPage", "Sync date"));
 
     groupBoxPort->setTitle(QCoreApplication::translate("SettingsPage", "Port settings"));
+    tableWidgetPort->setAccessibleName(groupBoxPort->title());
     const QString item = QCoreApplication::translate("SettingsPage", "Item");
     const QString enable = QCoreApplication::translate("SettingsPage", "Enable");
     const QString port = QCoreApplication::translate("SettingsPage", "Port");

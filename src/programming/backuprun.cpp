@@ -21,6 +21,7 @@ void BackupRun::start(quint8 type)
 {
     cancel();
     m_asked = true;
+    m_type = type;
     if (m_announceTimeoutMs > 0)
         m_timer->start(m_announceTimeoutMs);
     emit sendCmd(CommandCode::StartBackup, QByteArray(1, char(type)));

@@ -61,6 +61,9 @@ public:
     bool isReceiving() const { return m_transfer.isReceiving(); }
     qint64 receivedBytes() const { return m_transfer.receivedBytes(); }
     qint64 totalBytes() const { return m_transfer.totalBytes(); }
+    // The component asked for, and the file it goes to once chosen.
+    quint8 type() const { return m_type; }
+    QString fileName() const { return m_transfer.fileName(); }
 
 signals:
     void sendCmd(int cmd, const QByteArray& data);
@@ -81,4 +84,5 @@ private:
     int m_announceTimeoutMs = 0;
     qint64 m_announced = 0;
     bool m_asked = false;
+    quint8 m_type = 0;
 };

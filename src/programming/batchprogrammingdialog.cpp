@@ -6,6 +6,7 @@
 #include "devicelist.h"
 #include "firmwarepackage.h"
 #include "link/ipaddresspattern.h"
+#include "platform/filechoice.h"
 #include "progressbytes.h"
 #include "prompts/dialogprompt.h"
 #include "prompts/messagebox.h"
@@ -191,8 +192,8 @@ void BatchProgrammingDialog::deleteRow(int row)
 
 void BatchProgrammingDialog::onBtnChooseClicked()
 {
-    const QString chosen
-        = DialogPrompt::openFileName(this, tr("Choose Programming File"), ui->leFile->text(), tr("(*.bin)"));
+    const QString chosen = DialogPrompt::openFileName(
+        this, tr("Choose Programming File"), ui->leFile->text(), tr("(*.bin)"), DialogPrompt::kImage);
     if (!chosen.isEmpty())
         ui->leFile->setText(chosen);
 }
@@ -201,8 +202,8 @@ void BatchProgrammingDialog::onBtnImportClicked()
 {
     if (refusedWhileRunning())
         return;
-    const QString path = DialogPrompt::openFileName(
-        this, tr("Choose Device List File"), QStringLiteral("/"), tr("(*.txt *.csv *.xlsx)"));
+    const QString path = DialogPrompt::openFileName(this, tr("Choose Device List File"), QStringLiteral("/"),
+        tr("(*.txt *.csv *.xlsx)"), DialogPrompt::kDeviceList);
     if (path.isEmpty())
         return;
     d->m_ipList.clear();
@@ -239,8 +240,8 @@ void BatchProgrammingDialog::importWorkbook(const QString& path)
 
 void BatchProgrammingDialog::onBtnExportClicked()
 {
-    const QString path
-        = DialogPrompt::saveFileName(this, tr("Save Batch Programming Result"), QStringLiteral("/"), tr("(*.txt)"));
+    const QString path = DialogPrompt::saveFileName(this, tr("Save Batch Programming Result"), QStringLiteral("/"),
+        tr("(*.txt)"), DialogPrompt::kBatchReport, FileChoice::reportName(QStringLiteral("txt")));
     if (path.isEmpty())
         return;
     QList<BatchReport::Row> rows;

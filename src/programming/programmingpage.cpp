@@ -4,6 +4,8 @@
 #include "batchprogrammingdialog.h"
 #include "firmwarepackage.h"
 #include "link/commandcodes.h"
+#include "platform/apppaths.h"
+#include "platform/filechoice.h"
 #include "programmingrun.h"
 #include "progressbytes.h"
 #include "prompts/dialogprompt.h"
@@ -12,7 +14,6 @@
 #include "versiontext.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -137,9 +138,9 @@ bool ProgrammingPage::currentProgType(quint8* type)
 void ProgrammingPage::chooseProgrammingFile()
 {
     const QString current = ui->leFile->text();
-    const QString directory = current.isEmpty() ? QCoreApplication::applicationDirPath() : current;
-    const QString chosen
-        = DialogPrompt::openFileName(this, tr("Choose programming file"), directory, tr("Binary Files(*.bin);;*"));
+    const QString directory = current.isEmpty() ? AppPaths::applicationDirectory() : current;
+    const QString chosen = DialogPrompt::openFileName(
+        this, tr("Choose programming file"), directory, tr("Binary Files(*.bin);;*"), DialogPrompt::kImage);
     if (!chosen.isEmpty())
         ui->leFile->setText(chosen);
 }
@@ -258,8 +259,9 @@ void ProgrammingPage::runFinished(int failure)
 
 void ProgrammingPage::backupAnnounced(qint64 total)
 {
-    const QString name = DialogPrompt::saveFileName(
-        this, tr("Backup program"), QCoreApplication::applicationDirPath(), tr("Binary File(*.bin)"));
+    const QString name = DialogPrompt::saveFileName(this, tr("Backup program"), AppPaths::applicationDirectory(),
+        tr("Binary File(*.bin)"), DialogPrompt::kBackup,
+        FileChoice::backupName(DialogPrompt::cardAddress(this), d->m_backup.type()));
     if (name.isEmpty()) {
         setStatus(nullptr);
         return;
@@ -277,7 +279,7 @@ void ProgrammingPage::backupFinished(int result)
     case BackupRun::Finished:
         flushProgress();
         resetProgramming();
-        MessageBox::information(this, tr("Information"), text);
+        MessageBox::information(this, tr("Information"), text, DialogPrompt::savedTo(d->m_backup.fileName()));
         return;
     case BackupRun::StartFailed:
     case BackupRun::CannotOpen:

@@ -18,13 +18,15 @@ QString MessageBox::sureText()
     return QCoreApplication::translate("MessageBox", "Sure");
 }
 
-void MessageBox::sure(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
+void MessageBox::sure(
+    QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text, const QString& informativeText)
 {
     Box box;
     box.kind = Kind::Sure;
     box.icon = icon;
     box.title = title;
     box.text = text;
+    box.informativeText = informativeText;
     box.parent = parent;
     box.buttons = QStringList { sureText() };
     box.defaultIndex = 0;
@@ -34,6 +36,7 @@ void MessageBox::sure(QWidget* parent, QMessageBox::Icon icon, const QString& ti
         return;
     }
     QMessageBox mb(icon, title, text, QMessageBox::NoButton, parent);
+    mb.setInformativeText(informativeText);
     QPushButton* button = mb.addButton(box.buttons.first(), QMessageBox::AcceptRole);
     mb.setDefaultButton(button);
     mb.setEscapeButton(button);
@@ -121,4 +124,3 @@ void MessageBox::setResponder(Responder r)
 {
     responder() = std::move(r);
 }
-

@@ -26,6 +26,7 @@ public:
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QString title;
         QString text;
+        QString informativeText; // shown under the text, in a smaller font
         QWidget* parent = nullptr;
         QStringList buttons; // custom button texts, in order
         QMessageBox::StandardButtons standardButtons = QMessageBox::NoButton;
@@ -39,10 +40,12 @@ public:
     using Responder = std::function<int(const Box& box)>;
 
     // An information, warning or critical box with one button "Sure".
-    static void sure(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text);
-    static void information(QWidget* parent, const QString& title, const QString& text)
+    static void sure(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+        const QString& informativeText = QString());
+    static void information(
+        QWidget* parent, const QString& title, const QString& text, const QString& informativeText = QString())
     {
-        sure(parent, QMessageBox::Information, title, text);
+        sure(parent, QMessageBox::Information, title, text, informativeText);
     }
     static void warning(QWidget* parent, const QString& title, const QString& text)
     {

@@ -275,6 +275,10 @@
 <context>
     <name>DevSearchPage</name>
     <message>
+        <source>Cards found</source>
+        <translation>已发现的设备</translation>
+    </message>
+    <message>
         <location filename="../../discovery/devsereachpage.cpp" line="+86" />
         <source>Host</source>
         <translation>主机</translation>
@@ -473,7 +477,28 @@ Search again: a card that answers the link-layer search reports it.</source>
     </message>
 </context>
 <context>
+    <name>DialogPrompt</name>
+    <message>
+        <source>%1 already exists.
+Do you want to replace it?</source>
+        <translation>%1 已存在。
+要替换它吗？</translation>
+    </message>
+    <message>
+        <source>Saved to %1</source>
+        <translation>已保存到 %1</translation>
+    </message>
+</context>
+<context>
     <name>DisplayLogPage</name>
+    <message>
+        <source>Log file</source>
+        <translation>日志文件</translation>
+    </message>
+    <message>
+        <source>Log text</source>
+        <translation>日志内容</translation>
+    </message>
     <message>
         <location filename="../../pages/displaylogpage.cpp" line="+63" />
         <location line="+93" />
@@ -538,6 +563,10 @@ Search again: a card that answers the link-layer search reports it.</source>
 </context>
 <context>
     <name>FixedParamPage</name>
+    <message>
+        <source>Fixed parameters</source>
+        <translation>固定参数</translation>
+    </message>
     <message>
         <location filename="../../pages/fixedparampage.cpp" line="+79" />
         <location line="+26" />
@@ -692,6 +721,10 @@ Do you want to continue?</source>
 </context>
 <context>
     <name>MainWindow</name>
+    <message>
+        <source>Pages</source>
+        <translation>页面</translation>
+    </message>
     <message>
         <location filename="../../mainwindow/mainwindow.cpp" line="+182" />
         <location line="+4" />
@@ -1095,6 +1128,14 @@ Do you want to continue?</source>
 </context>
 <context>
     <name>SPTestPage</name>
+    <message>
+        <source>Data to send</source>
+        <translation>待发送数据</translation>
+    </message>
+    <message>
+        <source>Serial record</source>
+        <translation>串口收发记录</translation>
+    </message>
     <message>
         <location filename="../../pages/sptestpage.cpp" line="+213" />
         <source>RS485:</source>
