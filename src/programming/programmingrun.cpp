@@ -289,8 +289,15 @@ void ProgrammingRun::releaseImage()
 
 QString ProgrammingRun::failureText(int failure)
 {
-    static const char* const texts[] = { "connect failed", "start refused", "chunk refused", "chunk time-out",
-        "connection lost", "installation time-out", "image unreadable", "no reply" };
+    // Marked for the batch dialog's Detail column, which shows them translated.
+    static const char* const texts[] = { QT_TRANSLATE_NOOP("BatchProgrammingDialog", "connect failed"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "start refused"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "chunk refused"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "chunk time-out"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "connection lost"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "installation time-out"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "image unreadable"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "no reply") };
     return failure > NoFailure && failure <= NoReply ? QString::fromLatin1(texts[failure - 1]) : QString();
 }
 
