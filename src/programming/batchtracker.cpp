@@ -116,29 +116,34 @@ qint64 BatchTracker::elapsedMs() const
 BatchTracker::Totals BatchTracker::totals() const
 {
     Totals t;
-    qint64 endedMs = 0;
-    for (const Card& card : m_cards) {
-        switch (card.phase) {
-        case Phase::Ended:
-            (card.succeeded() ? t.succeeded : t.failed) += 1;
-            endedMs += card.endedMs - card.startedMs;
-            break;
-        case Phase::NotStarted: ++t.notStarted; break;
-        default: ++t.left; break;
-        }
-    }
     t.elapsedMs = elapsedMs();
     t.finished = m_finishedMs >= 0;
     t.halt = m_pool->halt();
-    // Nothing more is handed out once the pool halted: only the tasks under
-    // way are left.
-    int left = t.left;
-    if (t.halt != BatchPool::Halt::None) {
-        left = 0;
-        for (const Card& card : m_cards)
-            left += card.phase == Phase::Connecting || card.phase == Phase::Sending || card.phase == Phase::Installing;
+    qint64 succeededMs = 0;
+    QVector<qint64> running;
+    for (const Card& card : m_cards) {
+        switch (card.phase) {
+        case Phase::Ended:
+            if (card.succeeded()) {
+                ++t.succeeded;
+                succeededMs += card.endedMs - card.startedMs;
+            } else {
+                ++t.failed;
+            }
+            break;
+        case Phase::NotStarted: ++t.notStarted; break;
+        case Phase::Waiting: ++t.left; break;
+        default:
+            ++t.left;
+            running.append(t.elapsedMs - card.startedMs);
+            break;
+        }
     }
-    t.remainingMs = t.finished ? 0 : remainingMs(t.succeeded + t.failed, endedMs, left, m_pool->workers().size());
+    // Once the pool halted, only the tasks under way are left to wait for.
+    const int waiting = t.halt == BatchPool::Halt::None ? t.left - running.size() : 0;
+    t.remainingMs = t.finished
+        ? 0
+        : remainingMs(t.succeeded > 0 ? succeededMs / t.succeeded : -1, running, waiting, m_pool->workers().size());
     return t;
 }
 
@@ -159,7 +164,7 @@ QString BatchTracker::detail(const Card& card, int mode, qint64 nowMs)
     }
     case Phase::Installing:
         return translated(QT_TRANSLATE_NOOP("BatchProgrammingDialog", "installing %1"))
-            .arg(clockText(nowMs - card.installingMs));
+            .arg(ProgrammingRun::elapsedText(nowMs - card.installingMs));
     case Phase::Ended:
         if (card.report.status == BatchProgrammingThread::Succeeded)
             return mode == BatchProgrammingThread::ReadVersion
@@ -186,17 +191,17 @@ QString BatchTracker::totalsText(const Totals& t)
         text = translated(QT_TRANSLATE_NOOP("BatchProgrammingDialog", "Batch finished: %1 succeeded, %2 failed, %3"))
                    .arg(t.succeeded)
                    .arg(t.failed)
-                   .arg(clockText(t.elapsedMs));
+                   .arg(ProgrammingRun::elapsedText(t.elapsedMs));
     } else {
         text = translated(QT_TRANSLATE_NOOP("BatchProgrammingDialog",
                               "Succeeded: %1    Failed: %2    Left: %3    Elapsed: %4    Remaining: %5"))
                    .arg(t.succeeded)
                    .arg(t.failed)
                    .arg(t.left)
-                   .arg(clockText(t.elapsedMs))
+                   .arg(ProgrammingRun::elapsedText(t.elapsedMs))
                    .arg(t.remainingMs < 0 ? QStringLiteral("-")
                                           : translated(QT_TRANSLATE_NOOP("BatchProgrammingDialog", "about %1"))
-                                                .arg(clockText(t.remainingMs)));
+                                                .arg(ProgrammingRun::elapsedText(t.remainingMs)));
     }
     if (t.notStarted > 0) {
         const char* why = t.halt == BatchPool::Halt::CanaryFailed
@@ -207,24 +212,16 @@ QString BatchTracker::totalsText(const Totals& t)
     return text;
 }
 
-QString BatchTracker::clockText(qint64 ms)
+qint64 BatchTracker::remainingMs(qint64 meanMs, const QVector<qint64>& runningMs, int waiting, int parallel)
 {
-    const qint64 seconds = qMax<qint64>(0, ms) / 1000;
-    const qint64 hours = seconds / 3600;
-    const QString minutesSeconds
-        = QStringLiteral("%1:%2")
-              .arg(hours > 0 ? QStringLiteral("%1").arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-                             : QString::number(seconds / 60))
-              .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    return hours > 0 ? QString::number(hours) + QLatin1Char(':') + minutesSeconds : minutesSeconds;
-}
-
-qint64 BatchTracker::remainingMs(int ended, qint64 endedMs, int left, int parallel)
-{
-    if (left <= 0)
+    if (runningMs.isEmpty() && waiting <= 0)
         return 0;
-    if (ended <= 0)
+    if (meanMs < 0)
         return -1;
-    const qint64 rounds = (left + qMax(1, parallel) - 1) / qMax(1, parallel);
-    return endedMs / ended * rounds;
+    qint64 work = meanMs * qMax(0, waiting);
+    for (qint64 ran : runningMs)
+        work += qMax<qint64>(0, meanMs - ran);
+    const int atOnce = qBound(1, parallel, int(runningMs.size()) + qMax(0, waiting));
+    // Work left is never "0:00".
+    return (work / atOnce + 999) / 1000 * 1000;
 }

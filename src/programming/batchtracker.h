@@ -46,7 +46,7 @@ public:
         int left = 0;
         int notStarted = 0;
         qint64 elapsedMs = 0;
-        // -1 while no task has ended to tell the pace by.
+        // -1 while no task has succeeded to tell the pace by.
         qint64 remainingMs = -1;
         bool finished = false;
         BatchPool::Halt halt = BatchPool::Halt::None;
@@ -76,12 +76,11 @@ public:
     // 3:10", and once finished "Batch finished: 18 succeeded, 2 failed,
     // 4:31"; translated.
     static QString totalsText(const Totals& totals);
-    // 0:42, 4:31, 1:02:03.
-    static QString clockText(qint64 ms);
-    // The time `left` tasks may still take, `parallel` at a time, at the
-    // mean pace of the `ended` tasks that took `endedMs` together; -1 when
-    // none has ended.
-    static qint64 remainingMs(int ended, qint64 endedMs, int left, int parallel);
+    // The time the batch may still take, `parallel` tasks at a time, when a
+    // task takes `meanMs` (a succeeded task's mean; -1: none has yet): what
+    // is left of each running task, which has run `runningMs`, and `waiting`
+    // whole tasks; rounded up to whole seconds. -1 when unknown.
+    static qint64 remainingMs(qint64 meanMs, const QVector<qint64>& runningMs, int waiting, int parallel);
 
 signals:
     // The card at `index` changed phase or progress.

@@ -316,3 +316,13 @@ QString ProgrammingRun::percentText(qint64 done, qint64 maximum)
     const double percent = maximum > 0 ? double(done) * 100.0 / double(maximum) : 100.0;
     return QString::number(percent, 'f', 2);
 }
+
+QString ProgrammingRun::elapsedText(qint64 ms)
+{
+    const qint64 seconds = qMax<qint64>(0, ms) / 1000;
+    const bool hours = seconds >= 3600;
+    const QString minutes = QStringLiteral("%1:%2")
+                                .arg(seconds / 60 % 60, hours ? 2 : 1, 10, QLatin1Char('0'))
+                                .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return hours ? QString::number(seconds / 3600) + QLatin1Char(':') + minutes : minutes;
+}
