@@ -222,6 +222,6 @@ qint64 BatchTracker::remainingMs(qint64 meanMs, const QVector<qint64>& runningMs
     for (qint64 ran : runningMs)
         work += qMax<qint64>(0, meanMs - ran);
     const int atOnce = qBound(1, parallel, int(runningMs.size()) + qMax(0, waiting));
-    // Work left is never "0:00".
-    return (work / atOnce + 999) / 1000 * 1000;
+    // Work left is never "0:00", not even for a task past the mean.
+    return qMax<qint64>(1000, (work / atOnce + 999) / 1000 * 1000);
 }
