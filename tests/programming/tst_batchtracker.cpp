@@ -1,6 +1,5 @@
 // What the batch dialog and the command-line tool say about a batch: a card's
-// Detail text, the totals line, the estimate of the time left and the CSV
-// export's rows.
+// Detail text, the totals line and the CSV export's rows.
 
 #include "programming/batchprogrammingthread.h"
 #include "programming/batchreport.h"
@@ -24,8 +23,6 @@ private slots:
     void detail();
     void totalsLine_data();
     void totalsLine();
-    void remaining_data();
-    void remaining();
     void csvRow_data();
     void csvRow();
 };
@@ -111,31 +108,6 @@ void TestBatchTracker::totalsLine()
     QFETCH(BatchTracker::Totals, totals);
     QFETCH(QString, text);
     QCOMPARE(BatchTracker::totalsText(totals), text);
-}
-
-void TestBatchTracker::remaining_data()
-{
-    QTest::addColumn<qint64>("meanMs");
-    QTest::addColumn<QVector<qint64>>("runningMs");
-    QTest::addColumn<int>("waiting");
-    QTest::addColumn<int>("parallel");
-    QTest::addColumn<qint64>("remainingMs");
-    QTest::newRow("nothing left") << qint64(-1) << QVector<qint64>() << 0 << 4 << qint64(0);
-    QTest::newRow("no pace yet") << qint64(-1) << QVector<qint64> { 500 } << 3 << 4 << qint64(-1);
-    // Four cards of 10 s, two at a time, one of the running half done.
-    QTest::newRow("parallel") << qint64(10000) << QVector<qint64> { 5000, 0 } << 2 << 2 << qint64(17500 + 500);
-    // Running past the mean still leaves work: never 0:00.
-    QTest::newRow("overdue") << qint64(10000) << QVector<qint64> { 12000 } << 0 << 2 << qint64(1000);
-}
-
-void TestBatchTracker::remaining()
-{
-    QFETCH(qint64, meanMs);
-    QFETCH(QVector<qint64>, runningMs);
-    QFETCH(int, waiting);
-    QFETCH(int, parallel);
-    QFETCH(qint64, remainingMs);
-    QCOMPARE(BatchTracker::remainingMs(meanMs, runningMs, waiting, parallel), remainingMs);
 }
 
 void TestBatchTracker::csvRow_data()
