@@ -115,7 +115,7 @@ bool batchMidRun(const QString& out)
         },
         20000);
     settle(300);
-    return shown && save(&dialog, out + QStringLiteral("/batch-run.png"));
+    return shown && save(&dialog, out + QStringLiteral("/batch-midrun.png"));
 }
 
 // The programming page while the card installs: its controls and the
