@@ -316,9 +316,16 @@ void BatchProgrammingDialog::onBtnExportCsvClicked()
             const BatchTracker::Card& card = cards[index];
             csv.reason = BatchTracker::reason(card, d->m_pool->halt());
             csv.version = card.report.version;
-            csv.bytesSent = card.report.bytesSent;
             csv.resends = card.report.resends;
-            csv.seconds = card.seconds();
+            // A card still under way: what it has acknowledged so far, and
+            // for how long it has been worked on.
+            if (card.phase == BatchTracker::Phase::Ended) {
+                csv.bytesSent = card.report.bytesSent;
+                csv.seconds = card.seconds();
+            } else if (card.startedMs >= 0) {
+                csv.bytesSent = card.bytesAcknowledged;
+                csv.seconds = (d->m_tracker->elapsedMs() - card.startedMs) / 1000.0;
+            }
         }
         rows.append(csv);
     }
