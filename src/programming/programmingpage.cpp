@@ -254,6 +254,8 @@ void ProgrammingPage::setRunning(bool running)
              static_cast<QWidget*>(ui->btnRead), static_cast<QWidget*>(ui->btnBackup),
              static_cast<QWidget*>(ui->comboBoxProgType), static_cast<QWidget*>(ui->btnBatchProgramming) })
         control->setEnabled(!running);
+    // The path stays readable and selectable: it names what is being sent.
+    ui->leFile->setReadOnly(running);
     if (!running) {
         d->m_elapsedTimer.stop();
         d->m_installing.invalidate();
