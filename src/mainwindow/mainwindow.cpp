@@ -166,7 +166,10 @@ void MainWindow::initConnections()
     connect(&m_comm, &CommTcp::connectionError, this, &MainWindow::connectionError);
     connect(&m_comm, &CommTcp::disconnected, this, &MainWindow::disconnectedFromDeivce);
 
-    wirePages(&m_comm, { m_pageProgramming, m_pageSettings, m_pageFixedParam, m_pageDisplayLog, m_pageSPTest }, this);
+    wirePages(&m_comm,
+        { m_pageProgramming, m_pageSettings, m_pageFixedParam, m_pageDisplayLog, m_pageSPTest, nullptr,
+            ui->connectButton },
+        this);
 }
 
 void MainWindow::wirePages(CommTcp* link, const Pages& pages, QObject* noticesOwner)
@@ -182,6 +185,11 @@ void MainWindow::wirePages(CommTcp* link, const Pages& pages, QObject* noticesOw
     if (pages.programming) {
         connect(link, &CommTcp::disconnected, pages.programming, &ProgrammingPage::handleError);
         connect(link, &CommTcp::sendError, pages.programming, &ProgrammingPage::handleError);
+        // A run keeps its card: no connecting or disconnecting until it has
+        // ended.
+        if (QWidget* button = pages.connectButton)
+            connect(pages.programming, &ProgrammingPage::busyChanged, button,
+                [button](bool busy) { button->setEnabled(!busy); });
     }
 
     forgetsTheCard(link, pages.settings, false);

@@ -41,6 +41,9 @@ public:
         DisplayLogPage* log = nullptr;
         SPTestPage* serialTest = nullptr;
         PageRoot* root = nullptr;
+        // The connection bar's Connect/Disconnect: disabled while a
+        // programming run keeps the card.
+        QWidget* connectButton = nullptr;
     };
 
     explicit MainWindow(QWidget* parent = nullptr);

@@ -4,6 +4,7 @@
 #include "firmwarepackage.h"
 #include "platform/safesave.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -37,6 +38,15 @@ bool copyImage(const QString& from, const QString& to)
         }
     }
     return out.commit();
+}
+
+QByteArray sha256(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return QByteArray();
+    return hash.result().toHex();
 }
 
 } // namespace
@@ -111,7 +121,18 @@ bool BatchPool::prepareImage(const QString& path, bool sendUnchanged)
         return false;
     m_imageDir = std::move(dir);
     m_image = image;
+    m_imageSha256 = sha256(image);
     return true;
+}
+
+QString BatchPool::haltText(Halt halt)
+{
+    switch (halt) {
+    case Halt::None: break;
+    case Halt::CanaryFailed: return QStringLiteral("canary failed");
+    case Halt::FailureLimit: return QStringLiteral("failure limit reached");
+    }
+    return QString();
 }
 
 void BatchPool::setInstallTimeout(int ms)
@@ -128,13 +149,23 @@ void BatchPool::setReplyTimeout(int ms)
 
 bool BatchPool::start(const QStringList& devices, int mode, int type)
 {
+    return start(devices, mode, type, Rules());
+}
+
+bool BatchPool::start(const QStringList& devices, int mode, int type, const Rules& rules)
+{
     if (m_running)
         return false;
     m_devices = devices;
     m_mode = mode;
     m_type = type;
+    m_rules = rules;
     m_nextIndex = 0;
+    m_failures = 0;
+    m_halt = Halt::None;
+    m_canaryPassed = false;
     m_running = true;
+    emit batchStarted();
     handOutToIdleWorkers();
     endWhenDone();
     return true;
@@ -148,9 +179,20 @@ void BatchPool::appendDevice(const QString& address)
     handOutToIdleWorkers();
 }
 
+// How far into the list devices may be handed out now.
+int BatchPool::handOutLimit() const
+{
+    if (m_halt != Halt::None)
+        return m_nextIndex;
+    if (m_rules.canary && !m_canaryPassed)
+        return qMin(1, int(m_devices.size()));
+    return m_devices.size();
+}
+
 void BatchPool::handOutToIdleWorkers()
 {
-    for (int i = 0; i < m_workers.size() && m_nextIndex < m_devices.size(); ++i) {
+    const int limit = handOutLimit();
+    for (int i = 0; i < m_workers.size() && m_nextIndex < limit; ++i) {
         if (m_busy[i])
             continue;
         BatchProgrammingThread* worker = m_workers[i];
@@ -169,7 +211,7 @@ void BatchPool::handOutToIdleWorkers()
 
 void BatchPool::endWhenDone()
 {
-    if (!m_running || m_nextIndex < m_devices.size() || m_busy.contains(true))
+    if (!m_running || m_nextIndex < handOutLimit() || m_busy.contains(true))
         return;
     m_running = false;
     // The workers let go of the batch's image, and its copy goes.
@@ -191,7 +233,17 @@ void BatchPool::onWorkerFinished()
     if (i < 0 || !m_busy[i])
         return;
     m_busy[i] = false;
-    emit taskFinished(i, m_taskIndex[i]);
+    const int index = m_taskIndex[i];
+    if (m_workers[i]->status() != BatchProgrammingThread::Succeeded) {
+        ++m_failures;
+        if (m_rules.canary && index == 0 && !m_canaryPassed)
+            m_halt = Halt::CanaryFailed;
+        else if (m_rules.maxFailures > 0 && m_failures >= m_rules.maxFailures && m_halt == Halt::None)
+            m_halt = Halt::FailureLimit;
+    } else if (index == 0) {
+        m_canaryPassed = true;
+    }
+    emit taskFinished(i, index);
     handOutToIdleWorkers();
     endWhenDone();
 }

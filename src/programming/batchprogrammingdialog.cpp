@@ -3,27 +3,33 @@
 #include "batchpool.h"
 #include "batchprogrammingthread.h"
 #include "batchreport.h"
+#include "batchtracker.h"
 #include "devicelist.h"
 #include "firmwarepackage.h"
 #include "link/ipaddresspattern.h"
 #include "platform/filechoice.h"
+#include "platform/version.h"
 #include "progressbytes.h"
 #include "prompts/dialogprompt.h"
 #include "prompts/messagebox.h"
 #include "ui_batchprogrammingdialog.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 
 namespace {
 
@@ -41,6 +47,9 @@ QTableWidgetItem* centredItem(const QString& text)
 
 struct BatchProgrammingDialog::Private {
     std::unique_ptr<BatchPool> m_pool;
+    std::unique_ptr<BatchTracker> m_tracker;
+    // Moves the elapsed times on while a batch runs.
+    QTimer m_tick;
     // Image size of each worker's task, for its row's progress bar.
     QVector<qint64> m_totals;
     QStringList m_ipList;
@@ -59,6 +68,7 @@ BatchProgrammingDialog::BatchProgrammingDialog(QWidget* parent, int poolSize)
     connect(ui->btnAdd, &QPushButton::clicked, this, &BatchProgrammingDialog::onBtnAddClicked);
     connect(ui->btnChoose, &QPushButton::clicked, this, &BatchProgrammingDialog::onBtnChooseClicked);
     connect(ui->btnExport, &QPushButton::clicked, this, &BatchProgrammingDialog::onBtnExportClicked);
+    connect(ui->btnExportCsv, &QPushButton::clicked, this, &BatchProgrammingDialog::onBtnExportCsvClicked);
     connect(ui->btnImport, &QPushButton::clicked, this, &BatchProgrammingDialog::onBtnImportClicked);
     connect(ui->btnProgram, &QPushButton::clicked, this, &BatchProgrammingDialog::onBtnProgramClicked);
     connect(ui->tableWidgetDevice, &QWidget::customContextMenuRequested, this,
@@ -85,6 +95,19 @@ BatchProgrammingDialog::BatchProgrammingDialog(QWidget* parent, int poolSize)
     connect(pool, &BatchPool::taskFinished, this, &BatchProgrammingDialog::onBatchFinished);
     connect(pool, &BatchPool::programmingStarted, this, &BatchProgrammingDialog::onProgrammingStarted);
     connect(pool, &BatchPool::programmingUpdated, this, &BatchProgrammingDialog::onProgrammingUpdated);
+
+    d->m_tracker = std::make_unique<BatchTracker>(pool);
+    connect(d->m_tracker.get(), &BatchTracker::cardChanged, this, &BatchProgrammingDialog::onCardChanged);
+    connect(d->m_tracker.get(), &BatchTracker::finished, this, [this] {
+        d->m_tick.stop();
+        showTotals();
+    });
+    d->m_tick.setInterval(1000);
+    connect(&d->m_tick, &QTimer::timeout, this, [this] {
+        for (int row = 0; row < ui->tableWidgetDevice->rowCount(); ++row)
+            showDetail(row);
+        showTotals();
+    });
 }
 
 BatchProgrammingDialog::~BatchProgrammingDialog() = default;
@@ -92,6 +115,11 @@ BatchProgrammingDialog::~BatchProgrammingDialog() = default;
 BatchPool& BatchProgrammingDialog::pool() const
 {
     return *d->m_pool;
+}
+
+const BatchTracker& BatchProgrammingDialog::tracker() const
+{
+    return *d->m_tracker;
 }
 
 QString BatchProgrammingDialog::statusText(int status)
@@ -117,7 +145,9 @@ void BatchProgrammingDialog::changeEvent(QEvent* event)
             QTableWidgetItem* item = ui->tableWidgetDevice->item(row, UI_BatchProgrammingDialog::ColumnStatus);
             if (item && item->text() != kNoStatus)
                 item->setText(statusText(item->data(kStatusRole).toInt()));
+            showDetail(row);
         }
+        showTotals();
     }
     QDialog::changeEvent(event);
 }
@@ -144,6 +174,9 @@ void BatchProgrammingDialog::addDevice(const QString& address)
     QTableWidgetItem* status = centredItem(kNoStatus);
     status->setData(kStatusRole, BatchProgrammingThread::NotStart);
     table->setItem(row, UI_BatchProgrammingDialog::ColumnStatus, status);
+    QTableWidgetItem* detail = centredItem(QString());
+    detail->setData(kBatchIndexRole, -1);
+    table->setItem(row, UI_BatchProgrammingDialog::ColumnDetail, detail);
 }
 
 int BatchProgrammingDialog::rowOf(const QString& address) const
@@ -165,7 +198,14 @@ void BatchProgrammingDialog::onBtnAddClicked()
     addDevice(address);
     ui->leIP->selectAll();
     // A card added while a batch runs joins it, at the end of the queue.
-    d->m_pool->appendDevice(address);
+    if (d->m_pool->isRunning()) {
+        d->m_pool->appendDevice(address);
+        const int row = rowOf(address);
+        ui->tableWidgetDevice->item(row, UI_BatchProgrammingDialog::ColumnDetail)
+            ->setData(kBatchIndexRole, d->m_pool->devices().size() - 1);
+        showDetail(row);
+        showTotals();
+    }
 }
 
 void BatchProgrammingDialog::onCustomContextMenuRequested(QPoint pos)
@@ -259,6 +299,48 @@ void BatchProgrammingDialog::onBtnExportClicked()
         MessageBox::warning(nullptr, tr("Warning"), tr("File cannot open!"));
 }
 
+void BatchProgrammingDialog::onBtnExportCsvClicked()
+{
+    const QString path
+        = DialogPrompt::saveFileName(this, tr("Save Batch Programming Result as CSV"), QStringLiteral("/"),
+            tr("CSV files (*.csv)"), DialogPrompt::kBatchCsv, FileChoice::reportName(QStringLiteral("csv")));
+    if (path.isEmpty())
+        return;
+    const QVector<BatchTracker::Card>& cards = d->m_tracker->cards();
+    QList<BatchReport::CsvRow> rows;
+    QTableWidget* table = ui->tableWidgetDevice;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        BatchReport::CsvRow csv;
+        csv.address = table->item(row, UI_BatchProgrammingDialog::ColumnIp)->text();
+        csv.status = table->item(row, UI_BatchProgrammingDialog::ColumnStatus)->data(kStatusRole).toInt();
+        const int index = table->item(row, UI_BatchProgrammingDialog::ColumnDetail)->data(kBatchIndexRole).toInt();
+        if (index >= 0 && index < cards.size()) {
+            const BatchTracker::Card& card = cards[index];
+            csv.reason = BatchTracker::reason(card, d->m_pool->halt());
+            csv.version = card.report.version;
+            csv.resends = card.report.resends;
+            // A card still under way: what it has acknowledged so far, and
+            // for how long it has been worked on.
+            if (card.phase == BatchTracker::Phase::Ended) {
+                csv.bytesSent = card.report.bytesSent;
+                csv.seconds = card.seconds();
+            } else if (card.startedMs >= 0) {
+                csv.bytesSent = card.bytesAcknowledged;
+                csv.seconds = (d->m_tracker->elapsedMs() - card.startedMs) / 1000.0;
+            }
+        }
+        rows.append(csv);
+    }
+    BatchReport::CsvBatch batch;
+    if (d->m_tracker->mode() == BatchProgrammingThread::Program)
+        batch.imageSha256 = d->m_pool->imageSha256();
+    // Before any batch, the type the rows would be worked with.
+    batch.type = cards.isEmpty() ? qMax(0, ui->comboBoxProgType->currentIndex()) : d->m_tracker->type();
+    batch.toolVersion = QStringLiteral(NETQUILL_VERSION);
+    if (!BatchReport::writeCsv(path, rows, batch))
+        MessageBox::warning(nullptr, tr("Warning"), tr("File cannot open!"));
+}
+
 void BatchProgrammingDialog::onBtnProgramClicked()
 {
     if (refusedWhileRunning())
@@ -289,14 +371,67 @@ void BatchProgrammingDialog::onBtnRefreshClicked()
 void BatchProgrammingDialog::startBatch(int mode)
 {
     // Every row is waiting now: a report exported during the batch tells
-    // no result of an earlier one.
+    // no result of an earlier one, and no bar stays full from it.
     QTableWidget* table = ui->tableWidgetDevice;
     for (int row = 0; row < table->rowCount(); ++row) {
         QTableWidgetItem* status = table->item(row, UI_BatchProgrammingDialog::ColumnStatus);
         status->setText(kNoStatus);
         status->setData(kStatusRole, BatchProgrammingThread::NotStart);
+        table->item(row, UI_BatchProgrammingDialog::ColumnDetail)->setData(kBatchIndexRole, row);
+        if (auto* bar = qobject_cast<QProgressBar*>(table->cellWidget(row, UI_BatchProgrammingDialog::ColumnProgress)))
+            bar->reset();
     }
-    d->m_pool->start(d->m_ipList, mode, qMax(0, ui->comboBoxProgType->currentIndex()));
+    // The rules are about programming; a version refresh reads every card.
+    BatchPool::Rules rules;
+    if (mode == BatchProgrammingThread::Program) {
+        rules.canary = ui->chkCanary->isChecked();
+        rules.maxFailures = ui->chkStopAfter->isChecked() ? ui->spinMaxFailures->value() : 0;
+    }
+    d->m_pool->start(d->m_ipList, mode, qMax(0, ui->comboBoxProgType->currentIndex()), rules);
+    for (int row = 0; row < table->rowCount(); ++row)
+        showDetail(row);
+    showTotals();
+    if (d->m_pool->isRunning())
+        d->m_tick.start();
+}
+
+void BatchProgrammingDialog::onCardChanged(int index)
+{
+    const BatchTracker::Card& card = d->m_tracker->cards()[index];
+    const int row = rowOf(card.address);
+    if (row < 0)
+        return;
+    // A failed card's bar does not stay full: it is empty, as for a card
+    // never begun, and the Detail says why.
+    if (card.failed() || card.phase == BatchTracker::Phase::NotStarted) {
+        if (auto* bar = qobject_cast<QProgressBar*>(
+                ui->tableWidgetDevice->cellWidget(row, UI_BatchProgrammingDialog::ColumnProgress)))
+            bar->reset();
+    }
+    showDetail(row);
+    showTotals();
+}
+
+void BatchProgrammingDialog::showDetail(int row)
+{
+    QTableWidgetItem* item = ui->tableWidgetDevice->item(row, UI_BatchProgrammingDialog::ColumnDetail);
+    if (!item)
+        return;
+    const int index = item->data(kBatchIndexRole).toInt();
+    const QString text = index >= 0 ? d->m_tracker->detail(index) : QString();
+    if (item->text() != text) {
+        item->setText(text);
+        item->setToolTip(text);
+    }
+}
+
+void BatchProgrammingDialog::showTotals()
+{
+    if (d->m_tracker->cards().isEmpty() && !d->m_pool->isRunning()) {
+        ui->labelTotals->clear();
+        return;
+    }
+    ui->labelTotals->setText(BatchTracker::totalsText(d->m_tracker->totals()));
 }
 
 void BatchProgrammingDialog::onBatchFinished(int worker)

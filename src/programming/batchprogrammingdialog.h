@@ -6,6 +6,7 @@
 #include <memory>
 
 class BatchPool;
+class BatchTracker;
 struct UI_BatchProgrammingDialog;
 
 // Programs, or reads the version of, a list of cards in one go. The
@@ -16,6 +17,12 @@ struct UI_BatchProgrammingDialog;
 // time; every further device goes to the first worker that becomes free. The
 // table shows each card's progress and outcome, and "Export Result" writes
 // them as a text report.
+//
+// Beside the Part's columns, a Detail column shows what each card is doing
+// ("sending 37%", "installing 0:12") and why a failed one failed; a line under
+// the table counts the batch; "Export CSV" writes every card's figures; and
+// the technician may have the first device programmed alone first, or the
+// batch stop after a number of failures (BatchPool::Rules).
 //
 // A batch runs until its last task has ended, with or without the dialog
 // shown (closing only hides it). While it runs, the list keeps its order:
@@ -31,6 +38,9 @@ class BatchProgrammingDialog : public QDialog {
 public:
     // The Status cell carries the task status as an integer in this role.
     static constexpr int kStatusRole = Qt::UserRole + 1;
+    // The Detail cell carries the row's index in the last batch's device
+    // list in this role; -1 for a row that was not in it.
+    static constexpr int kBatchIndexRole = Qt::UserRole + 2;
 
     // `poolSize` workers; 0 takes one per processor thread.
     explicit BatchProgrammingDialog(QWidget* parent = nullptr, int poolSize = 0);
@@ -46,6 +56,7 @@ public:
 
     // The workers and their threads; their time-outs are set there.
     BatchPool& pool() const;
+    const BatchTracker& tracker() const;
 
 signals:
     void taskStart(int index);
@@ -59,6 +70,7 @@ private slots:
     void onBtnAddClicked();
     void onBtnChooseClicked();
     void onBtnExportClicked();
+    void onBtnExportCsvClicked();
     void onBtnImportClicked();
     void onBtnProgramClicked();
     // A worker's task ended; `worker` is its position in the pool.
@@ -75,6 +87,9 @@ private:
     void importWorkbook(const QString& path);
     void deleteRow(int row);
     bool refusedWhileRunning();
+    void onCardChanged(int index);
+    void showDetail(int row);
+    void showTotals();
     void startBatch(int mode);
     int rowOf(const QString& address) const;
 

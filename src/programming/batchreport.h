@@ -38,4 +38,31 @@ QByteArray format(const QDateTime& when, const QList<Row>& rows, const Texts& te
 // created empty. False when it cannot be written.
 bool write(const QString& path, const QDateTime& when, const QList<Row>& rows, const Texts& texts = Texts());
 
+// The CSV export, beside the text report: a header row, then one row per card
+//   address,status,reason,version,bytes_sent,resends,seconds,image_sha256,programming_type,tool_version
+// in fixed English whatever the language shown, with CRLF line ends; a
+// field holding a comma, a quote or a line end is quoted, and one that a
+// spreadsheet would take for a formula gets a leading apostrophe.
+struct CsvRow {
+    QString address;
+    int status = 0;
+    QString reason;
+    QString version;
+    qint64 bytesSent = 0;
+    int resends = 0;
+    double seconds = 0;
+};
+
+// What every row of one batch shares.
+struct CsvBatch {
+    QByteArray imageSha256; // hex; empty for a version batch
+    int type = 0;
+    QString toolVersion;
+};
+
+// "APP", "Firmware", "Patch", "root", else the number.
+QString typeName(int type);
+QByteArray csv(const QList<CsvRow>& rows, const CsvBatch& batch);
+bool writeCsv(const QString& path, const QList<CsvRow>& rows, const CsvBatch& batch);
+
 } // namespace BatchReport

@@ -14,9 +14,14 @@
 #include "versiontext.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -25,6 +30,9 @@ struct ProgrammingPage::Private {
     ProgrammingRun m_run { ProgrammingRun::Policy::page() };
     BackupRun m_backup { ProgrammingRun::kPageChunkTimeoutMs };
     QTimer m_progressTimer;
+    // While the card installs: since when, and the tick that shows it.
+    QElapsedTimer m_installing;
+    QTimer m_elapsedTimer;
     bool m_progressPending = false;
     std::unique_ptr<BatchProgrammingDialog> m_batchDialog { new BatchProgrammingDialog() };
     // A run is under way, from "Programming" to its end or the card's 258.
@@ -50,6 +58,8 @@ ProgrammingPage::ProgrammingPage(QWidget* parent)
 
     d->m_progressTimer.setSingleShot(true);
     connect(&d->m_progressTimer, &QTimer::timeout, this, &ProgrammingPage::refreshProgress);
+    d->m_elapsedTimer.setInterval(1000);
+    connect(&d->m_elapsedTimer, &QTimer::timeout, this, &ProgrammingPage::showElapsed);
 
     ProgrammingRun* run = &d->m_run;
     connect(run, &ProgrammingRun::sendCmd, this, &ProgrammingPage::sendCmd);
@@ -65,6 +75,9 @@ ProgrammingPage::ProgrammingPage(QWidget* parent)
     connect(run, &ProgrammingRun::installing, this, [this] {
         resetProgramming();
         setStatus(QT_TR_NOOP("Installing program..."));
+        d->m_installing.start();
+        d->m_elapsedTimer.start();
+        showElapsed();
     });
     connect(run, &ProgrammingRun::finished, this, &ProgrammingPage::runFinished);
 
@@ -85,6 +98,8 @@ ProgrammingPage::ProgrammingPage(QWidget* parent)
     connect(ui->btnBatchProgramming, &QPushButton::clicked, this, &ProgrammingPage::openBatchDialog);
     connect(ui->comboBoxProgType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         &ProgrammingPage::progTypeChanged);
+    connect(ui->leFile, &QLineEdit::textChanged, this, &ProgrammingPage::showFileInfo);
+    ui->labelFileInfo->installEventFilter(this);
 }
 
 // The temporary image and an unfinished backup go with the run and backup.
@@ -116,9 +131,50 @@ void ProgrammingPage::changeEvent(QEvent* event)
         if (d->m_status)
             ui->labelStatus->setText(tr(d->m_status));
         showProgressText();
+        showFileInfo();
         d->m_retranslating = false;
     }
     QWidget::changeEvent(event);
+}
+
+bool ProgrammingPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->labelFileInfo && event->type() == QEvent::Resize)
+        showFileInfo();
+    return QWidget::eventFilter(watched, event);
+}
+
+// The path elided in its middle, so that the file's name stays whole, and the
+// size; the tooltip holds the whole path.
+void ProgrammingPage::showFileInfo()
+{
+    const QString path = ui->leFile->text();
+    QLabel* label = ui->labelFileInfo;
+    label->setToolTip(path);
+    if (path.isEmpty()) {
+        label->clear();
+        return;
+    }
+    const QFileInfo file(path);
+    const QLocale locale;
+    QString size;
+    if (!file.isFile())
+        size = tr("(no such file)");
+    else if (file.size() < 1024)
+        size = tr("(%1 bytes)").arg(locale.toString(file.size()));
+    else
+        size = tr("(%1, %2 bytes)").arg(locale.formattedDataSize(file.size()), locale.toString(file.size()));
+    // The folder gives way first; the name only when it alone is too long.
+    const QFontMetrics metrics = label->fontMetrics();
+    const int room = label->contentsRect().width() - metrics.horizontalAdvance(QLatin1Char(' ') + size);
+    const QString whole = QDir::toNativeSeparators(path);
+    const QString name = QDir::toNativeSeparators(file.fileName());
+    const QString folder = whole.left(whole.size() - name.size());
+    const int folderRoom = room - metrics.horizontalAdvance(name);
+    const QString shown = folderRoom > metrics.horizontalAdvance(QStringLiteral("\u2026"))
+        ? metrics.elidedText(folder, Qt::ElideMiddle, folderRoom) + name
+        : metrics.elidedText(whole, Qt::ElideMiddle, qMax(0, room));
+    label->setText(shown + QLatin1Char(' ') + size);
 }
 
 // The programming type is the index of the current entry. After a language
@@ -188,11 +244,37 @@ void ProgrammingPage::programmingSlot()
     ui->progressBar->setValue(0);
     d->m_progressText = Private::ProgressText::Zero;
     showProgressText();
-    // A backup cannot share the card with a run.
-    ui->btnBackup->setEnabled(false);
+    // The size shown is the one about to be sent.
+    showFileInfo();
+    // Before the start: a failed first send ends the run at once.
+    setRunning(true);
     d->m_busy = true;
     ++d->m_runs;
     d->m_run.start(ui->leFile->text(), type);
+}
+
+void ProgrammingPage::setRunning(bool running)
+{
+    // A backup cannot share the card with a run; nor can a version read, a
+    // new file or type, another run, or the batch dialog.
+    for (QWidget* control : { static_cast<QWidget*>(ui->btnProgramming), static_cast<QWidget*>(ui->btnChoose),
+             static_cast<QWidget*>(ui->btnRead), static_cast<QWidget*>(ui->btnBackup),
+             static_cast<QWidget*>(ui->comboBoxProgType), static_cast<QWidget*>(ui->btnBatchProgramming) })
+        control->setEnabled(!running);
+    // The path stays readable and selectable: it names what is being sent.
+    ui->leFile->setReadOnly(running);
+    if (!running) {
+        d->m_elapsedTimer.stop();
+        d->m_installing.invalidate();
+        ui->labelElapsed->clear();
+    }
+    emit busyChanged(running);
+}
+
+void ProgrammingPage::showElapsed()
+{
+    if (d->m_installing.isValid())
+        ui->labelElapsed->setText(ProgrammingRun::elapsedText(d->m_installing.elapsed()));
 }
 
 // Only the technician can tell a damaged package from a plain image that
@@ -220,6 +302,7 @@ void ProgrammingPage::handleRespond(int cmd, const quint8* data, int size)
 
 void ProgrammingPage::runFinished(int failure)
 {
+    setRunning(false);
     // Once 258 came the page is idle, but the run is not over until 259.
     const bool busy = d->m_busy;
     const QString text = ProgrammingRun::failureMessage(failure);
@@ -313,7 +396,6 @@ void ProgrammingPage::resetProgramming()
     d->m_backup.cancel();
     setStatus(nullptr);
     d->m_busy = false;
-    ui->btnBackup->setEnabled(true);
 }
 
 void ProgrammingPage::setStatus(const char* text)

@@ -16,6 +16,14 @@ struct UI_ProgrammingPage;
 // the page starts them, shows their progress and tells their outcome in its
 // boxes. The run's 258 makes the page idle with "Installing program...", while
 // the run still awaits the card's 259 for the installation time-out.
+//
+// From "Programming" until the run has ended, installation included, nothing
+// that would disturb it can be pressed: Programming, Choose, Read, Backup, the
+// type box and Batch Programming are disabled, and busyChanged() tells the
+// main window to disable its Connect/Disconnect. While the card installs the
+// time it has taken stands beside the status. Under the path field the chosen
+// file is named whole (the middle of a long path elided, the full path as
+// tooltip) with its size.
 class ProgrammingPage : public QWidget {
     Q_OBJECT
 
@@ -46,9 +54,12 @@ public slots:
 
 signals:
     void sendCmd(int cmd, QByteArray data);
+    // A programming run began (true) or ended (false).
+    void busyChanged(bool busy);
 
 protected:
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void chooseProgrammingFile();
@@ -67,6 +78,9 @@ private:
     void backupAnnounced(qint64 total);
     void backupFinished(int result);
     void resetProgramming();
+    void setRunning(bool running);
+    void showElapsed();
+    void showFileInfo();
     void setStatus(const char* text);
     void setProgress(qint64 done, qint64 maximum);
     void refreshProgress();

@@ -289,8 +289,15 @@ void ProgrammingRun::releaseImage()
 
 QString ProgrammingRun::failureText(int failure)
 {
-    static const char* const texts[] = { "connect failed", "start refused", "chunk refused", "chunk time-out",
-        "connection lost", "installation time-out", "image unreadable", "no reply" };
+    // Marked for the batch dialog's Detail column, which shows them translated.
+    static const char* const texts[] = { QT_TRANSLATE_NOOP("BatchProgrammingDialog", "connect failed"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "start refused"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "chunk refused"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "chunk time-out"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "connection lost"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "installation time-out"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "image unreadable"),
+        QT_TRANSLATE_NOOP("BatchProgrammingDialog", "no reply") };
     return failure > NoFailure && failure <= NoReply ? QString::fromLatin1(texts[failure - 1]) : QString();
 }
 
@@ -308,4 +315,14 @@ QString ProgrammingRun::percentText(qint64 done, qint64 maximum)
 {
     const double percent = maximum > 0 ? double(done) * 100.0 / double(maximum) : 100.0;
     return QString::number(percent, 'f', 2);
+}
+
+QString ProgrammingRun::elapsedText(qint64 ms)
+{
+    const qint64 seconds = qMax<qint64>(0, ms) / 1000;
+    const bool hours = seconds >= 3600;
+    const QString minutes = QStringLiteral("%1:%2")
+                                .arg(seconds / 60 % 60, hours ? 2 : 1, 10, QLatin1Char('0'))
+                                .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return hours ? QString::number(seconds / 3600) + QLatin1Char(':') + minutes : minutes;
 }

@@ -134,6 +134,9 @@ public:
     // `done` of `maximum` as a percentage in fixed notation with two
     // decimals ("37.50"); 100.00 when there is nothing to do.
     static QString percentText(qint64 done, qint64 maximum);
+    // A duration as minutes and seconds, hours when it takes them: "0:42",
+    // "4:31", "1:02:03".
+    static QString elapsedText(qint64 ms);
 
 signals:
     void sendCmd(int cmd, const QByteArray& data);

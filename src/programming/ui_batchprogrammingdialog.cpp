@@ -3,6 +3,7 @@
 #include "link/ipaddresspattern.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -39,7 +41,16 @@ void UI_BatchProgrammingDialog::setupUi(QDialog* dialog)
     tableWidgetDevice->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tableWidgetDevice->setSelectionBehavior(QAbstractItemView::SelectRows);
     tableWidgetDevice->setContextMenuPolicy(Qt::CustomContextMenu);
-    rowTable->addWidget(tableWidgetDevice);
+    // A line under the table, not a box: the batch's totals as it runs and
+    // when it has finished.
+    labelTotals = new QLabel(dialog);
+    labelTotals->setObjectName(QStringLiteral("labelTotals"));
+    labelTotals->setTextFormat(Qt::PlainText);
+    labelTotals->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    columnTable = new QVBoxLayout();
+    columnTable->addWidget(tableWidgetDevice);
+    columnTable->addWidget(labelTotals);
+    rowTable->addLayout(columnTable);
 
     columnButtons = new QVBoxLayout();
     comboBoxProgType = new QComboBox(dialog);
@@ -47,6 +58,7 @@ void UI_BatchProgrammingDialog::setupUi(QDialog* dialog)
     btnRefresh = button(dialog, "btnRefresh");
     btnImport = button(dialog, "btnImport");
     btnExport = button(dialog, "btnExport");
+    btnExportCsv = button(dialog, "btnExportCsv");
     btnProgram = button(dialog, "btnProgram");
     columnButtons->addStretch();
     columnButtons->addWidget(comboBoxProgType);
@@ -56,6 +68,7 @@ void UI_BatchProgrammingDialog::setupUi(QDialog* dialog)
     columnButtons->addWidget(btnImport);
     columnButtons->addStretch();
     columnButtons->addWidget(btnExport);
+    columnButtons->addWidget(btnExportCsv);
     columnButtons->addStretch();
     columnButtons->addWidget(btnProgram);
     columnButtons->addStretch();
@@ -87,6 +100,25 @@ void UI_BatchProgrammingDialog::setupUi(QDialog* dialog)
     rowFile->addWidget(btnChoose);
     verticalLayout->addLayout(rowFile);
 
+    // Both off: a batch hands out every device, as it always has.
+    rowRules = new QHBoxLayout();
+    chkCanary = new QCheckBox(dialog);
+    chkCanary->setObjectName(QStringLiteral("chkCanary"));
+    chkStopAfter = new QCheckBox(dialog);
+    chkStopAfter->setObjectName(QStringLiteral("chkStopAfter"));
+    spinMaxFailures = new QSpinBox(dialog);
+    spinMaxFailures->setObjectName(QStringLiteral("spinMaxFailures"));
+    spinMaxFailures->setRange(1, 9999);
+    spinMaxFailures->setValue(3);
+    spinMaxFailures->setEnabled(false);
+    QObject::connect(chkStopAfter, &QCheckBox::toggled, spinMaxFailures, &QWidget::setEnabled);
+    rowRules->addWidget(chkCanary);
+    rowRules->addSpacing(24);
+    rowRules->addWidget(chkStopAfter);
+    rowRules->addWidget(spinMaxFailures);
+    rowRules->addStretch();
+    verticalLayout->addLayout(rowRules);
+
     // Enter adds the typed address; nothing that starts a batch is one key
     // press away. Escape closes (hides) the dialog.
     btnAdd->setDefault(true);
@@ -95,11 +127,15 @@ void UI_BatchProgrammingDialog::setupUi(QDialog* dialog)
     QWidget::setTabOrder(comboBoxProgType, btnRefresh);
     QWidget::setTabOrder(btnRefresh, btnImport);
     QWidget::setTabOrder(btnImport, btnExport);
-    QWidget::setTabOrder(btnExport, btnProgram);
+    QWidget::setTabOrder(btnExport, btnExportCsv);
+    QWidget::setTabOrder(btnExportCsv, btnProgram);
     QWidget::setTabOrder(btnProgram, leIP);
     QWidget::setTabOrder(leIP, btnAdd);
     QWidget::setTabOrder(btnAdd, leFile);
     QWidget::setTabOrder(leFile, btnChoose);
+    QWidget::setTabOrder(btnChoose, chkCanary);
+    QWidget::setTabOrder(chkCanary, chkStopAfter);
+    QWidget::setTabOrder(chkStopAfter, spinMaxFailures);
 
     retranslateUi(dialog);
 }
@@ -110,17 +146,25 @@ void UI_BatchProgrammingDialog::retranslateUi(QDialog* dialog)
     tableWidgetDevice->setHorizontalHeaderLabels({ QCoreApplication::translate("BatchProgrammingDialog", "IP"),
         QCoreApplication::translate("BatchProgrammingDialog", "Version"),
         QCoreApplication::translate("BatchProgrammingDialog", "Progress"),
-        QCoreApplication::translate("BatchProgrammingDialog", "Status") });
+        QCoreApplication::translate("BatchProgrammingDialog", "Status"),
+        QCoreApplication::translate("BatchProgrammingDialog", "Detail") });
     tableWidgetDevice->setAccessibleName(QCoreApplication::translate("BatchProgrammingDialog", "Device list"));
     comboBoxProgType->setAccessibleName(QCoreApplication::translate("BatchProgrammingDialog", "Programming type"));
     btnRefresh->setText(QCoreApplication::translate("BatchProgrammingDialog", "Refresh Version"));
     btnImport->setText(QCoreApplication::translate("BatchProgrammingDialog", "Import Device"));
     btnExport->setText(QCoreApplication::translate("BatchProgrammingDialog", "Export Result"));
+    btnExportCsv->setText(QCoreApplication::translate("BatchProgrammingDialog", "Export CSV"));
     btnProgram->setText(QCoreApplication::translate("BatchProgrammingDialog", "Program"));
     labelIP->setText(QCoreApplication::translate("BatchProgrammingDialog", "Device IP:"));
     btnAdd->setText(QCoreApplication::translate("BatchProgrammingDialog", "Add Device"));
     labelFile->setText(QCoreApplication::translate("BatchProgrammingDialog", "Programming file:"));
     btnChoose->setText(QCoreApplication::translate("BatchProgrammingDialog", "Choose Programming File"));
+    chkCanary->setText(QCoreApplication::translate("BatchProgrammingDialog", "Program one device first"));
+    chkStopAfter->setText(QCoreApplication::translate("BatchProgrammingDialog", "Stop after"));
+    spinMaxFailures->setSuffix(QCoreApplication::translate("BatchProgrammingDialog", " failures"));
+    spinMaxFailures->setAccessibleName(
+        QCoreApplication::translate("BatchProgrammingDialog", "Failures before the batch stops"));
+    labelTotals->setAccessibleName(QCoreApplication::translate("BatchProgrammingDialog", "Batch totals"));
 
     const int index = comboBoxProgType->currentIndex();
     comboBoxProgType->clear();

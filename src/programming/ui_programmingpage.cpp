@@ -64,6 +64,16 @@ void UI_ProgrammingPage::setupUi(QWidget* page)
     rowFile->addWidget(btnBatchProgramming);
     verticalLayout->addLayout(rowFile);
 
+    rowFileInfo = new QHBoxLayout();
+    labelFileInfo = new QLabel(page);
+    labelFileInfo->setObjectName(QStringLiteral("labelFileInfo"));
+    labelFileInfo->setTextFormat(Qt::PlainText);
+    // The page elides the path to the width the row gives the label; the
+    // text itself must not widen the page.
+    labelFileInfo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    rowFileInfo->addWidget(labelFileInfo);
+    verticalLayout->addLayout(rowFileInfo);
+
     rowProgress = new QHBoxLayout();
     labelProgress = new QLabel(page);
     labelProgress->setObjectName(QStringLiteral("labelProgress"));
@@ -81,7 +91,13 @@ void UI_ProgrammingPage::setupUi(QWidget* page)
     labelStatus->setObjectName(QStringLiteral("labelStatus"));
     labelStatus->setStyleSheet(QStringLiteral("color: red; font: 32px; "));
     labelStatus->setTextFormat(Qt::PlainText);
+    labelElapsed = new QLabel(page);
+    labelElapsed->setObjectName(QStringLiteral("labelElapsed"));
+    labelElapsed->setStyleSheet(labelStatus->styleSheet());
+    labelElapsed->setTextFormat(Qt::PlainText);
     rowStatus->addWidget(labelStatus);
+    rowStatus->addWidget(labelElapsed);
+    rowStatus->addStretch();
     verticalLayout->addLayout(rowStatus);
 
     verticalLayout->addStretch();
@@ -112,6 +128,8 @@ void UI_ProgrammingPage::retranslateUi(QWidget*)
     // Screen readers name the two read-only displays after their labels.
     labelVersion->setAccessibleName(labelVersionTitle->text());
     progressBar->setAccessibleName(labelProgress->text());
+    labelFileInfo->setAccessibleName(QCoreApplication::translate("ProgrammingPage", "Chosen file"));
+    labelElapsed->setAccessibleName(QCoreApplication::translate("ProgrammingPage", "Installing for"));
 
     const int index = comboBoxProgType->currentIndex();
     comboBoxProgType->clear();

@@ -27,11 +27,16 @@ struct UI_ProgrammingPage {
     QPushButton* btnChoose = nullptr;
     QPushButton* btnProgramming = nullptr;
     QPushButton* btnBatchProgramming = nullptr;
+    // Under the path field: the chosen file, whole, and its size.
+    QHBoxLayout* rowFileInfo = nullptr;
+    QLabel* labelFileInfo = nullptr;
     QHBoxLayout* rowProgress = nullptr;
     QLabel* labelProgress = nullptr;
     QProgressBar* progressBar = nullptr;
     QHBoxLayout* rowStatus = nullptr;
     QLabel* labelStatus = nullptr;
+    // Beside the status while the card installs: the time it has taken.
+    QLabel* labelElapsed = nullptr;
 
     // The three programming types every card has; "root" is added once the
     // console page has been unlocked.

@@ -406,7 +406,8 @@ void TestProgrammingPage::versionReplyDuringTransferDoesNotRestart()
     QVERIFY(rig.start());
     rig.program(file("image.bin", bytes));
     WAIT_VERIFY(rig.count(257) >= 10, 5000);
-    rig.button("btnRead")->click(); // the APP version
+    // The APP version, asked past the page: its Read is disabled during a run.
+    rig.link.send(1, QByteArray(1, '\0'));
     QVERIFY(rig.waitFor("Programming finish!", kRunTimeoutMs));
     QCOMPARE(rig.boxes.boxes.size(), 1);
     QCOMPARE(rig.count(256), 1);

@@ -11,13 +11,12 @@
 #include "programming/batchpool.h"
 #include "programming/batchprogrammingthread.h"
 #include "programming/batchreport.h"
+#include "programming/batchtracker.h"
 #include "programming/devicelist.h"
 #include "programming/firmwarepackage.h"
 #include "programming/programmingrun.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
@@ -72,117 +71,44 @@ bool prepareImage(Command& command, BatchPool& pool, const QString& image)
     return false;
 }
 
-// What one task of a batch came to.
-struct TaskResult : BatchProgrammingThread::Report {
-    QString ip;
-    qint64 bytesTotal = 0;
-    double seconds = 0;
+using Card = BatchTracker::Card;
 
-    bool succeeded() const { return status == BatchProgrammingThread::Succeeded; }
-
-    // What happened, in more words than the report's fixed reason: the
-    // system's reason for a failed connect, the wait for a reply that never
-    // came.
-    QString reasonText(int replyTimeoutMs) const
-    {
-        switch (reason) {
-        case ProgrammingRun::ConnectFailed: return QStringLiteral("connect failed: %1").arg(connectError);
-        case ProgrammingRun::NoReply: return QStringLiteral("no reply within %1 s").arg(replyTimeoutMs / 1000.0);
-        default: return ProgrammingRun::failureText(reason);
-        }
-    }
-
-    QJsonObject toJson(int mode) const
-    {
-        QJsonObject o { { QStringLiteral("ip"), ip }, { QStringLiteral("status"), BatchReport::statusText(status) },
-            { QStringLiteral("version"), version }, { QStringLiteral("seconds"), qRound(seconds * 1000) / 1000.0 } };
-        if (mode == BatchProgrammingThread::Program) {
-            o.insert(QStringLiteral("bytesSent"), double(bytesSent));
-            o.insert(QStringLiteral("resends"), resends);
-        }
-        if (!succeeded())
-            o.insert(QStringLiteral("reason"), ProgrammingRun::failureText(reason));
-        return o;
-    }
-};
-
-// Runs one batch on a pool and waits for its end. `onEnded` sees each task
-// as it ends, `progress` each programming update.
-class BatchRun {
-public:
-    BatchRun(BatchPool& pool, const QStringList& devices)
-        : m_pool(pool)
-        , m_results(devices.size())
-        , m_clocks(pool.workers().size())
-    {
-        for (int i = 0; i < devices.size(); ++i)
-            m_results[i].ip = devices[i];
-    }
-
-    std::function<void(const TaskResult&)> onEnded;
-    std::function<void(const TaskResult&)> progress;
-    std::function<void(const TaskResult&)> installing;
-
-    QVector<TaskResult> run(int mode, int type)
-    {
-        QEventLoop loop;
-        QObject context;
-        QVector<int> taskOf(m_pool.workers().size(), -1);
-        QObject::connect(&m_pool, &BatchPool::taskStarted, &context, [&](int worker, int index) {
-            taskOf[worker] = index;
-            m_clocks[worker].start();
-        });
-        QObject::connect(&m_pool, &BatchPool::programmingStarted, &context, [&](int worker, qint64 total) {
-            TaskResult& r = m_results[taskOf[worker]];
-            r.bytesTotal = total;
-            if (progress)
-                progress(r);
-        });
-        QObject::connect(&m_pool, &BatchPool::programmingUpdated, &context, [&](int worker, qint64 written) {
-            TaskResult& r = m_results[taskOf[worker]];
-            r.bytesSent = written;
-            if (progress)
-                progress(r);
-        });
-        QObject::connect(&m_pool, &BatchPool::installationStarted, &context, [&](int worker) {
-            if (installing)
-                installing(m_results[taskOf[worker]]);
-        });
-        QObject::connect(&m_pool, &BatchPool::taskFinished, &context, [&](int worker, int index) {
-            TaskResult& r = m_results[index];
-            static_cast<BatchProgrammingThread::Report&>(r) = m_pool.workers()[worker]->report();
-            r.seconds = m_clocks[worker].elapsed() / 1000.0;
-            if (onEnded)
-                onEnded(r);
-        });
-        QObject::connect(&m_pool, &BatchPool::batchFinished, &context, [&loop] { loop.quit(); });
-        if (m_pool.start(deviceList(), mode, type) && m_pool.isRunning())
-            loop.exec();
-        return m_results;
-    }
-
-private:
-    QStringList deviceList() const
-    {
-        QStringList list;
-        for (const TaskResult& r : m_results)
-            list.append(r.ip);
-        return list;
-    }
-
-    BatchPool& m_pool;
-    QVector<TaskResult> m_results;
-    QVector<QElapsedTimer> m_clocks;
-};
-
-// SHA-256 of a file, read in pieces; empty when it cannot be read.
-QByteArray sha256(const QString& path)
+// What happened, in more words than the report's fixed reason: the system's
+// reason for a failed connect, the wait for a reply that never came.
+QString reasonText(const Card& card, int replyTimeoutMs)
 {
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return QByteArray();
-    return hash.result().toHex();
+    switch (card.report.reason) {
+    case ProgrammingRun::ConnectFailed: return QStringLiteral("connect failed: %1").arg(card.report.connectError);
+    case ProgrammingRun::NoReply: return QStringLiteral("no reply within %1 s").arg(replyTimeoutMs / 1000.0);
+    default: return ProgrammingRun::failureText(card.report.reason);
+    }
+}
+
+QJsonObject toJson(const Card& card, int mode, BatchPool::Halt halt)
+{
+    QJsonObject o { { QStringLiteral("ip"), card.address },
+        { QStringLiteral("status"), BatchReport::statusText(card.report.status) },
+        { QStringLiteral("version"), card.report.version },
+        { QStringLiteral("seconds"), qRound(card.seconds() * 1000) / 1000.0 } };
+    if (mode == BatchProgrammingThread::Program) {
+        o.insert(QStringLiteral("bytesSent"), double(card.report.bytesSent));
+        o.insert(QStringLiteral("resends"), card.report.resends);
+    }
+    if (!card.succeeded())
+        o.insert(QStringLiteral("reason"), BatchTracker::reason(card, halt));
+    return o;
+}
+
+// Runs one batch on a pool and waits for its end; the tracker, made on the
+// pool beforehand, holds what each card came to.
+QVector<Card> runBatch(BatchPool& pool, const BatchTracker& tracker, const QStringList& devices, int mode, int type,
+    const BatchPool::Rules& rules = {})
+{
+    QEventLoop loop;
+    QObject::connect(&pool, &BatchPool::batchFinished, &loop, &QEventLoop::quit);
+    if (pool.start(devices, mode, type, rules) && pool.isRunning())
+        loop.exec();
+    return tracker.cards();
 }
 
 } // namespace
@@ -206,17 +132,17 @@ int version(const QStringList& arguments)
 
     BatchPool pool(1);
     pool.setReplyTimeout(timeoutMs);
-    BatchRun run(pool, args);
-    const TaskResult r = run.run(BatchProgrammingThread::ReadVersion, type).value(0);
+    BatchTracker tracker(&pool);
+    const Card r = runBatch(pool, tracker, args, BatchProgrammingThread::ReadVersion, type).value(0);
     if (command.json()) {
-        QJsonObject o = r.toJson(BatchProgrammingThread::ReadVersion);
+        QJsonObject o = toJson(r, BatchProgrammingThread::ReadVersion, pool.halt());
         o.insert(QStringLiteral("type"), type);
         Cli::printJson(o);
     }
     if (!r.succeeded())
-        return command.failure(r.ip + QStringLiteral(": ") + r.reasonText(timeoutMs));
+        return command.failure(r.address + QStringLiteral(": ") + reasonText(r, timeoutMs));
     if (!command.json())
-        Cli::out() << r.version << '\n' << Qt::flush;
+        Cli::out() << r.report.version << '\n' << Qt::flush;
     return Cli::Ok;
 }
 
@@ -249,8 +175,7 @@ int program(const QStringList& arguments)
     pool.setReplyTimeout(timeoutMs);
     ProgressLine line(args[0]);
     line.setQuiet(command.json());
-    BatchRun run(pool, { args[0] });
-    run.progress = [&line](const TaskResult& r) { line.update(r.bytesSent, r.bytesTotal); };
+    BatchTracker tracker(&pool);
     // Installing may take minutes without a word from the card.
     QTimer installTicks;
     int installingMs = 0;
@@ -258,26 +183,32 @@ int program(const QStringList& arguments)
         installingMs += kInstallingLineMs;
         line.installing(installingMs / 1000);
     });
-    run.installing = [&](const TaskResult&) {
-        line.installing(0);
-        installTicks.start(kInstallingLineMs);
-    };
-    const TaskResult r = run.run(BatchProgrammingThread::Program, type).value(0);
+    QObject::connect(&tracker, &BatchTracker::cardChanged, [&](int index) {
+        const Card& card = tracker.cards()[index];
+        if (card.phase == BatchTracker::Phase::Sending) {
+            line.update(card.bytesAcknowledged, card.bytesTotal);
+        } else if (card.phase == BatchTracker::Phase::Installing && !installTicks.isActive()) {
+            line.update(card.bytesTotal, card.bytesTotal);
+            line.installing(0);
+            installTicks.start(kInstallingLineMs);
+        }
+    });
+    const Card r = runBatch(pool, tracker, { args[0] }, BatchProgrammingThread::Program, type).value(0);
     installTicks.stop();
     line.finish();
     if (command.json()) {
-        QJsonObject o = r.toJson(BatchProgrammingThread::Program);
+        QJsonObject o = toJson(r, BatchProgrammingThread::Program, pool.halt());
         o.insert(QStringLiteral("bytesTotal"), double(r.bytesTotal));
         Cli::printJson(o);
     }
     if (!r.succeeded()) {
-        const QString message = ProgrammingRun::failureMessage(r.reason);
-        const QString reason = r.reasonText(timeoutMs);
-        return command.failure(r.ip + QStringLiteral(": ")
+        const QString message = ProgrammingRun::failureMessage(r.report.reason);
+        const QString reason = reasonText(r, timeoutMs);
+        return command.failure(r.address + QStringLiteral(": ")
             + (message.isEmpty() ? reason : QStringLiteral("%1 (%2)").arg(message, reason)));
     }
     if (!command.json())
-        Cli::out() << r.ip << ": Programming finish!\n" << Qt::flush;
+        Cli::out() << r.address << ": Programming finish!\n" << Qt::flush;
     return Cli::Ok;
 }
 
@@ -286,10 +217,15 @@ int batch(const QStringList& arguments)
     Command command(QStringLiteral("batch"),
         QStringLiteral("batch --devices <list.txt|.csv|.xlsx> (--image <file> | --version-only) "
                        "[--type ...] [--jobs N] [--report <file>] [--timeout S] [--install-timeout S] "
-                       "[--send-unchanged]"),
+                       "[--send-unchanged] [--canary] [--max-failures N]"),
         QStringLiteral("Programs (or reads the version of) every card of a device list, several at a time, as "
                        "the batch programming dialog does. Prints one line per card as it ends; exits 0 only "
                        "when every card succeeded."));
+    command.addOption({ QStringLiteral("canary"),
+        QStringLiteral("Work on the first card of the list alone, and on the others only if it succeeded.") });
+    command.addOption({ QStringLiteral("max-failures"),
+        QStringLiteral("Start no further card once N cards have failed (those under way finish)."),
+        QStringLiteral("N") });
     command.addOption({ QStringLiteral("devices"),
         QStringLiteral("Device list: one address per line (text, CSV) or in the first used column of a "
                        "workbook's sheet (.xlsx)."),
@@ -313,10 +249,14 @@ int batch(const QStringList& arguments)
     int jobs = 0;
     int installMs = 0;
     int timeoutMs = 0;
+    BatchPool::Rules rules;
     if (!command.parse(arguments) || !command.positionals(0, 0, &args) || !command.programmingType(&type)
         || !command.count(QStringLiteral("jobs"), 1, 1024, &jobs)
+        || (command.isSet(QStringLiteral("max-failures"))
+            && !command.count(QStringLiteral("max-failures"), 1, 1000000, &rules.maxFailures))
         || !command.seconds(QStringLiteral("timeout"), &timeoutMs) || !command.seconds(kInstallTimeout, &installMs))
         return command.exitCode();
+    rules.canary = command.isSet(QStringLiteral("canary"));
     const bool versionOnly = command.isSet(QStringLiteral("version-only"));
     const QString image = command.value(QStringLiteral("image"));
     if (!command.isSet(QStringLiteral("devices")))
@@ -343,49 +283,57 @@ int batch(const QStringList& arguments)
     pool.setReplyTimeout(timeoutMs);
     if (!versionOnly && !prepareImage(command, pool, image))
         return Cli::Failed;
-    const QString sentImage = pool.imagePath();
-    const QByteArray digest = versionOnly ? QByteArray() : sha256(sentImage);
-    const qint64 imageSize = versionOnly ? 0 : QFile(sentImage).size();
+    const qint64 imageSize = versionOnly ? 0 : QFile(pool.imagePath()).size();
 
     // With --json the lines go to stderr: stdout holds the document alone.
     QTextStream& lines = command.json() ? Cli::err() : Cli::out();
-    BatchRun run(pool, devices);
-    run.onEnded = [&lines, mode](const TaskResult& r) {
-        lines << r.ip << '\t' << BatchReport::statusText(r.status);
+    const auto printLine = [&lines, &pool, mode](const Card& r) {
+        lines << r.address << '\t' << BatchReport::statusText(r.report.status);
         if (r.succeeded() && mode == BatchProgrammingThread::ReadVersion)
-            lines << '\t' << r.version;
+            lines << '\t' << r.report.version;
         if (mode == BatchProgrammingThread::Program)
-            lines << '\t' << r.bytesSent << " bytes\t" << r.resends << " resends";
-        lines << '\t' << QString::number(r.seconds, 'f', 1) << " s";
+            lines << '\t' << r.report.bytesSent << " bytes\t" << r.report.resends << " resends";
+        lines << '\t' << QString::number(r.seconds(), 'f', 1) << " s";
         if (!r.succeeded())
-            lines << '\t' << ProgrammingRun::failureText(r.reason);
+            lines << '\t' << BatchTracker::reason(r, pool.halt());
         lines << '\n' << Qt::flush;
     };
-    const QVector<TaskResult> results = run.run(mode, type);
+    BatchTracker tracker(&pool);
+    QObject::connect(&tracker, &BatchTracker::cardChanged, [&](int index) {
+        const Card& card = tracker.cards()[index];
+        if (card.phase == BatchTracker::Phase::Ended || card.phase == BatchTracker::Phase::NotStarted)
+            printLine(card);
+    });
+    const QVector<Card> results = runBatch(pool, tracker, devices, mode, type, rules);
 
-    int failed = 0;
+    const BatchTracker::Totals totals = tracker.totals();
     QList<BatchReport::Row> rows;
     QJsonArray array;
-    for (const TaskResult& r : results) {
-        failed += r.succeeded() ? 0 : 1;
-        rows.append({ r.ip, BatchReport::resultText(r.status) });
-        array.append(r.toJson(mode));
+    for (const Card& r : results) {
+        rows.append({ r.address, BatchReport::resultText(r.report.status) });
+        array.append(toJson(r, mode, pool.halt()));
     }
+    const QString halt = totals.notStarted > 0 ? BatchPool::haltText(pool.halt()) : QString();
     if (command.json()) {
-        QJsonObject doc { { QStringLiteral("devices"), array },
-            { QStringLiteral("succeeded"), results.size() - failed }, { QStringLiteral("failed"), failed } };
+        QJsonObject doc { { QStringLiteral("devices"), array }, { QStringLiteral("succeeded"), totals.succeeded },
+            { QStringLiteral("failed"), totals.failed }, { QStringLiteral("notStarted"), totals.notStarted } };
+        if (!halt.isEmpty())
+            doc.insert(QStringLiteral("notStartedReason"), halt);
         if (!versionOnly)
             doc.insert(QStringLiteral("image"),
-                QJsonObject { { QStringLiteral("sha256"), QString::fromLatin1(digest) },
+                QJsonObject { { QStringLiteral("sha256"), QString::fromLatin1(pool.imageSha256()) },
                     { QStringLiteral("size"), double(imageSize) } });
         Cli::printJson(doc);
     } else {
-        Cli::out() << results.size() - failed << " succeeded, " << failed << " failed\n" << Qt::flush;
+        Cli::out() << totals.succeeded << " succeeded, " << totals.failed << " failed";
+        if (!halt.isEmpty())
+            Cli::out() << ", " << totals.notStarted << " not started (" << halt << ")";
+        Cli::out() << '\n' << Qt::flush;
     }
     if (command.isSet(QStringLiteral("report"))
         && !BatchReport::write(command.value(QStringLiteral("report")), QDateTime::currentDateTime(), rows))
         return command.failure(QStringLiteral("File cannot open!"));
-    return failed == 0 ? Cli::Ok : Cli::Failed;
+    return totals.succeeded == results.size() ? Cli::Ok : Cli::Failed;
 }
 
 int backup(const QStringList& arguments)

@@ -4,18 +4,22 @@
 //
 //   netquill-screenshots --language Chinese --out DIR
 
-#include "prompts/messagebox.h"
 #include "app/startup.h"
 #include "discovery/dialogsetip.h"
 #include "mainwindow/mainwindow.h"
+#include "programming/batchprogrammingdialog.h"
+#include "programming/batchtracker.h"
+#include "prompts/messagebox.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QComboBox>
+#include <QCommandLineParser>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -31,6 +35,8 @@
 namespace {
 
 const QString kCard = QStringLiteral("127.99.0.1");
+// The batch's cards: 127.99.1.1 to .8, .6 without a card behind it.
+const QString kBatchCards = QStringLiteral("127.99.1.1-127.99.1.5,127.99.1.7-127.99.1.8");
 
 void settle(int ms)
 {
@@ -40,8 +46,7 @@ void settle(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-template <typename T>
-T* named(QWidget* within, const char* name)
+template <typename T> T* named(QWidget* within, const char* name)
 {
     return within->findChild<T*>(QString::fromLatin1(name));
 }
@@ -59,6 +64,72 @@ bool save(QWidget* widget, const QString& path)
     return widget->grab().save(path);
 }
 
+// Waits, bounded, until `done` holds.
+bool settleUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+QString writeImage(const QString& name, int size)
+{
+    QDir().mkpath(QStringLiteral("images"));
+    QFile file(QStringLiteral("images/") + name);
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i * 7 + i / 251);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return QFileInfo(file).absoluteFilePath();
+}
+
+// The batch dialog halfway through a batch of eight cards, three at a time:
+// two done, one refused, one without a card, one installing, two sending,
+// one waiting.
+bool batchMidRun(const QString& out)
+{
+    BatchProgrammingDialog dialog(nullptr, 3);
+    dialog.resize(980, 440);
+    dialog.show();
+    for (int card = 1; card <= 8; ++card) {
+        named<QLineEdit>(&dialog, "leIP")->setText(QStringLiteral("127.99.1.%1").arg(card));
+        click(&dialog, "btnAdd", 0);
+    }
+    named<QLineEdit>(&dialog, "leFile")->setText(writeImage(QStringLiteral("card-v2.5.0-app.bin"), 160 * 1024));
+    click(&dialog, "chkStopAfter", 0);
+    click(&dialog, "btnProgram", 0);
+    // Two seconds into the installation of the fourth card, with the fifth
+    // and the seventh sending.
+    const BatchTracker& tracker = dialog.tracker();
+    const auto phase = [&tracker](int index) {
+        return index < tracker.cards().size() ? tracker.cards()[index].phase : BatchTracker::Phase::Waiting;
+    };
+    const bool shown = settleUntil(
+        [&] {
+            return phase(3) == BatchTracker::Phase::Installing
+                && tracker.elapsedMs() - tracker.cards()[3].installingMs >= 2000
+                && phase(4) == BatchTracker::Phase::Sending && phase(6) == BatchTracker::Phase::Sending;
+        },
+        20000);
+    settle(300);
+    return shown && save(&dialog, out + QStringLiteral("/batch-midrun.png"));
+}
+
+// The programming page while the card installs: its controls and the
+// window's Connect/Disconnect disabled, the time beside the status.
+bool programmingInstalling(QWidget* window, QWidget* page, const QString& out)
+{
+    named<QLineEdit>(page, "leFile")
+        ->setText(writeImage(QStringLiteral("netcard-firmware-v2.5.0-release.bin"), 48 * 1024));
+    click(page, "btnProgramming", 0);
+    auto* elapsed = named<QLabel>(page, "labelElapsed");
+    return settleUntil([elapsed] { return elapsed->text() == QLatin1String("0:02"); }, 20000)
+        && save(window, out + QStringLiteral("/programming-installing.png"));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -68,10 +139,10 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Pictures of every page of Netquill."));
     parser.addHelpOption();
-    const QCommandLineOption languageOption(
-        QStringLiteral("language"), QStringLiteral("English or Chinese."), QStringLiteral("language"), QStringLiteral("English"));
-    const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("Folder for the PNG files."),
-        QStringLiteral("dir"), QStringLiteral("."));
+    const QCommandLineOption languageOption(QStringLiteral("language"), QStringLiteral("English or Chinese."),
+        QStringLiteral("language"), QStringLiteral("English"));
+    const QCommandLineOption outOption(
+        QStringLiteral("out"), QStringLiteral("Folder for the PNG files."), QStringLiteral("dir"), QStringLiteral("."));
     parser.addOptions({ languageOption, outOption });
     parser.process(app);
     const QString out = QDir(parser.value(outOption)).absolutePath();
@@ -92,17 +163,26 @@ int main(int argc, char* argv[])
     }
 
     QProcess card;
+    // The card installs for ten minutes: long enough for a picture.
     card.start(binDir + QStringLiteral("/netquill-cardsim"),
-        { QStringLiteral("--listen"), kCard, QStringLiteral("--log-rate-ms"), QStringLiteral("100") });
-    if (!card.waitForReadyRead(5000)) {
+        { QStringLiteral("--listen"), kCard, QStringLiteral("--log-rate-ms"), QStringLiteral("100"),
+            QStringLiteral("--prog-finish-ms"), QStringLiteral("600000") });
+    QProcess batchCards;
+    batchCards.start(binDir + QStringLiteral("/netquill-cardsim"),
+        { QStringLiteral("--listen"), kBatchCards, QStringLiteral("--prog-install-ms"), QStringLiteral("100"),
+            QStringLiteral("--prog-finish-ms"), QStringLiteral("300"), QStringLiteral("--card"),
+            QStringLiteral("127.99.1.2:prog-refuse-start"), QStringLiteral("--card"),
+            QStringLiteral("127.99.1.4:prog-finish-ms=600000"), QStringLiteral("--card"),
+            QStringLiteral("127.99.1.5:prog-ack-delay-ms=60"), QStringLiteral("--card"),
+            QStringLiteral("127.99.1.7:prog-ack-delay-ms=40") });
+    if (!card.waitForReadyRead(5000) || !batchCards.waitForReadyRead(5000)) {
         qCritical("the card simulator did not start");
         return 1;
     }
 
     // Boxes are answered at once; the pictures show the pages.
-    MessageBox::setResponder([](const MessageBox::Box& box) {
-        return box.kind == MessageBox::Kind::Standard ? int(QMessageBox::Ok) : 0;
-    });
+    MessageBox::setResponder(
+        [](const MessageBox::Box& box) { return box.kind == MessageBox::Kind::Standard ? int(QMessageBox::Ok) : 0; });
 
     QSettings settings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat);
     QTranslator translator;
@@ -117,8 +197,8 @@ int main(int argc, char* argv[])
     // Five presses on the status label bring up the console page.
     auto* status = named<QWidget>(&window, "statusLabel");
     for (int i = 0; i < MainWindow::kUnlockPresses; ++i) {
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::LeftButton,
-            Qt::NoModifier);
+        QMouseEvent press(
+            QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(status, &press);
     }
 
@@ -157,23 +237,21 @@ int main(int argc, char* argv[])
             return 1;
     }
 
-    // The batch dialog, opened the way the technician opens it (modally).
+    if (!batchMidRun(out))
+        qWarning("the batch did not reach the picture's state");
     list->setCurrentRow(0);
     settle(100);
-    QTimer::singleShot(400, [&out] {
-        if (QWidget* dialog = QApplication::activeModalWidget()) {
-            save(dialog, out + QStringLiteral("/batch.png"));
-            dialog->close();
-        }
-    });
-    click(stack->widget(0), "btnBatchProgramming", 600);
+    if (!programmingInstalling(&window, stack->widget(0), out))
+        qWarning("the programming run did not reach the installation");
 
     DialogSetIP setIp;
     setIp.setInterfaces({ QStringLiteral("eth0"), QStringLiteral("eth1") });
     setIp.show();
     settle(100);
     save(&setIp, out + QStringLiteral("/setip.png"));
-    card.terminate();
-    card.waitForFinished(3000);
+    for (QProcess* sim : { &card, &batchCards }) {
+        sim->terminate();
+        sim->waitForFinished(3000);
+    }
     return 0;
 }

@@ -202,6 +202,122 @@
         <source>Patch</source>
         <translation>补丁</translation>
     </message>
+    <message>
+        <source>Save Batch Programming Result as CSV</source>
+        <translation>保存批量烧写结果为 CSV</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Detail</source>
+        <translation>详情</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>Program one device first</source>
+        <translation>先烧写一台设备</translation>
+    </message>
+    <message>
+        <source>Stop after</source>
+        <translation>失败达到</translation>
+    </message>
+    <message>
+        <source> failures</source>
+        <translation> 次后停止</translation>
+    </message>
+    <message>
+        <source>Failures before the batch stops</source>
+        <translation>批量停止前允许的失败次数</translation>
+    </message>
+    <message>
+        <source>Batch totals</source>
+        <translation>批量统计</translation>
+    </message>
+    <message>
+        <source>waiting</source>
+        <translation>等待中</translation>
+    </message>
+    <message>
+        <source>connecting</source>
+        <translation>连接中</translation>
+    </message>
+    <message>
+        <source>sending %1%</source>
+        <translation>发送中 %1%</translation>
+    </message>
+    <message>
+        <source>installing %1</source>
+        <translation>安装中 %1</translation>
+    </message>
+    <message>
+        <source>version read</source>
+        <translation>已读取版本</translation>
+    </message>
+    <message>
+        <source>done</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>not started</source>
+        <translation>未开始</translation>
+    </message>
+    <message>
+        <source>Batch finished: %1 succeeded, %2 failed, %3</source>
+        <translation>批量完成：%1 台成功，%2 台失败，%3</translation>
+    </message>
+    <message>
+        <source>Succeeded: %1    Failed: %2    Left: %3    Elapsed: %4    Remaining: %5</source>
+        <translation>成功：%1    失败：%2    剩余：%3    已用时：%4    预计剩余：%5</translation>
+    </message>
+    <message>
+        <source>about %1</source>
+        <translation>约 %1</translation>
+    </message>
+    <message>
+        <source>%1 not started: the first device failed</source>
+        <translation>%1 台未开始：第一台设备失败</translation>
+    </message>
+    <message>
+        <source>%1 not started: too many failures</source>
+        <translation>%1 台未开始：失败次数过多</translation>
+    </message>
+    <message>
+        <source>connect failed</source>
+        <translation>连接失败</translation>
+    </message>
+    <message>
+        <source>start refused</source>
+        <translation>启动被拒绝</translation>
+    </message>
+    <message>
+        <source>chunk refused</source>
+        <translation>数据块被拒绝</translation>
+    </message>
+    <message>
+        <source>chunk time-out</source>
+        <translation>数据块超时</translation>
+    </message>
+    <message>
+        <source>connection lost</source>
+        <translation>连接断开</translation>
+    </message>
+    <message>
+        <source>installation time-out</source>
+        <translation>安装超时</translation>
+    </message>
+    <message>
+        <source>image unreadable</source>
+        <translation>镜像无法读取</translation>
+    </message>
+    <message>
+        <source>no reply</source>
+        <translation>无应答</translation>
+    </message>
 </context>
 <context>
     <name>CommLinkThread</name>
@@ -1124,6 +1240,26 @@ Do you want to continue?</source>
         <location line="+1" />
         <source>Patch</source>
         <translation>补丁</translation>
+    </message>
+    <message>
+        <source>(no such file)</source>
+        <translation>（文件不存在）</translation>
+    </message>
+    <message>
+        <source>(%1 bytes)</source>
+        <translation>（%1 字节）</translation>
+    </message>
+    <message>
+        <source>(%1, %2 bytes)</source>
+        <translation>（%1，%2 字节）</translation>
+    </message>
+    <message>
+        <source>Chosen file</source>
+        <translation>所选文件</translation>
+    </message>
+    <message>
+        <source>Installing for</source>
+        <translation>已安装时间</translation>
     </message>
 </context>
 <context>
