@@ -310,10 +310,10 @@ void DevSereachPage::onBtnRefreshClicked()
 void DevSereachPage::updateFound()
 {
     if (!m_lastSearch.isValid()) {
-        ui->labelFound->setText(tr("No search yet"));
+        ui->labelFound->setText(QCoreApplication::translate("DevSearchPage", "No search yet"));
         return;
     }
-    ui->labelFound->setText(tr("Cards found: %1    Last search: %2")
+    ui->labelFound->setText(QCoreApplication::translate("DevSearchPage", "Cards found: %1    Last search: %2")
                                 .arg(m_session->cards().size())
                                 .arg(m_lastSearch.toString(QStringLiteral("hh:mm:ss"))));
 }
