@@ -1699,7 +1699,7 @@ Do you want to continue?</source>
     </message>
     <message>
         <source>Information</source>
-        <translation>提示</translation>
+        <translation>信息</translation>
     </message>
     <message>
         <source>Journal saved to %1</source>
