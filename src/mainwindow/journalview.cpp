@@ -91,6 +91,7 @@ JournalView::JournalView(Journal* journal, QWidget* parent)
     tableJournal->setWordWrap(false);
     tableJournal->verticalHeader()->hide();
     tableJournal->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    tableJournal->verticalHeader()->setDefaultSectionSize(tableJournal->fontMetrics().height() + 6);
     tableJournal->horizontalHeader()->setStretchLastSection(true);
     tableJournal->setColumnWidth(JournalModel::ColTime, 95);
     tableJournal->setColumnWidth(JournalModel::ColCard, 110);

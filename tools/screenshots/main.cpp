@@ -4,17 +4,19 @@
 //
 //   netquill-screenshots --language Chinese --out DIR
 
-#include "prompts/messagebox.h"
 #include "app/startup.h"
 #include "discovery/dialogsetip.h"
 #include "mainwindow/mainwindow.h"
+#include "prompts/messagebox.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QComboBox>
+#include <QCommandLineParser>
 #include <QDialog>
 #include <QDir>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
@@ -40,8 +42,7 @@ void settle(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-template <typename T>
-T* named(QWidget* within, const char* name)
+template <typename T> T* named(QWidget* within, const char* name)
 {
     return within->findChild<T*>(QString::fromLatin1(name));
 }
@@ -63,15 +64,17 @@ bool save(QWidget* widget, const QString& path)
 
 int main(int argc, char* argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless a platform is given (xvfb-run with QT_QPA_PLATFORM=xcb).
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Pictures of every page of Netquill."));
     parser.addHelpOption();
-    const QCommandLineOption languageOption(
-        QStringLiteral("language"), QStringLiteral("English or Chinese."), QStringLiteral("language"), QStringLiteral("English"));
-    const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("Folder for the PNG files."),
-        QStringLiteral("dir"), QStringLiteral("."));
+    const QCommandLineOption languageOption(QStringLiteral("language"), QStringLiteral("English or Chinese."),
+        QStringLiteral("language"), QStringLiteral("English"));
+    const QCommandLineOption outOption(
+        QStringLiteral("out"), QStringLiteral("Folder for the PNG files."), QStringLiteral("dir"), QStringLiteral("."));
     parser.addOptions({ languageOption, outOption });
     parser.process(app);
     const QString out = QDir(parser.value(outOption)).absolutePath();
@@ -100,9 +103,8 @@ int main(int argc, char* argv[])
     }
 
     // Boxes are answered at once; the pictures show the pages.
-    MessageBox::setResponder([](const MessageBox::Box& box) {
-        return box.kind == MessageBox::Kind::Standard ? int(QMessageBox::Ok) : 0;
-    });
+    MessageBox::setResponder(
+        [](const MessageBox::Box& box) { return box.kind == MessageBox::Kind::Standard ? int(QMessageBox::Ok) : 0; });
 
     QSettings settings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat);
     QTranslator translator;
@@ -117,8 +119,8 @@ int main(int argc, char* argv[])
     // Five presses on the status label bring up the console page.
     auto* status = named<QWidget>(&window, "statusLabel");
     for (int i = 0; i < MainWindow::kUnlockPresses; ++i) {
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::LeftButton,
-            Qt::NoModifier);
+        QMouseEvent press(
+            QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(status, &press);
     }
 
@@ -156,6 +158,20 @@ int main(int argc, char* argv[])
         if (!save(&window, QStringLiteral("%1/page-%2.png").arg(out).arg(i)))
             return 1;
     }
+
+    // The journal of all of the above, opened from the Window menu.
+    QAction* journal = window.findChild<QAction*>(QStringLiteral("actionJournal"));
+    if (!journal)
+        return 1;
+    journal->trigger();
+    window.resize(1000, 800);
+    if (auto* dock = window.findChild<QDockWidget*>(QStringLiteral("dockJournal")))
+        window.resizeDocks({ dock }, { 380 }, Qt::Vertical);
+    settle(300);
+    if (!save(&window, out + QStringLiteral("/journal.png")))
+        return 1;
+    journal->trigger();
+    window.resize(1000, 640);
 
     // The batch dialog, opened the way the technician opens it (modally).
     list->setCurrentRow(0);

@@ -1675,7 +1675,7 @@ Do you want to continue?</source>
     <name>JournalView</name>
     <message>
         <source>Journal</source>
-        <translation>日志记录</translation>
+        <translation>会话记录</translation>
     </message>
     <message>
         <source>Save</source>
@@ -1683,7 +1683,7 @@ Do you want to continue?</source>
     </message>
     <message>
         <source>Save journal</source>
-        <translation>保存日志记录</translation>
+        <translation>保存会话记录</translation>
     </message>
     <message>
         <source>Text files (*.txt)</source>
@@ -1695,7 +1695,7 @@ Do you want to continue?</source>
     </message>
     <message>
         <source>The journal could not be saved to %1: %2</source>
-        <translation>日志记录无法保存到 %1：%2</translation>
+        <translation>会话记录无法保存到 %1：%2</translation>
     </message>
     <message>
         <source>Information</source>
@@ -1703,7 +1703,7 @@ Do you want to continue?</source>
     </message>
     <message>
         <source>Journal saved to %1</source>
-        <translation>日志记录已保存到 %1</translation>
+        <translation>会话记录已保存到 %1</translation>
     </message>
 </context>
 </TS>
