@@ -75,7 +75,12 @@ int main(int argc, char* argv[])
         QStringLiteral("language"), QStringLiteral("English"));
     const QCommandLineOption outOption(
         QStringLiteral("out"), QStringLiteral("Folder for the PNG files."), QStringLiteral("dir"), QStringLiteral("."));
-    parser.addOptions({ languageOption, outOption });
+    // Presses Refresh: only inside a network namespace of one's own
+    // (scripts/netns-harness.sh), never on the machine's real interfaces.
+    const QCommandLineOption searchOption(QStringLiteral("search-on"),
+        QStringLiteral("Also search for cards on this interface (inside a network namespace only)."),
+        QStringLiteral("interface"));
+    parser.addOptions({ languageOption, outOption, searchOption });
     parser.process(app);
     const QString out = QDir(parser.value(outOption)).absolutePath();
     QDir().mkpath(out);
@@ -156,6 +161,17 @@ int main(int argc, char* argv[])
         settle(100);
         fill[i](stack->widget(i));
         if (!save(&window, QStringLiteral("%1/page-%2.png").arg(out).arg(i)))
+            return 1;
+    }
+
+    if (parser.isSet(searchOption)) {
+        list->setCurrentRow(5);
+        auto* combo = named<QComboBox>(stack->widget(5), "comboBoxIntf");
+        for (int i = 0; i < 40 && combo->findText(parser.value(searchOption)) < 0; ++i)
+            settle(50);
+        combo->setCurrentIndex(combo->findText(parser.value(searchOption)));
+        click(stack->widget(5), "btnRefresh", 3500);
+        if (!save(&window, out + QStringLiteral("/search.png")))
             return 1;
     }
 
