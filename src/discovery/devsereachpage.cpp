@@ -411,6 +411,7 @@ void DevSereachPage::fillCardRow(QTreeWidgetItem* row, const Discovery::CardInfo
 
 void DevSereachPage::onResultReceived(bool succeeded)
 {
+    emit cardResultReceived(succeeded);
     MessageBox::standard(this, QMessageBox::Information, tr("Device Reply"),
         tr("Operation %1!").arg(succeeded ? tr("succeed") : tr("failed")), QMessageBox::Ok);
 }
@@ -470,12 +471,13 @@ void DevSereachPage::onCustomContextMenuRequested(QPoint pos)
         if (dialog.exec() != QDialog::Accepted)
             return;
         const QStringList settings = dialog.ipSettings();
-        sendToCard(CardFrame::SetIp, hardwareAddress,
-            Discovery::setIpRequest(settings.at(0), settings.at(1), settings.at(2), settings.at(3)));
+        sendToCard(CardFrame::SetIp, address, hardwareAddress,
+            Discovery::setIpRequest(settings.at(0), settings.at(1), settings.at(2), settings.at(3)),
+            QStringLiteral("%1 %2/%3 %4").arg(settings.at(0), settings.at(1), settings.at(2), settings.at(3)));
     } else if (chosen == reboot) {
         if (refuseUnreachable(hardwareAddress))
             return;
-        sendToCard(CardFrame::Reboot, hardwareAddress, QByteArray());
+        sendToCard(CardFrame::Reboot, address, hardwareAddress, QByteArray(), QString());
     }
 }
 
@@ -502,9 +504,12 @@ bool DevSereachPage::refuseUnreachable(const QString& hardwareAddress)
     return false;
 }
 
-void DevSereachPage::sendToCard(quint32 command, const QString& hardwareAddress, const QByteArray& payload)
+void DevSereachPage::sendToCard(quint32 command, const QString& address, const QString& hardwareAddress,
+    const QByteArray& payload, const QString& what)
 {
-    if (m_session->sendToCard(command, hardwareAddress, payload))
+    const bool sent = m_session->sendToCard(command, hardwareAddress, payload);
+    emit cardCommandSent(address, hardwareAddress, int(command), what, sent);
+    if (sent)
         return;
     MessageBox::standard(this, QMessageBox::Warning, tr("Warning"),
         tr("The command could not be sent: the link-layer search is not running on %1. Search again on the "

@@ -59,6 +59,12 @@ public:
 signals:
     // The technician double-clicked a card: connect to it.
     void connectRequested(const QString& address);
+    // Set-IP or reboot went to a card over the link layer (or could not);
+    // `what` tells the settings sent.
+    void cardCommandSent(
+        const QString& address, const QString& hardwareAddress, int command, const QString& what, bool sent);
+    // A card answered set-IP or reboot (the answer does not say which card).
+    void cardResultReceived(bool succeeded);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -76,7 +82,8 @@ private slots:
 private:
     static void fillCardRow(QTreeWidgetItem* row, const Discovery::CardInfo& card);
     bool refuseUnreachable(const QString& hardwareAddress);
-    void sendToCard(quint32 command, const QString& hardwareAddress, const QByteArray& payload);
+    void sendToCard(quint32 command, const QString& address, const QString& hardwareAddress, const QByteArray& payload,
+        const QString& what);
     static QList<QNetworkInterface> usableInterfaces();
     void updateMarks();
     void updateFound();

@@ -279,6 +279,28 @@ void Journal::closed()
     e.event = LinkEvent::Closed;
 }
 
+void Journal::cardCommandSent(
+    const QString& address, const QString& hardwareAddress, int command, const QString& what, bool sent)
+{
+    const QString card = m_card;
+    m_card = address.isEmpty() ? hardwareAddress : address;
+    Entry& e = add(Direction::Sent, command);
+    m_card = card;
+    e.linkLayer = true;
+    e.outcome = sent ? CommTcp::SendOutcome::Sent : CommTcp::SendOutcome::WriteFailed;
+    e.detail = what.isEmpty() ? hardwareAddress : hardwareAddress + QLatin1Char(' ') + what;
+}
+
+void Journal::cardResultReceived(bool succeeded)
+{
+    const QString card = m_card;
+    m_card.clear(); // the answer does not say which card it comes from
+    Entry& e = add(Direction::Received, 3);
+    m_card = card;
+    e.linkLayer = true;
+    e.resultByte = succeeded ? 1 : 0;
+}
+
 QString Journal::timeText(const Entry& e, bool withDate)
 {
     const QString format = withDate ? QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz") : QStringLiteral("hh:mm:ss.zzz");
@@ -287,6 +309,8 @@ QString Journal::timeText(const Entry& e, bool withDate)
 
 QString Journal::codeText(const Entry& e)
 {
+    if (e.linkLayer)
+        return QStringLiteral("L") + QString::number(e.code);
     return e.code < 0 ? QString() : QString::number(e.code);
 }
 
@@ -314,6 +338,11 @@ QString Journal::meaning(const Entry& e)
         return e.total > 0
             ? tr("backup data: %1 requests, %2 of %3 bytes received").arg(e.frames).arg(e.bytes).arg(e.total)
             : tr("backup data: %1 requests, %2 bytes received").arg(e.frames).arg(e.bytes);
+    }
+    if (e.linkLayer) {
+        if (!sent)
+            return tr("link-layer answer");
+        return (e.code == 2 ? tr("set IP settings (link layer)") : tr("reboot (link layer)")) + detail;
     }
     QString text;
     switch (e.code) {
@@ -383,7 +412,7 @@ QString Journal::result(const Entry& e)
         switch (e.outcome) {
         case CommTcp::SendOutcome::Sent: return tr("sent");
         case CommTcp::SendOutcome::NotConnected: return tr("not sent: not connected");
-        case CommTcp::SendOutcome::WriteFailed: return tr("send failed");
+        case CommTcp::SendOutcome::WriteFailed: return e.linkLayer ? tr("not sent") : tr("send failed");
         }
     }
     if (e.resultByte == 0)

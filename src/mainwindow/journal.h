@@ -58,6 +58,7 @@ public:
         qint64 total = 0; // of a backup: the bytes announced
         QString detail; // what the frame said that the line shows (cut short)
         qint8 resultByte = -1; // a reply's result byte, -1 where none
+        bool linkLayer = false; // a card protocol frame, not a command frame
     };
 
     explicit Journal(int capacity = kCapacity, QObject* parent = nullptr);
@@ -71,6 +72,11 @@ public:
     void connected();
     void connectFailed(const QString& error);
     void closed();
+    // Set-IP (2) or reboot (4) sent to a card over the link layer from the
+    // search page, and a card's answer to one.
+    void cardCommandSent(
+        const QString& address, const QString& hardwareAddress, int command, const QString& what, bool sent);
+    void cardResultReceived(bool succeeded);
 
     // The lines kept, oldest first; line i has the number firstNumber() + i.
     int size() const { return int(m_entries.size()); }

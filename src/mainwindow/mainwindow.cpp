@@ -176,6 +176,8 @@ void MainWindow::initConnections()
     connect(&m_comm, &CommTcp::disconnected, this, &MainWindow::disconnectedFromDeivce);
     m_journal->attach(&m_comm);
     connect(m_pageDevSearch, &DevSereachPage::connectRequested, this, &MainWindow::connectToCard);
+    connect(m_pageDevSearch, &DevSereachPage::cardCommandSent, m_journal, &Journal::cardCommandSent);
+    connect(m_pageDevSearch, &DevSereachPage::cardResultReceived, m_journal, &Journal::cardResultReceived);
 
     wirePages(&m_comm, { m_pageProgramming, m_pageSettings, m_pageFixedParam, m_pageDisplayLog, m_pageSPTest }, this);
 }

@@ -1387,6 +1387,22 @@ Do you want to continue?</source>
 <context>
     <name>Journal</name>
     <message>
+        <source>link-layer answer</source>
+        <translation>链路层应答</translation>
+    </message>
+    <message>
+        <source>set IP settings (link layer)</source>
+        <translation>设置 IP（链路层）</translation>
+    </message>
+    <message>
+        <source>reboot (link layer)</source>
+        <translation>重启（链路层）</translation>
+    </message>
+    <message>
+        <source>not sent</source>
+        <translation>未发送</translation>
+    </message>
+    <message>
         <source>connect</source>
         <translation>连接</translation>
     </message>
