@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -71,6 +73,78 @@ private:
     QVector<int> m_widths = QVector<int>(DevSereachPage::ColMAC + 1, -1);
 };
 
+QString withAddresses(const QString& name, const QVariant& addresses)
+{
+    const QString text = addresses.toString();
+    return text.isEmpty() ? name : name + QStringLiteral("  (") + text + QLatin1Char(')');
+}
+
+// The interface list: each entry's text is the interface's name, by which the
+// search finds the interface; its IPv4 addresses are painted beside it, in
+// the list and in the closed box, so the technician sees which adapter is
+// on which network.
+class InterfaceDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = withAddresses(option->text, index.data(DevSereachPage::kInterfaceAddressRole));
+    }
+};
+
+class InterfaceComboBox : public QComboBox {
+public:
+    explicit InterfaceComboBox(QWidget* parent)
+        : QComboBox(parent)
+    {
+        setItemDelegate(new InterfaceDelegate(this));
+    }
+
+    QSize minimumSizeHint() const override { return widened(QComboBox::minimumSizeHint()); }
+    QSize sizeHint() const override { return widened(QComboBox::sizeHint()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        option.currentText = withAddresses(option.currentText, currentData(DevSereachPage::kInterfaceAddressRole));
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+
+private:
+    QSize widened(QSize size) const
+    {
+        int extra = 0;
+        for (int i = 0; i < count(); ++i) {
+            extra = qMax(extra,
+                fontMetrics().horizontalAdvance(
+                    withAddresses(itemText(i), itemData(i, DevSereachPage::kInterfaceAddressRole)))
+                    - fontMetrics().horizontalAdvance(itemText(i)));
+        }
+        size.rwidth() += extra;
+        return size;
+    }
+};
+
+QString interfaceAddresses(const QNetworkInterface& iface)
+{
+    QStringList addresses;
+    for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
+        if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
+            addresses.append(entry.ip().toString());
+    }
+    return addresses.join(QStringLiteral(", "));
+}
+
+const QColor kDuplicateColour(255, 200, 200);
+const QColor kOutsideColour(255, 228, 170);
+
 } // namespace
 
 void UI_DevSereachPage::setupUi(QWidget* page)
@@ -86,15 +160,20 @@ void UI_DevSereachPage::setupUi(QWidget* page)
     treeWidgetDevice->header()->setStretchLastSection(true);
     treeWidgetDevice->setContextMenuPolicy(Qt::CustomContextMenu);
     treeWidgetDevice->setUniformRowHeights(true);
+    // A double click connects to the card; the row stays open.
+    treeWidgetDevice->setExpandsOnDoubleClick(false);
     verticalLayout->addWidget(treeWidgetDevice);
 
     horizontalLayout = new QHBoxLayout();
     horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    labelFound = new QLabel(page);
+    labelFound->setObjectName(QStringLiteral("labelFound"));
+    horizontalLayout->addWidget(labelFound);
     horizontalLayout->addStretch();
     labelIntf = new QLabel(page);
     labelIntf->setObjectName(QStringLiteral("labelIntf"));
     horizontalLayout->addWidget(labelIntf);
-    comboBoxIntf = new QComboBox(page);
+    comboBoxIntf = new InterfaceComboBox(page);
     comboBoxIntf->setObjectName(QStringLiteral("comboBoxIntf"));
     comboBoxIntf->setMinimumWidth(100);
     labelIntf->setBuddy(comboBoxIntf);
@@ -137,14 +216,21 @@ DevSereachPage::DevSereachPage(QWidget* parent, int cycleIntervalMs)
     connect(m_session, &DiscoverySession::rowCompleted, this, &DevSereachPage::onRowCompleted);
     connect(m_session, &DiscoverySession::resultReceived, this, &DevSereachPage::onResultReceived);
     connect(m_session, &DiscoverySession::captureFailed, this, &DevSereachPage::onCaptureFailed);
+    connect(ui->treeWidgetDevice, &QTreeWidget::itemDoubleClicked, this,
+        &DevSereachPage::onTreeWidgetDeviceItemDoubleClicked);
+    updateFound();
 
     timerIntf.start(kInterfacePollMs);
 }
 
 void DevSereachPage::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        updateFound();
+        m_marks.fill(0xff); // differs from every mark: the tooltips again, in the new language
+        updateMarks();
+    }
     QWidget::changeEvent(event);
 }
 
@@ -161,13 +247,30 @@ QList<QNetworkInterface> DevSereachPage::usableInterfaces()
 void DevSereachPage::onTimerIntfTimeout()
 {
     QStringList names;
-    for (const QNetworkInterface& iface : usableInterfaces())
+    QStringList addresses;
+    for (const QNetworkInterface& iface : usableInterfaces()) {
         names.append(iface.humanReadableName());
-    if (names == intfList)
-        return;
-    intfList = names;
-    ui->comboBoxIntf->clear();
-    ui->comboBoxIntf->addItems(names);
+        addresses.append(interfaceAddresses(iface));
+    }
+    QComboBox* combo = ui->comboBoxIntf;
+    if (names != intfList) {
+        intfList = names;
+        combo->clear();
+        combo->addItems(names);
+    }
+    // An address that changes (a lease renewed) is shown without a refill,
+    // which would change the entry chosen.
+    bool changed = false;
+    for (int i = 0; i < names.size() && i < combo->count(); ++i) {
+        if (combo->itemData(i, kInterfaceAddressRole).toString() != addresses.at(i)) {
+            combo->setItemData(i, addresses.at(i), kInterfaceAddressRole);
+            changed = true;
+        }
+    }
+    if (changed) {
+        combo->updateGeometry();
+        combo->update();
+    }
 }
 
 void DevSereachPage::onBtnRefreshClicked()
@@ -193,7 +296,75 @@ void DevSereachPage::onBtnRefreshClicked()
 
     ui->treeWidgetDevice->clear();
     currentItem = nullptr;
+    m_marks.clear();
+    m_subnets.clear();
+    for (const QNetworkAddressEntry& entry : target.addressEntries()) {
+        if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
+            m_subnets.append({ entry.ip().toIPv4Address(), entry.netmask().toIPv4Address() });
+    }
+    m_searchedInterface = withAddresses(chosen, interfaceAddresses(target));
+    m_lastSearch = QDateTime::currentDateTime();
     m_session->search(target);
+    updateFound();
+}
+
+void DevSereachPage::updateFound()
+{
+    if (!m_lastSearch.isValid()) {
+        ui->labelFound->setText(QCoreApplication::translate("DevSearchPage", "No search yet"));
+        return;
+    }
+    ui->labelFound->setText(QCoreApplication::translate("DevSearchPage", "Cards found: %1    Last search: %2")
+                                .arg(m_session->cards().size())
+                                .arg(m_lastSearch.toString(QStringLiteral("hh:mm:ss"))));
+}
+
+// Marks the cards the technician will not reach as found: a shared address,
+// or one outside the adapter's subnets. A new card may mark an older one.
+void DevSereachPage::updateMarks()
+{
+    const QVector<quint8> marks = Discovery::rowMarks(m_session->cards(), m_subnets);
+    QTreeWidget* tree = ui->treeWidgetDevice;
+    const int count = qMin(marks.size(), tree->topLevelItemCount());
+    m_marks.resize(count); // new rows: NoMark
+    for (int row = 0; row < count; ++row) {
+        const quint8 mark = marks.at(row);
+        if (mark == m_marks.at(row))
+            continue;
+        m_marks[row] = mark;
+        QTreeWidgetItem* item = tree->topLevelItem(tree->topLevelItemCount() - 1 - row);
+        const QString host = item->text(ColHost);
+        QStringList why;
+        if (mark & Discovery::DuplicateAddress)
+            why.append(tr("Another card answered with the same IP address %1: only one of them can be reached at "
+                          "it. Give one of them other IP settings.")
+                           .arg(host));
+        if (mark & Discovery::OutsideSubnet)
+            why.append(tr("%1 is outside the subnet of %2: this PC cannot reach the card over IP until the card "
+                          "gets IP settings in that subnet.")
+                           .arg(host, m_searchedInterface));
+        const QBrush background = mark & Discovery::DuplicateAddress ? QBrush(kDuplicateColour)
+            : mark & Discovery::OutsideSubnet                        ? QBrush(kOutsideColour)
+                                                                     : QBrush();
+        const QBrush foreground = mark ? QBrush(Qt::black) : QBrush();
+        for (int column = ColHost; column <= ColMAC; ++column) {
+            item->setBackground(column, background);
+            item->setForeground(column, foreground);
+            item->setToolTip(column, why.join(QLatin1Char('\n')));
+        }
+    }
+}
+
+void DevSereachPage::onTreeWidgetDeviceItemDoubleClicked(QTreeWidgetItem* item)
+{
+    if (item && item->text(ColHost).isEmpty())
+        item = item->parent();
+    if (!item)
+        return;
+    QString address = item->data(ColHost, kCardAddressRole).toString();
+    if (address.isEmpty())
+        address = item->text(ColHost);
+    emit connectRequested(address);
 }
 
 void DevSereachPage::onCardsFound(int first, int count)
@@ -208,6 +379,8 @@ void DevSereachPage::onCardsFound(int first, int count)
     ui->treeWidgetDevice->insertTopLevelItems(0, rows);
     for (QTreeWidgetItem* item : qAsConst(rows))
         item->setExpanded(true);
+    updateMarks();
+    updateFound();
 }
 
 void DevSereachPage::onRowCompleted(int row)
@@ -216,6 +389,7 @@ void DevSereachPage::onRowCompleted(int row)
     QTreeWidgetItem* item = tree->topLevelItem(tree->topLevelItemCount() - 1 - row);
     fillCardRow(item, m_session->cards().at(row));
     item->setExpanded(true);
+    updateMarks();
 }
 
 void DevSereachPage::fillCardRow(QTreeWidgetItem* row, const Discovery::CardInfo& card)
@@ -238,6 +412,7 @@ void DevSereachPage::fillCardRow(QTreeWidgetItem* row, const Discovery::CardInfo
 
 void DevSereachPage::onResultReceived(bool succeeded)
 {
+    emit cardResultReceived(succeeded);
     MessageBox::standard(this, QMessageBox::Information, tr("Device Reply"),
         tr("Operation %1!").arg(succeeded ? tr("succeed") : tr("failed")), QMessageBox::Ok);
 }
@@ -297,12 +472,13 @@ void DevSereachPage::onCustomContextMenuRequested(QPoint pos)
         if (dialog.exec() != QDialog::Accepted)
             return;
         const QStringList settings = dialog.ipSettings();
-        sendToCard(CardFrame::SetIp, hardwareAddress,
-            Discovery::setIpRequest(settings.at(0), settings.at(1), settings.at(2), settings.at(3)));
+        sendToCard(CardFrame::SetIp, address, hardwareAddress,
+            Discovery::setIpRequest(settings.at(0), settings.at(1), settings.at(2), settings.at(3)),
+            QStringLiteral("%1 %2/%3 %4").arg(settings.at(0), settings.at(1), settings.at(2), settings.at(3)));
     } else if (chosen == reboot) {
         if (refuseUnreachable(hardwareAddress))
             return;
-        sendToCard(CardFrame::Reboot, hardwareAddress, QByteArray());
+        sendToCard(CardFrame::Reboot, address, hardwareAddress, QByteArray(), QString());
     }
 }
 
@@ -329,9 +505,12 @@ bool DevSereachPage::refuseUnreachable(const QString& hardwareAddress)
     return false;
 }
 
-void DevSereachPage::sendToCard(quint32 command, const QString& hardwareAddress, const QByteArray& payload)
+void DevSereachPage::sendToCard(quint32 command, const QString& address, const QString& hardwareAddress,
+    const QByteArray& payload, const QString& what)
 {
-    if (m_session->sendToCard(command, hardwareAddress, payload))
+    const bool sent = m_session->sendToCard(command, hardwareAddress, payload);
+    emit cardCommandSent(address, hardwareAddress, int(command), what, sent);
+    if (sent)
         return;
     MessageBox::standard(this, QMessageBox::Warning, tr("Warning"),
         tr("The command could not be sent: the link-layer search is not running on %1. Search again on the "

@@ -2,6 +2,7 @@
 
 #include "discoverysession.h"
 
+#include <QDateTime>
 #include <QPoint>
 #include <QSet>
 #include <QStringList>
@@ -22,6 +23,7 @@ struct UI_DevSereachPage {
     QVBoxLayout* verticalLayout = nullptr;
     QTreeWidget* treeWidgetDevice = nullptr;
     QHBoxLayout* horizontalLayout = nullptr;
+    QLabel* labelFound = nullptr;
     QLabel* labelIntf = nullptr;
     QComboBox* comboBoxIntf = nullptr;
     QPushButton* btnRefresh = nullptr;
@@ -50,6 +52,19 @@ public:
     // Data of a card row's first column.
     static constexpr int kCardAddressRole = Qt::UserRole + 1;
     static constexpr int kCardHardwareAddressRole = Qt::UserRole + 2;
+    // Of an entry of the interface list: its IPv4 addresses, shown beside
+    // the name (the entry's text stays the name alone).
+    static constexpr int kInterfaceAddressRole = Qt::UserRole + 1;
+
+signals:
+    // The technician double-clicked a card: connect to it.
+    void connectRequested(const QString& address);
+    // Set-IP or reboot went to a card over the link layer (or could not);
+    // `what` tells the settings sent.
+    void cardCommandSent(
+        const QString& address, const QString& hardwareAddress, int command, const QString& what, bool sent);
+    // A card answered set-IP or reboot (the answer does not say which card).
+    void cardResultReceived(bool succeeded);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -62,12 +77,16 @@ private slots:
     void onRowCompleted(int row);
     void onResultReceived(bool succeeded);
     void onCaptureFailed(const QString& interfaceName, const QString& reason);
+    void onTreeWidgetDeviceItemDoubleClicked(QTreeWidgetItem* item);
 
 private:
     static void fillCardRow(QTreeWidgetItem* row, const Discovery::CardInfo& card);
     bool refuseUnreachable(const QString& hardwareAddress);
-    void sendToCard(quint32 command, const QString& hardwareAddress, const QByteArray& payload);
+    void sendToCard(quint32 command, const QString& address, const QString& hardwareAddress, const QByteArray& payload,
+        const QString& what);
     static QList<QNetworkInterface> usableInterfaces();
+    void updateMarks();
+    void updateFound();
 
     std::unique_ptr<UI_DevSereachPage> ui;
     QTreeWidgetItem* currentItem = nullptr;
@@ -75,4 +94,8 @@ private:
     DiscoverySession* m_session; // its cards are the tree's rows, the newest on top
     QStringList intfList;
     QSet<QString> m_captureWarned; // interfaces whose capture failure was told already
+    QVector<Discovery::Subnet> m_subnets; // of the interface searched last
+    QString m_searchedInterface;
+    QVector<quint8> m_marks; // shown, in step with the session's cards
+    QDateTime m_lastSearch;
 };

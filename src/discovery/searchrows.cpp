@@ -1,5 +1,8 @@
 #include "searchrows.h"
 
+#include <QHash>
+#include <QHostAddress>
+
 namespace Discovery {
 
 SearchRows::Outcome SearchRows::add(const CardInfo& card, bool fromUdp, int* row)
@@ -49,6 +52,34 @@ bool SearchRows::repeats(const CardInfo& card, bool fromUdp) const
     if (fromUdp && !card.carriesHardwareAddresses)
         return true;
     return hardwareListed;
+}
+
+QVector<quint8> rowMarks(const QVector<CardInfo>& rows, const QVector<Subnet>& subnets)
+{
+    QHash<QString, int> rowsAt;
+    for (const CardInfo& card : rows) {
+        if (!card.host.isEmpty())
+            ++rowsAt[card.host];
+    }
+    QVector<quint8> marks(rows.size(), NoMark);
+    for (int i = 0; i < rows.size(); ++i) {
+        const QString& host = rows.at(i).host;
+        if (host.isEmpty())
+            continue;
+        if (rowsAt.value(host) > 1)
+            marks[i] |= DuplicateAddress;
+        bool isIpv4 = false;
+        const QHostAddress address(host);
+        const quint32 ip = address.toIPv4Address(&isIpv4);
+        if (!isIpv4 || address.protocol() != QAbstractSocket::IPv4Protocol || subnets.isEmpty())
+            continue;
+        bool inside = false;
+        for (const Subnet& net : subnets)
+            inside = inside || (ip & net.netmask) == (net.address & net.netmask);
+        if (!inside)
+            marks[i] |= OutsideSubnet;
+    }
+    return marks;
 }
 
 } // namespace Discovery

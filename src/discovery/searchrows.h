@@ -39,4 +39,25 @@ private:
     QVector<CardInfo> m_rows;
 };
 
+// What the search page warns of on a card's row: the two reasons technicians
+// most often fail to reach a card they have just found.
+enum RowMark : quint8 {
+    NoMark = 0,
+    // Another row has the same address: at most one of them answers at it.
+    DuplicateAddress = 1,
+    // The address lies in none of the adapter's IPv4 subnets: this PC cannot
+    // reach the card over IP until the card gets settings that fit.
+    OutsideSubnet = 2,
+};
+
+// An IPv4 subnet of the adapter a search ran on.
+struct Subnet {
+    quint32 address = 0;
+    quint32 netmask = 0;
+};
+
+// The marks of `rows`, in step with them. A row whose address is empty or
+// not IPv4 text gets neither mark; with no subnet known no row is outside.
+QVector<quint8> rowMarks(const QVector<CardInfo>& rows, const QVector<Subnet>& subnets);
+
 } // namespace Discovery

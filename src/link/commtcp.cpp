@@ -28,6 +28,7 @@ void CommTcp::connectToDevice(const QString& ip)
 {
     if (m_socket.state() != QAbstractSocket::UnconnectedState)
         m_socket.abort();
+    m_address = ip;
     m_socket.connectToHost(QHostAddress(ip), kCommandPort, QIODevice::ReadWrite);
     const bool connected = m_socket.waitForConnected(kConnectTimeoutMs);
     m_assembler.reset();
@@ -64,13 +65,16 @@ void CommTcp::onSocketDisconnected()
 void CommTcp::send(int cmd, QByteArray data)
 {
     if (!isConnected()) {
+        emit commandSent(cmd, data, SendOutcome::NotConnected);
         emit notConnected();
         return;
     }
     const QByteArray frame = CommandFrame::build(cmd, data);
     // An oversized payload cannot be framed: its length would not fit the
     // 16-bit field. It counts as a failed write.
-    if (frame.isEmpty() || !write(frame))
+    const bool written = !frame.isEmpty() && write(frame);
+    emit commandSent(cmd, data, written ? SendOutcome::Sent : SendOutcome::WriteFailed);
+    if (!written)
         emit sendError();
     m_recvTimer->stop();
 }
@@ -172,6 +176,7 @@ void CommTcp::dispatchFrame(const quint8* frame, int size)
     const int dataSize = size - CommandFrame::kOverhead;
 
     m_dispatching = true;
+    emit frameReceived(cmd, data, dataSize);
     switch (cmd) {
     case 1:
     case 256:

@@ -32,6 +32,10 @@ public:
     static constexpr int kConnectTimeoutMs = 1000;
     static constexpr int kReassemblyTimeoutMs = 100;
 
+    // What became of a command given to send().
+    enum class SendOutcome { Sent, NotConnected, WriteFailed };
+    Q_ENUM(SendOutcome)
+
     explicit CommTcp(QObject* parent = nullptr);
     ~CommTcp() override;
 
@@ -42,6 +46,8 @@ public:
     void disconnectFromDevice();
 
     bool isConnected() const;
+    // The address given to the last connectToDevice(), connected or not.
+    QString address() const { return m_address; }
 
     // The texts of the link's reports, in its own translation context.
     static QString notConnectedText(); // "Device not connected!"
@@ -71,6 +77,13 @@ signals:
     // is the reply's result byte (a missing byte counts as a refusal); for
     // 4 and 5 it is always true.
     void notice(int cmd, bool succeeded);
+    // Every command given to send(), with what became of it; told before
+    // notConnected() or sendError(). For a record of the session: the link
+    // does not wait for its receivers to keep up.
+    void commandSent(int cmd, const QByteArray& data, CommTcp::SendOutcome outcome);
+    // Every complete frame from the card, routed or dropped, before it is
+    // routed; `data` is valid only during the call, like the reply signals'.
+    void frameReceived(int cmd, const quint8* data, int size);
 
 public slots:
     void send(int cmd, QByteArray data = QByteArray());
@@ -86,6 +99,7 @@ private:
     void noticeOnce(int cmd, bool succeeded);
 
     QTcpSocket m_socket;
+    QString m_address;
     QTimer* m_recvTimer;
     FrameAssembler m_assembler;
     bool m_dispatching = false;

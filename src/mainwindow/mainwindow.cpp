@@ -3,6 +3,8 @@
 #include "buildinfo.h"
 #include "discovery/devsereachpage.h"
 #include "iphistory.h"
+#include "journal.h"
+#include "journalview.h"
 #include "link/ipaddresspattern.h"
 #include "linknotices.h"
 #include "pages/displaylogpage.h"
@@ -26,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QResizeEvent>
@@ -137,6 +140,14 @@ void MainWindow::initUI()
     ui->ipEdit->setCompleter(m_completer);
     setHistory(IpHistory::read(QString::fromLatin1(IpHistory::kFile)));
 
+    m_journal = new Journal(Journal::kCapacity, this);
+    m_journalView = new JournalView(m_journal, this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_journalView);
+    m_journalView->hide();
+    QAction* actionJournal = m_journalView->toggleViewAction();
+    actionJournal->setObjectName(QStringLiteral("actionJournal"));
+    ui->menuWindow->addAction(actionJournal);
+
     ui->statusLabel->installEventFilter(this);
     ui->ipEdit->setFocus();
     updateConnectState();
@@ -165,6 +176,10 @@ void MainWindow::initConnections()
     connect(&m_comm, &CommTcp::connectedToDevice, this, &MainWindow::connectedToDevice);
     connect(&m_comm, &CommTcp::connectionError, this, &MainWindow::connectionError);
     connect(&m_comm, &CommTcp::disconnected, this, &MainWindow::disconnectedFromDeivce);
+    m_journal->attach(&m_comm);
+    connect(m_pageDevSearch, &DevSereachPage::connectRequested, this, &MainWindow::connectToCard);
+    connect(m_pageDevSearch, &DevSereachPage::cardCommandSent, m_journal, &Journal::cardCommandSent);
+    connect(m_pageDevSearch, &DevSereachPage::cardResultReceived, m_journal, &Journal::cardResultReceived);
 
     wirePages(&m_comm,
         { m_pageProgramming, m_pageSettings, m_pageFixedParam, m_pageDisplayLog, m_pageSPTest, nullptr,
@@ -236,6 +251,23 @@ void MainWindow::connectEvent()
     m_comm.connectToDevice(ip);
 }
 
+// A card chosen on the search page: into the connection bar, and connected,
+// after the card connected now (if another) has been let go.
+void MainWindow::connectToCard(const QString& address)
+{
+    if (!IpAddressPattern::matches(address) || !ui->connectButton->isEnabled())
+        return;
+    if (m_isConnected) {
+        if (m_comm.address() == address)
+            return;
+        m_nextCard = address;
+        m_comm.disconnectFromDevice();
+        return;
+    }
+    ui->ipEdit->setText(address);
+    connectEvent();
+}
+
 void MainWindow::connectedToDevice()
 {
     const QString ip = ui->ipEdit->text();
@@ -264,6 +296,11 @@ void MainWindow::disconnectedFromDeivce()
     m_isConnected = false;
     setProperty(DialogPrompt::kCardAddress, QString());
     updateConnectState();
+    if (!m_nextCard.isEmpty()) {
+        // Not from inside the link's own report of the close.
+        QTimer::singleShot(0, this, [this, address = m_nextCard] { connectToCard(address); });
+        m_nextCard.clear();
+    }
 }
 
 void MainWindow::updateConnectState()

@@ -9,6 +9,8 @@
 class DevSereachPage;
 class DisplayLogPage;
 class FixedParamPage;
+class Journal;
+class JournalView;
 class PageRoot;
 class ProgrammingPage;
 class QActionGroup;
@@ -80,6 +82,7 @@ private:
     void clearHistory();
     void unlockRootPage();
     void setHistory(const QStringList& history);
+    void connectToCard(const QString& address);
 
     bool m_isConnected : 8;
     quint32 m_clickCount : 24;
@@ -98,5 +101,8 @@ private:
     PageRoot* m_pageRoot = nullptr;
     QStringList m_ipHistory;
     CommTcp m_comm;
+    Journal* m_journal = nullptr;
+    JournalView* m_journalView = nullptr;
+    QString m_nextCard; // to connect to once the link has closed
     std::unique_ptr<QSettings> m_settings;
 };

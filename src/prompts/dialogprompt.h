@@ -34,6 +34,7 @@ public:
     static constexpr const char* kDeviceList = "device-list";
     static constexpr const char* kBatchReport = "batch-report";
     static constexpr const char* kBatchCsv = "batch-csv";
+    static constexpr const char* kJournal = "journal";
 
     // The main window's property naming the card it is connected to (empty
     // while none is): save dialogs name files after the card.

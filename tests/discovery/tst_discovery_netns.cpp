@@ -325,6 +325,7 @@ void TestDiscoveryNetns::oneRowPerCardAndANewSearchShowsThemAgain()
     QStringList macs = p.macs();
     macs.sort();
     QCOMPARE(macs, (QStringList { mac(0), mac(1) }));
+    QVERIFY(p.tree->topLevelItem(1)->toolTip(0).contains(QStringLiteral("same IP address 10.77.0.2")));
     for (int i = 0; i < 2; ++i)
         p.tree->topLevelItem(i)->setText(1, QStringLiteral("marked"));
 

@@ -12,11 +12,13 @@
 #include "prompts/messagebox.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QDialog>
 #include <QDir>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
@@ -134,7 +136,9 @@ bool programmingInstalling(QWidget* window, QWidget* page, const QString& out)
 
 int main(int argc, char* argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless a platform is given (xvfb-run with QT_QPA_PLATFORM=xcb).
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Pictures of every page of Netquill."));
@@ -143,7 +147,12 @@ int main(int argc, char* argv[])
         QStringLiteral("language"), QStringLiteral("English"));
     const QCommandLineOption outOption(
         QStringLiteral("out"), QStringLiteral("Folder for the PNG files."), QStringLiteral("dir"), QStringLiteral("."));
-    parser.addOptions({ languageOption, outOption });
+    // Presses Refresh: only inside a network namespace of one's own
+    // (scripts/netns-harness.sh), never on the machine's real interfaces.
+    const QCommandLineOption searchOption(QStringLiteral("search-on"),
+        QStringLiteral("Also search for cards on this interface (inside a network namespace only)."),
+        QStringLiteral("interface"));
+    parser.addOptions({ languageOption, outOption, searchOption });
     parser.process(app);
     const QString out = QDir(parser.value(outOption)).absolutePath();
     QDir().mkpath(out);
@@ -239,6 +248,31 @@ int main(int argc, char* argv[])
 
     if (!batchMidRun(out))
         qWarning("the batch did not reach the picture's state");
+
+    if (parser.isSet(searchOption)) {
+        list->setCurrentRow(5);
+        auto* combo = named<QComboBox>(stack->widget(5), "comboBoxIntf");
+        for (int i = 0; i < 40 && combo->findText(parser.value(searchOption)) < 0; ++i)
+            settle(50);
+        combo->setCurrentIndex(combo->findText(parser.value(searchOption)));
+        click(stack->widget(5), "btnRefresh", 3500);
+        if (!save(&window, out + QStringLiteral("/search.png")))
+            return 1;
+    }
+
+    // The journal of all of the above, opened from the Window menu.
+    QAction* journal = window.findChild<QAction*>(QStringLiteral("actionJournal"));
+    if (!journal)
+        return 1;
+    journal->trigger();
+    window.resize(1000, 800);
+    if (auto* dock = window.findChild<QDockWidget*>(QStringLiteral("dockJournal")))
+        window.resizeDocks({ dock }, { 380 }, Qt::Vertical);
+    settle(300);
+    if (!save(&window, out + QStringLiteral("/journal.png")))
+        return 1;
+    journal->trigger();
+    window.resize(1000, 640);
     list->setCurrentRow(0);
     settle(100);
     if (!programmingInstalling(&window, stack->widget(0), out))

@@ -395,6 +395,14 @@
         <translation>已发现的设备</translation>
     </message>
     <message>
+        <source>No search yet</source>
+        <translation>尚未搜索</translation>
+    </message>
+    <message>
+        <source>Cards found: %1    Last search: %2</source>
+        <translation>找到设备：%1    上次搜索：%2</translation>
+    </message>
+    <message>
         <location filename="../../discovery/devsereachpage.cpp" line="+86" />
         <source>Host</source>
         <translation>主机</translation>
@@ -437,6 +445,14 @@
 </context>
 <context>
     <name>DevSereachPage</name>
+    <message>
+        <source>Another card answered with the same IP address %1: only one of them can be reached at it. Give one of them other IP settings.</source>
+        <translation>另一台设备以相同的 IP 地址 %1 应答：此地址只能访问到其中一台。请为其中一台设置其他 IP。</translation>
+    </message>
+    <message>
+        <source>%1 is outside the subnet of %2: this PC cannot reach the card over IP until the card gets IP settings in that subnet.</source>
+        <translation>%1 不在 %2 的子网内：在设备获得该子网内的 IP 设置之前，本机无法通过 IP 访问该设备。</translation>
+    </message>
     <message>
         <location line="+82" />
         <location line="+12" />
@@ -1543,6 +1559,344 @@ Do you want to continue?</source>
         <location filename="../../app/main.cpp" line="+37" />
         <source>Netquill keeps its settings in %1, which cannot be created.</source>
         <translation>Netquill 将设置保存在 %1，但无法创建该文件夹。</translation>
+    </message>
+</context>
+<context>
+    <name>Journal</name>
+    <message>
+        <source>link-layer answer</source>
+        <translation>链路层应答</translation>
+    </message>
+    <message>
+        <source>set IP settings (link layer)</source>
+        <translation>设置 IP（链路层）</translation>
+    </message>
+    <message>
+        <source>reboot (link layer)</source>
+        <translation>重启（链路层）</translation>
+    </message>
+    <message>
+        <source>not sent</source>
+        <translation>未发送</translation>
+    </message>
+    <message>
+        <source>connect</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>connection closed</source>
+        <translation>连接已关闭</translation>
+    </message>
+    <message>
+        <source>image chunks: %1 sent (%2 bytes), %3 acknowledged</source>
+        <translation>镜像数据块：已发送 %1 个（%2 字节），已确认 %3 个</translation>
+    </message>
+    <message>
+        <source>backup data: %1 requests, %2 of %3 bytes received</source>
+        <translation>备份数据：请求 %1 次，已收到 %2 / %3 字节</translation>
+    </message>
+    <message>
+        <source>backup data: %1 requests, %2 bytes received</source>
+        <translation>备份数据：请求 %1 次，已收到 %2 字节</translation>
+    </message>
+    <message>
+        <source>read version</source>
+        <translation>读取版本</translation>
+    </message>
+    <message>
+        <source>version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <source>reboot</source>
+        <translation>重启</translation>
+    </message>
+    <message>
+        <source>IP settings reply</source>
+        <translation>IP 设置应答</translation>
+    </message>
+    <message>
+        <source>IP settings set</source>
+        <translation>IP 设置已设定</translation>
+    </message>
+    <message>
+        <source>IP settings reset</source>
+        <translation>IP 设置已重置</translation>
+    </message>
+    <message>
+        <source>read date</source>
+        <translation>读取日期</translation>
+    </message>
+    <message>
+        <source>date</source>
+        <translation>日期</translation>
+    </message>
+    <message>
+        <source>set date</source>
+        <translation>设置日期</translation>
+    </message>
+    <message>
+        <source>date set</source>
+        <translation>日期已设置</translation>
+    </message>
+    <message>
+        <source>list logs</source>
+        <translation>列出日志</translation>
+    </message>
+    <message>
+        <source>log list</source>
+        <translation>日志列表</translation>
+    </message>
+    <message>
+        <source>open or close log</source>
+        <translation>打开或关闭日志</translation>
+    </message>
+    <message>
+        <source>log opened or closed</source>
+        <translation>日志已打开或关闭</translation>
+    </message>
+    <message>
+        <source>log text</source>
+        <translation>日志文本</translation>
+    </message>
+    <message>
+        <source>open or close serial port</source>
+        <translation>打开或关闭串口</translation>
+    </message>
+    <message>
+        <source>serial port opened or closed</source>
+        <translation>串口已打开或关闭</translation>
+    </message>
+    <message>
+        <source>send to serial port</source>
+        <translation>发送到串口</translation>
+    </message>
+    <message>
+        <source>serial data sent</source>
+        <translation>串口数据已发送</translation>
+    </message>
+    <message>
+        <source>serial data received</source>
+        <translation>串口收到数据</translation>
+    </message>
+    <message>
+        <source>read fixed parameters</source>
+        <translation>读取固定参数</translation>
+    </message>
+    <message>
+        <source>fixed parameters</source>
+        <translation>固定参数</translation>
+    </message>
+    <message>
+        <source>write fixed parameters</source>
+        <translation>写入固定参数</translation>
+    </message>
+    <message>
+        <source>fixed parameters written</source>
+        <translation>固定参数已写入</translation>
+    </message>
+    <message>
+        <source>read ports</source>
+        <translation>读取端口</translation>
+    </message>
+    <message>
+        <source>ports</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>write ports</source>
+        <translation>写入端口</translation>
+    </message>
+    <message>
+        <source>ports written</source>
+        <translation>端口已写入</translation>
+    </message>
+    <message>
+        <source>console command</source>
+        <translation>控制台命令</translation>
+    </message>
+    <message>
+        <source>console answer</source>
+        <translation>控制台应答</translation>
+    </message>
+    <message>
+        <source>start programming %1, %2 bytes</source>
+        <translation>开始烧写 %1，%2 字节</translation>
+    </message>
+    <message>
+        <source>start programming</source>
+        <translation>开始烧写</translation>
+    </message>
+    <message>
+        <source>image chunk</source>
+        <translation>镜像数据块</translation>
+    </message>
+    <message>
+        <source>installing</source>
+        <translation>正在安装</translation>
+    </message>
+    <message>
+        <source>programming finished</source>
+        <translation>烧写完成</translation>
+    </message>
+    <message>
+        <source>backup being prepared</source>
+        <translation>正在准备备份</translation>
+    </message>
+    <message>
+        <source>backup size %1 bytes</source>
+        <translation>备份大小 %1 字节</translation>
+    </message>
+    <message>
+        <source>backup size</source>
+        <translation>备份大小</translation>
+    </message>
+    <message>
+        <source>start backup</source>
+        <translation>开始备份</translation>
+    </message>
+    <message>
+        <source>backup data</source>
+        <translation>备份数据</translation>
+    </message>
+    <message>
+        <source>unknown code</source>
+        <translation>未知命令码</translation>
+    </message>
+    <message>
+        <source>(%1 frames, %2 bytes)</source>
+        <translation>（%1 帧，%2 字节）</translation>
+    </message>
+    <message>
+        <source>connected</source>
+        <translation>已连接</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>失败：%1</translation>
+    </message>
+    <message>
+        <source>closed</source>
+        <translation>已关闭</translation>
+    </message>
+    <message>
+        <source>in progress</source>
+        <translation>进行中</translation>
+    </message>
+    <message>
+        <source>completed</source>
+        <translation>已完成</translation>
+    </message>
+    <message>
+        <source>refused at chunk %1</source>
+        <translation>第 %1 块被拒绝</translation>
+    </message>
+    <message>
+        <source>connection lost</source>
+        <translation>连接丢失</translation>
+    </message>
+    <message>
+        <source>send failed</source>
+        <translation>发送失败</translation>
+    </message>
+    <message>
+        <source>stopped</source>
+        <translation>已停止</translation>
+    </message>
+    <message>
+        <source>sent</source>
+        <translation>已发送</translation>
+    </message>
+    <message>
+        <source>not sent: not connected</source>
+        <translation>未发送：未连接</translation>
+    </message>
+    <message>
+        <source>failure</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>success</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>received</source>
+        <translation>已收到</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Card</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>Code</source>
+        <translation>命令码</translation>
+    </message>
+    <message>
+        <source>Direction</source>
+        <translation>方向</translation>
+    </message>
+    <message>
+        <source>Meaning</source>
+        <translation>含义</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>(%1 earlier entries dropped)</source>
+        <translation>（已丢弃较早的 %1 条记录）</translation>
+    </message>
+    <message>
+        <source>to card</source>
+        <translation>发往设备</translation>
+    </message>
+    <message>
+        <source>from card</source>
+        <translation>来自设备</translation>
+    </message>
+    <message>
+        <source>link</source>
+        <translation>连接</translation>
+    </message>
+</context>
+<context>
+    <name>JournalView</name>
+    <message>
+        <source>Journal</source>
+        <translation>会话记录</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Save journal</source>
+        <translation>保存会话记录</translation>
+    </message>
+    <message>
+        <source>Text files (*.txt)</source>
+        <translation>文本文件 (*.txt)</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The journal could not be saved to %1: %2</source>
+        <translation>会话记录无法保存到 %1：%2</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>信息</translation>
+    </message>
+    <message>
+        <source>Journal saved to %1</source>
+        <translation>会话记录已保存到 %1</translation>
     </message>
 </context>
 </TS>
