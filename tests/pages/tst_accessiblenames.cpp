@@ -22,12 +22,18 @@ namespace {
 
 bool isInputOrView(const QWidget* w)
 {
-    // A combo box names its own parts; a table's corner button is no Tab stop.
-    if (qobject_cast<const QComboBox*>(w->parentWidget()) || qobject_cast<const QHeaderView*>(w)
+    // Combo and spin boxes name their own parts (a combo box's list sits in
+    // a popup container); a table's corner button is no Tab stop.
+    for (const QWidget* up = w->parentWidget(); up; up = up->parentWidget()) {
+        if (up->inherits("QComboBox") || up->inherits("QComboBoxPrivateContainer") || up->inherits("QAbstractSpinBox"))
+            return false;
+    }
+    if (qobject_cast<const QHeaderView*>(w)
         || (w->focusPolicy() == Qt::NoFocus && qobject_cast<const QAbstractButton*>(w)))
         return false;
     return w->inherits("QLineEdit") || w->inherits("QComboBox") || w->inherits("QAbstractItemView")
-        || w->inherits("QTextEdit") || w->inherits("QProgressBar") || w->inherits("QAbstractButton");
+        || w->inherits("QTextEdit") || w->inherits("QProgressBar") || w->inherits("QAbstractButton")
+        || w->inherits("QAbstractSpinBox");
 }
 
 QAccessibleInterface* find(QAccessibleInterface* node, QAccessible::Role role, const QString& name, int depth = 0)
