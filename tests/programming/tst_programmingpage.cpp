@@ -92,7 +92,6 @@ private slots:
     void programs();
     void failedRunsLeaveThePageIdle_data();
     void failedRunsLeaveThePageIdle();
-    void programmingWithoutCardEndsByItself();
     void userFilesNamedTmpBinAreKept();
     void damagedPackageIsSentOnlyWhenConfirmed_data();
     void damagedPackageIsSentOnlyWhenConfirmed();
@@ -186,8 +185,6 @@ void TestProgrammingPage::failedRunsLeaveThePageIdle_data()
     const int information = int(QMessageBox::Information);
     QTest::newRow("refused start") << QStringList { "--prog-refuse-start" } << "Start programming failed!" << warning
                                    << "Progress: 0%";
-    QTest::newRow("refused chunk") << QStringList { "--prog-refuse-chunk", "4" } << "Programming failed!" << warning
-                                   << "Progress: 20.48%";
     QTest::newRow("silent card") << QStringList { "--prog-silent-from", "2" } << "Programming timeout!" << warning
                                  << "Progress: 10.24%";
     QTest::newRow("connection lost mid-transfer")
@@ -215,19 +212,6 @@ void TestProgrammingPage::failedRunsLeaveThePageIdle()
     QVERIFY(QFile::exists(path));
     verifyIdle(rig);
     QCOMPARE(rig.boxes.boxes.size(), 1);
-}
-
-void TestProgrammingPage::programmingWithoutCardEndsByItself()
-{
-    Rig rig(nextAddress(), *m_dir, {});
-    QVERIFY(rig.sim.start());
-    rig.program(m_dir->file("image.bin", payload(3000)));
-    QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Device not connected!") });
-    QVERIFY(rig.waitFor("Programming timeout!"));
-    QCOMPARE(rig.boxes.boxes.size(), 2);
-    // Connected later, a version read is only a version read.
-    verifyIdle(rig);
-    QCOMPARE(rig.count(257), 0);
 }
 
 // Only the page's own temporary image is deleted, known by its full path:
@@ -350,7 +334,6 @@ void TestProgrammingPage::backupRefusedOrCancelled_data()
     QTest::addColumn<QString>("text"); // empty: the save dialog comes and is cancelled
     QTest::newRow("refused: no dialog") << QStringList { "--backup-refuse" } << "Start backup failed!";
     QTest::newRow("cancelled: nothing asked of the card") << QStringList() << QString();
-    QTest::newRow("empty piece") << QStringList { "--backup-fail-at-piece", "3" } << "Backup file failed!";
 }
 
 void TestProgrammingPage::backupRefusedOrCancelled()

