@@ -95,10 +95,7 @@ private slots:
     void userFilesNamedTmpBinAreKept();
     void damagedPackageIsSentOnlyWhenConfirmed_data();
     void damagedPackageIsSentOnlyWhenConfirmed();
-    void chooseOrOmitTheFile();
     void backupAsksForTheFileAndShowsItsProgress();
-    void backupRefusedOrCancelled_data();
-    void backupRefusedOrCancelled();
     void typeChangeReadsAndRootComesAndGoes();
 
 private:
@@ -274,31 +271,6 @@ void TestProgrammingPage::damagedPackageIsSentOnlyWhenConfirmed()
     QCOMPARE(m_dir->flash(rig.address, 0), bytes);
 }
 
-void TestProgrammingPage::chooseOrOmitTheFile()
-{
-    Rig rig(nextAddress(), *m_dir, {});
-    QVERIFY(rig.start());
-    rig.program(QString());
-    QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Programming file is not choosen!") });
-    QCOMPARE(rig.boxes.last()->title, QStringLiteral("Tip"));
-
-    auto* field = rig.widget<QLineEdit>("leFile");
-    const QString chosen = m_dir->path("Прошивка v2.bin");
-    rig.boxes.answerDialog(chosen);
-    rig.button("btnChoose")->click();
-    const DialogPrompt::Request first = rig.boxes.dialogs.first();
-    QCOMPARE(int(first.kind), int(DialogPrompt::Kind::OpenFile));
-    QCOMPARE(first.caption, QStringLiteral("Choose programming file"));
-    QCOMPARE(first.filter, QStringLiteral("Binary Files(*.bin);;*"));
-    QCOMPARE(first.directory, QCoreApplication::applicationDirPath());
-    QCOMPARE(field->text(), chosen);
-    // Cancelled: the field keeps its path, which the dialog opened at.
-    rig.button("btnChoose")->click();
-    QCOMPARE(rig.boxes.dialogs.at(1).directory, chosen);
-    QCOMPARE(field->text(), chosen);
-    QCOMPARE(rig.count(1), 0);
-}
-
 void TestProgrammingPage::backupAsksForTheFileAndShowsItsProgress()
 {
     const QByteArray source = payload(1200, 11);
@@ -325,36 +297,6 @@ void TestProgrammingPage::backupAsksForTheFileAndShowsItsProgress()
     QCOMPARE(statuses, (QStringList { "Backuping program...", "Receiving backup file..." }));
     QCOMPARE(rig.progressText(), QStringLiteral("Progress: 120.00%"));
     QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Backup file finished!") });
-    verifyIdle(rig);
-}
-
-void TestProgrammingPage::backupRefusedOrCancelled_data()
-{
-    QTest::addColumn<QStringList>("card");
-    QTest::addColumn<QString>("text"); // empty: the save dialog comes and is cancelled
-    QTest::newRow("refused: no dialog") << QStringList { "--backup-refuse" } << "Start backup failed!";
-    QTest::newRow("cancelled: nothing asked of the card") << QStringList() << QString();
-}
-
-void TestProgrammingPage::backupRefusedOrCancelled()
-{
-    QFETCH(QStringList, card);
-    QFETCH(QString, text);
-    const QString target = m_dir->path("program.bin");
-    Rig rig(nextAddress(), *m_dir, card);
-    QVERIFY(rig.start());
-    rig.boxes.answerDialog(card.isEmpty() ? QString() : target);
-    rig.button("btnBackup")->click();
-    if (text.isEmpty()) {
-        QTRY_COMPARE(rig.boxes.dialogs.size(), 1);
-        QCOMPARE(rig.count(338), 0);
-    } else {
-        QVERIFY(rig.waitFor(text));
-        QCOMPARE(int(rig.boxes.last()->icon), int(QMessageBox::Warning));
-        QCOMPARE(rig.boxes.dialogs.size(), card.first() == "--backup-refuse" ? 0 : 1);
-    }
-    QCOMPARE(rig.boxes.texts(), text.isEmpty() ? QStringList() : QStringList { text });
-    QVERIFY(!QFile::exists(target));
     verifyIdle(rig);
 }
 
