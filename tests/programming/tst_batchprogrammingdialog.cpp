@@ -299,10 +299,7 @@ void TestBatchProgrammingDialog::imports()
         rig.boxes.answerDialog(content.isEmpty() ? m_dir->path(name) : file(name, content));
     rig.button("btnImport")->click();
 
-    const DialogPrompt::Request& request = rig.boxes.dialogs.first();
-    QCOMPARE(request.caption, QStringLiteral("Choose Device List File"));
-    QCOMPARE(request.directory, QStringLiteral("/"));
-    QCOMPARE(request.filter, QStringLiteral("(*.txt *.csv *.xlsx)"));
+    QCOMPARE(rig.boxes.dialogs.first().filter, QStringLiteral("(*.txt *.csv *.xlsx)"));
     // The import replaces the list; a cancelled one keeps it.
     QCOMPARE(rig.addresses(), addresses);
     QCOMPARE(rig.table()->rowCount(), addresses.size());
