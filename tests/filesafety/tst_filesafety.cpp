@@ -174,7 +174,6 @@ private slots:
     void initTestCase();
     void fullDiskKeepsTheOldFile_data();
     void fullDiskKeepsTheOldFile();
-    void nextWriteSucceedsOnceThereIsRoom();
 
 private:
     // Runs one writer against the full disk; the boxes it showed.
@@ -381,23 +380,6 @@ QStringList TestFileSafety::write(Writer writer, int bytes, SmallDisk& disk)
 
 // The same writers succeed once the disk has room again: nothing of the
 // failed attempt stands in the way.
-void TestFileSafety::nextWriteSucceedsOnceThereIsRoom()
-{
-    if (!g_canMount)
-        QSKIP(qPrintable(g_whyNot));
-    SmallDisk disk;
-    QVERIFY(disk.isValid());
-    const QString history = disk.path(QStringLiteral("config/completer.dat"));
-    QVERIFY(QDir().mkpath(disk.path(QStringLiteral("config"))));
-    QVERIFY(PackageBuilder::write(history, kOldContent));
-    QVERIFY(disk.fill(0));
-    QVERIFY(!IpHistory::write(history, { QStringLiteral("10.1.2.3") }));
-    QVERIFY(QFile::remove(disk.path(QStringLiteral("filler"))));
-    QVERIFY(IpHistory::write(history, { QStringLiteral("10.1.2.3") }));
-    QCOMPARE(IpHistory::read(history), QStringList { QStringLiteral("10.1.2.3") });
-    QCOMPARE(disk.entries(), (QStringList { "config", "config/completer.dat" }));
-}
-
 int main(int argc, char** argv)
 {
     // unshare(CLONE_NEWNS) is refused once a process has a second thread.

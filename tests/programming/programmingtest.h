@@ -1,13 +1,15 @@
 #pragma once
 
-// What the programming page, worker and dialog tests share: the folder of a
-// test case, the data of a recorded frame, and quiet offscreen windows.
+// What the programming tests share: the folder of a test case, the frames
+// the simulated cards recorded, and quiet offscreen windows.
 
 #include "packagebuilder.h"
+#include "support/simulatorfixture.h"
+#include "support/testaddresses.h"
 
 #include <QJsonObject>
+#include <QStringList>
 #include <QTemporaryDir>
-#include <QtGlobal>
 
 namespace ProgrammingTest {
 
@@ -16,20 +18,17 @@ namespace ProgrammingTest {
 class Workspace {
 public:
     bool isValid() const { return m_dir.isValid(); }
-    QString path() const { return m_dir.path(); }
-    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString path(const QString& name = QString()) const { return name.isEmpty() ? m_dir.path() : m_dir.filePath(name); }
     // Writes `bytes` to `name` in the folder; the path, or empty on failure.
     QString file(const QString& name, const QByteArray& bytes) const
     {
-        const QString where = path(name);
-        return PackageBuilder::write(where, bytes) ? where : QString();
+        return PackageBuilder::write(path(name), bytes) ? path(name) : QString();
     }
     QString store() const { return path(QStringLiteral("{addr}-{type}.bin")); }
-    QString flashPath(const QString& card, int type) const
+    QByteArray flash(const QString& card, int type) const
     {
-        return path(QStringLiteral("%1-%2.bin").arg(card).arg(type));
+        return PackageBuilder::read(path(QStringLiteral("%1-%2.bin").arg(card).arg(type)));
     }
-    QByteArray flash(const QString& card, int type) const { return PackageBuilder::read(flashPath(card, type)); }
 
 private:
     QTemporaryDir m_dir;
@@ -51,3 +50,66 @@ inline void quietOffscreenWarnings()
 }
 
 } // namespace ProgrammingTest
+
+// Many simulated cards for the batch tests: one simulator plays every card of
+// a test case, each on its own loopback address with its own flash file.
+namespace BatchCards {
+
+inline QStringList addresses(int area, int testCase, int count)
+{
+    QStringList result;
+    for (int card = 1; card <= count; ++card)
+        result.append(TestAddresses::card(area, testCase, card));
+    return result;
+}
+
+// The simulator's command line: the cards, where they keep their images, a
+// quick installation, then `extra` (per-card faults as --card ADDR:option).
+inline QStringList arguments(const QStringList& cards, const QString& store, const QStringList& extra = {})
+{
+    return QStringList { "--listen", cards.join(','), "--prog-store", store, "--prog-install-ms", "10",
+        "--prog-finish-ms", "10" }
+    + extra;
+}
+
+// Frames from the tool to one card, optionally of one code.
+inline QVector<QJsonObject> frames(const SimulatorFixture& sim, const QString& card, int cmd = -1)
+{
+    QVector<QJsonObject> result;
+    for (const QJsonObject& r : sim.frames(QStringLiteral("in"), cmd)) {
+        if (r.value(QStringLiteral("card")).toString() == card)
+            result.append(r);
+    }
+    return result;
+}
+
+inline int connections(const SimulatorFixture& sim, const QString& card)
+{
+    int count = 0;
+    for (const QJsonObject& r : sim.events(QStringLiteral("connected")))
+        count += r.value(QStringLiteral("card")).toString() == card;
+    return count;
+}
+
+// The most cards worked on at the same time: from the connection to the
+// card's 259 (a worker connects to its next card only after it).
+inline int mostAtOnce(const SimulatorFixture& sim)
+{
+    int open = 0;
+    int most = 0;
+    for (const QJsonObject& r : sim.records()) {
+        if (r.value(QStringLiteral("event")).toString() == QLatin1String("connected"))
+            most = qMax(most, ++open);
+        else if (r.value(QStringLiteral("dir")).toString() == QLatin1String("out")
+            && r.value(QStringLiteral("cmd")).toInt() == 259)
+            --open;
+    }
+    return most;
+}
+
+inline int openNow(const SimulatorFixture& sim)
+{
+    return sim.events(QStringLiteral("connected")).size() - sim.events(QStringLiteral("closed")).size();
+}
+
+} // namespace BatchCards

@@ -2,7 +2,6 @@
 // worker threads against simulated cards on loopback (127.57.*), followed by
 // the tracker that the dialog and the command-line tool read.
 
-#include "batchcards.h"
 #include "programming/batchpool.h"
 #include "programming/batchprogrammingthread.h"
 #include "programming/batchtracker.h"

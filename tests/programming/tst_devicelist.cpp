@@ -49,7 +49,6 @@ private slots:
     void cellReferences_data();
     void cellReferences();
     void reportLayout();
-    void reportNeverHalfWritten();
 };
 
 void TestDeviceList::lineRule_data()
@@ -266,25 +265,6 @@ void TestDeviceList::reportLayout()
         QByteArray("2026-12-05 14:03:09\n\nIP\t\t\t\t\tResult\n================================================\n"
                    "192.168.1.20\t\tSucceeded\n192.168.1.21\t\tNot Start\n"));
     QVERIFY(BatchReport::format(when, {}).isEmpty());
-}
-
-void TestDeviceList::reportNeverHalfWritten()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("result.txt"));
-    const QDateTime when = QDateTime::currentDateTime();
-    QVERIFY(BatchReport::write(path, when, { { "10.0.0.1", "Failed" } }));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QVERIFY(f.readAll().endsWith("10.0.0.1\t\tFailed\n"));
-    f.close();
-
-    // A failed write changes nothing: a folder in the way, a missing folder.
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken")));
-    QVERIFY(!BatchReport::write(dir.filePath(QStringLiteral("taken")), when, { { "a", "b" } }));
-    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("taken"))).isDir());
-    QVERIFY(!BatchReport::write(dir.filePath(QStringLiteral("no/such/dir/result.txt")), when, { { "a", "b" } }));
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("no/such/dir/result.txt"))));
 }
 
 QTEST_APPLESS_MAIN(TestDeviceList)

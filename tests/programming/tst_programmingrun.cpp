@@ -1,11 +1,12 @@
-// The programming run and the backup without a window: the version rules
+// The programming run and the backup run without a window: the version rules
 // (the transfer a card takes, the batch's Version column), the chunks and
 // resends on real image files, what each reply means in each state of a run,
-// the run on a real link against the card simulator (the backup run's own
-// wire tests are the page's and netquill-cli's), and the backup file that
-// appears only when complete.
+// both runs on a real link against a misbehaving simulated card (the one
+// place the page, the batch worker and netquill-cli share), and the backup
+// file that appears only when complete.
 
 #include "link/commtcp.h"
+#include "programming/backuprun.h"
 #include "programming/backuptransfer.h"
 #include "programming/programmingrun.h"
 #include "programming/versiontext.h"
@@ -69,16 +70,15 @@ private slots:
     void resendsAreIdenticalAndCounted();
     void imageThatShrinksIsUnreadable();
     void imageTooLargeForTheSizeField();
-    void percentText_data();
-    void percentText();
     void repliesOutOfTurn_data();
     void repliesOutOfTurn();
-    void runsOnTheCard_data();
-    void runsOnTheCard();
+    void wireFaults_data();
+    void wireFaults();
+    void backupWireFaults_data();
+    void backupWireFaults();
 
     void announcedSize_data();
     void announcedSize();
-    void backupInPiecesBeyondTheAnnouncedSize();
     void failedBackupLeavesNoFileAndKeepsTheOldOne_data();
     void failedBackupLeavesNoFileAndKeepsTheOldOne();
     void backupIntoUnwritableFolder();
@@ -247,27 +247,6 @@ void TestProgrammingRun::imageTooLargeForTheSizeField()
     QCOMPARE(d.last(), QByteArray::fromHex("01FFFFFFFF"));
 }
 
-void TestProgrammingRun::percentText_data()
-{
-    QTest::addColumn<qint64>("done");
-    QTest::addColumn<qint64>("maximum");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("three eighths") << qint64(3) << qint64(8) << QStringLiteral("37.50");
-    QTest::newRow("rounds down") << qint64(1) << qint64(3) << QStringLiteral("33.33");
-    QTest::newRow("rounds up") << qint64(2) << qint64(3) << QStringLiteral("66.67");
-    QTest::newRow("nothing to do") << qint64(0) << qint64(0) << QStringLiteral("100.00");
-    QTest::newRow("beyond the announced size") << qint64(1200) << qint64(1000) << QStringLiteral("120.00");
-    QTest::newRow("4 GiB image") << qint64(0xFFFFFFFFLL) << qint64(0xFFFFFFFFLL) << QStringLiteral("100.00");
-}
-
-void TestProgrammingRun::percentText()
-{
-    QFETCH(qint64, done);
-    QFETCH(qint64, maximum);
-    QFETCH(QString, text);
-    QCOMPARE(ProgrammingRun::percentText(done, maximum), text);
-}
-
 void TestProgrammingRun::repliesOutOfTurn_data()
 {
     QTest::addColumn<int>("step"); // the card's unasked code comes before this step of the run
@@ -326,45 +305,160 @@ void TestProgrammingRun::repliesOutOfTurn()
     QCOMPARE(d.run.version(), QStringLiteral("v1.3.0"));
 }
 
-void TestProgrammingRun::runsOnTheCard_data()
+// The fault matrix (docs/fault-matrix.md): one row per fault of the card.
+void TestProgrammingRun::wireFaults_data()
 {
-    QTest::addColumn<QStringList>("card");
+    QTest::addColumn<QString>("card"); // the simulator's options
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<int>("chunks"); // command-257 frames the card got; -1: not counted
     QTest::addColumn<int>("resends");
+    const int ok = ProgrammingRun::NoFailure;
+    const int refused = ProgrammingRun::ChunkRefused;
+    const int timeout = ProgrammingRun::ChunkTimeout;
+    const int lost = ProgrammingRun::ConnectionLost;
+    const int install = ProgrammingRun::InstallationTimeout;
+    const auto row = [](const char* name, const char* card, int failure, int chunks, int resends) {
+        QTest::newRow(name) << QString::fromLatin1(card) << failure << chunks << resends;
+    };
     // Each chunk is given the whole time-out from when it left, however long
-    // the run has been going (eleven chunks take longer than one time-out).
-    QTest::newRow("every acknowledgement late, all in time") << QStringList { "--prog-ack-delay-ms", "120" } << 0;
-    QTest::newRow("one acknowledgement lost") << QStringList { "--prog-drop-ack", "2" } << 1;
-    QTest::newRow("replies split across reads") << QStringList { "--split-gap-ms", "20" } << 0;
+    // the run has been going (twenty chunks take longer than one time-out).
+    row("every acknowledgement late, all in time", "--prog-ack-delay-ms 60", ok, 20, 0);
+    row("one acknowledgement lost: one identical resend", "--prog-drop-ack 3", ok, 21, 1);
+    row("replies split across reads", "--split-gap-ms 20", ok, 20, 0);
+    row("bad checksums", "--corrupt-every 6", ok, -1, -1);
+    row("garbage between frames", "--garbage 00ff1337a5", ok, 20, 0);
+    // A false start swallows the frame behind it, until the link's 100 ms
+    // reassembly time-out: lost acknowledgements are resent.
+    row("false start byte", "--garbage 68 --garbage-every 4 --prog-install-ms 200 --prog-finish-ms 200", ok, -1, -1);
+    row("flood of unknown codes", "--flood 4660,20,339 --flood-count 3000 --flood-data 6801020304", ok, 20, 0);
+    row("flood of other operations' codes", "--flood 4,5,7,10,13,19,336,337,338 --flood-count 900 --flood-data 01", ok,
+        20, 0);
+    // A runaway card's "finished" before it has the image is no success.
+    row("flood of 258 and 259 mid-transfer",
+        "--flood 258,259 --flood-count 1000 --flood-delay-ms 40 --flood-burst 2 --prog-ack-delay-ms 4", refused, -1,
+        -1);
+    row("wrong length: start reply without result byte", "--reply-size 256:0", ProgrammingRun::StartRefused, 0, 0);
+    row("wrong length: chunk reply without result byte", "--reply-size 257:0", refused, 1, 0);
+    row("wrong length: chunk reply of 40 bytes", "--reply-size 257:40", ok, 20, 0);
+    row("wrong length: empty version reply", "--reply-size 1:0 --prog-protocol sequenced", ok, 20, 0);
+    row("start refused", "--prog-refuse-start", ProgrammingRun::StartRefused, 0, 0);
+    row("chunk refused", "--prog-refuse-chunk 4", refused, 4, 0);
+    row("silent card: three identical resends", "--prog-silent-from 2", timeout, 2 + 3, 3);
+    // The plain transfer is never resent.
+    row("silent card, plain transfer: no resend", "--prog-silent-from 1 --version v1.2.2", timeout, 1, 0);
+    row("connection lost mid-transfer", "--prog-close-at-chunk 5", lost, 5, 0);
+    row("connection lost while installing", "--prog-drop-installing", lost, 20, 0);
+    row("installation never reported", "--prog-no-finish", install, 20, 0);
+    row("installing reported, the end never", "--prog-finish-ms 600000", install, 20, 0);
+    row("259 without 258 ends the run", "--prog-skip-installing", ok, 20, 0);
 }
 
-void TestProgrammingRun::runsOnTheCard()
+// Whatever the card does, the run ends once, with the failure the card
+// earned; a run that succeeds leaves the very image in the card's flash.
+void TestProgrammingRun::wireFaults()
 {
-    QFETCH(QStringList, card);
+    QFETCH(QString, card);
+    QFETCH(int, failure);
+    QFETCH(int, chunks);
     QFETCH(int, resends);
     const QString address = TestAddresses::card(kArea, m_case);
     SimulatorFixture sim(QStringList { "--listen", address, "--prog-store", m_dir->store(), "--prog-install-ms", "20",
                              "--prog-finish-ms", "20" }
-        + card);
+        + card.split(' '));
     QVERIFY(sim.start());
-    const QByteArray bytes = PackageBuilder::payload(10 * 1024 + 7);
+    const QByteArray bytes = PackageBuilder::payload(20000, 77);
     CommTcp link;
     ProgrammingRun run(ProgrammingRun::Policy::batch());
-    run.setChunkTimeout(1000);
+    run.setChunkTimeout(150);
+    run.setInstallTimeout(800);
     connect(&run, &ProgrammingRun::sendCmd, &link, &CommTcp::send);
     connect(&link, &CommTcp::gotProgRespond, &run, &ProgrammingRun::handleReply);
+    connect(&link, &CommTcp::disconnected, &run, &ProgrammingRun::linkLost);
     QSignalSpy finished(&run, &ProgrammingRun::finished);
-    QSignalSpy installing(&run, &ProgrammingRun::installing);
     link.connectToDevice(address);
     QVERIFY(link.isConnected());
 
     run.start(m_dir->file("image.bin", bytes), 0);
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(finished.first().first().toInt(), int(ProgrammingRun::NoFailure));
-    QCOMPARE(installing.size(), 1);
-    QCOMPARE(run.resends(), resends);
-    QCOMPARE(run.sentBytes(), qint64(bytes.size()));
-    QCOMPARE(m_dir->flash(address, 0), bytes);
-    QCOMPARE(sim.frames("in", 257).size(), 11 + resends);
+    QVERIFY(finished.wait(20000));
+    // Anything the card still floods or repeats has arrived by then.
+    QTest::qWait(300);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toInt(), failure);
+    QCOMPARE(run.state(), ProgrammingRun::State::Idle);
+    if (failure == ProgrammingRun::NoFailure) {
+        QCOMPARE(run.sentBytes(), qint64(bytes.size()));
+        QCOMPARE(m_dir->flash(address, 0), bytes);
+    }
+    const auto sent = sim.frames("in", 257);
+    if (chunks >= 0)
+        QCOMPARE(sent.size(), chunks);
+    if (resends >= 0)
+        QCOMPARE(run.resends(), resends);
+    // A resend repeats the unanswered chunk byte for byte.
+    for (int i = 1; i < sent.size(); ++i) {
+        if (ProgrammingTest::data(sent[i]).left(1) == ProgrammingTest::data(sent[i - 1]).left(1))
+            QCOMPARE(ProgrammingTest::data(sent[i]), ProgrammingTest::data(sent[i - 1]));
+    }
+}
+
+void TestProgrammingRun::backupWireFaults_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<int>("result");
+    const auto row = [](const char* name, const char* card, int result) {
+        QTest::newRow(name) << QString::fromLatin1(card) << result;
+    };
+    row("pieces beyond the announced size", "--backup-announce 14900 --backup-piece 600", BackupRun::Finished);
+    row("replies split across reads", "--split-gap-ms 20", BackupRun::Finished);
+    row("garbage between frames", "--garbage 00ff1337a5", BackupRun::Finished);
+    row("flood of unknown codes", "--flood 4660,20 --flood-count 3000", BackupRun::Finished);
+    row("flood of programming codes", "--flood 256,257,258,259 --flood-count 400 --flood-data 01", BackupRun::Finished);
+    // A lost piece cannot be asked for again (the card serves the next one):
+    // the backup fails after the piece time-out instead of waiting for ever.
+    row("bad checksums", "--corrupt-every 5", BackupRun::NoReply);
+    row("false start byte", "--garbage 68 --garbage-every 6", BackupRun::NoReply);
+    row("refused (size 0)", "--backup-refuse", BackupRun::StartFailed);
+    row("wrong length: start reply of 2 bytes", "--reply-size 337:2", BackupRun::StartFailed);
+    row("wrong length: empty piece", "--reply-size 338:0", BackupRun::Failed);
+    row("connection lost", "--backup-close-at-piece 2", BackupRun::LinkLost);
+}
+
+// Either the whole new backup under the chosen name or yesterday's, never a
+// piece of one, and never a stray file beside it.
+void TestProgrammingRun::backupWireFaults()
+{
+    QFETCH(QString, card);
+    QFETCH(int, result);
+    const QString address = TestAddresses::card(kArea, m_case);
+    const QByteArray source = PackageBuilder::payload(20000, 11);
+    const QString served = m_dir->file("card program.bin", source);
+    SimulatorFixture sim(
+        QStringList { "--listen", address, "--backup-file", served, "--backup-prepare-ms", "5" } + card.split(' '));
+    QVERIFY(sim.start());
+    QVERIFY(QDir(m_dir->path()).mkpath("backups"));
+    const QString target = m_dir->path("backups/program.bin");
+    QVERIFY(PackageBuilder::write(target, "yesterday's backup"));
+    CommTcp link;
+    BackupRun run(300);
+    connect(&run, &BackupRun::sendCmd, &link, &CommTcp::send);
+    connect(&link, &CommTcp::gotProgRespond, &run, &BackupRun::handleReply);
+    connect(&link, &CommTcp::disconnected, &run, &BackupRun::linkLost);
+    connect(&run, &BackupRun::sizeAnnounced, &run, [&] { run.receiveInto(target); });
+    QSignalSpy finished(&run, &BackupRun::finished);
+    link.connectToDevice(address);
+    QVERIFY(link.isConnected());
+
+    run.start(2);
+    QVERIFY(finished.wait(20000));
+    QTest::qWait(300);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toInt(), result);
+    QCOMPARE(ProgrammingTest::data(sim.frames("in", 337).first()), QByteArray(1, '\2'));
+    // Everything that came is kept, though more than announced.
+    const int kept = card.contains("14900") ? 15000 : source.size();
+    QCOMPARE(PackageBuilder::read(target),
+        result == BackupRun::Finished ? source.left(kept) : QByteArray("yesterday's backup"));
+    QCOMPARE(QDir(m_dir->path("backups")).entryList(QDir::Files), QStringList { "program.bin" });
 }
 
 void TestProgrammingRun::announcedSize_data()
@@ -388,25 +482,6 @@ void TestProgrammingRun::announcedSize()
         BackupTransfer::announcedSize(reinterpret_cast<const quint8*>(reply.constData()), reply.size(), &got), valid);
     if (valid)
         QCOMPARE(got, size);
-}
-
-void TestProgrammingRun::backupInPiecesBeyondTheAnnouncedSize()
-{
-    const QString path = m_dir->path(QStringLiteral("backup.bin"));
-    const QByteArray bytes = PackageBuilder::payload(1200);
-    BackupTransfer backup;
-    QVERIFY(backup.open(path, 1000));
-    QVERIFY(backup.isReceiving());
-    auto piece = [&](int from, int count) {
-        return backup.addPiece(reinterpret_cast<const quint8*>(bytes.constData()) + from, count);
-    };
-    QCOMPARE(int(piece(0, 600)), int(BackupTransfer::Piece::More));
-    QVERIFY(!QFile::exists(path));
-    QCOMPARE(int(piece(600, 600)), int(BackupTransfer::Piece::Complete));
-    QVERIFY(!backup.isReceiving());
-    QCOMPARE(backup.receivedBytes(), qint64(1200));
-    QCOMPARE(PackageBuilder::read(path), bytes);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList { "backup.bin" });
 }
 
 void TestProgrammingRun::failedBackupLeavesNoFileAndKeepsTheOldOne_data()

@@ -1,41 +1,13 @@
-// The card simulator as technicians and tests use it: its command line, its
-// record, its wire faults and the separate executable.
+// The card simulator's command line and its record, read while the card
+// writes it. Its wire faults are exercised by the tests that use them.
 
-#include "card.h"
 #include "cardsimulator.h"
-#include "link/commandframe.h"
-#include "link/commtcp.h"
 #include "recorder.h"
-#include "support/simulatorfixture.h"
-#include "support/testaddresses.h"
 
 #include <QDeadlineTimer>
-#include <QJsonDocument>
-#include <QProcess>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <thread>
-
-namespace {
-
-constexpr int kArea = 12;
-
-QByteArray exchange(QTcpSocket& socket, const QByteArray& bytes, int expectBytes, int timeoutMs = 2000)
-{
-    socket.write(bytes);
-    QByteArray got;
-    QElapsedTimer t;
-    t.start();
-    while (got.size() < expectBytes && t.elapsed() < timeoutMs) {
-        if (socket.waitForReadyRead(50))
-            got += socket.readAll();
-    }
-    return got;
-}
-
-} // namespace
 
 class TestCardSim : public QObject {
     Q_OBJECT
@@ -45,11 +17,6 @@ private slots:
     void addressLists();
     void badCommandLinesAreRefused_data();
     void badCommandLinesAreRefused();
-    void perCardOptionsOverrideCommonOnes();
-    void consoleAndRebootOnTheWire();
-    void splitRepliesKeepTheirOrder();
-    void closeAfterNFrames();
-    void executableHelpRecordAndSignals();
     void recordsAreReadWhileTheCardWrites();
 };
 
@@ -90,140 +57,6 @@ void TestCardSim::badCommandLinesAreRefused()
     QString error;
     QVERIFY(!sim.configure(QStringList { "netquill-cardsim" } + arguments, &error));
     QVERIFY(!error.isEmpty());
-}
-
-void TestCardSim::perCardOptionsOverrideCommonOnes()
-{
-    const QString a = TestAddresses::card(kArea, 1, 1);
-    const QString b = TestAddresses::card(kArea, 1, 2);
-    CardSimulator sim;
-    QString error;
-    QVERIFY2(sim.configure({ "netquill-cardsim", "--listen", a + "," + b, "--version", "v2.0.0 common", "--card",
-                               b + ":version=v1.2.2 old", "--card", b + ":console-silent" },
-                 &error),
-        qPrintable(error));
-    QVERIFY2(sim.start(&error), qPrintable(error));
-    QCOMPARE(sim.cards().size(), 2);
-    QCOMPARE(sim.card(a)->versionText(), QStringLiteral("v2.0.0 common"));
-    QCOMPARE(sim.card(b)->versionText(), QStringLiteral("v1.2.2 old"));
-    QVERIFY(!sim.card(a)->config().flag(QStringLiteral("console-silent")));
-    QVERIFY(sim.card(b)->config().flag(QStringLiteral("console-silent")));
-
-    // Two simulators cannot own the same card address.
-    CardSimulator second;
-    QVERIFY(second.configure({ "netquill-cardsim", "--listen", a }, &error));
-    QVERIFY(!second.start(&error));
-    QVERIFY(error.contains(a));
-}
-
-void TestCardSim::consoleAndRebootOnTheWire()
-{
-    const QString address = TestAddresses::card(kArea, 2);
-    SimulatorFixture sim({ "--listen", address, "--version", "v1.4.2 20261201" });
-    QVERIFY(sim.start());
-    QTcpSocket socket;
-    socket.connectToHost(address, CommTcp::kCommandPort);
-    QVERIFY(socket.waitForConnected(1000));
-
-    const QByteArray expected = CommandFrame::build(19, QByteArray("v1.4.2 20261201\0", 16));
-    QCOMPARE(exchange(socket, CommandFrame::build(18, "ver"), expected.size()), expected);
-    const QByteArray multi = exchange(socket, CommandFrame::build(18, "ifconfig"), 40);
-    QVERIFY(multi.contains("eth0"));
-    QVERIFY(multi.contains('\n'));
-
-    socket.write(CommandFrame::build(2));
-    QVERIFY(socket.waitForDisconnected(2000));
-    QTRY_COMPARE(sim.events("reboot").size(), 1);
-    QTRY_COMPARE(sim.events("closed").size(), 1);
-    const auto in = sim.frames("in");
-    QCOMPARE(in.size(), 3);
-    QCOMPARE(in.at(0).value("data").toString(), QStringLiteral("766572"));
-    QCOMPARE(in.at(2).value("frame").toString(), QStringLiteral("68000200026c"));
-    QCOMPARE(sim.events("closed").last().value("by").toString(), QStringLiteral("card"));
-}
-
-void TestCardSim::splitRepliesKeepTheirOrder()
-{
-    const QString address = TestAddresses::card(kArea, 3);
-    SimulatorFixture sim({ "--listen", address, "--split-gap-ms", "30", "--split-at", "2" });
-    QVERIFY(sim.start());
-    QTcpSocket socket;
-    socket.connectToHost(address, CommTcp::kCommandPort);
-    QVERIFY(socket.waitForConnected(1000));
-    const QByteArray first = CommandFrame::build(19, QByteArray("1\0", 2));
-    const QByteArray second = CommandFrame::build(19, QByteArray("2\0", 2));
-    socket.write(CommandFrame::build(18, "echo 1") + CommandFrame::build(18, "echo 2"));
-    QByteArray got;
-    QList<int> pieces;
-    QElapsedTimer t;
-    t.start();
-    while (got.size() < first.size() + second.size() && t.elapsed() < 2000) {
-        if (socket.waitForReadyRead(100)) {
-            const QByteArray piece = socket.readAll();
-            pieces.append(piece.size());
-            got += piece;
-        }
-    }
-    QCOMPARE(got, first + second);
-    QVERIFY2(pieces.size() >= 3, "every reply arrives in two writes 30 ms apart");
-    QCOMPARE(pieces.first(), 2);
-}
-
-void TestCardSim::closeAfterNFrames()
-{
-    const QString address = TestAddresses::card(kArea, 4);
-    SimulatorFixture sim({ "--listen", address, "--close-after", "2" });
-    QVERIFY(sim.start());
-    QTcpSocket socket;
-    socket.connectToHost(address, CommTcp::kCommandPort);
-    QVERIFY(socket.waitForConnected(1000));
-    QVERIFY(!exchange(socket, CommandFrame::build(18, "ver"), 6).isEmpty());
-    socket.write(CommandFrame::build(18, "ver"));
-    QVERIFY(socket.waitForDisconnected(2000));
-    QCOMPARE(sim.frames("out").size(), 1);
-    QCOMPARE(sim.frames("in").size(), 2);
-}
-
-void TestCardSim::executableHelpRecordAndSignals()
-{
-    QProcess help;
-    help.start(QStringLiteral(CARDSIM_BIN), { "--help" });
-    QVERIFY(help.waitForFinished(5000));
-    QCOMPARE(help.exitCode(), 0);
-    const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
-    for (const char* option : { "--listen", "--record", "--card", "--split-gap-ms", "--corrupt-every", "--close-after",
-             "--version", "--console-silent" })
-        QVERIFY2(text.contains(QLatin1String(option)), option);
-
-    QTemporaryDir dir;
-    const QString record = dir.filePath("frames.jsonl");
-    const QString address = TestAddresses::card(kArea, 5);
-    QProcess sim;
-    sim.start(QStringLiteral(CARDSIM_BIN), { "--listen", address, "--record", record });
-    QVERIFY(sim.waitForReadyRead(5000));
-    QVERIFY(QString::fromLocal8Bit(sim.readAllStandardOutput()).contains(address));
-
-    QTcpSocket socket;
-    socket.connectToHost(address, CommTcp::kCommandPort);
-    QVERIFY(socket.waitForConnected(1000));
-    QVERIFY(!exchange(socket, CommandFrame::build(18, "ver"), 6).isEmpty());
-    socket.disconnectFromHost();
-
-    sim.terminate(); // SIGTERM: the simulator ends its loop and closes the record
-    QVERIFY(sim.waitForFinished(5000));
-    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
-    QFile file(record);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QStringList kinds;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.isEmpty())
-            continue;
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        QVERIFY(o.contains("t"));
-        QCOMPARE(o.value("card").toString(), address);
-        kinds.append(o.contains("event") ? o.value("event").toString() : o.value("dir").toString());
-    }
-    QCOMPARE(kinds.mid(0, 3), (QStringList { "connected", "in", "out" }));
 }
 
 void TestCardSim::recordsAreReadWhileTheCardWrites()
