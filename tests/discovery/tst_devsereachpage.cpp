@@ -13,8 +13,6 @@
 #include "support/testaddresses.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
-#include <QLabel>
 #include <QTreeWidget>
 #include <QUdpSocket>
 #include <QtTest>
@@ -23,14 +21,6 @@ namespace {
 
 constexpr int kArea = 60;
 
-class UrlSink : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
-
 } // namespace
 
 class TestDevSereachPage : public QObject {
@@ -38,11 +28,9 @@ class TestDevSereachPage : public QObject {
 
 private slots:
     void initTestCase();
-    void interfaceFieldHasItsLabel();
     void repliesBecomeRows();
     void menuEntries_data();
     void menuEntries();
-    void browseOpensTheCardsPage();
     void refusedWithoutHardwareAddress_data();
     void refusedWithoutHardwareAddress();
     void commandsFromTheMenuWithoutASearch();
@@ -60,12 +48,6 @@ void TestDevSereachPage::initTestCase()
     QUdpSocket probe;
     if (!probe.bind(QHostAddress(TestAddresses::card(kArea, 250)), 0))
         QSKIP("loopback addresses beyond 127.0.0.1 are not usable here");
-}
-
-void TestDevSereachPage::interfaceFieldHasItsLabel()
-{
-    SearchPageDriver p;
-    QCOMPARE(p.page.findChild<QLabel*>(QStringLiteral("labelIntf"))->buddy(), p.combo);
 }
 
 void TestDevSereachPage::repliesBecomeRows()
@@ -148,29 +130,6 @@ void TestDevSereachPage::menuEntries()
     QCOMPARE(boxes.dialogs.size(), 1);
     QCOMPARE(boxes.dialogs.first().kind, DialogPrompt::Kind::Menu);
     QCOMPARE(boxes.dialogs.first().menuEntries, entries);
-    QVERIFY(boxes.boxes.isEmpty());
-}
-
-void TestDevSereachPage::browseOpensTheCardsPage()
-{
-    nextCase();
-    BoxRecorder boxes;
-    UrlSink sink;
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &sink, "open");
-    SearchPageDriver p;
-    QVERIFY(p.feed.deliver(address(1), udpReply(address(1), "NQ")));
-    boxes.answerDialog(QStringLiteral("Browse device"));
-    p.menuOn(p.tree->topLevelItem(0)->child(0));
-    // A card found only by a link-layer reply whose host none of its
-    // interfaces holds carries no address: its page is "http://" alone.
-    QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
-    boxes.answerDialog(QStringLiteral("Browse device"));
-    p.menuOn(p.tree->topLevelItem(0));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    QCOMPARE(sink.urls.size(), 2);
-    QCOMPARE(sink.urls.at(0), QUrl(QStringLiteral("http://") + address(1)));
-    QCOMPARE(sink.urls.at(1).scheme(), QStringLiteral("http"));
-    QVERIFY(sink.urls.at(1).host().isEmpty());
     QVERIFY(boxes.boxes.isEmpty());
 }
 
