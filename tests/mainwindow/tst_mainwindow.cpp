@@ -139,8 +139,6 @@ private slots:
     void unlockNeedsFivePressesInFiveSeconds();
     void settingsKeysWrittenAndReadBack();
     void startInChineseAndSwitchBackAndForth();
-    void startRules_data();
-    void startRules();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -450,45 +448,6 @@ void TestMainWindow::startInChineseAndSwitchBackAndForth()
     QCOMPARE(storedLanguage(), QStringLiteral("Chinese"));
     QVERIFY(boxes.boxes.isEmpty());
     QCoreApplication::removeTranslator(&translator);
-}
-
-void TestMainWindow::startRules_data()
-{
-    QTest::addColumn<QVariant>("stored"); // invalid: no key
-    QTest::addColumn<bool>("catalogue"); // translations/zh.qm present
-    QTest::addColumn<bool>("chineseTicked");
-    QTest::addColumn<QString>("afterwards"); // the key once the window is up
-    QTest::newRow("first start") << QVariant() << true << false << QStringLiteral("English");
-    QTest::newRow("empty means English") << QVariant(QString()) << true << false << QString();
-    QTest::newRow("chinese in lower case") << QVariant(QStringLiteral("chinese")) << true << false << "chinese";
-    QTest::newRow("Chinese without catalogue") << QVariant(QStringLiteral("Chinese")) << false << true << "Chinese";
-}
-
-void TestMainWindow::startRules()
-{
-    // Each comes up in English, whichever language is ticked.
-    QFETCH(QVariant, stored);
-    QFETCH(bool, catalogue);
-    QFETCH(bool, chineseTicked);
-    QFETCH(QString, afterwards);
-    if (catalogue) {
-        QDir().mkpath(QStringLiteral("translations"));
-        QVERIFY(QFile::copy(QStringLiteral(NETQUILL_QM_DIR "/zh.qm"), QStringLiteral("translations/zh.qm")));
-    }
-    if (stored.isValid())
-        QSettings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat)
-            .setValue(QStringLiteral("language"), stored);
-    QSettings settings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat);
-    QTranslator translator;
-    const int index = StartUp::applyLanguage(settings, translator);
-    QCOMPARE(index, chineseTicked ? 1 : 0);
-    settings.sync();
-    QCOMPARE(storedLanguage(), afterwards);
-    QVERIFY(translator.filePath().isEmpty());
-    MainWindow w;
-    w.setTranslator(&translator, index);
-    QCOMPARE(w.findChild<QAction*>(QStringLiteral("actionChinese"))->isChecked(), chineseTicked);
-    QCOMPARE(w.menuBar()->actions().first()->text(), QStringLiteral("Tool"));
 }
 
 QTEST_MAIN(TestMainWindow)
