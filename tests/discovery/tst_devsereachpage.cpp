@@ -3,7 +3,8 @@
 // texts, and the rows, the context menu, the set-IP dialog and every box are
 // driven as the technician would. "Refresh" is never pressed here, so no
 // discovery traffic leaves the machine; the searches themselves run in
-// network namespaces (tst_discovery_netns).
+// network namespaces (tst_discovery_netns). The set-IP dialog's checks
+// come last.
 
 #include "discovery/commlink.h"
 #include "discovery/devsereachpage.h"
@@ -13,23 +14,22 @@
 #include "support/testaddresses.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
-#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <QUdpSocket>
 #include <QtTest>
 
 namespace {
 
-constexpr int kArea = 60;
+void fill(DialogSetIP& dialog, const QString& ip, const QString& netmask, const QString& gateway)
+{
+    dialog.findChild<QLineEdit*>(QStringLiteral("leIP"))->setText(ip);
+    dialog.findChild<QLineEdit*>(QStringLiteral("leNetmask"))->setText(netmask);
+    dialog.findChild<QLineEdit*>(QStringLiteral("leGateway"))->setText(gateway);
+}
 
-class UrlSink : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
+constexpr int kArea = 60;
 
 } // namespace
 
@@ -38,16 +38,14 @@ class TestDevSereachPage : public QObject {
 
 private slots:
     void initTestCase();
-    void interfaceFieldHasItsLabel();
     void repliesBecomeRows();
     void menuEntries_data();
     void menuEntries();
-    void browseOpensTheCardsPage();
     void refusedWithoutHardwareAddress_data();
     void refusedWithoutHardwareAddress();
     void commandsFromTheMenuWithoutASearch();
-    void deviceReply_data();
-    void deviceReply();
+    void setIpChecks_data();
+    void setIpChecks();
 
 private:
     int m_case = 0;
@@ -60,12 +58,6 @@ void TestDevSereachPage::initTestCase()
     QUdpSocket probe;
     if (!probe.bind(QHostAddress(TestAddresses::card(kArea, 250)), 0))
         QSKIP("loopback addresses beyond 127.0.0.1 are not usable here");
-}
-
-void TestDevSereachPage::interfaceFieldHasItsLabel()
-{
-    SearchPageDriver p;
-    QCOMPARE(p.page.findChild<QLabel*>(QStringLiteral("labelIntf"))->buddy(), p.combo);
 }
 
 void TestDevSereachPage::repliesBecomeRows()
@@ -151,29 +143,6 @@ void TestDevSereachPage::menuEntries()
     QVERIFY(boxes.boxes.isEmpty());
 }
 
-void TestDevSereachPage::browseOpensTheCardsPage()
-{
-    nextCase();
-    BoxRecorder boxes;
-    UrlSink sink;
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &sink, "open");
-    SearchPageDriver p;
-    QVERIFY(p.feed.deliver(address(1), udpReply(address(1), "NQ")));
-    boxes.answerDialog(QStringLiteral("Browse device"));
-    p.menuOn(p.tree->topLevelItem(0)->child(0));
-    // A card found only by a link-layer reply whose host none of its
-    // interfaces holds carries no address: its page is "http://" alone.
-    QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
-    boxes.answerDialog(QStringLiteral("Browse device"));
-    p.menuOn(p.tree->topLevelItem(0));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    QCOMPARE(sink.urls.size(), 2);
-    QCOMPARE(sink.urls.at(0), QUrl(QStringLiteral("http://") + address(1)));
-    QCOMPARE(sink.urls.at(1).scheme(), QStringLiteral("http"));
-    QVERIFY(sink.urls.at(1).host().isEmpty());
-    QVERIFY(boxes.boxes.isEmpty());
-}
-
 void TestDevSereachPage::refusedWithoutHardwareAddress_data()
 {
     QTest::addColumn<QString>("row");
@@ -245,26 +214,55 @@ void TestDevSereachPage::commandsFromTheMenuWithoutASearch()
     QVERIFY2(boxes.last()->text.contains(QStringLiteral("could not be sent")), qPrintable(boxes.last()->text));
 }
 
-void TestDevSereachPage::deviceReply_data()
+void TestDevSereachPage::setIpChecks_data()
 {
-    QTest::addColumn<bool>("succeeded");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("success") << true << "Operation succeed!";
-    QTest::newRow("failure") << false << "Operation failed!";
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<QString>("netmask");
+    QTest::addColumn<QString>("gateway");
+    QTest::addColumn<QString>("message"); // empty: accepted
+    auto row = [](const char* tag, const char* ip, const char* netmask, const char* gateway, const char* message) {
+        QTest::newRow(tag) << QString::fromLatin1(ip) << QString::fromLatin1(netmask) << QString::fromLatin1(gateway)
+                           << QString::fromLatin1(message);
+    };
+    const char* const badIp = "IP address is invalid!";
+    row("full settings", "192.168.1.20", "255.255.255.0", "192.168.1.1", "");
+    row("address only", "192.168.1.20", "", "", "");
+    row("gateway need not be in the subnet", "10.0.0.5", "255.0.0.0", "192.168.9.9", "");
+    row("everything empty", "", "", "", badIp);
+    row("leading zero", "192.168.01.20", "", "", badIp);
+    row("above 255", "256.1.1.1", "", "", badIp);
+    row("three numbers", "1.2.3", "", "", badIp);
+    row("trailing space", "192.168.1.20 ", "", "", badIp);
+    row("leading space", " 192.168.1.20", "", "", badIp);
+    row("bad address hides the rest", "1.2.3", "x", "y", badIp);
+    row("bad netmask hides the gateway", "10.0.0.5", "255.255", "10.0.0", "Netmask is invalid!");
+    row("bad gateway", "10.0.0.5", "255.0.0.0", "10.0.0.1.1", "Gateway is invalid!");
 }
 
-void TestDevSereachPage::deviceReply()
+void TestDevSereachPage::setIpChecks()
 {
-    QFETCH(bool, succeeded);
+    QFETCH(QString, ip);
+    QFETCH(QString, netmask);
+    QFETCH(QString, gateway);
     QFETCH(QString, message);
     BoxRecorder boxes;
-    SearchPageDriver p;
-    emit p.session->resultReceived(succeeded);
+    DialogSetIP dialog;
+    dialog.setInterfaces({ QStringLiteral("eth0") });
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    fill(dialog, ip, netmask, gateway);
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btnSure")), Qt::LeftButton);
+    if (message.isEmpty()) {
+        QVERIFY(boxes.boxes.isEmpty());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(!dialog.isVisible());
+        return;
+    }
+    // Only the first failing check speaks; the dialog stays open with its values.
     QCOMPARE(boxes.texts(), QStringList { message });
-    QCOMPARE(boxes.last()->title, QStringLiteral("Device Reply"));
-    QCOMPARE(boxes.last()->kind, MessageBox::Kind::Standard);
-    QCOMPARE(boxes.last()->standardButtons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(boxes.last()->parent, &p.page);
+    QCOMPARE(boxes.last()->parent, &dialog);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.ipSettings(), (QStringList { "eth0", ip, netmask, gateway }));
 }
 
 QTEST_MAIN(TestDevSereachPage)

@@ -1,55 +1,41 @@
-// The settings page on the wire: the real page and command link against the
-// card simulator on loopback, every box answered by the recorder.
+// The settings page's own decisions: the port records it sends and refuses
+// to send, what it shows of the card's replies, and its boxes. The link and
+// the wiring are tested elsewhere; replies are fed in.
 
 #include "pages/settingspage.h"
 #include "pagewire.h"
-#include "support/testaddresses.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTableWidget>
-#include <memory>
 
 namespace {
-
-constexpr int kArea = 30;
 const char* const kServices[] = { "SSH", "Telnet", "HTTP", "HTTPS" };
 
 QCheckBox* check(const SettingsPage& page, int row)
 {
     return childOf<QCheckBox>(page, QByteArray("checkBox").append(kServices[row]).constData());
 }
-
 QLineEdit* port(const SettingsPage& page, int row)
 {
     return childOf<QLineEdit>(page, QByteArray("lePort").append(kServices[row]).constData());
 }
-
-struct Rig : PageOnWire<SettingsPage> {
-    explicit Rig(const QString& address, const QStringList& options = {})
-        : PageOnWire(address, &CommTcp::gotSettingsRespond, options)
-    {
+// "on:22 off:23 ..." in the page's fields, or sets them from such a text.
+QString rows(const SettingsPage& page)
+{
+    QStringList result;
+    for (int i = 0; i < 4; ++i)
+        result << QString::fromLatin1(check(page, i)->isChecked() ? "on:" : "off:") + port(page, i)->text();
+    return result.join(QLatin1Char(' '));
+}
+void setRows(SettingsPage& page, const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(' '));
+    for (int i = 0; i < 4; ++i) {
+        check(page, i)->setChecked(parts.at(i).startsWith(QLatin1String("on:")));
+        port(page, i)->setText(parts.at(i).section(QLatin1Char(':'), 1));
     }
-    QLineEdit* date() const { return child<QLineEdit>("leDate"); }
-    void setRows(const QList<QPair<bool, QString>>& rows)
-    {
-        for (int i = 0; i < rows.size(); ++i) {
-            check(page, i)->setChecked(rows.at(i).first);
-            port(page, i)->setText(rows.at(i).second);
-        }
-    }
-    void setValidRows() { setRows({ { true, "22" }, { true, "23" }, { true, "80" }, { true, "443" } }); }
-    QStringList ports() const
-    {
-        QStringList result;
-        for (int i = 0; i < 4; ++i)
-            result << QString::fromLatin1(check(page, i)->isChecked() ? "on:" : "off:") + port(page, i)->text();
-        return result;
-    }
-};
-
-// How many "Writing data..." boxes are alive.
+}
 int writingBoxes()
 {
     int alive = 0;
@@ -59,232 +45,121 @@ int writingBoxes()
     }
     return alive;
 }
-
 } // namespace
 
 class TestSettingsPage : public QObject {
     Q_OBJECT
 
 private slots:
-    void portsWrittenAreReadBack();
+    void writeAndItsAnswer_data();
+    void writeAndItsAnswer();
     void badPortStopsTheWrite_data();
     void badPortStopsTheWrite();
-    void portFieldAdmitsOnlyPorts();
-    void failedReplies_data();
-    void failedReplies();
-    void readShowsTheCardsRecords();
-    void unansweredWriteKeepsTheBox();
-    void checkBoxEnablesOnlyItsRow();
-    void dateReadAndSynced();
-    void retranslation();
-    void cleanupTestCase() { m_shared.reset(); }
-
-private:
-    std::unique_ptr<Rig> m_shared;
-    int m_case = 0;
-    QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
+    void replies_data();
+    void replies();
+    void syncSendsTheLocalTime();
 };
 
-void TestSettingsPage::portsWrittenAreReadBack()
+void TestSettingsPage::writeAndItsAnswer_data()
 {
-    Rig b(nextAddress());
-    QVERIFY(b.start());
-    b.setRows({ { true, "22" }, { false, "2323" }, { true, "8080" }, { false, "443" } });
-    b.click("btnWrite");
-    QVERIFY(b.waitIn(17));
-    QCOMPARE(b.in(17).last().toHex(' '), hexBytes("01 00 16  00 09 13  01 1F 90  00 01 BB").toHex(' '));
-    QTRY_VERIFY_WITH_TIMEOUT(b.boxes.saw(QStringLiteral("Operation success!")), Rig::kWaitMs);
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("done") << hexBytes("01") << "Information: Operation success! [warning, no parent]";
+    QTest::newRow("refused") << hexBytes("00") << "Warning: Operation failed! [warning, no parent]";
+    QTest::newRow("no result byte") << QByteArray() << "Warning: Operation failed! [warning, no parent]";
+}
 
-    // The box that waited for the reply was opened without a loop of its own
-    // and is gone once the reply came.
-    QCOMPARE(b.boxes.boxes.first().kind, MessageBox::Kind::Pending);
-    QCOMPARE(describe(&b.boxes.boxes.first(), &b.page), "Information: Writing data... [information, no parent]");
-    QCOMPARE(b.lastBox(), "Information: Operation success! [warning, no parent]");
+void TestSettingsPage::writeAndItsAnswer()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, box);
+    BoxRecorder boxes;
+    SettingsPage page;
+    page.show();
+    QSignalSpy sent(&page, &SettingsPage::sendCmd);
+    setRows(page, QStringLiteral("on:22 off:2323 on:8080 off:443"));
+    click(page, "btnWrite");
+    QCOMPARE(sent.count(), 1);
+    QCOMPARE(sent.first().at(0).toInt(), 17);
+    QCOMPARE(sent.first().at(1).toByteArray().toHex(' '), hexBytes("01 00 16 00 09 13 01 1F 90 00 01 BB").toHex(' '));
+    // The box that waits for the answer has no loop of its own; a second
+    // write replaces it rather than adding one.
+    QCOMPARE(describe(boxes.last(), &page), "Information: Writing data... [information, no parent]");
+    QCOMPARE(boxes.last()->kind, MessageBox::Kind::Pending);
+    click(page, "btnWrite");
+    QTRY_COMPARE(writingBoxes(), 1);
+    feed(page, 17, reply);
+    feed(page, 17, reply);
+    QCOMPARE(describe(boxes.last(), &page), box);
     QTRY_COMPARE(writingBoxes(), 0);
-
-    b.setRows({ { true, "" }, { true, "" }, { true, "" }, { true, "" } });
-    b.boxes.clear();
-    b.click("btnRead");
-    QTRY_VERIFY_WITH_TIMEOUT(b.boxes.saw(QStringLiteral("Read data finished!")), Rig::kWaitMs);
-    QCOMPARE(b.lastBox(), "Information: Read data finished! [information, page]");
-    QCOMPARE(b.ports(), (QStringList { "on:22", "off:2323", "on:8080", "off:443" }));
-    QVERIFY(!port(b.page, 1)->isEnabled());
-    QVERIFY(!port(b.page, 3)->isEnabled());
-    QVERIFY(port(b.page, 2)->isEnabled());
 }
 
 void TestSettingsPage::badPortStopsTheWrite_data()
 {
-    QTest::addColumn<int>("row");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<QString>("text");
-    // Every row once, each bound both checked and unchecked.
-    QTest::newRow("SSH 0 checked") << 0 << true << QStringLiteral("0");
-    QTest::newRow("Telnet 65535 unchecked") << 1 << false << QStringLiteral("65535");
-    QTest::newRow("HTTP 0 unchecked") << 2 << false << QStringLiteral("0");
-    QTest::newRow("HTTPS 65535 checked") << 3 << true << QStringLiteral("65535");
+    QTest::addColumn<QString>("rows");
+    QTest::newRow("0 checked") << "on:0 on:23 on:80 on:443";
+    QTest::newRow("65535 unchecked") << "on:22 off:65535 on:80 on:443";
+    QTest::newRow("empty") << "on:22 on:23 off: on:443";
 }
 
 void TestSettingsPage::badPortStopsTheWrite()
 {
-    QFETCH(int, row);
-    QFETCH(bool, enabled);
-    QFETCH(QString, text);
-    // One card for all rows: nothing of a refused write may reach it.
-    if (!m_shared) {
-        m_shared = std::make_unique<Rig>(TestAddresses::card(kArea, 99));
-        m_shared->start();
-    }
-    Rig& b = *m_shared;
-    QVERIFY(b.link.isConnected());
-    b.setValidRows();
-    check(b.page, row)->setChecked(enabled);
-    port(b.page, row)->setText(text);
-    b.boxes.clear();
-    b.click("btnWrite");
-    QCOMPARE(b.boxes.boxes.size(), 1);
-    QCOMPARE(b.lastBox(), "Warning: Port settings error! [warning, no parent]");
-    QVERIFY(b.drain());
-    QVERIFY(b.sim.frames(QStringLiteral("in"), 17).isEmpty());
-}
-
-void TestSettingsPage::portFieldAdmitsOnlyPorts()
-{
+    QFETCH(QString, rows);
     BoxRecorder boxes;
     SettingsPage page;
     QSignalSpy sent(&page, &SettingsPage::sendCmd);
-    page.show();
-    for (int row = 0; row < 4; ++row)
-        port(page, row)->setText(QStringLiteral("80"));
-    QLineEdit* field = port(page, 2);
-    field->clear();
-    field->setFocus();
-    // Signs and letters are refused, and digits beyond a port's five.
-    QTest::keyClicks(field, QStringLiteral("-a123456"));
-    QCOMPARE(field->text(), QStringLiteral("12345"));
+    setRows(page, rows);
     click(page, "btnWrite");
-    QCOMPARE(sent.count(), 1);
-    QVERIFY(!boxes.saw(QStringLiteral("Port settings error!")));
+    QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Port settings error!") });
+    QCOMPARE(sent.count(), 0);
 }
 
-void TestSettingsPage::failedReplies_data()
+void TestSettingsPage::replies_data()
 {
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QStringList>("boxes"); // the last as describe() has it
-    const QStringList writeFailed { "Writing data...", "Warning: Operation failed! [warning, no parent]" };
-    QTest::newRow("ports, 11 bytes") << QStringList { "--reply-size", "16:11" } << "btnRead"
-                                     << QStringList { "Tip: Read data failed! [information, no parent]" };
-    QTest::newRow("date, 20 bytes") << QStringList { "--reply-size", "6:20" } << "btnDeviceDate"
-                                    << QStringList { "Tip: Read date failed! [information, no parent]" };
-    QTest::newRow("write refused") << QStringList { "--ports-refuse-write" } << "btnWrite" << writeFailed;
-    QTest::newRow("write reply without result byte")
-        << QStringList { "--reply-size", "17:0" } << "btnWrite" << writeFailed;
+    QTest::addColumn<int>("cmd");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("shown"); // the four rows, then the date field
+    QTest::addColumn<QString>("box");
+    const QString kept = QStringLiteral("on:1 off:2 on:3 off:4 typed");
+    QTest::newRow("ports") << 16 << hexBytes("02 00 16 00 00 17 FF FF FE 01 00 00")
+                           << "on:22 off:23 on:65534 on:0 typed"
+                           << "Information: Read data finished! [information, page]";
+    QTest::newRow("ports, 11 bytes") << 16 << hexBytes("01 00 16 00 00 17 01 1F 90 00 01") << kept
+                                     << "Tip: Read data failed! [information, no parent]";
+    QTest::newRow("date") << 6 << QByteArray("2031-05-06 07:08:09") << "on:1 off:2 on:3 off:4 2031-05-06 07:08:09"
+                          << "no box";
+    QTest::newRow("date, 20 bytes") << 6 << QByteArray("2031-05-06 07:08:09x") << kept
+                                    << "Tip: Read date failed! [information, no parent]";
 }
 
-void TestSettingsPage::failedReplies()
+void TestSettingsPage::replies()
 {
-    QFETCH(QStringList, options);
-    QFETCH(QString, button);
-    QFETCH(QStringList, boxes);
-    Rig b(nextAddress(), options);
-    QVERIFY(b.start());
-    b.setRows({ { true, "1" }, { false, "2" }, { true, "3" }, { false, "4" } });
-    b.date()->setText(QStringLiteral("2026-01-01 00:00:00"));
-    b.click(qPrintable(button));
-    QTRY_COMPARE_WITH_TIMEOUT(b.boxes.boxes.size(), boxes.size(), Rig::kWaitMs);
-    QCOMPARE(b.boxes.texts().mid(0, boxes.size() - 1), boxes.mid(0, boxes.size() - 1));
-    QCOMPARE(b.lastBox(), boxes.last());
-    QTRY_COMPARE(writingBoxes(), 0);
-    QCOMPARE(b.ports(), (QStringList { "on:1", "off:2", "on:3", "off:4" }));
-    QCOMPARE(b.date()->text(), QStringLiteral("2026-01-01 00:00:00"));
+    QFETCH(int, cmd);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, shown);
+    QFETCH(QString, box);
+    BoxRecorder boxes;
+    SettingsPage page;
+    setRows(page, QStringLiteral("on:1 off:2 on:3 off:4"));
+    childOf<QLineEdit>(page, "leDate")->setText(QStringLiteral("typed"));
+    feed(page, cmd, reply);
+    QCOMPARE(rows(page) + QLatin1Char(' ') + childOf<QLineEdit>(page, "leDate")->text(), shown);
+    QCOMPARE(describe(boxes.last(), &page), box);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(port(page, i)->isEnabled(), check(page, i)->isChecked());
 }
 
-void TestSettingsPage::readShowsTheCardsRecords()
-{
-    Rig b(nextAddress(), { QStringLiteral("--ports"), QStringLiteral("2:22,0:23,255:65534,1:0") });
-    QVERIFY(b.start());
-    b.click("btnRead");
-    QTRY_VERIFY_WITH_TIMEOUT(b.boxes.saw(QStringLiteral("Read data finished!")), Rig::kWaitMs);
-    QCOMPARE(b.ports(), (QStringList { "on:22", "off:23", "on:65534", "on:0" }));
-    QVERIFY(port(b.page, 0)->isEnabled());
-    QVERIFY(!port(b.page, 1)->isEnabled());
-    // A card's port 0 is shown but cannot be written back as it is.
-    b.boxes.clear();
-    b.click("btnWrite");
-    QVERIFY(b.boxes.saw(QStringLiteral("Port settings error!")));
-}
-
-void TestSettingsPage::unansweredWriteKeepsTheBox()
-{
-    Rig b(nextAddress(), { QStringLiteral("--ports-silent-write") });
-    QVERIFY(b.start());
-    b.setValidRows();
-    b.click("btnWrite");
-    QVERIFY(b.waitIn(17));
-    QVERIFY(b.drain());
-    QTest::qWait(50);
-    QCOMPARE(writingBoxes(), 1);
-    QCOMPARE(b.boxes.texts(), QStringList { QStringLiteral("Writing data...") });
-
-    // A second write replaces the box that waited in vain.
-    b.click("btnWrite");
-    QVERIFY(b.waitIn(17, 1));
-    QTest::qWait(20);
-    QCOMPARE(writingBoxes(), 1);
-}
-
-void TestSettingsPage::checkBoxEnablesOnlyItsRow()
+void TestSettingsPage::syncSendsTheLocalTime()
 {
     SettingsPage page;
-    page.show();
-    for (int row = 0; row < 4; ++row) {
-        QTest::mouseClick(check(page, row), Qt::LeftButton, {}, check(page, row)->rect().center());
-        for (int other = 0; other < 4; ++other)
-            QCOMPARE(port(page, other)->isEnabled(), other > row);
-    }
-}
-
-void TestSettingsPage::dateReadAndSynced()
-{
-    Rig b(nextAddress(), { QStringLiteral("--date"), QStringLiteral("2031-05-06 07:08:09") });
-    QVERIFY(b.start());
-    const QString format = QStringLiteral("yyyy-MM-dd hh:mm:ss");
-    b.date()->setText(QStringLiteral("typed text is not sent"));
-    b.click("btnDeviceDate");
-    QTRY_VERIFY_WITH_TIMEOUT(b.date()->text().startsWith(QLatin1String("2031-05-06 07:")), Rig::kWaitMs);
-    QCOMPARE(b.in(6).last(), QByteArray());
-    QVERIFY(b.boxes.boxes.isEmpty());
-
-    b.click("btnSyncDate");
-    QVERIFY(b.waitIn(7));
-    const QByteArray sent = b.in(7).last();
-    QCOMPARE(sent.size(), 19);
-    const QDateTime sentTime = QDateTime::fromString(QString::fromLatin1(sent), format);
-    QVERIFY2(qAbs(sentTime.secsTo(QDateTime::currentDateTime())) < 60, sent.constData());
-    // The link, not the page, acknowledges the set date.
-    QTRY_VERIFY_WITH_TIMEOUT(b.boxes.saw(QStringLiteral("Set device's date success!")), Rig::kWaitMs);
-    QCOMPARE(b.boxes.boxes.size(), 1);
-
-    b.click("btnDeviceDate");
-    QTRY_VERIFY_WITH_TIMEOUT(!b.date()->text().startsWith(QLatin1String("2031")), Rig::kWaitMs);
-    const QDateTime read = QDateTime::fromString(b.date()->text(), format);
-    QVERIFY2(qAbs(read.secsTo(QDateTime::currentDateTime())) < 60, qPrintable(b.date()->text()));
-}
-
-void TestSettingsPage::retranslation()
-{
-    SettingsPage page;
-    MarkingTranslator marking("SettingsPage");
-    QApplication::installTranslator(&marking);
-    auto* table = childOf<QTableWidget>(page, "tableWidgetPort");
-    // The language change reaches the page as a posted event.
-    QTRY_COMPARE(childOf<QPushButton>(page, "btnWrite")->text(), QStringLiteral("~Write"));
-    QCOMPARE(table->horizontalHeaderItem(2)->text(), QStringLiteral("~Port"));
-    QCOMPARE(table->item(3, 0)->text(), QStringLiteral("~HTTPS"));
-    QApplication::removeTranslator(&marking);
-    QTRY_COMPARE(childOf<QPushButton>(page, "btnDeviceDate")->text(), QStringLiteral("Device date"));
-    QCOMPARE(table->item(1, 0)->text(), QStringLiteral("Telnet"));
+    QSignalSpy sent(&page, &SettingsPage::sendCmd);
+    click(page, "btnDeviceDate");
+    click(page, "btnSyncDate");
+    QCOMPARE(sent.count(), 2);
+    QCOMPARE(sent.at(0).at(0).toInt(), 6);
+    QCOMPARE(sent.at(1).at(0).toInt(), 7);
+    const QDateTime time = QDateTime::fromString(sent.at(1).at(1).toString(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QVERIFY(qAbs(time.secsTo(QDateTime::currentDateTime())) < 60);
 }
 
 QTEST_MAIN(TestSettingsPage)
