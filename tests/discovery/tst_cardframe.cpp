@@ -16,17 +16,11 @@ const CardFrame::HardwareAddress kSource { 0x02, 0x4E, 0x51, 0x00, 0x00, 0x01 };
 // A frame as a card sends it: header, payload, CRC over both, low byte first.
 QByteArray cardFrame(quint32 command, const QByteArray& payload, bool swapCrc = false)
 {
-    QByteArray frame = hex("02 4E 51 00 00 01 00 1A 2B 3C 4D 5E 54 41 00 00 00 01");
-    uchar le[4];
-    qToLittleEndian<quint32>(command, le);
-    frame.append(reinterpret_cast<const char*>(le), 4);
-    qToLittleEndian<quint32>(quint32(payload.size() + 28), le);
-    frame.append(reinterpret_cast<const char*>(le), 4);
-    frame.append(payload);
+    QByteArray frame = hex("02 4E 51 00 00 01 00 1A 2B 3C 4D 5E 54 41 00 00 00 01") + QByteArray(8, '\0') + payload;
+    qToLittleEndian<quint32>(command, frame.data() + 18);
+    qToLittleEndian<quint32>(quint32(payload.size() + 28), frame.data() + 22);
     const quint16 crc = crc16Modbus(frame);
-    frame.append(char(swapCrc ? crc >> 8 : crc & 0xFF));
-    frame.append(char(swapCrc ? crc & 0xFF : crc >> 8));
-    return frame;
+    return frame.append(char(swapCrc ? crc >> 8 : crc & 0xFF)).append(char(swapCrc ? crc & 0xFF : crc >> 8));
 }
 
 } // namespace

@@ -1,7 +1,5 @@
-// The search page's own decisions, without any search: replies come to its
-// session's real listening socket over loopback and as its link layer's
-// texts. "Refresh" is never pressed here, so no discovery traffic leaves the
-// machine (the searches run in tst_discovery_netns).
+// The search page's own decisions, fed replies without a search: "Refresh"
+// is never pressed here (the searches run in tst_discovery_netns).
 
 #include "discovery/devsereachpage.h"
 #include "discovery/dialogsetip.h"
@@ -80,6 +78,9 @@ void TestDevSereachPage::repliesBecomeRows()
     QCOMPARE(shown(p.tree->topLevelItem(1)), (QStringList { "10.1.0.5", "NQ", "10.1.0.5", "02:4E:51:00:00:07", "2" }));
     QCOMPARE(p.tree->topLevelItem(1)->child(0)->text(5), QStringLiteral("02:4e:51:00:00:07")); // as the card wrote it
     QCOMPARE(shown(p.tree->topLevelItem(0)), (QStringList { "10.1.0.6", "NQ", "-", "-", "2" }));
+    // The link layer completes the row of a short UDP reply in place.
+    QVERIFY(p.feed.networkInfo(networkInfoText(address(1), address(1), "02:4E:51:00:00:09")));
+    QCOMPARE(p.macs().mid(3), (QStringList { "02:4E:51:0A:0B:0C", "02:4E:51:00:00:09" }));
 }
 
 void TestDevSereachPage::menuEntries_data()

@@ -45,40 +45,24 @@ QStringList args(const char* text)
 }
 
 // What the technician does on one page of the window, and what the page shows for it.
-enum Ask {
-    ReadVersion,
-    ReadPorts,
-    SyncDate,
-    ReadFixedParams,
-    RefreshLogs,
-    OpenSerialPort,
-    ConsoleVer,
-    Program,
-    Reboot
-};
-
-void console(MainWindow& w, const QString& text)
-{
-    if (!w.findChild<PageRoot*>())
-        pressStatusLabel(&w, MainWindow::kUnlockPresses);
-    auto* line = child<QLineEdit>(w.findChild<PageRoot*>(), "leCmd");
-    line->setText(text);
-    QTest::keyClick(line, Qt::Key_Return);
-}
+enum Ask { Version, Ports, Date, Params, Logs, Serial, Console, Program, Reboot };
 
 void ask(MainWindow& w, Ask what, const QString& image, BoxRecorder* boxes = nullptr)
 {
     auto* programming = w.findChild<ProgrammingPage*>();
-    if (what == ReadVersion || what == Program)
+    if (what == Version || what == Program)
         child<QComboBox>(programming, "comboBoxProgType")->setCurrentIndex(1);
     switch (what) {
-    case ReadVersion: return click(programming, "btnRead");
-    case ReadPorts: return click(w.findChild<SettingsPage*>(), "btnRead");
-    case SyncDate: return click(w.findChild<SettingsPage*>(), "btnSyncDate");
-    case ReadFixedParams: return click(w.findChild<FixedParamPage*>(), "btnRead");
-    case RefreshLogs: return click(w.findChild<DisplayLogPage*>(), "Refresh");
-    case OpenSerialPort: return click(w.findChild<SPTestPage*>(), "btnOpen");
-    case ConsoleVer: return console(w, QStringLiteral("ver"));
+    case Version: return click(programming, "btnRead");
+    case Ports: return click(w.findChild<SettingsPage*>(), "btnRead");
+    case Date: return click(w.findChild<SettingsPage*>(), "btnSyncDate");
+    case Params: return click(w.findChild<FixedParamPage*>(), "btnRead");
+    case Logs: return click(w.findChild<DisplayLogPage*>(), "Refresh");
+    case Serial: return click(w.findChild<SPTestPage*>(), "btnOpen");
+    case Console:
+        pressStatusLabel(&w, MainWindow::kUnlockPresses);
+        child<QLineEdit>(w.findChild<PageRoot*>(), "leCmd")->setText(QStringLiteral("ver"));
+        return QTest::keyClick(child<QLineEdit>(w.findChild<PageRoot*>(), "leCmd"), Qt::Key_Return);
     case Program: child<QLineEdit>(programming, "leFile")->setText(image); return click(programming, "btnProgramming");
     case Reboot:
         // No (the default, also what Escape gives) sends nothing; then OK.
@@ -91,22 +75,22 @@ void ask(MainWindow& w, Ask what, const QString& image, BoxRecorder* boxes = nul
 QString shown(MainWindow& w, Ask what, const BoxRecorder& boxes)
 {
     switch (what) {
-    case ReadVersion: return child<QLabel>(w.findChild<ProgrammingPage*>(), "labelVersion")->text();
-    case ReadPorts: return child<QLineEdit>(w.findChild<SettingsPage*>(), "lePortHTTPS")->text();
-    case ReadFixedParams: {
+    case Version: return child<QLabel>(w.findChild<ProgrammingPage*>(), "labelVersion")->text();
+    case Ports: return child<QLineEdit>(w.findChild<SettingsPage*>(), "lePortHTTPS")->text();
+    case Params: {
         auto* table = child<QTableWidget>(w.findChild<FixedParamPage*>(), "tableWidgetParam");
         return table->rowCount() > 0 ? table->item(0, 0)->text() : QString();
     }
-    case RefreshLogs: return child<QComboBox>(w.findChild<DisplayLogPage*>(), "comboBoxLogType")->itemText(0);
-    case OpenSerialPort: return child<QPushButton>(w.findChild<SPTestPage*>(), "btnOpen")->text();
-    case ConsoleVer: {
+    case Logs: return child<QComboBox>(w.findChild<DisplayLogPage*>(), "comboBoxLogType")->itemText(0);
+    case Serial: return child<QPushButton>(w.findChild<SPTestPage*>(), "btnOpen")->text();
+    case Console: {
         auto* console = child<QTextBrowser>(w.findChild<PageRoot*>(), "textBrowserCmd");
         return console->document()->lastBlock().previous().text();
     }
     case Reboot: // a rebooting card drops the connection: shown without a box
         return boxes.texts().join('|') + '|' + QString::number(boxes.boxes.first().defaultButton) + '|'
             + child<QLabel>(&w, "statusLabel")->text();
-    case SyncDate:
+    case Date:
     case Program: return boxes.texts().join(QLatin1Char('|'));
     }
     return QString();
@@ -229,13 +213,13 @@ void TestMainWindow::everyPageReachesTheCard_data()
     QTest::addColumn<QStringList>("card");
     QTest::addColumn<int>("sent"); // the code the card must have received
     QTest::addColumn<QString>("shown");
-    QTest::newRow("programming") << int(ReadVersion) << QStringList() << 1 << "v1.3.0 20261201";
-    QTest::newRow("settings") << int(ReadPorts) << QStringList() << 16 << "443";
-    QTest::newRow("settings, date") << int(SyncDate) << QStringList() << 7 << "Set device's date success!";
-    QTest::newRow("fixed parameters") << int(ReadFixedParams) << QStringList() << 14 << "devserial";
-    QTest::newRow("device log") << int(RefreshLogs) << QStringList() << 8 << "system.log";
-    QTest::newRow("serial port test") << int(OpenSerialPort) << QStringList() << 11 << "Disconnect";
-    QTest::newRow("console, once unlocked") << int(ConsoleVer) << QStringList() << 18 << "Recv: v1.3.0 20261201";
+    QTest::newRow("programming") << int(Version) << QStringList() << 1 << "v1.3.0 20261201";
+    QTest::newRow("settings") << int(Ports) << QStringList() << 16 << "443";
+    QTest::newRow("settings, date") << int(Date) << QStringList() << 7 << "Set device's date success!";
+    QTest::newRow("fixed parameters") << int(Params) << QStringList() << 14 << "devserial";
+    QTest::newRow("device log") << int(Logs) << QStringList() << 8 << "system.log";
+    QTest::newRow("serial port test") << int(Serial) << QStringList() << 11 << "Disconnect";
+    QTest::newRow("console, once unlocked") << int(Console) << QStringList() << 18 << "Recv: v1.3.0 20261201";
     QTest::newRow("programming, the card drops the link")
         << int(Program) << args("--prog-close-at-chunk 2") << 257 << "Programming failed!";
     QTest::newRow("reboot") << int(Reboot) << QStringList() << 2
@@ -285,12 +269,12 @@ void TestMainWindow::pagesForgetTheCardWithTheLink()
     auto* logTypes = child<QComboBox>(log, "comboBoxLogType");
     connectTo(w, address());
     QVERIFY(child<QLineEdit>(&w, "ipEdit")->isReadOnly()); // it names the card the pages talk to
-    ask(w, ReadPorts, QString());
-    ask(w, ReadFixedParams, QString());
-    ask(w, RefreshLogs, QString());
+    ask(w, Ports, QString());
+    ask(w, Params, QString());
+    ask(w, Logs, QString());
     QTRY_VERIFY(logTypes->count() > 0);
     click(log, "btnOpen");
-    ask(w, OpenSerialPort, QString());
+    ask(w, Serial, QString());
     QTRY_VERIFY(
         !port->text().isEmpty() && params->rowCount() > 0 && !logText->toPlainText().isEmpty() && serial->isPortOpen());
     click(fixed, "btnAdd"); // a row of the technician's own stays
@@ -312,15 +296,15 @@ void TestMainWindow::requestsMadeWithNoCardAreNotAwaited()
     QVERIFY(sim.start());
     BoxRecorder boxes;
     MainWindow w;
-    ask(w, OpenSerialPort, QString());
+    ask(w, Serial, QString());
     QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Device not connected!") });
     connectTo(w, address());
     QTRY_VERIFY(!sim.events(QStringLiteral("flood-end")).isEmpty());
     // A reply asked for after it comes behind it on the stream.
-    ask(w, ReadPorts, QString());
-    QTRY_VERIFY(!::shown(w, ReadPorts, boxes).isEmpty());
+    ask(w, Ports, QString());
+    QTRY_VERIFY(!::shown(w, Ports, boxes).isEmpty());
     QCOMPARE(boxes.texts(), (QStringList { "Device not connected!", "Read data finished!" }));
-    QCOMPARE(::shown(w, OpenSerialPort, boxes), QStringLiteral("Connect"));
+    QCOMPARE(::shown(w, Serial, boxes), QStringLiteral("Connect"));
 }
 
 void TestMainWindow::unlockNeedsFivePressesInFiveSeconds()
