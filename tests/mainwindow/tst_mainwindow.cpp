@@ -1,8 +1,3 @@
-// The main window with its real widgets (offscreen), its files in a
-// temporary working directory and the card simulator on loopback: the
-// connection, its history, the wiring of every page to the link, the console
-// unlock, the stored settings and the interface language.
-
 #include "app/startup.h"
 #include "mainwindow/mainwindow.h"
 #include "pages/displaylogpage.h"
@@ -15,25 +10,8 @@
 #include "support/simulatorfixture.h"
 #include "support/testaddresses.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QCompleter>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QSettings>
-#include <QStackedWidget>
-#include <QStringListModel>
-#include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTextBlock>
-#include <QTextBrowser>
-#include <QTextCodec>
-#include <QTextEdit>
-#include <QTranslator>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
@@ -57,57 +35,62 @@ void pressStatusLabel(QWidget* window, int times)
 }
 void connectTo(MainWindow& w, const QString& address)
 {
-    child<QLineEdit>(&w, "ipEdit")->setText(address);
+    if (!address.isNull())
+        child<QLineEdit>(&w, "ipEdit")->setText(address);
     QTest::mouseClick(child<QPushButton>(&w, "connectButton"), Qt::LeftButton);
+}
+QStringList args(const char* text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 // What the technician does on one page of the window, and what the page shows for it.
-enum Ask { ReadVersion, ReadPorts, SyncDate, ReadFixedParams, RefreshLogs, OpenSerialPort, ConsoleVer, Program };
+enum Ask { Version, Ports, Date, Params, Logs, Serial, Console, Program, Reboot };
 
-void console(MainWindow& w, const QString& text)
-{
-    if (!w.findChild<PageRoot*>())
-        pressStatusLabel(&w, MainWindow::kUnlockPresses);
-    auto* line = child<QLineEdit>(w.findChild<PageRoot*>(), "leCmd");
-    line->setText(text);
-    QTest::keyClick(line, Qt::Key_Return);
-}
-
-void ask(MainWindow& w, Ask what, const QString& image)
+void ask(MainWindow& w, Ask what, const QString& image, BoxRecorder* boxes = nullptr)
 {
     auto* programming = w.findChild<ProgrammingPage*>();
-    if (what == ReadVersion || what == Program)
+    if (what == Version || what == Program)
         child<QComboBox>(programming, "comboBoxProgType")->setCurrentIndex(1);
     switch (what) {
-    case ReadVersion: return click(programming, "btnRead");
-    case ReadPorts: return click(w.findChild<SettingsPage*>(), "btnRead");
-    case SyncDate: return click(w.findChild<SettingsPage*>(), "btnSyncDate");
-    case ReadFixedParams: return click(w.findChild<FixedParamPage*>(), "btnRead");
-    case RefreshLogs: return click(w.findChild<DisplayLogPage*>(), "Refresh");
-    case OpenSerialPort: return click(w.findChild<SPTestPage*>(), "btnOpen");
-    case ConsoleVer: return console(w, QStringLiteral("ver"));
+    case Version: return click(programming, "btnRead");
+    case Ports: return click(w.findChild<SettingsPage*>(), "btnRead");
+    case Date: return click(w.findChild<SettingsPage*>(), "btnSyncDate");
+    case Params: return click(w.findChild<FixedParamPage*>(), "btnRead");
+    case Logs: return click(w.findChild<DisplayLogPage*>(), "Refresh");
+    case Serial: return click(w.findChild<SPTestPage*>(), "btnOpen");
+    case Console:
+        pressStatusLabel(&w, MainWindow::kUnlockPresses);
+        child<QLineEdit>(w.findChild<PageRoot*>(), "leCmd")->setText(QStringLiteral("ver"));
+        return QTest::keyClick(child<QLineEdit>(w.findChild<PageRoot*>(), "leCmd"), Qt::Key_Return);
     case Program: child<QLineEdit>(programming, "leFile")->setText(image); return click(programming, "btnProgramming");
+    case Reboot:
+        // No (the default, also what Escape gives) sends nothing; then OK.
+        w.findChild<QAction*>(QStringLiteral("actionReboot"))->trigger();
+        boxes->answerNext(QMessageBox::Ok);
+        return w.findChild<QAction*>(QStringLiteral("actionReboot"))->trigger();
     }
 }
 
 QString shown(MainWindow& w, Ask what, const BoxRecorder& boxes)
 {
     switch (what) {
-    case ReadVersion: return child<QLabel>(w.findChild<ProgrammingPage*>(), "labelVersion")->text();
-    case ReadPorts: return child<QLineEdit>(w.findChild<SettingsPage*>(), "lePortHTTPS")->text();
-    case ReadFixedParams: {
+    case Version: return child<QLabel>(w.findChild<ProgrammingPage*>(), "labelVersion")->text();
+    case Ports: return child<QLineEdit>(w.findChild<SettingsPage*>(), "lePortHTTPS")->text();
+    case Params: {
         auto* table = child<QTableWidget>(w.findChild<FixedParamPage*>(), "tableWidgetParam");
         return table->rowCount() > 0 ? table->item(0, 0)->text() : QString();
     }
-    case RefreshLogs: return child<QComboBox>(w.findChild<DisplayLogPage*>(), "comboBoxLogType")->itemText(0);
-    case OpenSerialPort: return child<QPushButton>(w.findChild<SPTestPage*>(), "btnOpen")->text();
-    case ConsoleVer:
-        return child<QTextBrowser>(w.findChild<PageRoot*>(), "textBrowserCmd")
-            ->document()
-            ->lastBlock()
-            .previous()
-            .text();
-    case SyncDate:
+    case Logs: return child<QComboBox>(w.findChild<DisplayLogPage*>(), "comboBoxLogType")->itemText(0);
+    case Serial: return child<QPushButton>(w.findChild<SPTestPage*>(), "btnOpen")->text();
+    case Console: {
+        auto* console = child<QTextBrowser>(w.findChild<PageRoot*>(), "textBrowserCmd");
+        return console->document()->lastBlock().previous().text();
+    }
+    case Reboot: // a rebooting card drops the connection: shown without a box
+        return boxes.texts().join('|') + '|' + QString::number(boxes.boxes.first().defaultButton) + '|'
+            + child<QLabel>(&w, "statusLabel")->text();
+    case Date:
     case Program: return boxes.texts().join(QLatin1Char('|'));
     }
     return QString();
@@ -115,9 +98,7 @@ QString shown(MainWindow& w, Ask what, const BoxRecorder& boxes)
 
 QString storedLanguage()
 {
-    return QSettings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat)
-        .value(QStringLiteral("language"))
-        .toString();
+    return QSettings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat).value("language").toString();
 }
 
 } // namespace
@@ -135,7 +116,6 @@ private slots:
     void everyPageReachesTheCard();
     void pagesForgetTheCardWithTheLink();
     void requestsMadeWithNoCardAreNotAwaited();
-    void rebootAsksAndSendsCodeTwo();
     void unlockNeedsFivePressesInFiveSeconds();
     void settingsKeysWrittenAndReadBack();
     void startInChineseAndSwitchBackAndForth();
@@ -144,7 +124,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_oldCwd;
     int m_case = 0;
-    QString address() const { return TestAddresses::card(kArea, m_case); }
+    QString address(int card = 1) const { return TestAddresses::card(kArea, m_case, card); }
 };
 
 void TestMainWindow::init()
@@ -166,9 +146,11 @@ void TestMainWindow::connectRefused_data()
 {
     QTest::addColumn<QString>("typed"); // "card": an address where nothing listens
     QTest::addColumn<QString>("message"); // the box's text, up to the link's reason
-    QTest::newRow("empty") << QString() << QStringLiteral("Device IP Address could not be null!");
-    QTest::newRow("incomplete") << "192.168.1" << QStringLiteral("Device IP Address format error!");
-    QTest::newRow("nothing listens") << "card" << QStringLiteral("Connect to device failed, ");
+    QTest::newRow("empty") << QString() << "Device IP Address could not be null!";
+    QTest::newRow("incomplete") << "192.168.1"
+                                << "Device IP Address format error!";
+    QTest::newRow("nothing listens") << "card"
+                                     << "Connect to device failed, ";
 }
 
 void TestMainWindow::connectRefused()
@@ -178,13 +160,12 @@ void TestMainWindow::connectRefused()
     BoxRecorder boxes;
     MainWindow w;
     w.show();
-    auto* edit = child<QLineEdit>(&w, "ipEdit");
-    QTest::keyClicks(edit, typed == QLatin1String("card") ? address() : typed);
-    QTest::mouseClick(child<QPushButton>(&w, "connectButton"), Qt::LeftButton);
+    QTest::keyClicks(child<QLineEdit>(&w, "ipEdit"), typed == QLatin1String("card") ? address() : typed);
+    connectTo(w, QString());
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.last()->title, QStringLiteral("Tip"));
-    QVERIFY2(boxes.last()->text.startsWith(message) && boxes.last()->text.endsWith(QLatin1Char('!')),
-        qPrintable(boxes.last()->text));
+    const QString text = boxes.last()->text;
+    QVERIFY2(text.startsWith(message) && text.endsWith(QLatin1Char('!')), qPrintable(text));
     QCOMPARE(child<QPushButton>(&w, "connectButton")->text(), QStringLiteral("Connect"));
     QVERIFY(!QFile::exists(QStringLiteral("config/completer.dat")));
 }
@@ -193,39 +174,34 @@ void TestMainWindow::historyOncePerAddress()
 {
     // A record of 16 bytes per address; a partial record at the end is read too.
     QFile f(QStringLiteral("config/completer.dat"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("10.1.2.3") + QByteArray(8, '\0') + "1.2.");
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("10.1.2.3") + QByteArray(8, '\0') + "1.2.") == 20);
     f.close();
     BoxRecorder boxes;
-    const QString first = TestAddresses::card(kArea, m_case, 1);
-    const QString second = TestAddresses::card(kArea, m_case, 2);
+    const QString first = address(1), second = address(2);
     SimulatorFixture sim({ QStringLiteral("--listen"), first + QLatin1Char(',') + second });
     QVERIFY(sim.start());
     {
         MainWindow w;
-        auto* model = static_cast<QStringListModel*>(child<QLineEdit>(&w, "ipEdit")->completer()->model());
+        auto* ip = child<QLineEdit>(&w, "ipEdit");
+        auto* model = static_cast<QStringListModel*>(ip->completer()->model());
         QCOMPARE(model->stringList(), (QStringList { "10.1.2.3", "1.2." }));
         // Clear history empties the file and the completer, not the field.
-        child<QLineEdit>(&w, "ipEdit")->setText(QStringLiteral("10.1.2.3"));
+        ip->setText(QStringLiteral("10.1.2.3"));
         click(&w, "clearHistoryButton");
         QCOMPARE(QFileInfo(f).size(), 0);
         QVERIFY(model->stringList().isEmpty());
-        QCOMPARE(child<QLineEdit>(&w, "ipEdit")->text(), QStringLiteral("10.1.2.3"));
-
-        auto* button = child<QPushButton>(&w, "connectButton");
+        QCOMPARE(ip->text(), QStringLiteral("10.1.2.3"));
         for (const QString& address : { first, first, second }) {
             connectTo(w, address);
             QCOMPARE(
                 child<QLabel>(&w, "statusLabel")->text(), QStringLiteral("<font color=#00FF00>Connected to device"));
-            QTest::mouseClick(button, Qt::LeftButton);
-            QTRY_COMPARE(button->text(), QStringLiteral("Connect"));
+            connectTo(w, QString());
+            QTRY_VERIFY(!ip->isReadOnly());
         }
         QCOMPARE(model->stringList(), (QStringList { first, second }));
     }
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(),
-        first.toLatin1() + QByteArray(16 - first.size(), '\0') + second.toLatin1()
-            + QByteArray(16 - second.size(), '\0'));
+    QCOMPARE(f.readAll(), first.toLatin1().leftJustified(16, '\0') + second.toLatin1().leftJustified(16, '\0'));
     QVERIFY(boxes.boxes.isEmpty());
 }
 
@@ -237,15 +213,19 @@ void TestMainWindow::everyPageReachesTheCard_data()
     QTest::addColumn<QStringList>("card");
     QTest::addColumn<int>("sent"); // the code the card must have received
     QTest::addColumn<QString>("shown");
-    QTest::newRow("programming") << int(ReadVersion) << QStringList() << 1 << "v1.3.0 20261201";
-    QTest::newRow("settings") << int(ReadPorts) << QStringList() << 16 << "443";
-    QTest::newRow("settings, date") << int(SyncDate) << QStringList() << 7 << "Set device's date success!";
-    QTest::newRow("fixed parameters") << int(ReadFixedParams) << QStringList() << 14 << "devserial";
-    QTest::newRow("device log") << int(RefreshLogs) << QStringList() << 8 << "system.log";
-    QTest::newRow("serial port test") << int(OpenSerialPort) << QStringList() << 11 << "Disconnect";
-    QTest::newRow("console, once unlocked") << int(ConsoleVer) << QStringList() << 18 << "Recv: v1.3.0 20261201";
+    QTest::newRow("programming") << int(Version) << QStringList() << 1 << "v1.3.0 20261201";
+    QTest::newRow("settings") << int(Ports) << QStringList() << 16 << "443";
+    QTest::newRow("settings, date") << int(Date) << QStringList() << 7 << "Set device's date success!";
+    QTest::newRow("fixed parameters") << int(Params) << QStringList() << 14 << "devserial";
+    QTest::newRow("device log") << int(Logs) << QStringList() << 8 << "system.log";
+    QTest::newRow("serial port test") << int(Serial) << QStringList() << 11 << "Disconnect";
+    QTest::newRow("console, once unlocked") << int(Console) << QStringList() << 18 << "Recv: v1.3.0 20261201";
     QTest::newRow("programming, the card drops the link")
-        << int(Program) << QStringList { "--prog-close-at-chunk", "2" } << 257 << "Programming failed!";
+        << int(Program) << args("--prog-close-at-chunk 2") << 257 << "Programming failed!";
+    QTest::newRow("reboot") << int(Reboot) << QStringList() << 2
+                            << QString("Are you sure to reboot device?|Are you sure to reboot device?|%1|"
+                                       "<font color=#FF0000>Disconnect with device")
+                                   .arg(int(QMessageBox::No));
 }
 
 void TestMainWindow::everyPageReachesTheCard()
@@ -254,9 +234,8 @@ void TestMainWindow::everyPageReachesTheCard()
     QFETCH(QStringList, card);
     QFETCH(int, sent);
     QFETCH(QString, shown);
-    SimulatorFixture sim(QStringList { QStringLiteral("--listen"), address(), QStringLiteral("--prog-store"),
-                             m_dir->filePath(QStringLiteral("flash.bin")) }
-        + card);
+    SimulatorFixture sim(
+        QStringList { "--listen", address(), "--prog-store", m_dir->filePath(QStringLiteral("flash.bin")) } + card);
     QVERIFY(sim.start());
     const QString image = m_dir->filePath(QStringLiteral("image.bin"));
     QFile file(image);
@@ -265,45 +244,47 @@ void TestMainWindow::everyPageReachesTheCard()
     BoxRecorder boxes;
     MainWindow w;
     connectTo(w, address());
-    ask(w, Ask(what), image);
+    ask(w, Ask(what), image, &boxes);
     QTRY_VERIFY(!sim.frames(QStringLiteral("in"), sent).isEmpty());
     QTRY_COMPARE(::shown(w, Ask(what), boxes), shown);
+    if (what == Reboot) { // sent once, and the same link serves the next connection
+        QCOMPARE(sim.frames(QStringLiteral("in"), sent).size(), 1);
+        connectTo(w, QString());
+        QCOMPARE(child<QPushButton>(&w, "connectButton")->text(), QStringLiteral("Disconnect"));
+    }
 }
 
 void TestMainWindow::pagesForgetTheCardWithTheLink()
 {
-    SimulatorFixture sim(
-        { QStringLiteral("--listen"), address(), QStringLiteral("--log-rate-ms"), QStringLiteral("20") });
+    SimulatorFixture sim(QStringList { "--listen", address(), "--log-rate-ms", "20" });
     QVERIFY(sim.start());
     BoxRecorder boxes;
     MainWindow w;
-    auto* settings = w.findChild<SettingsPage*>();
     auto* fixed = w.findChild<FixedParamPage*>();
     auto* log = w.findChild<DisplayLogPage*>();
     auto* serial = w.findChild<SPTestPage*>();
-    auto* port = child<QLineEdit>(settings, "lePortSSH");
+    auto* port = child<QLineEdit>(w.findChild<SettingsPage*>(), "lePortSSH");
     auto* params = child<QTableWidget>(fixed, "tableWidgetParam");
     auto* logText = child<QTextEdit>(log, "textLog");
+    auto* logTypes = child<QComboBox>(log, "comboBoxLogType");
     connectTo(w, address());
     QVERIFY(child<QLineEdit>(&w, "ipEdit")->isReadOnly()); // it names the card the pages talk to
-    click(settings, "btnRead");
-    click(fixed, "btnRead");
-    click(log, "Refresh");
-    QTRY_VERIFY(child<QComboBox>(log, "comboBoxLogType")->count() > 0);
+    ask(w, Ports, QString());
+    ask(w, Params, QString());
+    ask(w, Logs, QString());
+    QTRY_VERIFY(logTypes->count() > 0);
     click(log, "btnOpen");
-    click(serial, "btnOpen");
+    ask(w, Serial, QString());
     QTRY_VERIFY(
         !port->text().isEmpty() && params->rowCount() > 0 && !logText->toPlainText().isEmpty() && serial->isPortOpen());
     click(fixed, "btnAdd"); // a row of the technician's own stays
     params->item(params->rowCount() - 1, 0)->setText(QStringLiteral("site"));
 
-    QTest::mouseClick(child<QPushButton>(&w, "connectButton"), Qt::LeftButton);
+    connectTo(w, QString());
     QTRY_VERIFY(!child<QLineEdit>(&w, "ipEdit")->isReadOnly());
-    QVERIFY(port->text().isEmpty());
+    QVERIFY(port->text().isEmpty() && logText->toPlainText().isEmpty() && logTypes->count() == 0);
     QCOMPARE(params->rowCount(), 1);
     QCOMPARE(params->item(0, 0)->text(), QStringLiteral("site"));
-    QCOMPARE(child<QComboBox>(log, "comboBoxLogType")->count(), 0);
-    QVERIFY(logText->toPlainText().isEmpty());
     QVERIFY(!log->isLogOpen() && !serial->isPortOpen());
 }
 
@@ -311,46 +292,19 @@ void TestMainWindow::pagesForgetTheCardWithTheLink()
 // unasked reply of its code changes nothing and opens no box.
 void TestMainWindow::requestsMadeWithNoCardAreNotAwaited()
 {
-    SimulatorFixture sim({ QStringLiteral("--listen"), address(), QStringLiteral("--flood"), QStringLiteral("11"),
-        QStringLiteral("--flood-data"), QStringLiteral("01"), QStringLiteral("--flood-count"), QStringLiteral("1") });
+    SimulatorFixture sim(args("--flood 11 --flood-data 01 --flood-count 1 --listen") << address());
     QVERIFY(sim.start());
     BoxRecorder boxes;
     MainWindow w;
-    ask(w, OpenSerialPort, QString());
+    ask(w, Serial, QString());
     QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Device not connected!") });
     connectTo(w, address());
     QTRY_VERIFY(!sim.events(QStringLiteral("flood-end")).isEmpty());
     // A reply asked for after it comes behind it on the stream.
-    ask(w, ReadPorts, QString());
-    QTRY_VERIFY(!::shown(w, ReadPorts, boxes).isEmpty());
+    ask(w, Ports, QString());
+    QTRY_VERIFY(!::shown(w, Ports, boxes).isEmpty());
     QCOMPARE(boxes.texts(), (QStringList { "Device not connected!", "Read data finished!" }));
-    QCOMPARE(::shown(w, OpenSerialPort, boxes), QStringLiteral("Connect"));
-}
-
-void TestMainWindow::rebootAsksAndSendsCodeTwo()
-{
-    SimulatorFixture sim({ QStringLiteral("--listen"), address() });
-    QVERIFY(sim.start());
-    BoxRecorder boxes;
-    MainWindow w;
-    auto* reboot = w.findChild<QAction*>(QStringLiteral("actionReboot"));
-    auto* button = child<QPushButton>(&w, "connectButton");
-    connectTo(w, address());
-    // No (the default, also what Escape gives) sends nothing.
-    reboot->trigger();
-    QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Are you sure to reboot device?") });
-    QCOMPARE(boxes.last()->defaultButton, QMessageBox::No);
-    // OK: the card gets code 2 and drops the connection, as a rebooting card
-    // does; the window shows it without a box.
-    boxes.answerNext(QMessageBox::Ok);
-    reboot->trigger();
-    QTRY_COMPARE(button->text(), QStringLiteral("Connect"));
-    QCOMPARE(sim.frames(QStringLiteral("in"), 2).size(), 1);
-    QCOMPARE(child<QLabel>(&w, "statusLabel")->text(), QStringLiteral("<font color=#FF0000>Disconnect with device"));
-    QCOMPARE(boxes.boxes.size(), 2);
-    // The same link serves the next connection.
-    QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(button->text(), QStringLiteral("Disconnect"));
+    QCOMPARE(::shown(w, Serial, boxes), QStringLiteral("Connect"));
 }
 
 void TestMainWindow::unlockNeedsFivePressesInFiveSeconds()
@@ -381,22 +335,21 @@ void TestMainWindow::settingsKeysWrittenAndReadBack()
         w.resize(900, 640);
         QTRY_COMPARE(w.size(), QSize(900, 640));
         QFont chosen(QStringLiteral("DejaVu Serif"), 13);
-        chosen.setWeight(QFont::DemiBold);
+        chosen.setWeight(QFont::DemiBold); // above Medium: stored as bold
         chosen.setItalic(true);
         boxes.answerDialog(chosen);
         w.findChild<QAction*>(QStringLiteral("actionFont"))->trigger();
     }
     QSettings s(QStringLiteral("config/settings.ini"), QSettings::IniFormat);
-    QCOMPARE(s.value(QStringLiteral("screen/width")).toInt(), 900);
-    QCOMPARE(s.value(QStringLiteral("Font/family")).toString(), QStringLiteral("DejaVu Serif"));
-    QCOMPARE(s.value(QStringLiteral("Font/bold")).toBool(), true); // DemiBold is above Medium
+    QCOMPARE((QStringList { s.value("screen/width").toString(), s.value("Font/family").toString(),
+                 s.value("Font/bold").toString() }),
+        (QStringList { "900", "DejaVu Serif", "true" }));
     QApplication::setFont(before);
     {
         MainWindow w;
         QCOMPARE(w.size(), QSize(900, 640));
-        QCOMPARE(QApplication::font().pointSize(), 13);
-        QCOMPARE(QApplication::font().weight(), int(QFont::Bold));
-        QVERIFY(QApplication::font().italic());
+        const QFont f = QApplication::font();
+        QVERIFY(f.pointSize() == 13 && f.weight() == QFont::Bold && f.italic());
     }
     QApplication::setFont(before);
 }
@@ -407,10 +360,9 @@ void TestMainWindow::startInChineseAndSwitchBackAndForth()
 {
     QDir().mkpath(QStringLiteral("translations"));
     QVERIFY(QFile::copy(QStringLiteral(NETQUILL_QM_DIR "/zh.qm"), QStringLiteral("translations/zh.qm")));
-    QSettings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat)
-        .setValue(QStringLiteral("language"), QStringLiteral("Chinese"));
-    BoxRecorder boxes;
     QSettings settings(QString::fromLatin1(MainWindow::kSettingsFile), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("language"), QStringLiteral("Chinese"));
+    BoxRecorder boxes;
     QTranslator translator;
     QCOMPARE(StartUp::applyLanguage(settings, translator), 1);
     MainWindow w;

@@ -4,8 +4,6 @@ BoxRecorder::BoxRecorder()
 {
     MessageBox::setResponder([this](const MessageBox::Box& box) {
         boxes.append(box);
-        if (onBox)
-            onBox(box);
         if (!m_boxAnswers.isEmpty())
             return m_boxAnswers.dequeue();
         switch (box.kind) {

@@ -6,7 +6,6 @@
 #include <QList>
 #include <QQueue>
 #include <QVariant>
-#include <functional>
 
 // Answers every message box and dialog of the tool while it lives, and keeps
 // what each said. Unless an answer is queued, a box gets its default button
@@ -25,9 +24,6 @@ public:
     // Queued answers, used in order by the next boxes / dialogs.
     void answerNext(int answer) { m_boxAnswers.enqueue(answer); }
     void answerDialog(const QVariant& answer) { m_dialogAnswers.enqueue(answer); }
-
-    // Called while a box is "open", before it is answered.
-    std::function<void(const MessageBox::Box&)> onBox;
 
     QStringList texts() const;
     bool saw(const QString& text) const { return texts().contains(text); }

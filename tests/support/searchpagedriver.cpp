@@ -1,28 +1,14 @@
 #include "searchpagedriver.h"
 
 #include "discovery/dialogsetip.h"
+#include "waituntil.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QUdpSocket>
 #include <QtTest>
-
-namespace {
-
-template <typename Condition> bool waitFor(Condition done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QTest::qWait(5);
-    return done();
-}
-
-} // namespace
 
 SearchPageDriver::SearchPageDriver(int cycleIntervalMs)
     : page(nullptr, cycleIntervalMs)
@@ -31,39 +17,21 @@ SearchPageDriver::SearchPageDriver(int cycleIntervalMs)
     page.resize(1000, 600);
     page.show();
     tree = page.findChild<QTreeWidget*>(QStringLiteral("treeWidgetDevice"));
-    combo = page.findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
-    cycles = session->findChild<QTimer*>(QStringLiteral("timerRefresh"));
-}
-
-QStringList SearchPageDriver::interfaces() const
-{
-    QStringList names;
-    for (int i = 0; i < combo->count(); ++i)
-        names.append(combo->itemText(i));
-    return names;
 }
 
 bool SearchPageDriver::choose(const QString& interfaceName)
 {
-    waitFor([&] { return combo->findText(interfaceName) >= 0; }, 3000);
+    auto* combo = page.findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
+    waitUntil([&] { return combo->findText(interfaceName) >= 0; }, 3000);
     combo->setCurrentIndex(combo->findText(interfaceName));
     return combo->currentText() == interfaceName;
 }
 
-void SearchPageDriver::search()
-{
-    QTest::mouseClick(page.findChild<QPushButton*>(QStringLiteral("btnRefresh")), Qt::LeftButton);
-}
-
-bool SearchPageDriver::waitSearchEnd(int ms)
-{
-    return waitFor([&] { return !cycles->isActive(); }, ms);
-}
-
 bool SearchPageDriver::searchAndWait(int rows)
 {
-    search();
-    const bool done = waitSearchEnd() && waitFor([&] { return tree->topLevelItemCount() >= rows; }, 10000);
+    QTest::mouseClick(page.findChild<QPushButton*>(QStringLiteral("btnRefresh")), Qt::LeftButton);
+    auto* cycles = session->findChild<QTimer*>(QStringLiteral("timerRefresh"));
+    const bool done = waitUntil([&] { return !cycles->isActive() && tree->topLevelItemCount() >= rows; }, 20000);
     QTest::qWait(100);
     return done;
 }
@@ -86,13 +54,10 @@ QStringList SearchPageDriver::macs() const
 
 QTreeWidgetItem* SearchPageDriver::row(const QString& host, const QString& hardwareAddress) const
 {
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = tree->topLevelItem(i);
-        if (item->text(0) == host
-            && (hardwareAddress.isEmpty()
-                || item->data(0, DevSereachPage::kCardHardwareAddressRole).toString() == hardwareAddress))
-            return item;
-    }
+    const QStringList all = hosts(), found = macs();
+    for (int i = 0; i < all.size(); ++i)
+        if (all.at(i) == host && (hardwareAddress.isEmpty() || found.at(i) == hardwareAddress))
+            return tree->topLevelItem(i);
     return nullptr;
 }
 
@@ -110,21 +75,17 @@ SessionFeeder::SessionFeeder(DiscoverySession* session)
     : m_session(session)
     , m_nextReplies(session->findChild<QTimer*>(QStringLiteral("timerReplies")))
 {
-    for (QUdpSocket* s : session->findChildren<QUdpSocket*>()) {
+    for (QUdpSocket* s : session->findChildren<QUdpSocket*>())
         if (s->localPort() == 8888)
             m_listener = s;
-    }
 }
 
 bool SessionFeeder::deliver(const QString& from, const QByteArray& datagram)
 {
     QUdpSocket sender;
-    if (!m_listener || !sender.bind(QHostAddress(from), 0))
-        return false;
-    if (sender.writeDatagram(datagram, QHostAddress::LocalHost, 8888) != datagram.size())
-        return false;
-    // Loopback delivers at once; the session takes it at its next notification.
-    return waitFor([&] { return m_listener->hasPendingDatagrams(); }, 2000) && taken();
+    return m_listener && sender.bind(QHostAddress(from), 0)
+        && sender.writeDatagram(datagram, QHostAddress::LocalHost, 8888) == datagram.size()
+        && waitUntil([&] { return m_listener->hasPendingDatagrams(); }, 2000) && taken();
 }
 
 bool SessionFeeder::networkInfo(const QByteArray& text)
@@ -135,7 +96,7 @@ bool SessionFeeder::networkInfo(const QByteArray& text)
 bool SessionFeeder::taken() const
 {
     // The session takes replies in batches, one a turn of the event loop.
-    return waitFor([&] { return !m_listener->hasPendingDatagrams() && !m_nextReplies->isActive(); }, 2000);
+    return waitUntil([&] { return !m_listener->hasPendingDatagrams() && !m_nextReplies->isActive(); }, 2000);
 }
 
 QByteArray hex(const char* text)
@@ -146,17 +107,15 @@ QByteArray hex(const char* text)
 QByteArray udpReply(const QString& address, const QByteArray& product, const char* mac)
 {
     QByteArray reply = hex("00 25 18");
-    reply.append(char(product.size())).append(product);
-    if (mac)
-        reply.append(hex("00 12"));
-    reply.append(hex("04")).append("eth0");
+    reply.append(char(product.size()))
+        .append(product)
+        .append(mac ? hex("00 12") : QByteArray())
+        .append("\x04"
+                "eth0");
     const quint32 a = QHostAddress(address).toIPv4Address();
     for (int shift = 24; shift >= 0; shift -= 8)
         reply.append(char(a >> shift));
-    reply.append(hex("FF FF FF 00"));
-    if (mac)
-        reply.append(hex(mac));
-    return reply;
+    return reply.append(hex("FF FF FF 00")).append(mac ? hex(mac) : QByteArray());
 }
 
 QByteArray networkInfoText(const QString& host, const QString& interfaceAddress, const QString& mac)
@@ -181,17 +140,4 @@ DialogSetIPWatcher::DialogSetIPWatcher(std::function<void(DialogSetIP*)> act)
         }
     });
     m_timer.start(10);
-}
-
-std::function<void(DialogSetIP*)> fillSetIP(
-    const QString& interface, const QString& ip, const QString& netmask, const QString& gateway)
-{
-    return [=](DialogSetIP* dialog) {
-        auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("comboBoxIntf"));
-        combo->setCurrentIndex(combo->findText(interface));
-        dialog->findChild<QLineEdit*>(QStringLiteral("leIP"))->setText(ip);
-        dialog->findChild<QLineEdit*>(QStringLiteral("leNetmask"))->setText(netmask);
-        dialog->findChild<QLineEdit*>(QStringLiteral("leGateway"))->setText(gateway);
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("btnSure")), Qt::LeftButton);
-    };
 }

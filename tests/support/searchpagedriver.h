@@ -2,26 +2,21 @@
 
 #include "discovery/devsereachpage.h"
 
-#include <QByteArray>
-#include <QObject>
-#include <QStringList>
 #include <QTimer>
 #include <functional>
 
 class DialogSetIP;
-class QComboBox;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QUdpSocket;
 
-// Replies handed to a discovery session without any search: datagrams to
-// its listening socket over loopback, texts as if its link layer had
-// received them. Each waits (bounded) until the session has taken them.
+// Replies handed to a discovery session without any search: datagrams to its
+// listening socket over loopback, texts as if its link layer had received
+// them. Each waits (bounded) until the session has taken them.
 class SessionFeeder {
 public:
     explicit SessionFeeder(DiscoverySession* session);
-    // A datagram from `from` (a loopback address) to the session's port.
-    bool deliver(const QString& from, const QByteArray& datagram);
+    bool deliver(const QString& from, const QByteArray& datagram); // from a loopback address
     bool networkInfo(const QByteArray& text);
 
 private:
@@ -38,33 +33,27 @@ QByteArray udpReply(const QString& address, const QByteArray& product, const cha
 // Network information: eth0 at `interfaceAddress` with `mac`, and an eth1.
 QByteArray networkInfoText(const QString& host, const QString& interfaceAddress, const QString& mac);
 
-// The device search page, shown, with handles on its parts and the moves a
-// technician makes on it. Waits are bounded; they return false on time-out.
+// The device search page, shown, and the moves a technician makes on it.
+// Waits are bounded; they return false on time-out.
 class SearchPageDriver {
 public:
     explicit SearchPageDriver(int cycleIntervalMs = DiscoverySession::kCycleIntervalMs);
 
     DevSereachPage page;
     QTreeWidget* tree = nullptr;
-    QComboBox* combo = nullptr;
     DiscoverySession* session = nullptr; // the page's
-    QTimer* cycles = nullptr; // the session's search-cycle timer
     SessionFeeder feed { session };
 
-    QStringList interfaces() const;
     bool choose(const QString& interfaceName);
-    // Presses "Refresh". Only ever inside a network namespace of the test's own.
-    void search();
-    bool waitSearchEnd(int ms = 10000);
-    // A whole search: presses "Refresh", waits for its last cycle and for at
-    // least `rows` rows, then a moment for the last cycle's replies.
+    // Presses "Refresh" (only ever inside a network namespace of the test's
+    // own), waits for its last cycle and for at least `rows` rows, then a
+    // moment for the last cycle's replies.
     bool searchAndWait(int rows = 0);
 
     QStringList hosts() const;
     QStringList macs() const; // the card hardware address of each row, empty where none
     QTreeWidgetItem* row(const QString& host, const QString& hardwareAddress = QString()) const;
-    // Asks for the context menu on a row, or on empty space for null.
-    void menuOn(QTreeWidgetItem* item);
+    void menuOn(QTreeWidgetItem* item); // the context menu on a row, or on empty space for null
 };
 
 // Runs `act` on the set-IP dialog once it is open (the page runs it modally).
@@ -77,7 +66,3 @@ private:
     QTimer m_timer;
     int m_ticks = 0;
 };
-
-// Fills in the set-IP dialog and presses "Sure".
-std::function<void(DialogSetIP*)> fillSetIP(
-    const QString& interface, const QString& ip, const QString& netmask, const QString& gateway);

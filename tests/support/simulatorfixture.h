@@ -6,7 +6,6 @@
 #include <QStringList>
 #include <QThread>
 #include <QVector>
-#include <functional>
 
 // Runs the card simulator in a thread of its own, so that it answers while
 // the test's thread is blocked (in a connect, a modal wait or a worker join).
@@ -26,9 +25,6 @@ public:
     // Events of one name ("connected", "closed", "reboot", ...).
     QVector<QJsonObject> events(const QString& name) const;
     void clearRecords();
-
-    // Runs `f` in the simulator's thread and waits for it.
-    void inSimulator(const std::function<void(CardSimulator&)>& f);
 
 private:
     QStringList m_arguments;

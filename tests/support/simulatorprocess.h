@@ -7,14 +7,11 @@
 // take its addresses off again, then SIGKILL). When it was given a record
 // file, the record's JSON lines can be read back while it runs.
 
-#include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStringList>
-#include <QVector>
 
 #include <cstdio>
 
@@ -26,21 +23,18 @@ public:
         m_process.start(program, arguments);
         QElapsedTimer wait;
         wait.start();
-        while (m_banner.count("ready") < readyLines && wait.elapsed() < 15000
+        while (!(m_ready = m_banner.count("ready") >= readyLines) && wait.elapsed() < 15000
             && m_process.state() != QProcess::NotRunning) {
             m_process.waitForReadyRead(100);
             m_banner += m_process.readAllStandardOutput();
         }
-        m_ready = m_banner.count("ready") >= readyLines;
         if (!m_ready)
             std::fprintf(stderr, "the simulator did not start: %s\n", m_banner.constData());
     }
     ~SimulatorProcess()
     {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
         m_process.terminate();
-        if (!m_process.waitForFinished(10000)) {
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(10000)) {
             m_process.kill();
             m_process.waitForFinished(5000);
         }
@@ -56,9 +50,7 @@ public:
     {
         QVector<QJsonObject> result;
         QFile file(record);
-        if (!file.open(QIODevice::ReadOnly))
-            return result;
-        for (const QByteArray& line : file.readAll().split('\n')) {
+        for (const QByteArray& line : (file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray()).split('\n')) {
             const QJsonObject o = QJsonDocument::fromJson(line).object();
             if (!o.isEmpty() && (name.isEmpty() || o.value(QStringLiteral("event")).toString() == name))
                 result.append(o);
