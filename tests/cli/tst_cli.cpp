@@ -1,6 +1,4 @@
-// netquill-cli as a script or a production line uses it: the real
-// executable against simulated cards on loopback. Exit codes, what it
-// prints (text and JSON), and what reached the cards.
+// The real netquill-cli against simulated cards: exit codes, output, what reached the cards.
 
 #include "clirun.h"
 #include "link/commandcodes.h"

@@ -1,8 +1,4 @@
-// The batch worker in a thread of its own, as the batch dialog runs it,
-// against simulated cards on loopback. What a card does on the wire is the
-// programming run's test; here: which task the worker takes, that each card
-// gets the image from its first byte, and that a failed task frees the
-// worker for the next card.
+// The batch worker in its own thread: which task it takes, and a failed task frees it.
 
 #include "programming/batchprogrammingthread.h"
 #include "programmingtest.h"

@@ -1,6 +1,4 @@
-// A batch's canary and failure limit on the wire: the real pool with its
-// worker threads against simulated cards on loopback (127.57.*), followed by
-// the tracker that the dialog and the command-line tool read.
+// A batch's canary and failure limit: the real pool against simulated cards.
 
 #include "programming/batchpool.h"
 #include "programming/batchprogrammingthread.h"

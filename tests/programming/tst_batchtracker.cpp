@@ -41,22 +41,21 @@ private slots:
         QTest::addColumn<BatchTracker::Card>("card");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("text");
-        QTest::newRow("waiting") << card(Phase::Waiting) << int(Thread::Program) << "waiting";
-        QTest::newRow("connecting") << card(Phase::Connecting) << int(Thread::Program) << "connecting";
+        const auto row = [](const char* name, Phase phase, int status, int reason, int mode = Thread::Program) {
+            QTest::newRow(name) << card(phase, status, reason) << mode << name;
+        };
+        const int none = ProgrammingRun::NoFailure;
+        row("waiting", Phase::Waiting, Thread::NotStart, none);
+        row("connecting", Phase::Connecting, Thread::NotStart, none);
         // Whole percent, rounded down: never "100%" before the last byte.
         QTest::newRow("sending") << card(Phase::Sending) << int(Thread::Program) << "sending 37%";
         QTest::newRow("installing") << card(Phase::Installing) << int(Thread::Program) << "installing 0:12";
-        QTest::newRow("done") << card(Phase::Ended, Thread::Succeeded) << int(Thread::Program) << "done";
-        QTest::newRow("version read") << card(Phase::Ended, Thread::Succeeded) << int(Thread::ReadVersion)
-                                      << "version read";
-        QTest::newRow("connect failed") << card(Phase::Ended, Thread::Failed, ProgrammingRun::ConnectFailed)
-                                        << int(Thread::Program) << "connect failed";
-        QTest::newRow("chunk time-out") << card(Phase::Ended, Thread::Failed, ProgrammingRun::ChunkTimeout)
-                                        << int(Thread::Program) << "chunk time-out";
-        QTest::newRow("installation time-out")
-            << card(Phase::Ended, Thread::Failed, ProgrammingRun::InstallationTimeout) << int(Thread::Program)
-            << "installation time-out";
-        QTest::newRow("not started") << card(Phase::NotStarted) << int(Thread::Program) << "not started";
+        row("done", Phase::Ended, Thread::Succeeded, none);
+        row("version read", Phase::Ended, Thread::Succeeded, none, Thread::ReadVersion);
+        row("connect failed", Phase::Ended, Thread::Failed, ProgrammingRun::ConnectFailed);
+        row("chunk time-out", Phase::Ended, Thread::Failed, ProgrammingRun::ChunkTimeout);
+        row("installation time-out", Phase::Ended, Thread::Failed, ProgrammingRun::InstallationTimeout);
+        row("not started", Phase::NotStarted, Thread::NotStart, none);
     }
     void detail()
     {
@@ -131,7 +130,6 @@ private slots:
                 + line + QStringLiteral("\r\n"));
     }
 };
-
 
 QTEST_GUILESS_MAIN(TestBatchTracker)
 #include "tst_batchtracker.moc"
