@@ -21,12 +21,8 @@ QString fixture(const char* name)
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return QString();
-    f.write(bytes);
-    return path;
+    QFile f(dir.filePath(name));
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? f.fileName() : QString();
 }
 
 } // namespace
@@ -65,11 +61,9 @@ private slots:
         QStringList addresses { QStringLiteral("stale") };
         QCOMPARE(DeviceList::read(path, &addresses), DeviceList::Result::Ok);
         QCOMPARE(addresses, (QStringList { "10.0.0.1", "10.0.0.2", "10.0.0.9" }));
-
         const QString none = writeFile(dir, QStringLiteral("none.txt"), "no\naddresses\nhere\n");
         QCOMPARE(DeviceList::read(none, &addresses), DeviceList::Result::Ok);
         QVERIFY(addresses.isEmpty());
-
         addresses = QStringList { QStringLiteral("stale") };
         QCOMPARE(DeviceList::read(QStringLiteral("/no/such/list.txt"), &addresses), DeviceList::Result::CannotOpen);
         QVERIFY(addresses.isEmpty());
