@@ -84,8 +84,7 @@ private slots:
         QVERIFY(PackageBuilder::write(file, PackageBuilder::package(image, scrambled)));
 
         CliRun run = runCli({ "program", ip, file, "--type", "patch" });
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, ip + QStringLiteral(": Programming finish!\n"));
+        QCOMPARE(run.result(), "0:" + ip + QStringLiteral(": Programming finish!\n"));
         // Not a terminal: plain percentage lines, the last at 100, then a line
         // as the card starts installing (and every 10 s after it).
         QVERIFY2(run.err.endsWith(ip + QStringLiteral(": 100.00%\n") + ip + QStringLiteral(": installing\n")),
@@ -174,10 +173,8 @@ private slots:
         SimulatorFixture sim({ "--listen", ip, "--version", "v2.5.0 20261201" });
         QVERIFY(sim.start());
 
-        CliRun run = runCli({ "version", ip });
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, QStringLiteral("v2.5.0\n"));
-        run = runCli({ "version", ip, "--type", "app", "--json" });
+        QCOMPARE(runCli({ "version", ip }).result(), "0:v2.5.0\n");
+        CliRun run = runCli({ "version", ip, "--type", "app", "--json" });
         QCOMPARE(run.json().object().value("version").toString(), QStringLiteral("v2.4.1"));
 
         run = runCli({ "date", ip, "sync" });
@@ -186,9 +183,8 @@ private slots:
         QCOMPARE(sim.frames("in", CommandCode::SetDate).size(), 1);
 
         // A set that names some services keeps the others.
-        run = runCli({ "ports", ip, "set", "telnet=off:2323,https=on:8443" });
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, QStringLiteral("ssh=on:22,telnet=off:2323,http=on:80,https=on:8443\nOperation success!\n"));
+        QCOMPARE(runCli({ "ports", ip, "set", "telnet=off:2323,https=on:8443" }).result(),
+            "0:ssh=on:22,telnet=off:2323,http=on:80,https=on:8443\nOperation success!\n");
         run = runCli({ "ports", ip, "get", "--json" });
         const QJsonObject telnet = run.json().object().value("ports").toObject().value("telnet").toObject();
         QCOMPARE(telnet.value("enabled").toBool(), false);
@@ -196,9 +192,7 @@ private slots:
 
         const QString ini = m_dir.filePath(QStringLiteral("params.ini"));
         QVERIFY(PackageBuilder::write(ini, "[fixed_param]\nname=Line-7\nethaddr=02:00:00:00:07:07\n"));
-        run = runCli({ "params", ip, "set", ini });
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, QStringLiteral("Operation success!\n"));
+        QCOMPARE(runCli({ "params", ip, "set", ini }).result(), "0:Operation success!\n");
         run = runCli({ "params", ip, "get", "--json" });
         QCOMPARE(run.json().object().value("params").toObject().value("name").toString(), QStringLiteral("Line-7"));
         QVERIFY(runCli({ "params", ip, "get" }).out.contains(QStringLiteral("ethaddr=02:00:00:00:07:07\n")));
@@ -208,9 +202,7 @@ private slots:
         QCOMPARE(runCli({ "params", ip, "set", json }).exitCode, 2);
         QCOMPARE(sim.frames("in", CommandCode::WriteFixedParams).size(), 1);
 
-        run = runCli({ "console", ip, "echo", "hello", "card" });
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, QStringLiteral("hello card\n"));
+        QCOMPARE(runCli({ "console", ip, "echo", "hello", "card" }).result(), "0:hello card\n");
         run = runCli({ "console", ip, "echo hi", "--json" });
         QCOMPARE(run.json().object().value("answer").toString(), QStringLiteral("hi"));
     }
