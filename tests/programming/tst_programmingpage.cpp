@@ -138,16 +138,16 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("icon");
         QTest::addColumn<QString>("progress");
+        const auto row = [](const char* name, const QStringList& card, const char* text, int icon, const char* at) {
+            QTest::newRow(name) << card << text << icon << at;
+        };
         const int warning = int(QMessageBox::Warning);
-        const int information = int(QMessageBox::Information);
-        QTest::newRow("refused start") << QStringList { "--prog-refuse-start" } << "Start programming failed!"
-                                       << warning << "Progress: 0%";
-        QTest::newRow("silent card") << QStringList { "--prog-silent-from", "2" } << "Programming timeout!" << warning
-                                     << "Progress: 10.24%";
-        QTest::newRow("connection lost mid-transfer") << QStringList { "--prog-close-at-chunk", "5" }
-                                                      << "Programming failed!" << information << "Progress: 25.60%";
-        QTest::newRow("installation never reported")
-            << QStringList { "--prog-no-finish" } << "Programming timeout!" << warning << "Progress: 100.00%";
+        row("refused start", { "--prog-refuse-start" }, "Start programming failed!", warning, "Progress: 0%");
+        row("silent card", { "--prog-silent-from", "2" }, "Programming timeout!", warning, "Progress: 10.24%");
+        row("connection lost mid-transfer", { "--prog-close-at-chunk", "5" }, "Programming failed!",
+            QMessageBox::Information, "Progress: 25.60%");
+        row("installation never reported", { "--prog-no-finish" }, "Programming timeout!", warning,
+            "Progress: 100.00%");
     }
     // One box that tells the truth, where the run stopped stays visible, the
     // temporary image is gone and the technician's file is untouched.
