@@ -40,18 +40,17 @@ private slots:
         QTest::addColumn<QList<int>>("refusing"); // cards that refuse the start
         QTest::addColumn<QString>("outcomes");
         QTest::addColumn<BatchPool::Halt>("halt");
-        QTest::newRow("rules off: every card is worked on")
-            << 1 << false << 0 << QList<int> { 0, 1 } << "FFSS" << BatchPool::Halt::None;
-        QTest::newRow("first device succeeded: the rest follow")
-            << 2 << true << 0 << QList<int> { 1 } << "SFSS" << BatchPool::Halt::None;
-        QTest::newRow("first device failed: no other is started")
-            << 2 << true << 0 << QList<int> { 0 } << "FNNN" << BatchPool::Halt::CanaryFailed;
-        QTest::newRow("limit reached") << 1 << false << 2 << QList<int> { 0, 2 } << "FSFN"
-                                       << BatchPool::Halt::FailureLimit;
+        using H = BatchPool::Halt;
+        const auto row = [](const char* name, int workers, bool canary, int limit, QList<int> refusing, H halt) {
+            QTest::newRow(name) << workers << canary << limit << refusing << QString(name).section(' ', 0, 0) << halt;
+        };
+        row("FFSS rules off: every card is worked on", 1, false, 0, { 0, 1 }, H::None);
+        row("SFSS first device succeeded: the rest follow", 2, true, 0, { 1 }, H::None);
+        row("FNNN first device failed: no other is started", 2, true, 0, { 0 }, H::CanaryFailed);
+        row("FSFN limit reached", 1, false, 2, { 0, 2 }, H::FailureLimit);
         // The second card is under way when the first fails: it finishes.
-        QTest::newRow("cards under way finish")
-            << 2 << false << 1 << QList<int> { 0 } << "FSNN" << BatchPool::Halt::FailureLimit;
-        QTest::newRow("limit not reached") << 1 << false << 3 << QList<int> { 0, 1 } << "FFSS" << BatchPool::Halt::None;
+        row("FSNN cards under way finish", 2, false, 1, { 0 }, H::FailureLimit);
+        row("FFSS limit not reached", 1, false, 3, { 0, 1 }, H::None);
     }
     void rules()
     {
