@@ -47,90 +47,83 @@ class TestCliNetns : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void searchListsEveryCard_data();
-    void searchListsEveryCard();
-    void setIpAndRebootReachOneCard();
-    void refusedSetIpFails();
-};
-
-void TestCliNetns::initTestCase()
-{
-    if (kCardsNs.isEmpty() || kToolIf.isEmpty())
-        QSKIP("run through scripts/netns-harness.sh (ctest does): discovery stays inside namespaces of its own");
-    if (!DiscoverySimulator::inOwnNetworkNamespace())
-        QSKIP("not inside a namespace made with ip netns: refusing to search on the machine's real interfaces");
-}
-
-void TestCliNetns::searchListsEveryCard_data()
-{
-    QTest::addColumn<QStringList>("cardOptions");
-    QTest::newRow("both protocols") << QStringList();
-    // The UDP reply without hardware addresses comes first: the link layer's
-    // completes its row.
-    QTest::newRow("short UDP reply first") << QStringList { "--udp-form", "short", "--raw-delay-ms", "400" };
-}
-
-void TestCliNetns::searchListsEveryCard()
-{
-    QFETCH(QStringList, cardOptions);
-    Cards cards(cardOptions);
-    QVERIFY(cards.ready());
-    const CliRun run = runCli({ "search", "--interface", kToolIf, "--seconds", "2.5", "--json" });
-    QCOMPARE(run.exitCode, 0);
-    const QJsonArray found = run.json().array();
-    QCOMPARE(found.size(), 3);
-    QStringList hosts;
-    for (const QJsonValue& v : found) {
-        const QJsonObject card = v.toObject();
-        hosts << card.value("host").toString();
-        QCOMPARE(card.value("localInterface").toString(), kToolIf);
-        QCOMPARE(card.value("product").toString(), QStringLiteral("NQ-Card 200"));
-        QCOMPARE(card.value("interfaces").toArray().size(), 2);
-        if (card.value("host").toString() == QLatin1String("10.77.1.1"))
-            QCOMPARE(card.value("mac").toString(), kFirstMac);
+    void initTestCase()
+    {
+        if (kCardsNs.isEmpty() || kToolIf.isEmpty())
+            QSKIP("run through scripts/netns-harness.sh (ctest does): discovery stays inside namespaces of its own");
+        if (!DiscoverySimulator::inOwnNetworkNamespace())
+            QSKIP("not inside a namespace made with ip netns: refusing to search on the machine's real interfaces");
     }
-    hosts.sort();
-    QCOMPARE(hosts, QStringList({ "10.77.1.1", "10.77.1.2", "10.77.1.3" }));
-}
 
-void TestCliNetns::setIpAndRebootReachOneCard()
-{
-    Cards cards;
-    QVERIFY(cards.ready());
-    CliRun run = runCli({ "set-ip", "--interface", kToolIf, "--mac", kFirstMac.toLower(), "--ip", "10.77.2.9",
-        "--netmask", "255.255.0.0", "--card-interface", "eth0" });
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, kFirstMac + QStringLiteral(": Operation succeed!\n"));
-    QTRY_COMPARE(cards.events("set-ip").size(), 1);
-    QCOMPARE(cards.events("set-ip").first().value("card").toInt(), 0);
-    // An empty address is no address: a usage error, and nothing is sent.
-    run = runCli({ "set-ip", "--interface", kToolIf, "--mac", kFirstMac, "--ip", "" });
-    QCOMPARE(run.exitCode, 2);
-    QVERIFY2(run.err.contains(QStringLiteral("--ip")), qPrintable(run.err));
+    void searchListsEveryCard_data()
+    {
+        QTest::addColumn<QStringList>("cardOptions");
+        QTest::newRow("both protocols") << QStringList();
+        // The UDP reply without hardware addresses comes first: the link layer's
+        // completes its row.
+        QTest::newRow("short UDP reply first") << QStringList { "--udp-form", "short", "--raw-delay-ms", "400" };
+    }
+    void searchListsEveryCard()
+    {
+        QFETCH(QStringList, cardOptions);
+        Cards cards(cardOptions);
+        QVERIFY(cards.ready());
+        const CliRun run = runCli({ "search", "--interface", kToolIf, "--seconds", "2.5", "--json" });
+        QCOMPARE(run.exitCode, 0);
+        const QJsonArray found = run.json().array();
+        QCOMPARE(found.size(), 3);
+        QStringList hosts;
+        for (const QJsonValue& v : found) {
+            const QJsonObject card = v.toObject();
+            hosts << card.value("host").toString();
+            QCOMPARE(card.value("localInterface").toString(), kToolIf);
+            QCOMPARE(card.value("product").toString(), QStringLiteral("NQ-Card 200"));
+            QCOMPARE(card.value("interfaces").toArray().size(), 2);
+            if (card.value("host").toString() == QLatin1String("10.77.1.1"))
+                QCOMPARE(card.value("mac").toString(), kFirstMac);
+        }
+        hosts.sort();
+        QCOMPARE(hosts, QStringList({ "10.77.1.1", "10.77.1.2", "10.77.1.3" }));
+    }
 
-    run = runCli({ "reboot", "--interface", kToolIf, "--mac", "02:4E:51:00:00:03", "--json" });
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.json().object().value("succeeded").toBool(), true);
-    QTRY_COMPARE(cards.events("reboot").size(), 1);
-    QCOMPARE(cards.events("reboot").first().value("card").toInt(), 2);
-    QCOMPARE(cards.events("set-ip").size(), 1);
+    void setIpAndRebootReachOneCard()
+    {
+        Cards cards;
+        QVERIFY(cards.ready());
+        CliRun run = runCli({ "set-ip", "--interface", kToolIf, "--mac", kFirstMac.toLower(), "--ip", "10.77.2.9",
+            "--netmask", "255.255.0.0", "--card-interface", "eth0" });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, kFirstMac + QStringLiteral(": Operation succeed!\n"));
+        QTRY_COMPARE(cards.events("set-ip").size(), 1);
+        QCOMPARE(cards.events("set-ip").first().value("card").toInt(), 0);
+        // An empty address is no address: a usage error, and nothing is sent.
+        run = runCli({ "set-ip", "--interface", kToolIf, "--mac", kFirstMac, "--ip", "" });
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(QStringLiteral("--ip")), qPrintable(run.err));
 
-    // No card has this address: nothing answers.
-    run = runCli({ "reboot", "--interface", kToolIf, "--mac", "02:4E:51:00:00:09", "--seconds", "1" });
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY(run.err.contains(QStringLiteral("no reply")));
-    QCOMPARE(cards.events("reboot").size(), 1);
-}
+        run = runCli({ "reboot", "--interface", kToolIf, "--mac", "02:4E:51:00:00:03", "--json" });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.json().object().value("succeeded").toBool(), true);
+        QTRY_COMPARE(cards.events("reboot").size(), 1);
+        QCOMPARE(cards.events("reboot").first().value("card").toInt(), 2);
+        QCOMPARE(cards.events("set-ip").size(), 1);
 
-void TestCliNetns::refusedSetIpFails()
-{
-    Cards cards({ "--fail-set-ip" });
-    QVERIFY(cards.ready());
-    const CliRun run = runCli({ "set-ip", "--interface", kToolIf, "--mac", kFirstMac, "--ip", "10.77.2.9" });
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains(QStringLiteral("Operation failed!")), qPrintable(run.err));
-}
+        // No card has this address: nothing answers.
+        run = runCli({ "reboot", "--interface", kToolIf, "--mac", "02:4E:51:00:00:09", "--seconds", "1" });
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.err.contains(QStringLiteral("no reply")));
+        QCOMPARE(cards.events("reboot").size(), 1);
+    }
+
+    void refusedSetIpFails()
+    {
+        Cards cards({ "--fail-set-ip" });
+        QVERIFY(cards.ready());
+        const CliRun run = runCli({ "set-ip", "--interface", kToolIf, "--mac", kFirstMac, "--ip", "10.77.2.9" });
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("Operation failed!")), qPrintable(run.err));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCliNetns)
 #include "tst_cli_netns.moc"

@@ -125,16 +125,6 @@ private:
 
 enum Writer { History, Settings, Backup, FixedParameters, Report, TemporaryImage, BatchPlainImage, BatchPackage };
 
-QStringList addresses(int count)
-{
-    QStringList result;
-    for (int i = 0; i < count; ++i)
-        result.append(QStringLiteral("10.0.%1.%2").arg(i / 250).arg(i % 250 + 1));
-    return result;
-}
-
-// One programming page wired to one link and a simulated card by the main
-// window's wiring.
 struct ProgrammingRig {
     ProgrammingRig(const QString& address, const QStringList& cardOptions)
         : address(address)
@@ -171,212 +161,192 @@ class TestFileSafety : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void fullDiskKeepsTheOldFile_data();
-    void fullDiskKeepsTheOldFile();
+    void initTestCase()
+    {
+        ProgrammingTest::quietOffscreenWarnings();
+        QVERIFY(m_files.isValid());
+    }
+
+    void fullDiskKeepsTheOldFile_data()
+    {
+        QTest::addColumn<int>("writer");
+        QTest::addColumn<QString>("file"); // the file whose old content must stay; empty: none existed
+        QTest::addColumn<int>("spareKiB"); // room left on the disk before the write
+        QTest::addColumn<int>("bytes"); // about how much the writer writes
+        QTest::addColumn<QString>("message"); // the box the tool shows; empty: none
+
+        // Large files fail while being written; small ones only when the last
+        // buffered bytes go to the disk, as the file is closed.
+        for (const int bytes : { kLarge, kSmall }) {
+            const int spare = bytes == kLarge ? 32 : 0;
+            const char* size = bytes == kLarge ? "large" : "small";
+            auto row = [&](const char* name) {
+                return &QTest::newRow(
+                    qPrintable(QStringLiteral("%1, %2").arg(QLatin1String(name), QLatin1String(size))));
+            };
+            *row("ip history") << int(History) << "config/completer.dat" << spare << bytes << QString();
+            *row("backup") << int(Backup) << "program.bin" << spare << bytes << "Backup file failed!";
+            *row("fixed parameters") << int(FixedParameters) << "card.ini" << spare << bytes
+                                     << "Save fixed parameter failed!";
+            *row("temporary image") << int(TemporaryImage) << "app/firmware/tmp.bin" << spare << bytes
+                                    << "Open programming file failed!";
+            *row("batch image, plain") << int(BatchPlainImage) << QString() << spare << bytes
+                                       << "Cannot prepare the programming file!";
+            *row("batch image, package") << int(BatchPackage) << QString() << spare << bytes
+                                         << "Cannot prepare the programming file!";
+        }
+        QTest::newRow("batch report") << int(Report) << "result.txt" << 0 << kSmall << "File cannot open!";
+        // The settings' lock file takes the last page, or finds none.
+        QTest::newRow("settings, no room") << int(Settings) << "config/settings.ini" << 0 << kSmall << QString();
+        QTest::newRow("settings, one page") << int(Settings) << "config/settings.ini" << 4 << kSmall << QString();
+    }
+    void fullDiskKeepsTheOldFile()
+    {
+        QFETCH(int, writer);
+        QFETCH(QString, file);
+        QFETCH(int, spareKiB);
+        QFETCH(int, bytes);
+        QFETCH(QString, message);
+        if (!g_canMount)
+            QSKIP(qPrintable(g_whyNot));
+        SmallDisk disk;
+        QVERIFY(disk.isValid());
+        QStringList before;
+        if (!file.isEmpty()) {
+            QVERIFY(QDir().mkpath(QFileInfo(disk.path(file)).absolutePath()));
+            QVERIFY(PackageBuilder::write(disk.path(file), kOldContent));
+        }
+        QVERIFY(disk.fill(spareKiB));
+        before = disk.entries();
+
+        const QStringList boxes = write(Writer(writer), bytes, disk);
+        if (QTest::currentTestFailed())
+            return;
+
+        QCOMPARE(boxes, message.isEmpty() ? QStringList() : QStringList { message });
+        if (writer == Settings && spareKiB > 0) {
+            // QSettings writes through a buffered QSaveFile whose commit() does
+            // not see the buffered bytes fail to reach the disk: with room for
+            // its lock file but not for the text, the file is left empty.
+            QEXPECT_FAIL("", "QSettings (Qt 5.15) commits a settings file it could not write", Continue);
+        }
+        if (!file.isEmpty())
+            QCOMPARE(PackageBuilder::read(disk.path(file)), kOldContent);
+        QCOMPARE(disk.entries(), before);
+    }
 
 private:
     // Runs one writer against the full disk; the boxes it showed.
-    QStringList write(Writer writer, int bytes, SmallDisk& disk);
+    QStringList write(Writer writer, int bytes, SmallDisk& disk)
+    {
+        const auto fail = [](const char* why) { return QTest::qFail(why, __FILE__, __LINE__), QStringList(); };
+        const auto click = [](QWidget& w, const char* name) { w.findChild<QPushButton*>(name)->click(); };
+        const auto type
+            = [](QWidget& w, const char* name, const QString& text) { w.findChild<QLineEdit*>(name)->setText(text); };
+        BoxRecorder boxes;
+        switch (writer) {
+        case History: {
+            // A failure keeps the entry in memory only, without a word.
+            QStringList history;
+            for (int i = 0; i < bytes / IpHistory::kRecordSize; ++i)
+                history.append(QStringLiteral("192.168.%1.%2").arg(i / 250).arg(i % 250));
+            return IpHistory::write(disk.path("config/completer.dat"), history) ? fail("reported written")
+                                                                                : boxes.texts();
+        }
+        case Settings: {
+            // The main window's own settings object, in a working directory on
+            // the full disk; a language change writes it at once.
+            const QString cwd = QDir::currentPath();
+            QDir::setCurrent(disk.path());
+            {
+                MainWindow window;
+                if (auto* chinese = window.findChild<QAction*>(QStringLiteral("actionChinese")))
+                    chinese->trigger();
+                else
+                    fail("no Chinese action");
+            }
+            QDir::setCurrent(cwd);
+            return boxes.texts();
+        }
+        case Backup: {
+            ProgrammingRig rig(nextAddress(), { "--backup-size", QString::number(bytes), "--backup-piece", "1000" });
+            if (!rig.start())
+                return fail("no card");
+            rig.boxes.answerDialog(disk.path(QStringLiteral("program.bin")));
+            rig.button("btnBackup")->click();
+            if (!waitUntil([&] { return !rig.boxes.boxes.isEmpty(); }, 20000))
+                fail("the backup did not end");
+            return rig.boxes.texts();
+        }
+        case FixedParameters: {
+            FixedParamPage page;
+            auto* table = page.findChild<QTableWidget*>(QStringLiteral("tableWidgetParam"));
+            const QString value(qMin(bytes, 8 * 1024), QLatin1Char('v'));
+            for (int row = 0; row < bytes / value.size(); ++row) {
+                click(page, "btnAdd");
+                table->item(row, 0)->setText(QStringLiteral("key%1").arg(row));
+                table->item(row, 1)->setText(value);
+            }
+            boxes.answerDialog(disk.path(QStringLiteral("card.ini")));
+            click(page, "btnBackup");
+            return boxes.texts();
+        }
+        case Report: {
+            BatchProgrammingDialog dialog;
+            for (int i = 0; i < 20; ++i) {
+                type(dialog, "leIP", QStringLiteral("10.0.0.%1").arg(i + 1));
+                click(dialog, "btnAdd");
+            }
+            boxes.answerDialog(disk.path(QStringLiteral("result.txt")));
+            click(dialog, "btnExport");
+            return boxes.texts();
+        }
+        case TemporaryImage: {
+            // A valid package whose payload does not fit: it must not go to the
+            // card as it is, header and all.
+            const QString package = m_files.filePath(QStringLiteral("package.bin"));
+            PackageBuilder::write(package, PackageBuilder::package(PackageBuilder::payload(bytes)));
+            ProgrammingRig rig(nextAddress(), {});
+            rig.page.setTemporaryImage(disk.path(QStringLiteral("app")) + QStringLiteral("/firmware/tmp.bin"));
+            if (!rig.start())
+                return fail("no card");
+            type(rig.page, "leFile", package);
+            rig.button("btnProgramming")->click();
+            if (!waitUntil([&] { return !rig.boxes.boxes.isEmpty(); }, 5000))
+                fail("no answer to the programming");
+            if (!rig.sim.frames(QStringLiteral("in"), 256).isEmpty())
+                fail("the package was announced to the card");
+            return rig.boxes.texts();
+        }
+        case BatchPlainImage:
+        case BatchPackage: {
+            // The batch keeps its own copy of the image in the temporary folder.
+            const QByteArray payload = PackageBuilder::payload(bytes);
+            const QString image = m_files.filePath(QStringLiteral("batch-image.bin"));
+            PackageBuilder::write(image, writer == BatchPackage ? PackageBuilder::package(payload) : payload);
+            const QByteArray tmpdir = qgetenv("TMPDIR");
+            qputenv("TMPDIR", QFile::encodeName(disk.path()));
+            {
+                BatchProgrammingDialog dialog;
+                type(dialog, "leIP", nextAddress());
+                click(dialog, "btnAdd");
+                type(dialog, "leFile", image);
+                click(dialog, "btnProgram");
+                if (dialog.isBatchRunning())
+                    fail("the batch started without its image");
+            }
+            tmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpdir);
+            return boxes.texts();
+        }
+        }
+        return {};
+    }
+
     QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
 
     QTemporaryDir m_files;
     int m_case = 0;
 };
-
-void TestFileSafety::initTestCase()
-{
-    ProgrammingTest::quietOffscreenWarnings();
-    QVERIFY(m_files.isValid());
-}
-
-void TestFileSafety::fullDiskKeepsTheOldFile_data()
-{
-    QTest::addColumn<int>("writer");
-    QTest::addColumn<QString>("file"); // the file whose old content must stay; empty: none existed
-    QTest::addColumn<int>("spareKiB"); // room left on the disk before the write
-    QTest::addColumn<int>("bytes"); // about how much the writer writes
-    QTest::addColumn<QString>("message"); // the box the tool shows; empty: none
-
-    // Large files fail while being written; small ones only when the last
-    // buffered bytes go to the disk, as the file is closed.
-    for (const int bytes : { kLarge, kSmall }) {
-        const int spare = bytes == kLarge ? 32 : 0;
-        const char* size = bytes == kLarge ? "large" : "small";
-        auto row = [&](const char* name) {
-            return &QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(QLatin1String(name), QLatin1String(size))));
-        };
-        *row("ip history") << int(History) << "config/completer.dat" << spare << bytes << QString();
-        *row("backup") << int(Backup) << "program.bin" << spare << bytes << "Backup file failed!";
-        *row("fixed parameters") << int(FixedParameters) << "card.ini" << spare << bytes
-                                 << "Save fixed parameter failed!";
-        *row("temporary image") << int(TemporaryImage) << "app/firmware/tmp.bin" << spare << bytes
-                                << "Open programming file failed!";
-        *row("batch image, plain") << int(BatchPlainImage) << QString() << spare << bytes
-                                   << "Cannot prepare the programming file!";
-        *row("batch image, package") << int(BatchPackage) << QString() << spare << bytes
-                                     << "Cannot prepare the programming file!";
-    }
-    QTest::newRow("batch report") << int(Report) << "result.txt" << 0 << kSmall << "File cannot open!";
-    // The settings' lock file takes the last page, or finds none.
-    QTest::newRow("settings, no room") << int(Settings) << "config/settings.ini" << 0 << kSmall << QString();
-    QTest::newRow("settings, one page") << int(Settings) << "config/settings.ini" << 4 << kSmall << QString();
-}
-
-void TestFileSafety::fullDiskKeepsTheOldFile()
-{
-    QFETCH(int, writer);
-    QFETCH(QString, file);
-    QFETCH(int, spareKiB);
-    QFETCH(int, bytes);
-    QFETCH(QString, message);
-    if (!g_canMount)
-        QSKIP(qPrintable(g_whyNot));
-    SmallDisk disk;
-    QVERIFY(disk.isValid());
-    QStringList before;
-    if (!file.isEmpty()) {
-        QVERIFY(QDir().mkpath(QFileInfo(disk.path(file)).absolutePath()));
-        QVERIFY(PackageBuilder::write(disk.path(file), kOldContent));
-    }
-    QVERIFY(disk.fill(spareKiB));
-    before = disk.entries();
-
-    const QStringList boxes = write(Writer(writer), bytes, disk);
-    if (QTest::currentTestFailed())
-        return;
-
-    QCOMPARE(boxes, message.isEmpty() ? QStringList() : QStringList { message });
-    if (writer == Settings && spareKiB > 0) {
-        // QSettings writes through a buffered QSaveFile whose commit() does
-        // not see the buffered bytes fail to reach the disk: with room for
-        // its lock file but not for the text, the file is left empty.
-        QEXPECT_FAIL("", "QSettings (Qt 5.15) commits a settings file it could not write", Continue);
-    }
-    if (!file.isEmpty())
-        QCOMPARE(PackageBuilder::read(disk.path(file)), kOldContent);
-    QCOMPARE(disk.entries(), before);
-}
-
-QStringList TestFileSafety::write(Writer writer, int bytes, SmallDisk& disk)
-{
-    switch (writer) {
-    case History: {
-        // The history as the main window writes it; a failure keeps the
-        // entry in memory only, without a word.
-        QStringList history;
-        for (int i = 0; i < bytes / IpHistory::kRecordSize; ++i)
-            history.append(QStringLiteral("192.168.%1.%2").arg(i / 250).arg(i % 250));
-        if (IpHistory::write(disk.path(QStringLiteral("config/completer.dat")), history))
-            QTest::qFail("the history was reported written", __FILE__, __LINE__);
-        return {};
-    }
-    case Settings: {
-        // The main window's own settings object, in a working directory on
-        // the full disk; a language change writes it at once.
-        const QString cwd = QDir::currentPath();
-        QDir::setCurrent(disk.path());
-        BoxRecorder boxes;
-        {
-            MainWindow window;
-            auto* chinese = window.findChild<QAction*>(QStringLiteral("actionChinese"));
-            if (!chinese) {
-                QDir::setCurrent(cwd);
-                QTest::qFail("no Chinese action", __FILE__, __LINE__);
-                return {};
-            }
-            chinese->trigger();
-        }
-        QDir::setCurrent(cwd);
-        return boxes.texts();
-    }
-    case Backup: {
-        ProgrammingRig rig(nextAddress(), { "--backup-size", QString::number(bytes), "--backup-piece", "1000" });
-        if (!rig.start()) {
-            QTest::qFail("no card", __FILE__, __LINE__);
-            return {};
-        }
-        rig.boxes.answerDialog(disk.path(QStringLiteral("program.bin")));
-        rig.button("btnBackup")->click();
-        if (!waitUntil([&] { return !rig.boxes.boxes.isEmpty(); }, 20000))
-            QTest::qFail("the backup did not end", __FILE__, __LINE__);
-        return rig.boxes.texts();
-    }
-    case FixedParameters: {
-        BoxRecorder boxes;
-        FixedParamPage page;
-        auto* table = page.findChild<QTableWidget*>(QStringLiteral("tableWidgetParam"));
-        auto* add = page.findChild<QPushButton*>(QStringLiteral("btnAdd"));
-        const QString value(qMin(bytes, 8 * 1024), QLatin1Char('v'));
-        for (int row = 0; row < bytes / value.size(); ++row) {
-            add->click();
-            table->item(row, 0)->setText(QStringLiteral("key%1").arg(row));
-            table->item(row, 1)->setText(value);
-        }
-        boxes.answerDialog(disk.path(QStringLiteral("card.ini")));
-        page.findChild<QPushButton*>(QStringLiteral("btnBackup"))->click();
-        return boxes.texts();
-    }
-    case Report: {
-        BoxRecorder boxes;
-        BatchProgrammingDialog dialog;
-        for (const QString& address : addresses(20)) {
-            dialog.findChild<QLineEdit*>(QStringLiteral("leIP"))->setText(address);
-            dialog.findChild<QPushButton*>(QStringLiteral("btnAdd"))->click();
-        }
-        boxes.answerDialog(disk.path(QStringLiteral("result.txt")));
-        dialog.findChild<QPushButton*>(QStringLiteral("btnExport"))->click();
-        return boxes.texts();
-    }
-    case TemporaryImage: {
-        // A valid package whose payload does not fit: it must not go to the
-        // card as it is, header and all.
-        const QString package = m_files.filePath(QStringLiteral("package.bin"));
-        PackageBuilder::write(package, PackageBuilder::package(PackageBuilder::payload(bytes)));
-        ProgrammingRig rig(nextAddress(), {});
-        rig.page.setTemporaryImage(disk.path(QStringLiteral("app")) + QStringLiteral("/firmware/tmp.bin"));
-        if (!rig.start()) {
-            QTest::qFail("no card", __FILE__, __LINE__);
-            return {};
-        }
-        rig.page.findChild<QLineEdit*>(QStringLiteral("leFile"))->setText(package);
-        rig.button("btnProgramming")->click();
-        const bool ended = waitUntil([&] { return !rig.boxes.boxes.isEmpty(); }, 5000);
-        if (!ended)
-            QTest::qFail("no answer to the programming", __FILE__, __LINE__);
-        if (!rig.sim.frames(QStringLiteral("in"), 256).isEmpty())
-            QTest::qFail("the package was announced to the card", __FILE__, __LINE__);
-        return rig.boxes.texts();
-    }
-    case BatchPlainImage:
-    case BatchPackage: {
-        // The batch keeps its own copy of the image in the temporary folder.
-        const QByteArray payload = PackageBuilder::payload(bytes);
-        const QString image = m_files.filePath(QStringLiteral("batch-image.bin"));
-        PackageBuilder::write(image, writer == BatchPackage ? PackageBuilder::package(payload) : payload);
-        const QByteArray tmpdir = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(disk.path()));
-        BoxRecorder boxes;
-        QStringList texts;
-        {
-            BatchProgrammingDialog dialog;
-            dialog.findChild<QLineEdit*>(QStringLiteral("leIP"))->setText(nextAddress());
-            dialog.findChild<QPushButton*>(QStringLiteral("btnAdd"))->click();
-            dialog.findChild<QLineEdit*>(QStringLiteral("leFile"))->setText(image);
-            dialog.findChild<QPushButton*>(QStringLiteral("btnProgram"))->click();
-            if (dialog.isBatchRunning())
-                QTest::qFail("the batch started without its image", __FILE__, __LINE__);
-            texts = boxes.texts();
-        }
-        if (tmpdir.isNull())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", tmpdir);
-        return texts;
-    }
-    }
-    return {};
-}
 
 // The same writers succeed once the disk has room again: nothing of the
 // failed attempt stands in the way.

@@ -76,19 +76,16 @@ inline QStringList arguments(const QStringList& cards, const QString& store, con
 inline QVector<QJsonObject> frames(const SimulatorFixture& sim, const QString& card, int cmd = -1)
 {
     QVector<QJsonObject> result;
-    for (const QJsonObject& r : sim.frames(QStringLiteral("in"), cmd)) {
+    for (const QJsonObject& r : sim.frames(QStringLiteral("in"), cmd))
         if (r.value(QStringLiteral("card")).toString() == card)
             result.append(r);
-    }
     return result;
 }
 
 inline int connections(const SimulatorFixture& sim, const QString& card)
 {
-    int count = 0;
-    for (const QJsonObject& r : sim.events(QStringLiteral("connected")))
-        count += r.value(QStringLiteral("card")).toString() == card;
-    return count;
+    const auto events = sim.events(QStringLiteral("connected"));
+    return int(std::count_if(events.begin(), events.end(), [&](const QJsonObject& r) { return r["card"] == card; }));
 }
 
 // The most cards worked on at the same time: from the connection to the

@@ -1,7 +1,4 @@
-// The batch programming dialog end to end: the real dialog (offscreen) with
-// its pool of worker threads, against many simulated cards on loopback, with
-// images, device lists and reports in temporary folders, every box and file
-// dialog answered by the recorder.
+// The batch dialog with its worker pool against many simulated cards on loopback.
 
 #include "programming/batchpool.h"
 #include "programming/batchprogrammingdialog.h"
@@ -22,6 +19,10 @@
 
 namespace {
 
+QStringList repeated(const QString& text, int count)
+{
+    return QVector<QString>(count, text).toList();
+}
 constexpr int kArea = 51;
 constexpr int kBatchMs = 30000;
 
@@ -43,20 +44,14 @@ struct Rig {
     template <typename T> T* widget(const char* name) { return dialog.findChild<T*>(QString::fromLatin1(name)); }
     QTableWidget* table() { return widget<QTableWidget>("tableWidgetDevice"); }
     QPushButton* button(const char* name) { return widget<QPushButton>(name); }
-    void add(const QString& address)
-    {
-        widget<QLineEdit>("leIP")->setText(address);
-        button("btnAdd")->click();
-    }
+    void add(const QString& address) { widget<QLineEdit>("leIP")->setText(address), button("btnAdd")->click(); }
     void addAll()
     {
-        for (const QString& card : cards)
-            add(card);
+        std::for_each(cards.begin(), cards.end(), [this](const QString& c) { add(c); });
     }
-    void startProgram(const QString& image)
+    void startProgram(const QString& file)
     {
-        widget<QLineEdit>("leFile")->setText(image);
-        button("btnProgram")->click();
+        widget<QLineEdit>("leFile")->setText(file), button("btnProgram")->click();
     }
     bool finish()
     {
@@ -71,6 +66,7 @@ struct Rig {
     }
     QStringList addresses() { return column(0); }
     QStringList statuses() { return column(3); }
+    bool allSucceeded() { return statuses() == repeated(QStringLiteral("Succeeded"), cards.size()); }
     QProgressBar* bar(int row) { return qobject_cast<QProgressBar*>(table()->cellWidget(row, 2)); }
     // The context menu of a row, answered with `choice`.
     void contextMenu(int row, const QString& choice)
@@ -89,11 +85,6 @@ struct Rig {
     BatchProgrammingDialog& dialog = *owned;
 };
 
-QStringList repeated(const QString& text, int count)
-{
-    return QVector<QString>(count, text).toList();
-}
-
 } // namespace
 
 class TestBatchProgrammingDialog : public QObject {
@@ -101,16 +92,224 @@ class TestBatchProgrammingDialog : public QObject {
 
 private slots:
     void initTestCase() { ProgrammingTest::quietOffscreenWarnings(); }
-    void init();
+    void init()
+    {
+        ++m_case;
+        m_dir = std::make_unique<ProgrammingTest::Workspace>();
+        QVERIFY(m_dir->isValid());
+    }
 
-    void poolHandsOutEveryDevice();
-    void runningBatchKeepsItsList();
-    void batchSendsItsOwnCopyOfTheImage();
-    void destroyedMidBatch();
+    void poolHandsOutEveryDevice()
+    {
+        // Fewer workers than cards: the rest are handed out as tasks end.
+        const int pool = 3;
+        const int devices = 10;
+        Rig rig(cards(devices), store(), {}, pool);
+        QVERIFY(rig.start());
+        rig.addAll();
+        const QByteArray payload = PackageBuilder::payload(3000);
+        rig.startProgram(file("image.bin", payload));
+        QVERIFY(rig.dialog.isBatchRunning());
+        // Closing the dialog only hides it; the batch goes on.
+        rig.dialog.close();
+        QVERIFY(rig.finish());
 
-    void imports_data();
-    void imports();
-    void programNeedsAFileAListAndNoDamagedPackage();
+        QVERIFY(rig.allSucceeded());
+        QCOMPARE(rig.column(3, BatchProgrammingDialog::kStatusRole), repeated("2", devices));
+        for (int row = 0; row < devices; ++row) {
+            QCOMPARE(flash(rig.cards[row], 0), payload);
+            QCOMPARE(BatchCards::connections(rig.sim, rig.cards[row]), 1);
+            QCOMPARE(rig.bar(row)->value(), 3000);
+        }
+        // As many cards at a time as there are workers, never more.
+        QCOMPARE(BatchCards::mostAtOnce(rig.sim), pool);
+        QVERIFY(rig.boxes.boxes.isEmpty());
+    }
+
+    // While a batch runs, nothing may shift the list under it: Program, Refresh,
+    // Import and Delete are refused; a card added meanwhile joins the batch.
+    void runningBatchKeepsItsList()
+    {
+        const QStringList cards = this->cards(4);
+        Rig rig(cards, store(), { "--prog-install-ms", "300" });
+        QVERIFY(rig.start());
+        for (int i = 0; i < 3; ++i)
+            rig.add(cards[i]);
+        const QByteArray payload = PackageBuilder::payload(1500);
+        rig.startProgram(file("image.bin", payload));
+        QVERIFY(rig.dialog.isBatchRunning());
+        QCOMPARE(rig.column(3, BatchProgrammingDialog::kStatusRole), (QStringList { "1", "1", "0" }));
+
+        const QString refusal = QStringLiteral("The batch is still running, please wait until it has finished!");
+        rig.button("btnProgram")->click();
+        rig.button("btnRefresh")->click();
+        rig.button("btnImport")->click();
+        rig.contextMenu(1, QStringLiteral("Delete"));
+        QCOMPARE(rig.boxes.count(refusal), 4);
+        QCOMPARE(rig.boxes.last()->parent, &rig.dialog);
+        // The import was refused before asking for a file; the menu was answered.
+        QCOMPARE(rig.boxes.dialogs.size(), 1);
+        QCOMPARE(rig.addresses(), cards.mid(0, 3));
+
+        // Export during the batch tells where each card stands.
+        rig.boxes.answerDialog(m_dir->path("during.txt"));
+        rig.button("btnExport")->click();
+        const QString report = QString::fromUtf8(PackageBuilder::read(m_dir->path("during.txt")));
+        QVERIFY2(report.endsWith(
+                     cards[0] + "\t\tIn Progress\n" + cards[1] + "\t\tIn Progress\n" + cards[2] + "\t\tNot Start\n"),
+            qPrintable(report));
+
+        rig.add(cards[3]);
+        QVERIFY(rig.finish());
+        QCOMPARE(rig.addresses(), cards);
+        QVERIFY(rig.allSucceeded());
+        for (const QString& card : cards) {
+            QCOMPARE(BatchCards::connections(rig.sim, card), 1);
+            QCOMPARE(flash(card, 0), payload);
+        }
+        QCOMPARE(rig.boxes.boxes.size(), 4);
+
+        // Once it has ended, the list is the technician's again.
+        rig.contextMenu(1, QStringLiteral("Delete"));
+        QCOMPARE(rig.addresses(), (QStringList { cards[0], cards[2], cards[3] }));
+    }
+
+    void batchSendsItsOwnCopyOfTheImage()
+    {
+        Rig rig(cards(3), store(), { "--prog-install-ms", "200" }, 1);
+        QVERIFY(rig.start());
+        rig.addAll();
+        const QByteArray payload = PackageBuilder::payload(3000);
+        const QString chosen = file("firmware.bin", PackageBuilder::package(payload));
+        rig.startProgram(chosen);
+        const QString copy = rig.dialog.batchImagePath();
+        QVERIFY(!copy.isEmpty());
+        QVERIFY(!FirmwarePackage::isTemporaryImage(copy));
+        QCOMPARE(PackageBuilder::read(copy), payload);
+
+        // What the technician does to the chosen file does not reach the batch.
+        QVERIFY(waitUntil([&] { return BatchCards::connections(rig.sim, rig.cards[0]) == 1; }, kBatchMs));
+        QVERIFY(PackageBuilder::write(chosen, PackageBuilder::payload(700, 9)));
+        QVERIFY(rig.finish());
+        QVERIFY(rig.allSucceeded());
+        for (const QString& card : rig.cards)
+            QCOMPARE(flash(card, 0), payload);
+        // The copy goes with the batch.
+        QVERIFY(rig.dialog.batchImagePath().isEmpty());
+        QVERIFY(!QFile::exists(copy));
+        QVERIFY(!QFileInfo::exists(QFileInfo(copy).absolutePath()));
+    }
+
+    void destroyedMidBatch()
+    {
+        Rig rig(this->cards(5), store(), { "--prog-ack-delay-ms", "20" }, 3);
+        QVERIFY(rig.start());
+        rig.addAll();
+        rig.startProgram(file("image.bin", PackageBuilder::payload(50000)));
+        const QString copy = rig.dialog.batchImagePath();
+        QVERIFY(waitUntil([&] { return rig.sim.frames("in", 257).size() >= 6; }, kBatchMs));
+
+        // Each worker (with its link and timer) goes before its thread object.
+        QMutex mutex;
+        QStringList order;
+        const auto threads = rig.dialog.pool().threads();
+        const auto workers = rig.dialog.pool().workers();
+        QCOMPARE(threads.size(), 3);
+        for (int i = 0; i < threads.size(); ++i) {
+            QThread* thread = threads[i];
+            connect(workers[i], &QObject::destroyed, [&mutex, &order, i, thread] {
+                QMutexLocker lock(&mutex);
+                order.append(
+                    QStringLiteral("worker %1 in its thread: %2").arg(i).arg(QThread::currentThread() == thread));
+            });
+            connect(thread, &QObject::destroyed, [&mutex, &order, i] {
+                QMutexLocker lock(&mutex);
+                order.append(QStringLiteral("thread %1").arg(i));
+            });
+        }
+        rig.owned.reset();
+        QCOMPARE(order.size(), 6);
+        for (int i = 0; i < 3; ++i) {
+            const int worker = order.indexOf(QStringLiteral("worker %1 in its thread: 1").arg(i));
+            QVERIFY2(
+                worker >= 0 && worker < order.indexOf(QStringLiteral("thread %1").arg(i)), qPrintable(order.join('|')));
+        }
+        // The links were closed and the batch's copy removed.
+        QVERIFY(waitUntil([&] { return BatchCards::openNow(rig.sim) == 0; }, kBatchMs));
+        QVERIFY(!QFile::exists(copy));
+        QVERIFY(rig.boxes.boxes.isEmpty());
+    }
+
+    void imports_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content"); // empty: a missing file
+        QTest::addColumn<QStringList>("addresses");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("CSV with header and duplicates")
+            << "list.csv" << QByteArray("IP,\r\n10.0.0.9,\r\n10.0.0.8,\r\n10.0.0.9,\r\n")
+            << QStringList { "10.0.0.9", "10.0.0.8" } << "";
+        QTest::newRow("cancelled") << "" << QByteArray() << QStringList { "10.9.9.9" } << "";
+        QTest::newRow("damaged workbook")
+            << "damaged.xlsx" << QByteArray("PK\3\4 not really") << QStringList() << "File cannot open!";
+        QTest::newRow("xlsx in capitals is read as text")
+            << "list.XLSX" << QByteArray("10.0.0.5\n") << QStringList { "10.0.0.5" } << "";
+    }
+    void imports()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, addresses);
+        QFETCH(QString, warning);
+        Rig rig({}, store());
+        QVERIFY(rig.start());
+        rig.add("10.9.9.9");
+
+        if (!name.isEmpty())
+            rig.boxes.answerDialog(content.isEmpty() ? m_dir->path(name) : file(name, content));
+        rig.button("btnImport")->click();
+
+        QCOMPARE(rig.boxes.dialogs.first().filter, QStringLiteral("(*.txt *.csv *.xlsx)"));
+        // The import replaces the list; a cancelled one keeps it.
+        QCOMPARE(rig.addresses(), addresses);
+        QCOMPARE(rig.table()->rowCount(), addresses.size());
+        if (warning.isEmpty()) {
+            QVERIFY(rig.boxes.boxes.isEmpty());
+        } else {
+            QCOMPARE(rig.boxes.texts(), QStringList { warning });
+            QCOMPARE(rig.boxes.last()->parent, nullptr);
+        }
+    }
+
+    void programNeedsAFileAListAndNoDamagedPackage()
+    {
+        const QStringList cards = this->cards(1);
+        Rig rig(cards, store());
+        QVERIFY(rig.start());
+        // No device yet, then no file, a missing one, a folder: silently nothing.
+        rig.startProgram(file("image.bin", PackageBuilder::payload(100)));
+        rig.add(cards[0]);
+        for (const QString& path : { QString(), m_dir->path("missing.bin"), m_dir->path() })
+            rig.startProgram(path);
+        QVERIFY(!rig.dialog.isBatchRunning());
+        QVERIFY(rig.boxes.boxes.isEmpty() && rig.boxes.dialogs.isEmpty());
+        // A file with the package magic that fails its check is refused, naming
+        // the file and the check.
+        PackageBuilder::Options damage;
+        damage.flags = 0x1;
+        damage.badCrc = true;
+        const QString damaged = file("damaged.pkg", PackageBuilder::package(PackageBuilder::payload(100), damage));
+        rig.startProgram(damaged);
+        QVERIFY(!rig.dialog.isBatchRunning());
+        QCOMPARE(rig.boxes.boxes.size(), 1);
+        QCOMPARE(rig.boxes.last()->icon, QMessageBox::Warning);
+        QVERIFY2(rig.boxes.last()->text.contains(QDir::toNativeSeparators(damaged))
+                && rig.boxes.last()->text.contains(QStringLiteral("CRC")),
+            qPrintable(rig.boxes.last()->text));
+        QTest::qWait(50);
+        QCOMPARE(BatchCards::connections(rig.sim, cards[0]), 0);
+        QCOMPARE(rig.statuses(), QStringList { "/" });
+    }
 
 private:
     QString store() const { return m_dir->store(); }
@@ -121,225 +320,6 @@ private:
     std::unique_ptr<ProgrammingTest::Workspace> m_dir;
     int m_case = 0;
 };
-
-void TestBatchProgrammingDialog::init()
-{
-    ++m_case;
-    m_dir = std::make_unique<ProgrammingTest::Workspace>();
-    QVERIFY(m_dir->isValid());
-}
-
-void TestBatchProgrammingDialog::poolHandsOutEveryDevice()
-{
-    // Fewer workers than cards: the rest are handed out as tasks end.
-    const int pool = 3;
-    const int devices = 10;
-    Rig rig(cards(devices), store(), {}, pool);
-    QVERIFY(rig.start());
-    rig.addAll();
-    const QByteArray payload = PackageBuilder::payload(3000);
-    rig.startProgram(file("image.bin", payload));
-    QVERIFY(rig.dialog.isBatchRunning());
-    // Closing the dialog only hides it; the batch goes on.
-    rig.dialog.close();
-    QVERIFY(rig.finish());
-
-    QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), devices));
-    QCOMPARE(rig.column(3, BatchProgrammingDialog::kStatusRole), repeated("2", devices));
-    for (int row = 0; row < devices; ++row) {
-        QCOMPARE(flash(rig.cards[row], 0), payload);
-        QCOMPARE(BatchCards::connections(rig.sim, rig.cards[row]), 1);
-        QCOMPARE(rig.bar(row)->value(), 3000);
-    }
-    // As many cards at a time as there are workers, never more.
-    QCOMPARE(BatchCards::mostAtOnce(rig.sim), pool);
-    QVERIFY(rig.boxes.boxes.isEmpty());
-}
-
-// While a batch runs, nothing may shift the list under it: Program, Refresh,
-// Import and Delete are refused; a card added meanwhile joins the batch.
-void TestBatchProgrammingDialog::runningBatchKeepsItsList()
-{
-    const QStringList cards = this->cards(4);
-    Rig rig(cards, store(), { "--prog-install-ms", "300" });
-    QVERIFY(rig.start());
-    for (int i = 0; i < 3; ++i)
-        rig.add(cards[i]);
-    const QByteArray payload = PackageBuilder::payload(1500);
-    rig.startProgram(file("image.bin", payload));
-    QVERIFY(rig.dialog.isBatchRunning());
-    QCOMPARE(rig.column(3, BatchProgrammingDialog::kStatusRole), (QStringList { "1", "1", "0" }));
-
-    const QString refusal = QStringLiteral("The batch is still running, please wait until it has finished!");
-    rig.button("btnProgram")->click();
-    rig.button("btnRefresh")->click();
-    rig.button("btnImport")->click();
-    rig.contextMenu(1, QStringLiteral("Delete"));
-    QCOMPARE(rig.boxes.count(refusal), 4);
-    QCOMPARE(rig.boxes.last()->parent, &rig.dialog);
-    // The import was refused before asking for a file; the menu was answered.
-    QCOMPARE(rig.boxes.dialogs.size(), 1);
-    QCOMPARE(rig.addresses(), cards.mid(0, 3));
-
-    // Export during the batch tells where each card stands.
-    rig.boxes.answerDialog(m_dir->path("during.txt"));
-    rig.button("btnExport")->click();
-    const QString report = QString::fromUtf8(PackageBuilder::read(m_dir->path("during.txt")));
-    QVERIFY2(
-        report.endsWith(cards[0] + "\t\tIn Progress\n" + cards[1] + "\t\tIn Progress\n" + cards[2] + "\t\tNot Start\n"),
-        qPrintable(report));
-
-    rig.add(cards[3]);
-    QVERIFY(rig.finish());
-    QCOMPARE(rig.addresses(), cards);
-    QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), 4));
-    for (const QString& card : cards) {
-        QCOMPARE(BatchCards::connections(rig.sim, card), 1);
-        QCOMPARE(flash(card, 0), payload);
-    }
-    QCOMPARE(rig.boxes.boxes.size(), 4);
-
-    // Once it has ended, the list is the technician's again.
-    rig.contextMenu(1, QStringLiteral("Delete"));
-    QCOMPARE(rig.addresses(), (QStringList { cards[0], cards[2], cards[3] }));
-}
-
-void TestBatchProgrammingDialog::batchSendsItsOwnCopyOfTheImage()
-{
-    Rig rig(cards(3), store(), { "--prog-install-ms", "200" }, 1);
-    QVERIFY(rig.start());
-    rig.addAll();
-    const QByteArray payload = PackageBuilder::payload(3000);
-    const QString chosen = file("firmware.bin", PackageBuilder::package(payload));
-    rig.startProgram(chosen);
-    const QString copy = rig.dialog.batchImagePath();
-    QVERIFY(!copy.isEmpty());
-    QVERIFY(!FirmwarePackage::isTemporaryImage(copy));
-    QCOMPARE(PackageBuilder::read(copy), payload);
-
-    // What the technician does to the chosen file does not reach the batch.
-    QVERIFY(waitUntil([&] { return BatchCards::connections(rig.sim, rig.cards[0]) == 1; }, kBatchMs));
-    QVERIFY(PackageBuilder::write(chosen, PackageBuilder::payload(700, 9)));
-    QVERIFY(rig.finish());
-    QCOMPARE(rig.statuses(), repeated(QStringLiteral("Succeeded"), 3));
-    for (const QString& card : rig.cards)
-        QCOMPARE(flash(card, 0), payload);
-    // The copy goes with the batch.
-    QVERIFY(rig.dialog.batchImagePath().isEmpty());
-    QVERIFY(!QFile::exists(copy));
-    QVERIFY(!QFileInfo::exists(QFileInfo(copy).absolutePath()));
-}
-
-void TestBatchProgrammingDialog::destroyedMidBatch()
-{
-    Rig rig(this->cards(5), store(), { "--prog-ack-delay-ms", "20" }, 3);
-    QVERIFY(rig.start());
-    rig.addAll();
-    rig.startProgram(file("image.bin", PackageBuilder::payload(50000)));
-    const QString copy = rig.dialog.batchImagePath();
-    QVERIFY(waitUntil([&] { return rig.sim.frames("in", 257).size() >= 6; }, kBatchMs));
-
-    // Each worker (with its link and timer) goes before its thread object.
-    QMutex mutex;
-    QStringList order;
-    const auto threads = rig.dialog.pool().threads();
-    const auto workers = rig.dialog.pool().workers();
-    QCOMPARE(threads.size(), 3);
-    for (int i = 0; i < threads.size(); ++i) {
-        QThread* thread = threads[i];
-        connect(workers[i], &QObject::destroyed, [&mutex, &order, i, thread] {
-            QMutexLocker lock(&mutex);
-            order.append(QStringLiteral("worker %1 in its thread: %2").arg(i).arg(QThread::currentThread() == thread));
-        });
-        connect(thread, &QObject::destroyed, [&mutex, &order, i] {
-            QMutexLocker lock(&mutex);
-            order.append(QStringLiteral("thread %1").arg(i));
-        });
-    }
-    rig.owned.reset();
-    QCOMPARE(order.size(), 6);
-    for (int i = 0; i < 3; ++i) {
-        const int worker = order.indexOf(QStringLiteral("worker %1 in its thread: 1").arg(i));
-        QVERIFY2(
-            worker >= 0 && worker < order.indexOf(QStringLiteral("thread %1").arg(i)), qPrintable(order.join('|')));
-    }
-    // The links were closed and the batch's copy removed.
-    QVERIFY(waitUntil([&] { return BatchCards::openNow(rig.sim) == 0; }, kBatchMs));
-    QVERIFY(!QFile::exists(copy));
-    QVERIFY(rig.boxes.boxes.isEmpty());
-}
-
-void TestBatchProgrammingDialog::imports_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("content"); // empty: a missing file
-    QTest::addColumn<QStringList>("addresses");
-    QTest::addColumn<QString>("warning");
-    QTest::newRow("CSV with header and duplicates")
-        << "list.csv" << QByteArray("IP,\r\n10.0.0.9,\r\n10.0.0.8,\r\n10.0.0.9,\r\n")
-        << QStringList { "10.0.0.9", "10.0.0.8" } << "";
-    QTest::newRow("cancelled") << "" << QByteArray() << QStringList { "10.9.9.9" } << "";
-    QTest::newRow("damaged workbook") << "damaged.xlsx" << QByteArray("PK\3\4 not really") << QStringList()
-                                      << "File cannot open!";
-    QTest::newRow("xlsx in capitals is read as text")
-        << "list.XLSX" << QByteArray("10.0.0.5\n") << QStringList { "10.0.0.5" } << "";
-}
-
-void TestBatchProgrammingDialog::imports()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, content);
-    QFETCH(QStringList, addresses);
-    QFETCH(QString, warning);
-    Rig rig({}, store());
-    QVERIFY(rig.start());
-    rig.add("10.9.9.9");
-
-    if (!name.isEmpty())
-        rig.boxes.answerDialog(content.isEmpty() ? m_dir->path(name) : file(name, content));
-    rig.button("btnImport")->click();
-
-    QCOMPARE(rig.boxes.dialogs.first().filter, QStringLiteral("(*.txt *.csv *.xlsx)"));
-    // The import replaces the list; a cancelled one keeps it.
-    QCOMPARE(rig.addresses(), addresses);
-    QCOMPARE(rig.table()->rowCount(), addresses.size());
-    if (warning.isEmpty()) {
-        QVERIFY(rig.boxes.boxes.isEmpty());
-    } else {
-        QCOMPARE(rig.boxes.texts(), QStringList { warning });
-        QCOMPARE(rig.boxes.last()->parent, nullptr);
-    }
-}
-
-void TestBatchProgrammingDialog::programNeedsAFileAListAndNoDamagedPackage()
-{
-    const QStringList cards = this->cards(1);
-    Rig rig(cards, store());
-    QVERIFY(rig.start());
-    // No device yet, then no file, a missing one, a folder: silently nothing.
-    rig.startProgram(file("image.bin", PackageBuilder::payload(100)));
-    rig.add(cards[0]);
-    for (const QString& path : { QString(), m_dir->path("missing.bin"), m_dir->path() })
-        rig.startProgram(path);
-    QVERIFY(!rig.dialog.isBatchRunning());
-    QVERIFY(rig.boxes.boxes.isEmpty() && rig.boxes.dialogs.isEmpty());
-    // A file with the package magic that fails its check is refused, naming
-    // the file and the check.
-    PackageBuilder::Options damage;
-    damage.flags = 0x1;
-    damage.badCrc = true;
-    const QString damaged = file("damaged.pkg", PackageBuilder::package(PackageBuilder::payload(100), damage));
-    rig.startProgram(damaged);
-    QVERIFY(!rig.dialog.isBatchRunning());
-    QCOMPARE(rig.boxes.boxes.size(), 1);
-    QCOMPARE(rig.boxes.last()->icon, QMessageBox::Warning);
-    QVERIFY2(rig.boxes.last()->text.contains(QDir::toNativeSeparators(damaged))
-            && rig.boxes.last()->text.contains(QStringLiteral("CRC")),
-        qPrintable(rig.boxes.last()->text));
-    QTest::qWait(50);
-    QCOMPARE(BatchCards::connections(rig.sim, cards[0]), 0);
-    QCOMPARE(rig.statuses(), QStringList { "/" });
-}
 
 QTEST_MAIN(TestBatchProgrammingDialog)
 #include "tst_batchprogrammingdialog.moc"

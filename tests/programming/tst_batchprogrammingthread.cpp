@@ -1,8 +1,4 @@
-// The batch worker in a thread of its own, as the batch dialog runs it,
-// against simulated cards on loopback. What a card does on the wire is the
-// programming run's test; here: which task the worker takes, that each card
-// gets the image from its first byte, and that a failed task frees the
-// worker for the next card.
+// The batch worker in its own thread: which task it takes, and a failed task frees it.
 
 #include "programming/batchprogrammingthread.h"
 #include "programmingtest.h"
@@ -67,81 +63,77 @@ class TestBatchProgrammingThread : public QObject {
     Q_OBJECT
 
 private slots:
-    void failedTaskFreesTheWorker_data();
-    void failedTaskFreesTheWorker();
-    void startsOnlyTheTaskHandedToIt();
+    void failedTaskFreesTheWorker_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<bool>("listening");
+        QTest::newRow("no card at the address") << QStringList() << false;
+        QTest::newRow("start refused") << QStringList { "prog-refuse-start" } << true;
+        QTest::newRow("connection dropped while installing") << QStringList { "prog-drop-installing" } << true;
+    }
+    // The task ends with status 3, once, without a box; the worker takes the
+    // next card and gives it the image from its first byte, sequence 0 included.
+    void failedTaskFreesTheWorker()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(bool, listening);
+        ++m_case;
+        const QString faulty = TestAddresses::card(kArea, m_case, 1);
+        const QString healthy = TestAddresses::card(kArea, m_case, 2);
+        QStringList extra;
+        for (const QString& fault : faults)
+            extra << QStringLiteral("--card") << faulty + QLatin1Char(':') + fault;
+        SimulatorFixture sim(BatchCards::arguments(
+            listening ? QStringList { faulty, healthy } : QStringList { healthy }, m_dir.store(), extra));
+        QVERIFY(sim.start());
+        const QByteArray payload = PackageBuilder::payload(2500);
+        const QString file = m_dir.file("image.bin", payload);
+
+        Worker w;
+        QVERIFY(w.run(faulty, 0, file));
+        QCOMPARE(w.statuses, QList<int> { 3 });
+        QVERIFY(waitUntil([&] { return BatchCards::openNow(sim) == 0; }, kTaskMs));
+        QVERIFY(w.run(healthy, 1, file));
+        QCOMPARE(w.statuses, (QList<int> { 3, 2 }));
+        QCOMPARE(m_dir.flash(healthy, 1), payload);
+        const auto chunks = BatchCards::frames(sim, healthy, 257);
+        QCOMPARE(ProgrammingTest::data(chunks.first()), QByteArray(1, '\0') + payload.left(1024));
+    }
+
+    void startsOnlyTheTaskHandedToIt()
+    {
+        const QStringList cards = BatchCards::addresses(kArea, 9, 2);
+        // The first card installs slowly, so that its task is still running.
+        SimulatorFixture sim(
+            BatchCards::arguments(cards, m_dir.store(), { "--card", cards[0] + ":prog-install-ms=300" }));
+        QVERIFY(sim.start());
+        const QString file = m_dir.file("image.bin", PackageBuilder::payload(100));
+        Worker w;
+
+        // Another worker's index, then a start before anything was handed over.
+        emit w.taskStart(1);
+        emit w.taskStart(0);
+        w.hand(cards[0], 4, file);
+        emit w.taskStart(3);
+        emit w.taskStart(4);
+        QVERIFY(waitUntil([&] { return BatchCards::frames(sim, cards[0], 257).size() == 1; }, kTaskMs));
+        // Its own index once more while the task runs, and with a new device.
+        emit w.taskStart(4);
+        w.hand(cards[1], 4, file);
+        emit w.taskStart(4);
+        QVERIFY(waitUntil([&] { return !w.statuses.isEmpty(); }, kTaskMs));
+        // A stale index after the task ended.
+        emit w.taskStart(4);
+        QTest::qWait(100);
+        QCOMPARE(w.statuses, QList<int> { 2 });
+        QCOMPARE(BatchCards::connections(sim, cards[0]), 1);
+        QCOMPARE(BatchCards::connections(sim, cards[1]), 0);
+    }
 
 private:
     ProgrammingTest::Workspace m_dir;
     int m_case = 0;
 };
-
-void TestBatchProgrammingThread::failedTaskFreesTheWorker_data()
-{
-    QTest::addColumn<QStringList>("faults");
-    QTest::addColumn<bool>("listening");
-    QTest::newRow("no card at the address") << QStringList() << false;
-    QTest::newRow("start refused") << QStringList { "prog-refuse-start" } << true;
-    QTest::newRow("connection dropped while installing") << QStringList { "prog-drop-installing" } << true;
-}
-
-// The task ends with status 3, once, without a box; the worker takes the
-// next card and gives it the image from its first byte, sequence 0 included.
-void TestBatchProgrammingThread::failedTaskFreesTheWorker()
-{
-    QFETCH(QStringList, faults);
-    QFETCH(bool, listening);
-    ++m_case;
-    const QString faulty = TestAddresses::card(kArea, m_case, 1);
-    const QString healthy = TestAddresses::card(kArea, m_case, 2);
-    QStringList extra;
-    for (const QString& fault : faults)
-        extra << QStringLiteral("--card") << faulty + QLatin1Char(':') + fault;
-    SimulatorFixture sim(BatchCards::arguments(
-        listening ? QStringList { faulty, healthy } : QStringList { healthy }, m_dir.store(), extra));
-    QVERIFY(sim.start());
-    const QByteArray payload = PackageBuilder::payload(2500);
-    const QString file = m_dir.file("image.bin", payload);
-
-    Worker w;
-    QVERIFY(w.run(faulty, 0, file));
-    QCOMPARE(w.statuses, QList<int> { 3 });
-    QVERIFY(waitUntil([&] { return BatchCards::openNow(sim) == 0; }, kTaskMs));
-    QVERIFY(w.run(healthy, 1, file));
-    QCOMPARE(w.statuses, (QList<int> { 3, 2 }));
-    QCOMPARE(m_dir.flash(healthy, 1), payload);
-    const auto chunks = BatchCards::frames(sim, healthy, 257);
-    QCOMPARE(ProgrammingTest::data(chunks.first()), QByteArray(1, '\0') + payload.left(1024));
-}
-
-void TestBatchProgrammingThread::startsOnlyTheTaskHandedToIt()
-{
-    const QStringList cards = BatchCards::addresses(kArea, 9, 2);
-    // The first card installs slowly, so that its task is still running.
-    SimulatorFixture sim(BatchCards::arguments(cards, m_dir.store(), { "--card", cards[0] + ":prog-install-ms=300" }));
-    QVERIFY(sim.start());
-    const QString file = m_dir.file("image.bin", PackageBuilder::payload(100));
-    Worker w;
-
-    // Another worker's index, then a start before anything was handed over.
-    emit w.taskStart(1);
-    emit w.taskStart(0);
-    w.hand(cards[0], 4, file);
-    emit w.taskStart(3);
-    emit w.taskStart(4);
-    QVERIFY(waitUntil([&] { return BatchCards::frames(sim, cards[0], 257).size() == 1; }, kTaskMs));
-    // Its own index once more while the task runs, and with a new device.
-    emit w.taskStart(4);
-    w.hand(cards[1], 4, file);
-    emit w.taskStart(4);
-    QVERIFY(waitUntil([&] { return !w.statuses.isEmpty(); }, kTaskMs));
-    // A stale index after the task ended.
-    emit w.taskStart(4);
-    QTest::qWait(100);
-    QCOMPARE(w.statuses, QList<int> { 2 });
-    QCOMPARE(BatchCards::connections(sim, cards[0]), 1);
-    QCOMPARE(BatchCards::connections(sim, cards[1]), 0);
-}
 
 QTEST_GUILESS_MAIN(TestBatchProgrammingThread)
 #include "tst_batchprogrammingthread.moc"

@@ -1,8 +1,4 @@
-// The programming page's own decisions: the real page wired to a real CommTcp
-// as the main window wires them, against the card simulator on loopback. What
-// the card does on the wire is the programming and backup runs' test; here:
-// what the page shows, what it sends, what it refuses, and which files it
-// touches.
+// The programming page's own decisions: what it shows, sends and refuses.
 
 #include "link/commtcp.h"
 #include "mainwindow/mainwindow.h"
@@ -87,255 +83,217 @@ class TestProgrammingPage : public QObject {
 
 private slots:
     void initTestCase() { ProgrammingTest::quietOffscreenWarnings(); }
-    void init();
-    void programs_data();
-    void programs();
-    void failedRunsLeaveThePageIdle_data();
-    void failedRunsLeaveThePageIdle();
-    void userFilesNamedTmpBinAreKept();
-    void damagedPackageIsSentOnlyWhenConfirmed_data();
-    void damagedPackageIsSentOnlyWhenConfirmed();
-    void backupAsksForTheFileAndShowsItsProgress();
-    void typeChangeReadsAndRootComesAndGoes();
+    void init()
+    {
+        m_dir = std::make_unique<ProgrammingTest::Workspace>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void programs_data()
+    {
+        QTest::addColumn<quint32>("flags"); // ~0: a plain image, else a package with these flags
+        QTest::addColumn<int>("type");
+        QTest::newRow("plain image") << ~0u << 0;
+        QTest::newRow("scrambled package with CRC") << 0x3u << 2;
+    }
+    void programs()
+    {
+        QFETCH(quint32, flags);
+        QFETCH(int, type);
+        const QByteArray bytes = payload(5000, 3);
+        const QString path = m_dir->file("image to program.bin", flags == ~0u ? bytes : package(bytes, flags));
+        Rig rig(nextAddress(), *m_dir, {});
+        QVERIFY(rig.start());
+        rig.types()->setCurrentIndex(type);
+        QTRY_VERIFY(!rig.version().isEmpty() || type == 0);
+        rig.sim.clearRecords();
+        QStringList installing; // the status as each 258 has been handled
+        QObject::connect(&rig.link, &CommTcp::gotProgRespond, [&](int cmd, const quint8*, int) {
+            if (cmd == 258)
+                installing.append(rig.status());
+        });
+        rig.program(path);
+        QVERIFY(rig.waitFor("Programming finish!"));
+        QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Programming finish!") });
+        QCOMPARE(rig.boxes.last()->title, QStringLiteral("Information"));
+        QVERIFY(rig.boxes.last()->parent == &rig.page);
+        QCOMPARE(installing, QStringList { "Installing program..." });
+        QCOMPARE(m_dir->flash(rig.address, type), bytes);
+        // The version of "Firmware" whatever the type, then the selected type.
+        QCOMPARE(data(rig.sim.frames("in", 1).first()), QByteArray(1, '\1'));
+        QCOMPARE(data(rig.sim.frames("in", 256).first()), QByteArray(1, char(type)) + QByteArray::fromHex("00001388"));
+        QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
+        QCOMPARE(QFileInfo::exists(m_dir->path("app/firmware")), flags != ~0u);
+        QVERIFY(QFile::exists(path));
+        verifyIdle(rig);
+        // The run is over: losing the link now is no failure of it.
+        rig.link.disconnectFromDevice();
+        QTRY_VERIFY(!rig.link.isConnected());
+        QCOMPARE(rig.boxes.boxes.size(), 1);
+    }
+
+    void failedRunsLeaveThePageIdle_data()
+    {
+        QTest::addColumn<QStringList>("card");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QString>("progress");
+        const auto row = [](const char* name, const QStringList& card, const char* text, int icon, const char* at) {
+            QTest::newRow(name) << card << text << icon << at;
+        };
+        const int warning = int(QMessageBox::Warning);
+        row("refused start", { "--prog-refuse-start" }, "Start programming failed!", warning, "Progress: 0%");
+        row("silent card", { "--prog-silent-from", "2" }, "Programming timeout!", warning, "Progress: 10.24%");
+        row("connection lost mid-transfer", { "--prog-close-at-chunk", "5" }, "Programming failed!",
+            QMessageBox::Information, "Progress: 25.60%");
+        row("installation never reported", { "--prog-no-finish" }, "Programming timeout!", warning,
+            "Progress: 100.00%");
+    }
+    // One box that tells the truth, where the run stopped stays visible, the
+    // temporary image is gone and the technician's file is untouched.
+    void failedRunsLeaveThePageIdle()
+    {
+        QFETCH(QStringList, card);
+        QFETCH(QString, text);
+        QFETCH(int, icon);
+        QFETCH(QString, progress);
+        const QString path = m_dir->file("package.bin", package(payload(20000), 0x3));
+        Rig rig(nextAddress(), *m_dir, card);
+        QVERIFY(rig.start());
+        rig.program(path);
+        QVERIFY(rig.waitFor(text));
+        QCOMPARE(rig.boxes.texts(), QStringList { text });
+        QCOMPARE(int(rig.boxes.last()->icon), icon);
+        QCOMPARE(rig.progressText(), progress);
+        QVERIFY(QFile::exists(path));
+        verifyIdle(rig);
+        QCOMPARE(rig.boxes.boxes.size(), 1);
+    }
+
+    void damagedPackageIsSentOnlyWhenConfirmed_data()
+    {
+        QTest::addColumn<quint32>("flags");
+        QTest::addColumn<bool>("confirmed");
+        QTest::newRow("CRC mismatch, not confirmed") << 0x1u << false;
+        QTest::newRow("length overrun, confirmed") << 0x2u << true;
+    }
+    // A file with the package magic that fails its check may be a plain image
+    // that begins with the magic by chance: the technician decides, before the
+    // card gets anything, and a confirmed one goes whole.
+    void damagedPackageIsSentOnlyWhenConfirmed()
+    {
+        QFETCH(quint32, flags);
+        QFETCH(bool, confirmed);
+        PackageBuilder::Options damage;
+        damage.flags = flags;
+        damage.badCrc = true;
+        damage.lengthField = 5000;
+        const QByteArray bytes = PackageBuilder::package(payload(3000), damage);
+        Rig rig(nextAddress(), *m_dir, {});
+        QVERIFY(rig.start());
+        if (confirmed)
+            rig.boxes.answerNext(QMessageBox::Ok);
+        rig.program(m_dir->file("damaged.pkg", bytes));
+        QVERIFY(!rig.boxes.boxes.isEmpty());
+        const MessageBox::Box q = rig.boxes.boxes.first();
+        QCOMPARE(
+            q.text, "The file looks like a firmware package, but its check failed. Send it to the device unchanged?");
+        QVERIFY(q.icon == QMessageBox::Question && q.defaultButton == QMessageBox::No && q.parent == &rig.page);
+        if (!confirmed) {
+            QCOMPARE(rig.boxes.boxes.size(), 1);
+            verifyIdle(rig);
+            QCOMPARE(rig.count(256), 0);
+            return;
+        }
+        QVERIFY(rig.waitFor("Programming finish!"));
+        QCOMPARE(m_dir->flash(rig.address, 0), bytes);
+    }
+
+    void backupAsksForTheFileAndShowsItsProgress()
+    {
+        const QByteArray source = payload(1200, 11);
+        const QString served = m_dir->file("card program.bin", source);
+        Rig rig(
+            nextAddress(), *m_dir, { "--backup-file", served, "--backup-announce", "1000", "--backup-piece", "600" });
+        QVERIFY(rig.start());
+        const QString target = m_dir->path("backup ü.bin");
+        rig.boxes.answerDialog(target);
+        QStringList statuses;
+        QObject::connect(&rig.page, &ProgrammingPage::sendCmd, [&](int cmd, const QByteArray&) {
+            if (cmd == 338)
+                statuses.append(rig.status());
+        });
+        rig.types()->setCurrentIndex(2);
+        rig.button("btnBackup")->click();
+        QVERIFY(rig.waitFor("Backup file finished!"));
+        QCOMPARE(data(rig.sim.frames("in", 337).first()), QByteArray(1, '\2'));
+        const DialogPrompt::Request d = rig.boxes.dialogs.first();
+        QVERIFY(d.kind == DialogPrompt::Kind::SaveFile);
+        QCOMPARE(QStringList({ d.caption, d.filter, d.directory }),
+            QStringList({ "Backup program", "Binary File(*.bin)", QCoreApplication::applicationDirPath() }));
+        QCOMPARE(PackageBuilder::read(target), source);
+        QCOMPARE(statuses, (QStringList { "Backuping program...", "Receiving backup file..." }));
+        QCOMPARE(rig.progressText(), QStringLiteral("Progress: 120.00%"));
+        QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Backup file finished!") });
+        verifyIdle(rig);
+    }
+
+    void typeChangeReadsAndRootComesAndGoes()
+    {
+        Rig rig(nextAddress(), *m_dir, {});
+        QVERIFY(rig.start());
+        QComboBox* combo = rig.types();
+        QCOMPARE(combo->count(), 3);
+        combo->setCurrentIndex(2);
+        QTRY_COMPARE(rig.version(), QStringLiteral("v1.0.5 20261020"));
+        rig.page.addRootProgType();
+        rig.page.addRootProgType();
+        QCOMPARE(combo->itemText(3), QStringLiteral("root"));
+        QCOMPARE(combo->count(), 4);
+        // A language change keeps the index and drops "root", and reads nothing.
+        QTRY_COMPARE(rig.count(1), 1);
+        QEvent change(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(&rig.page, &change);
+        QCOMPARE(combo->count(), 3);
+        QCOMPARE(combo->currentIndex(), 2);
+        rig.page.addRootProgType();
+        combo->setCurrentIndex(3);
+        QTRY_COMPARE(rig.count(1), 2);
+        QCOMPARE(data(rig.sim.frames("in", 1).last()), QByteArray(1, '\3'));
+        QTRY_COMPARE(rig.version(), QStringLiteral("v1.1.0 20260915"));
+        QCoreApplication::sendEvent(&rig.page, &change);
+        QCOMPARE(combo->currentIndex(), -1);
+        // No type is guessed for the technician.
+        rig.button("btnRead")->click();
+        rig.button("btnBackup")->click();
+        rig.program(m_dir->file("image.bin", QByteArray(10, 'x')));
+        QCOMPARE(rig.boxes.count("Programming type is not chosen!"), 3);
+        QCOMPARE(rig.count(1), 2);
+        QCOMPARE(rig.count(337), 0);
+    }
 
 private:
     QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
     // The page takes no run on a Read: the reply only fills the label.
-    void verifyIdle(Rig& rig);
+    void verifyIdle(Rig& rig)
+    {
+        QVERIFY(!QFile::exists(m_dir->path("app/firmware/tmp.bin")));
+        QCOMPARE(rig.status(), QString());
+        QVERIFY(rig.button("btnBackup")->isEnabled());
+        if (!rig.link.isConnected())
+            QVERIFY(rig.connect());
+        const int starts = rig.count(256);
+        const int versions = rig.count(1);
+        rig.widget<QLabel>("labelVersion")->clear();
+        rig.button("btnRead")->click();
+        QTRY_VERIFY(!rig.version().isEmpty());
+        QCOMPARE(rig.count(1), versions + 1);
+        QCOMPARE(rig.count(256), starts);
+    }
+
     std::unique_ptr<ProgrammingTest::Workspace> m_dir;
     int m_case = 0;
 };
-
-void TestProgrammingPage::init()
-{
-    m_dir = std::make_unique<ProgrammingTest::Workspace>();
-    QVERIFY(m_dir->isValid());
-}
-
-void TestProgrammingPage::verifyIdle(Rig& rig)
-{
-    QVERIFY(!QFile::exists(m_dir->path("app/firmware/tmp.bin")));
-    QCOMPARE(rig.status(), QString());
-    QVERIFY(rig.button("btnBackup")->isEnabled());
-    if (!rig.link.isConnected())
-        QVERIFY(rig.connect());
-    const int starts = rig.count(256);
-    const int versions = rig.count(1);
-    rig.widget<QLabel>("labelVersion")->clear();
-    rig.button("btnRead")->click();
-    QTRY_VERIFY(!rig.version().isEmpty());
-    QCOMPARE(rig.count(1), versions + 1);
-    QCOMPARE(rig.count(256), starts);
-}
-
-void TestProgrammingPage::programs_data()
-{
-    QTest::addColumn<quint32>("flags"); // ~0: a plain image, else a package with these flags
-    QTest::addColumn<int>("type");
-    QTest::newRow("plain image") << ~0u << 0;
-    QTest::newRow("scrambled package with CRC") << 0x3u << 2;
-}
-
-void TestProgrammingPage::programs()
-{
-    QFETCH(quint32, flags);
-    QFETCH(int, type);
-    const QByteArray bytes = payload(5000, 3);
-    const QString path = m_dir->file("image to program.bin", flags == ~0u ? bytes : package(bytes, flags));
-    Rig rig(nextAddress(), *m_dir, {});
-    QVERIFY(rig.start());
-    rig.types()->setCurrentIndex(type);
-    QTRY_VERIFY(!rig.version().isEmpty() || type == 0);
-    rig.sim.clearRecords();
-    QStringList installing; // the status as each 258 has been handled
-    QObject::connect(&rig.link, &CommTcp::gotProgRespond, [&](int cmd, const quint8*, int) {
-        if (cmd == 258)
-            installing.append(rig.status());
-    });
-    rig.program(path);
-    QVERIFY(rig.waitFor("Programming finish!"));
-    QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Programming finish!") });
-    QCOMPARE(rig.boxes.last()->title, QStringLiteral("Information"));
-    QCOMPARE(rig.boxes.last()->parent, &rig.page);
-    QCOMPARE(installing, QStringList { "Installing program..." });
-    QCOMPARE(m_dir->flash(rig.address, type), bytes);
-    // The version of "Firmware" whatever the type, then the selected type.
-    QCOMPARE(data(rig.sim.frames("in", 1).first()), QByteArray(1, '\1'));
-    QCOMPARE(data(rig.sim.frames("in", 256).first()), QByteArray(1, char(type)) + QByteArray::fromHex("00001388"));
-    QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
-    QCOMPARE(QFileInfo::exists(m_dir->path("app/firmware")), flags != ~0u);
-    QVERIFY(QFile::exists(path));
-    verifyIdle(rig);
-    // The run is over: losing the link now is no failure of it.
-    rig.link.disconnectFromDevice();
-    QTRY_VERIFY(!rig.link.isConnected());
-    QCOMPARE(rig.boxes.boxes.size(), 1);
-}
-
-void TestProgrammingPage::failedRunsLeaveThePageIdle_data()
-{
-    QTest::addColumn<QStringList>("card");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("icon");
-    QTest::addColumn<QString>("progress");
-    const int warning = int(QMessageBox::Warning);
-    const int information = int(QMessageBox::Information);
-    QTest::newRow("refused start") << QStringList { "--prog-refuse-start" } << "Start programming failed!" << warning
-                                   << "Progress: 0%";
-    QTest::newRow("silent card") << QStringList { "--prog-silent-from", "2" } << "Programming timeout!" << warning
-                                 << "Progress: 10.24%";
-    QTest::newRow("connection lost mid-transfer")
-        << QStringList { "--prog-close-at-chunk", "5" } << "Programming failed!" << information << "Progress: 25.60%";
-    QTest::newRow("installation never reported")
-        << QStringList { "--prog-no-finish" } << "Programming timeout!" << warning << "Progress: 100.00%";
-}
-
-// One box that tells the truth, where the run stopped stays visible, the
-// temporary image is gone and the technician's file is untouched.
-void TestProgrammingPage::failedRunsLeaveThePageIdle()
-{
-    QFETCH(QStringList, card);
-    QFETCH(QString, text);
-    QFETCH(int, icon);
-    QFETCH(QString, progress);
-    const QString path = m_dir->file("package.bin", package(payload(20000), 0x3));
-    Rig rig(nextAddress(), *m_dir, card);
-    QVERIFY(rig.start());
-    rig.program(path);
-    QVERIFY(rig.waitFor(text));
-    QCOMPARE(rig.boxes.texts(), QStringList { text });
-    QCOMPARE(int(rig.boxes.last()->icon), icon);
-    QCOMPARE(rig.progressText(), progress);
-    QVERIFY(QFile::exists(path));
-    verifyIdle(rig);
-    QCOMPARE(rig.boxes.boxes.size(), 1);
-}
-
-// Only the page's own temporary image is deleted, known by its full path:
-// a run that ends well and one that fails both keep the technician's files.
-void TestProgrammingPage::userFilesNamedTmpBinAreKept()
-{
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("mine/firmware")));
-    const QString own = m_dir->file("mine/firmware/tmp.bin", payload(3000));
-    const QString ending = m_dir->file("mytmp.bin", payload(2000));
-    for (bool refuse : { false, true }) {
-        Rig rig(nextAddress(), *m_dir, refuse ? QStringList { "--prog-refuse-start" } : QStringList());
-        QVERIFY(rig.start());
-        const QString path = refuse ? ending : own;
-        rig.program(path);
-        QVERIFY(rig.waitFor(refuse ? "Start programming failed!" : "Programming finish!"));
-        QVERIFY2(QFile::exists(path), qPrintable(path));
-    }
-}
-
-void TestProgrammingPage::damagedPackageIsSentOnlyWhenConfirmed_data()
-{
-    QTest::addColumn<quint32>("flags");
-    QTest::addColumn<bool>("confirmed");
-    QTest::newRow("CRC mismatch, not confirmed") << 0x1u << false;
-    QTest::newRow("length overrun, confirmed") << 0x2u << true;
-}
-
-// A file with the package magic that fails its check may be a plain image
-// that begins with the magic by chance: the technician decides, before the
-// card gets anything, and a confirmed one goes whole.
-void TestProgrammingPage::damagedPackageIsSentOnlyWhenConfirmed()
-{
-    QFETCH(quint32, flags);
-    QFETCH(bool, confirmed);
-    PackageBuilder::Options damage;
-    damage.flags = flags;
-    damage.badCrc = true;
-    damage.lengthField = 5000;
-    const QByteArray bytes = PackageBuilder::package(payload(3000), damage);
-    Rig rig(nextAddress(), *m_dir, {});
-    QVERIFY(rig.start());
-    if (confirmed)
-        rig.boxes.answerNext(QMessageBox::Ok);
-    rig.program(m_dir->file("damaged.pkg", bytes));
-    QVERIFY(!rig.boxes.boxes.isEmpty());
-    const MessageBox::Box question = rig.boxes.boxes.first();
-    QCOMPARE(question.text,
-        QStringLiteral(
-            "The file looks like a firmware package, but its check failed. Send it to the device unchanged?"));
-    QCOMPARE(question.icon, QMessageBox::Question);
-    QCOMPARE(question.defaultButton, QMessageBox::No);
-    QCOMPARE(question.parent, &rig.page);
-    if (!confirmed) {
-        QCOMPARE(rig.boxes.boxes.size(), 1);
-        verifyIdle(rig);
-        QCOMPARE(rig.count(256), 0);
-        return;
-    }
-    QVERIFY(rig.waitFor("Programming finish!"));
-    QCOMPARE(m_dir->flash(rig.address, 0), bytes);
-}
-
-void TestProgrammingPage::backupAsksForTheFileAndShowsItsProgress()
-{
-    const QByteArray source = payload(1200, 11);
-    const QString served = m_dir->file("card program.bin", source);
-    Rig rig(nextAddress(), *m_dir, { "--backup-file", served, "--backup-announce", "1000", "--backup-piece", "600" });
-    QVERIFY(rig.start());
-    const QString target = m_dir->path("backup ü.bin");
-    rig.boxes.answerDialog(target);
-    QStringList statuses;
-    QObject::connect(&rig.page, &ProgrammingPage::sendCmd, [&](int cmd, const QByteArray&) {
-        if (cmd == 338)
-            statuses.append(rig.status());
-    });
-    rig.types()->setCurrentIndex(2);
-    rig.button("btnBackup")->click();
-    QVERIFY(rig.waitFor("Backup file finished!"));
-    QCOMPARE(data(rig.sim.frames("in", 337).first()), QByteArray(1, '\2'));
-    const DialogPrompt::Request dialog = rig.boxes.dialogs.first();
-    QCOMPARE(int(dialog.kind), int(DialogPrompt::Kind::SaveFile));
-    QCOMPARE(dialog.caption, QStringLiteral("Backup program"));
-    QCOMPARE(dialog.filter, QStringLiteral("Binary File(*.bin)"));
-    QCOMPARE(dialog.directory, QCoreApplication::applicationDirPath());
-    QCOMPARE(PackageBuilder::read(target), source);
-    QCOMPARE(statuses, (QStringList { "Backuping program...", "Receiving backup file..." }));
-    QCOMPARE(rig.progressText(), QStringLiteral("Progress: 120.00%"));
-    QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Backup file finished!") });
-    verifyIdle(rig);
-}
-
-void TestProgrammingPage::typeChangeReadsAndRootComesAndGoes()
-{
-    Rig rig(nextAddress(), *m_dir, {});
-    QVERIFY(rig.start());
-    QComboBox* combo = rig.types();
-    QCOMPARE(combo->count(), 3);
-    combo->setCurrentIndex(2);
-    QTRY_COMPARE(rig.version(), QStringLiteral("v1.0.5 20261020"));
-    rig.page.addRootProgType();
-    rig.page.addRootProgType();
-    QCOMPARE(combo->count(), 4);
-    QCOMPARE(combo->itemText(3), QStringLiteral("root"));
-
-    // A language change keeps the index and drops "root", and reads nothing.
-    QTRY_COMPARE(rig.count(1), 1);
-    QEvent change(QEvent::LanguageChange);
-    QCoreApplication::sendEvent(&rig.page, &change);
-    QCOMPARE(combo->count(), 3);
-    QCOMPARE(combo->currentIndex(), 2);
-
-    rig.page.addRootProgType();
-    combo->setCurrentIndex(3);
-    QTRY_COMPARE(rig.count(1), 2);
-    QCOMPARE(data(rig.sim.frames("in", 1).last()), QByteArray(1, '\3'));
-    QTRY_COMPARE(rig.version(), QStringLiteral("v1.1.0 20260915"));
-    QCoreApplication::sendEvent(&rig.page, &change);
-    QCOMPARE(combo->currentIndex(), -1);
-
-    // No type is guessed for the technician.
-    rig.button("btnRead")->click();
-    rig.button("btnBackup")->click();
-    rig.program(m_dir->file("image.bin", QByteArray(10, 'x')));
-    QCOMPARE(rig.boxes.count("Programming type is not chosen!"), 3);
-    QCOMPARE(rig.count(1), 2);
-    QCOMPARE(rig.count(337), 0);
-}
 
 QTEST_MAIN(TestProgrammingPage)
 #include "tst_programmingpage.moc"

@@ -1,9 +1,7 @@
-// The programming run and the backup run without a window: the version rules
-// (the transfer a card takes, the batch's Version column), the chunks and
-// resends on real image files, what each reply means in each state of a run,
-// both runs on a real link against a misbehaving simulated card (the one
-// place the page, the batch worker and netquill-cli share), and the backup
-// file that appears only when complete.
+// The programming and backup runs without a window: the version rules, the
+// chunks and resends, each reply in each state, and both runs on a real link
+// against a misbehaving simulated card (the one place the page, the batch
+// worker and netquill-cli share).
 
 #include "link/commtcp.h"
 #include "programming/backuprun.h"
@@ -11,8 +9,6 @@
 #include "programming/programmingrun.h"
 #include "programming/versiontext.h"
 #include "programmingtest.h"
-#include "support/simulatorfixture.h"
-#include "support/testaddresses.h"
 #include "support/waituntil.h"
 
 #include <QDir>
@@ -23,8 +19,11 @@
 namespace {
 
 constexpr int kArea = 22;
-
 const QByteArray kVersion = QByteArrayLiteral("v1.3.0 20261201");
+const quint8* bytesOf(const QByteArray& b)
+{
+    return reinterpret_cast<const quint8*>(b.constData());
+}
 
 struct Sent {
     int cmd;
@@ -37,497 +36,422 @@ struct Driver {
     explicit Driver(int chunkTimeoutMs = ProgrammingRun::kBatchChunkTimeoutMs)
     {
         run.setChunkTimeout(chunkTimeoutMs);
-        QObject::connect(&run, &ProgrammingRun::sendCmd, [this](int cmd, const QByteArray& data) {
-            sent.append({ cmd, data });
+        QObject::connect(&run, &ProgrammingRun::sendCmd, [this](int cmd, const QByteArray& d) {
+            sent.append({ cmd, d });
         });
     }
-    void reply(int cmd, const QByteArray& data = QByteArray())
-    {
-        run.handleReply(cmd, reinterpret_cast<const quint8*>(data.constData()), data.size());
-    }
+    void reply(int cmd, const QByteArray& data = QByteArray()) { run.handleReply(cmd, bytesOf(data), data.size()); }
     void accept(int cmd) { reply(cmd, QByteArray(1, '\1')); }
     QByteArray last() const { return sent.isEmpty() ? QByteArray() : sent.last().data; }
+    int failure() const { return finished.first().first().toInt(); }
 
     ProgrammingRun run { ProgrammingRun::Policy::batch() };
     QVector<Sent> sent;
     QSignalSpy finished { &run, &ProgrammingRun::finished };
 };
 
+// One run (programming or backup) on a real link to one simulated card.
+template <typename Run> bool wire(Run& run, CommTcp& link, const QString& address)
+{
+    QObject::connect(&run, &Run::sendCmd, &link, &CommTcp::send);
+    QObject::connect(&link, &CommTcp::gotProgRespond, &run, &Run::handleReply);
+    QObject::connect(&link, &CommTcp::disconnected, &run, &Run::linkLost);
+    link.connectToDevice(address);
+    return link.isConnected();
+}
+
 } // namespace
 
 class TestProgrammingRun : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-
-    void versionPicksTheTransfer_data();
-    void versionPicksTheTransfer();
-    void versionWord_data();
-    void versionWord();
-    void chunking_data();
-    void chunking();
-    void resendsAreIdenticalAndCounted();
-    void imageThatShrinksIsUnreadable();
-    void imageTooLargeForTheSizeField();
-    void repliesOutOfTurn_data();
-    void repliesOutOfTurn();
-    void wireFaults_data();
-    void wireFaults();
-    void backupWireFaults_data();
-    void backupWireFaults();
-
-    void announcedSize_data();
-    void announcedSize();
-    void failedBackupLeavesNoFileAndKeepsTheOldOne_data();
-    void failedBackupLeavesNoFileAndKeepsTheOldOne();
-    void backupIntoUnwritableFolder();
-
-private:
     std::unique_ptr<ProgrammingTest::Workspace> m_dir;
     int m_case = 0;
-};
 
-void TestProgrammingRun::init()
-{
-    ++m_case;
-    m_dir = std::make_unique<ProgrammingTest::Workspace>();
-    QVERIFY(m_dir->isValid());
-}
-
-void TestProgrammingRun::versionPicksTheTransfer_data()
-{
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<bool>("old");
-    QTest::newRow("1.2.2 is old") << QByteArray("v1.2.2 20250101") << true;
-    QTest::newRow("1.2.3 is new") << QByteArray("v1.2.3 20250101") << false;
-    QTest::newRow("no text after the numbers") << QByteArray("v1.0.0") << true;
-    QTest::newRow("patch above 255 is ORed in") << QByteArray("v1.1.300 x") << true;
-    QTest::newRow("minor 259 reaches 1.3") << QByteArray("v1.259.0 x") << false;
-    QTest::newRow("shorter than 6 bytes") << QByteArray("v1.0.") << false;
-    QTest::newRow("two numbers only") << QByteArray("v1.2 build") << false;
-    QTest::newRow("capital V") << QByteArray("V1.0.0 build") << false;
-    QTest::newRow("garbage after zero byte") << QByteArray("v1.0.0 \0v9.9.9 z", 16) << true;
-    QTest::newRow("negative major") << QByteArray("v-1.0.0 x") << true;
-}
-
-void TestProgrammingRun::versionPicksTheTransfer()
-{
-    QFETCH(QByteArray, reply);
-    QFETCH(bool, old);
-    QCOMPARE(VersionText::usesOldProtocol(reinterpret_cast<const quint8*>(reply.constData()), reply.size()), old);
-}
-
-// The batch's Version column: the first word that begins with v, else the whole reply.
-void TestProgrammingRun::versionWord_data()
-{
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("version");
-    QTest::newRow("version and build") << QByteArray("v2.4.1 20261130") << "v2.4.1";
-    QTest::newRow("no word begins with v") << QByteArray("build 7 release") << "build 7 release";
-    QTest::newRow("several words begin with v") << QByteArray("alpha v1.2 v3.4") << "v1.2";
-    QTest::newRow("runs of spaces keep empty words") << QByteArray("  v9  x") << "v9";
-    QTest::newRow("capital V is no version") << QByteArray("V1.0.0 Vx") << "V1.0.0 Vx";
-}
-
-void TestProgrammingRun::versionWord()
-{
-    QFETCH(QByteArray, reply);
-    QFETCH(QString, version);
-    QCOMPARE(VersionText::versionWord(reply), version);
-}
-
-void TestProgrammingRun::chunking_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("old");
-    for (bool old : { false, true }) {
-        const char* p = old ? "plain" : "sequenced";
-        for (int size : { 0, 1, 1024, 5 * 1024 + 7 })
-            QTest::addRow("%s %d", p, size) << size << old;
-    }
-}
-
-void TestProgrammingRun::chunking()
-{
-    QFETCH(int, size);
-    QFETCH(bool, old);
-    const QByteArray bytes = PackageBuilder::payload(size);
-    Driver d;
-    d.run.start(m_dir->file("image.bin", bytes), 1);
-    d.reply(1, old ? QByteArray("v1.2.2 20250101") : kVersion);
-    QByteArray start(5, '\1');
-    qToBigEndian<quint32>(quint32(size), start.data() + 1);
-    QCOMPARE(d.last(), start);
-    d.accept(256);
-
-    QByteArray reassembled;
-    int chunks = 0;
-    for (int seen = 2; seen < d.sent.size() && seen < 100; ++seen) {
-        QCOMPARE(d.sent.at(seen).cmd, 257);
-        const QByteArray data = d.sent.at(seen).data;
-        const QByteArray imageBytes = old ? data : data.mid(1);
-        if (!old)
-            QCOMPARE(quint8(data.at(0)), quint8(chunks));
-        QVERIFY(imageBytes.size() >= 1 && imageBytes.size() <= ProgrammingRun::kChunkSize);
-        reassembled += imageBytes;
-        ++chunks;
-        QCOMPARE(d.run.sentBytes(), qint64(reassembled.size()));
-        d.accept(257);
-    }
-    QCOMPARE(reassembled, bytes);
-    QCOMPARE(chunks, (size + 1023) / 1024);
-    // The acknowledgement of the last chunk finds nothing more to send.
-    QCOMPARE(d.run.state(), ProgrammingRun::State::AwaitingInstallation);
-    QVERIFY(d.finished.isEmpty());
-}
-
-void TestProgrammingRun::resendsAreIdenticalAndCounted()
-{
-    Driver d(50);
-    d.run.start(m_dir->file("image.bin", PackageBuilder::payload(5000)), 1);
-    d.reply(1, kVersion);
-    d.accept(256);
-    d.accept(257);
-    // The second chunk is resent once, byte for byte, then acknowledged.
-    QSignalSpy resent(&d.run, &ProgrammingRun::sendCmd);
-    QVERIFY(resent.wait(5000));
-    QCOMPARE(d.sent.size(), 5);
-    QCOMPARE(d.sent.at(4).data, d.sent.at(3).data);
-    QCOMPARE(quint8(d.sent.at(4).data.at(0)), quint8(1));
-    d.accept(257);
-    // The third is given its own three resends, then the run gives up.
-    const QByteArray third = d.last();
-    QCOMPARE(quint8(third.at(0)), quint8(2));
-    QVERIFY(d.finished.wait(5000));
-    QCOMPARE(d.finished.first().first().toInt(), int(ProgrammingRun::ChunkTimeout));
-    QCOMPARE(d.sent.size(), 6 + ProgrammingRun::kMaxResends);
-    for (int i = 6; i < d.sent.size(); ++i)
-        QCOMPARE(d.sent.at(i).data, third);
-    QCOMPARE(d.run.resends(), 1 + ProgrammingRun::kMaxResends);
-    QCOMPARE(d.run.sentBytes(), qint64(3 * 1024));
-}
-
-void TestProgrammingRun::imageThatShrinksIsUnreadable()
-{
-    const QString path = m_dir->file("image.bin", PackageBuilder::payload(3000));
-    Driver d;
-    d.run.start(path, 1);
-    d.reply(1, kVersion);
-    QCOMPARE(d.last(), QByteArray::fromHex("0100000bb8"));
-    QVERIFY(QFile::resize(path, 1500));
-    d.accept(256);
-    QCOMPARE(d.last().size(), 1 + 1024);
-    d.accept(257);
-    QCOMPARE(d.last().size(), 1 + 476);
-    // The card was told 3000 bytes; waiting for it would never end.
-    d.accept(257);
-    QCOMPARE(d.finished.size(), 1);
-    QCOMPARE(d.finished.first().first().toInt(), int(ProgrammingRun::ImageUnreadable));
-    QCOMPARE(d.sent.size(), 4);
-}
-
-void TestProgrammingRun::imageTooLargeForTheSizeField()
-{
-    const QString path = m_dir->path(QStringLiteral("huge.bin"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    // Sparse: no disk space is used.
-    if (!f.resize(ProgrammingRun::kMaxImageSize + 1))
-        QSKIP("the file system holds no file this large");
-    f.close();
-    Driver d;
-    d.run.start(path, 1);
-    d.reply(1, kVersion);
-    QCOMPARE(d.finished.first().first().toInt(), int(ProgrammingRun::ImageUnreadable));
-    QCOMPARE(d.sent.size(), 1);
-    QVERIFY(QFile::resize(path, ProgrammingRun::kMaxImageSize));
-    d.run.start(path, 1);
-    d.reply(1, kVersion);
-    QCOMPARE(d.last(), QByteArray::fromHex("01FFFFFFFF"));
-}
-
-void TestProgrammingRun::repliesOutOfTurn_data()
-{
-    QTest::addColumn<int>("step"); // the card's unasked code comes before this step of the run
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("failure"); // the outcome of the run
-
-    enum { Version, Start, SecondAck, ThirdAck, LastAck, End };
-    const int ok = ProgrammingRun::NoFailure;
-    // Before the card accepted the start they cannot be about this run.
-    QTest::newRow("259 awaiting the version") << int(Version) << 259 << ok;
-    QTest::newRow("258 awaiting the start") << int(Start) << 258 << ok;
-    QTest::newRow("259 awaiting the start") << int(Start) << 259 << ok;
-    QTest::newRow("258 mid-transfer") << int(SecondAck) << 258 << ok;
-    // The end before every byte is out cannot be an installed image.
-    QTest::newRow("259 mid-transfer") << int(SecondAck) << 259 << int(ProgrammingRun::ChunkRefused);
-    // Every byte is out: the card may end before its last acknowledgement.
-    QTest::newRow("259 before the last acknowledgement") << int(LastAck) << 259 << ok;
-    QTest::newRow("259 after 258") << int(End) << 259 << ok;
-}
-
-// Driven by hand, reply by reply: a run that has ended sends nothing more and
-// ends once, whatever the card repeats.
-void TestProgrammingRun::repliesOutOfTurn()
-{
-    QFETCH(int, step);
-    QFETCH(int, code);
-    QFETCH(int, failure);
-    Driver d;
-    d.run.start(m_dir->file("image.bin", PackageBuilder::payload(3000)), 2);
-    const QVector<std::function<void()>> steps {
-        [&] { d.reply(1, kVersion); }, // the start goes out
-        [&] { d.accept(256); }, // the first chunk
-        [&] { d.accept(257); }, // the second
-        [&] { d.accept(257); }, // the third and last: every byte is out
-        [&] { // the card installs
-            d.accept(257);
-            d.reply(258);
-        },
-        [&] { // and ends, once however often it says so
-            d.reply(259);
-            d.reply(259);
-        },
-    };
-    for (int i = 0; i < steps.size() && d.finished.isEmpty(); ++i) {
-        if (i == step)
-            d.reply(code);
-        steps[i]();
-    }
-    QCOMPARE(d.finished.size(), 1);
-    QCOMPARE(d.finished.first().first().toInt(), failure);
-    QCOMPARE(d.run.state(), ProgrammingRun::State::Idle);
-    QCOMPARE(d.sent.first().cmd, 1);
-    QCOMPARE(d.sent.first().data, QByteArray(1, '\1'));
-    QCOMPARE(d.sent.at(1).data, QByteArray::fromHex("0200000bb8"));
-    QCOMPARE(d.sent.size(), failure == ProgrammingRun::NoFailure ? 2 + 3 : 2 + step - 1);
-    QCOMPARE(d.run.version(), QStringLiteral("v1.3.0"));
-}
-
-// The fault matrix (docs/fault-matrix.md): one row per fault of the card.
-void TestProgrammingRun::wireFaults_data()
-{
-    QTest::addColumn<QString>("card"); // the simulator's options
-    QTest::addColumn<int>("failure");
-    QTest::addColumn<int>("chunks"); // command-257 frames the card got; -1: not counted
-    QTest::addColumn<int>("resends");
-    const int ok = ProgrammingRun::NoFailure;
-    const int refused = ProgrammingRun::ChunkRefused;
-    const int timeout = ProgrammingRun::ChunkTimeout;
-    const int lost = ProgrammingRun::ConnectionLost;
-    const int install = ProgrammingRun::InstallationTimeout;
-    const auto row = [](const char* name, const char* card, int failure, int chunks, int resends) {
-        QTest::newRow(name) << QString::fromLatin1(card) << failure << chunks << resends;
-    };
-    // Each chunk is given the whole time-out from when it left, however long
-    // the run has been going (twenty chunks take longer than one time-out).
-    row("every acknowledgement late, all in time", "--prog-ack-delay-ms 60", ok, 20, 0);
-    row("one acknowledgement lost: one identical resend", "--prog-drop-ack 3", ok, 21, 1);
-    row("replies split across reads", "--split-gap-ms 20", ok, 20, 0);
-    row("bad checksums", "--corrupt-every 6", ok, -1, -1);
-    row("garbage between frames", "--garbage 00ff1337a5", ok, 20, 0);
-    // A false start swallows the frame behind it, until the link's 100 ms
-    // reassembly time-out: lost acknowledgements are resent.
-    row("false start byte", "--garbage 68 --garbage-every 4 --prog-install-ms 200 --prog-finish-ms 200", ok, -1, -1);
-    row("flood of unknown codes", "--flood 4660,20,339 --flood-count 3000 --flood-data 6801020304", ok, 20, 0);
-    row("flood of other operations' codes", "--flood 4,5,7,10,13,19,336,337,338 --flood-count 900 --flood-data 01", ok,
-        20, 0);
-    // A runaway card's "finished" before it has the image is no success.
-    row("flood of 258 and 259 mid-transfer",
-        "--flood 258,259 --flood-count 1000 --flood-delay-ms 40 --flood-burst 2 --prog-ack-delay-ms 4", refused, -1,
-        -1);
-    row("wrong length: start reply without result byte", "--reply-size 256:0", ProgrammingRun::StartRefused, 0, 0);
-    row("wrong length: chunk reply without result byte", "--reply-size 257:0", refused, 1, 0);
-    row("wrong length: chunk reply of 40 bytes", "--reply-size 257:40", ok, 20, 0);
-    row("wrong length: empty version reply", "--reply-size 1:0 --prog-protocol sequenced", ok, 20, 0);
-    row("start refused", "--prog-refuse-start", ProgrammingRun::StartRefused, 0, 0);
-    row("chunk refused", "--prog-refuse-chunk 4", refused, 4, 0);
-    row("silent card: three identical resends", "--prog-silent-from 2", timeout, 2 + 3, 3);
-    // The plain transfer is never resent.
-    row("silent card, plain transfer: no resend", "--prog-silent-from 1 --version v1.2.2", timeout, 1, 0);
-    row("connection lost mid-transfer", "--prog-close-at-chunk 5", lost, 5, 0);
-    row("connection lost while installing", "--prog-drop-installing", lost, 20, 0);
-    row("installation never reported", "--prog-no-finish", install, 20, 0);
-    row("installing reported, the end never", "--prog-finish-ms 600000", install, 20, 0);
-    row("259 without 258 ends the run", "--prog-skip-installing", ok, 20, 0);
-}
-
-// Whatever the card does, the run ends once, with the failure the card
-// earned; a run that succeeds leaves the very image in the card's flash.
-void TestProgrammingRun::wireFaults()
-{
-    QFETCH(QString, card);
-    QFETCH(int, failure);
-    QFETCH(int, chunks);
-    QFETCH(int, resends);
-    const QString address = TestAddresses::card(kArea, m_case);
-    SimulatorFixture sim(QStringList { "--listen", address, "--prog-store", m_dir->store(), "--prog-install-ms", "20",
-                             "--prog-finish-ms", "20" }
-        + card.split(' '));
-    QVERIFY(sim.start());
-    const QByteArray bytes = PackageBuilder::payload(20000, 77);
-    CommTcp link;
-    ProgrammingRun run(ProgrammingRun::Policy::batch());
-    run.setChunkTimeout(150);
-    run.setInstallTimeout(800);
-    connect(&run, &ProgrammingRun::sendCmd, &link, &CommTcp::send);
-    connect(&link, &CommTcp::gotProgRespond, &run, &ProgrammingRun::handleReply);
-    connect(&link, &CommTcp::disconnected, &run, &ProgrammingRun::linkLost);
-    QSignalSpy finished(&run, &ProgrammingRun::finished);
-    link.connectToDevice(address);
-    QVERIFY(link.isConnected());
-
-    run.start(m_dir->file("image.bin", bytes), 0);
-    QVERIFY(finished.wait(20000));
-    // Anything the card still floods or repeats has arrived by then.
-    QTest::qWait(300);
-    QCOMPARE(finished.size(), 1);
-    QCOMPARE(finished.first().first().toInt(), failure);
-    QCOMPARE(run.state(), ProgrammingRun::State::Idle);
-    if (failure == ProgrammingRun::NoFailure) {
-        QCOMPARE(run.sentBytes(), qint64(bytes.size()));
-        QCOMPARE(m_dir->flash(address, 0), bytes);
-    }
-    const auto sent = sim.frames("in", 257);
-    if (chunks >= 0)
-        QCOMPARE(sent.size(), chunks);
-    if (resends >= 0)
-        QCOMPARE(run.resends(), resends);
-    // A resend repeats the unanswered chunk byte for byte.
-    for (int i = 1; i < sent.size(); ++i) {
-        if (ProgrammingTest::data(sent[i]).left(1) == ProgrammingTest::data(sent[i - 1]).left(1))
-            QCOMPARE(ProgrammingTest::data(sent[i]), ProgrammingTest::data(sent[i - 1]));
-    }
-}
-
-void TestProgrammingRun::backupWireFaults_data()
-{
-    QTest::addColumn<QString>("card");
-    QTest::addColumn<int>("result");
-    const auto row = [](const char* name, const char* card, int result) {
-        QTest::newRow(name) << QString::fromLatin1(card) << result;
-    };
-    row("pieces beyond the announced size", "--backup-announce 14900 --backup-piece 600", BackupRun::Finished);
-    row("replies split across reads", "--split-gap-ms 20", BackupRun::Finished);
-    row("garbage between frames", "--garbage 00ff1337a5", BackupRun::Finished);
-    row("flood of unknown codes", "--flood 4660,20 --flood-count 3000", BackupRun::Finished);
-    row("flood of programming codes", "--flood 256,257,258,259 --flood-count 400 --flood-data 01", BackupRun::Finished);
-    // A lost piece cannot be asked for again (the card serves the next one):
-    // the backup fails after the piece time-out instead of waiting for ever.
-    row("bad checksums", "--corrupt-every 5", BackupRun::NoReply);
-    row("false start byte", "--garbage 68 --garbage-every 6", BackupRun::NoReply);
-    row("refused (size 0)", "--backup-refuse", BackupRun::StartFailed);
-    row("wrong length: start reply of 2 bytes", "--reply-size 337:2", BackupRun::StartFailed);
-    row("wrong length: empty piece", "--reply-size 338:0", BackupRun::Failed);
-    row("connection lost", "--backup-close-at-piece 2", BackupRun::LinkLost);
-}
-
-// Either the whole new backup under the chosen name or yesterday's, never a
-// piece of one, and never a stray file beside it.
-void TestProgrammingRun::backupWireFaults()
-{
-    QFETCH(QString, card);
-    QFETCH(int, result);
-    const QString address = TestAddresses::card(kArea, m_case);
-    const QByteArray source = PackageBuilder::payload(20000, 11);
-    const QString served = m_dir->file("card program.bin", source);
-    SimulatorFixture sim(
-        QStringList { "--listen", address, "--backup-file", served, "--backup-prepare-ms", "5" } + card.split(' '));
-    QVERIFY(sim.start());
-    QVERIFY(QDir(m_dir->path()).mkpath("backups"));
-    const QString target = m_dir->path("backups/program.bin");
-    QVERIFY(PackageBuilder::write(target, "yesterday's backup"));
-    CommTcp link;
-    BackupRun run(300);
-    connect(&run, &BackupRun::sendCmd, &link, &CommTcp::send);
-    connect(&link, &CommTcp::gotProgRespond, &run, &BackupRun::handleReply);
-    connect(&link, &CommTcp::disconnected, &run, &BackupRun::linkLost);
-    connect(&run, &BackupRun::sizeAnnounced, &run, [&] { run.receiveInto(target); });
-    QSignalSpy finished(&run, &BackupRun::finished);
-    link.connectToDevice(address);
-    QVERIFY(link.isConnected());
-
-    run.start(2);
-    QVERIFY(finished.wait(20000));
-    QTest::qWait(300);
-    QCOMPARE(finished.size(), 1);
-    QCOMPARE(finished.first().first().toInt(), result);
-    QCOMPARE(ProgrammingTest::data(sim.frames("in", 337).first()), QByteArray(1, '\2'));
-    // Everything that came is kept, though more than announced.
-    const int kept = card.contains("14900") ? 15000 : source.size();
-    QCOMPARE(PackageBuilder::read(target),
-        result == BackupRun::Finished ? source.left(kept) : QByteArray("yesterday's backup"));
-    QCOMPARE(QDir(m_dir->path("backups")).entryList(QDir::Files), QStringList { "program.bin" });
-}
-
-void TestProgrammingRun::announcedSize_data()
-{
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<quint32>("size");
-    QTest::newRow("big-endian") << QByteArray::fromHex("01020304") << true << quint32(0x01020304);
-    QTest::newRow("maximum") << QByteArray::fromHex("FFFFFFFF") << true << quint32(0xFFFFFFFF);
-    QTest::newRow("3 bytes") << QByteArray::fromHex("000003") << false << quint32(0);
-    QTest::newRow("5 bytes") << QByteArray::fromHex("00000003E8") << false << quint32(0);
-}
-
-void TestProgrammingRun::announcedSize()
-{
-    QFETCH(QByteArray, reply);
-    QFETCH(bool, valid);
-    QFETCH(quint32, size);
-    quint32 got = 0;
-    QCOMPARE(
-        BackupTransfer::announcedSize(reinterpret_cast<const quint8*>(reply.constData()), reply.size(), &got), valid);
-    if (valid)
-        QCOMPARE(got, size);
-}
-
-void TestProgrammingRun::failedBackupLeavesNoFileAndKeepsTheOldOne_data()
-{
-    QTest::addColumn<bool>("existing");
-    QTest::addColumn<bool>("emptyPiece");
-    QTest::newRow("empty piece, new file") << false << true;
-    QTest::newRow("empty piece, existing file") << true << true;
-    QTest::newRow("abandoned, new file") << false << false;
-    QTest::newRow("abandoned, existing file") << true << false;
-}
-
-void TestProgrammingRun::failedBackupLeavesNoFileAndKeepsTheOldOne()
-{
-    QFETCH(bool, existing);
-    QFETCH(bool, emptyPiece);
-    const QString path = m_dir->path(QStringLiteral("backup.bin"));
-    if (existing)
-        QVERIFY(PackageBuilder::write(path, "the technician's earlier backup"));
+private slots:
+    void init()
     {
-        BackupTransfer backup;
-        QVERIFY(backup.open(path, 5000));
-        const QByteArray bytes(1000, 'b');
-        QCOMPARE(int(backup.addPiece(reinterpret_cast<const quint8*>(bytes.constData()), bytes.size())),
-            int(BackupTransfer::Piece::More));
-        if (emptyPiece)
-            QCOMPARE(int(backup.addPiece(nullptr, 0)), int(BackupTransfer::Piece::Failed));
-        else
-            backup.abandon();
-        QVERIFY(!backup.isReceiving());
+        ++m_case;
+        m_dir = std::make_unique<ProgrammingTest::Workspace>();
+        QVERIFY(m_dir->isValid());
     }
-    if (existing)
-        QCOMPARE(PackageBuilder::read(path), QByteArray("the technician's earlier backup"));
-    else
-        QVERIFY(!QFile::exists(path));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), existing ? 1 : 0);
-}
 
-void TestProgrammingRun::backupIntoUnwritableFolder()
-{
-    BackupTransfer backup;
-    QVERIFY(!backup.open(m_dir->path(QStringLiteral("no such folder/backup.bin")), 10));
-    QVERIFY(!backup.isReceiving());
-    const quint8 byte = 1;
-    QCOMPARE(int(backup.addPiece(&byte, 1)), int(BackupTransfer::Piece::Failed));
-}
+    void versionPicksTheTransfer_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("old");
+        QTest::newRow("1.2.2 is old") << QByteArray("v1.2.2 20250101") << true;
+        QTest::newRow("1.2.3 is new") << QByteArray("v1.2.3 20250101") << false;
+        QTest::newRow("no text after the numbers") << QByteArray("v1.0.0") << true;
+        QTest::newRow("patch above 255 is ORed in") << QByteArray("v1.1.300 x") << true;
+        QTest::newRow("minor 259 reaches 1.3") << QByteArray("v1.259.0 x") << false;
+        QTest::newRow("shorter than 6 bytes") << QByteArray("v1.0.") << false;
+        QTest::newRow("two numbers only") << QByteArray("v1.2 build") << false;
+        QTest::newRow("capital V") << QByteArray("V1.0.0 build") << false;
+        QTest::newRow("garbage after zero byte") << QByteArray("v1.0.0 \0v9.9.9 z", 16) << true;
+        QTest::newRow("negative major") << QByteArray("v-1.0.0 x") << true;
+    }
+    void versionPicksTheTransfer()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, old);
+        QCOMPARE(VersionText::usesOldProtocol(bytesOf(reply), reply.size()), old);
+    }
+
+    // The batch's Version column: the first word that begins with v, else the whole reply.
+    void versionWord_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("version");
+        QTest::newRow("version and build") << QByteArray("v2.4.1 20261130") << "v2.4.1";
+        QTest::newRow("no word begins with v") << QByteArray("build 7 release") << "build 7 release";
+        QTest::newRow("several words begin with v") << QByteArray("alpha v1.2 v3.4") << "v1.2";
+        QTest::newRow("runs of spaces keep empty words") << QByteArray("  v9  x") << "v9";
+        QTest::newRow("capital V is no version") << QByteArray("V1.0.0 Vx") << "V1.0.0 Vx";
+    }
+    void versionWord()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, version);
+        QCOMPARE(VersionText::versionWord(reply), version);
+    }
+
+    void chunking_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("old");
+        for (bool old : { false, true })
+            for (int size : { 0, 1, 1024, 5 * 1024 + 7 })
+                QTest::addRow("%s %d", old ? "plain" : "sequenced", size) << size << old;
+    }
+    void chunking()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, old);
+        const QByteArray bytes = PackageBuilder::payload(size);
+        Driver d;
+        d.run.start(m_dir->file("image.bin", bytes), 1);
+        d.reply(1, old ? QByteArray("v1.2.2 20250101") : kVersion);
+        QByteArray start(5, '\1');
+        qToBigEndian<quint32>(quint32(size), start.data() + 1);
+        QCOMPARE(d.last(), start);
+        d.accept(256);
+        QByteArray reassembled;
+        int chunks = 0;
+        for (int seen = 2; seen < d.sent.size() && seen < 100; ++seen, ++chunks) {
+            QCOMPARE(d.sent.at(seen).cmd, 257);
+            const QByteArray data = d.sent.at(seen).data;
+            const QByteArray imageBytes = old ? data : data.mid(1);
+            if (!old)
+                QCOMPARE(quint8(data.at(0)), quint8(chunks));
+            QVERIFY(imageBytes.size() >= 1 && imageBytes.size() <= ProgrammingRun::kChunkSize);
+            reassembled += imageBytes;
+            QCOMPARE(d.run.sentBytes(), qint64(reassembled.size()));
+            d.accept(257);
+        }
+        QCOMPARE(reassembled, bytes);
+        QCOMPARE(chunks, (size + 1023) / 1024);
+        // The acknowledgement of the last chunk finds nothing more to send.
+        QCOMPARE(d.run.state(), ProgrammingRun::State::AwaitingInstallation);
+        QVERIFY(d.finished.isEmpty());
+    }
+
+    void resendsAreIdenticalAndCounted()
+    {
+        Driver d(50);
+        d.run.start(m_dir->file("image.bin", PackageBuilder::payload(5000)), 1);
+        d.reply(1, kVersion);
+        d.accept(256);
+        d.accept(257);
+        // The second chunk is resent once, byte for byte, then acknowledged.
+        QSignalSpy resent(&d.run, &ProgrammingRun::sendCmd);
+        QVERIFY(resent.wait(5000));
+        QCOMPARE(d.sent.size(), 5);
+        QCOMPARE(d.sent.at(4).data, d.sent.at(3).data);
+        QCOMPARE(quint8(d.sent.at(4).data.at(0)), quint8(1));
+        d.accept(257);
+        // The third is given its own three resends, then the run gives up.
+        const QByteArray third = d.last();
+        QCOMPARE(quint8(third.at(0)), quint8(2));
+        QVERIFY(d.finished.wait(5000));
+        QCOMPARE(d.failure(), int(ProgrammingRun::ChunkTimeout));
+        QCOMPARE(d.sent.size(), 6 + ProgrammingRun::kMaxResends);
+        for (int i = 6; i < d.sent.size(); ++i)
+            QCOMPARE(d.sent.at(i).data, third);
+        QCOMPARE(d.run.resends(), 1 + ProgrammingRun::kMaxResends);
+        QCOMPARE(d.run.sentBytes(), qint64(3 * 1024));
+    }
+
+    void imageThatShrinksIsUnreadable()
+    {
+        const QString path = m_dir->file("image.bin", PackageBuilder::payload(3000));
+        Driver d;
+        d.run.start(path, 1);
+        d.reply(1, kVersion);
+        QCOMPARE(d.last(), QByteArray::fromHex("0100000bb8"));
+        QVERIFY(QFile::resize(path, 1500));
+        d.accept(256);
+        QCOMPARE(d.last().size(), 1 + 1024);
+        d.accept(257);
+        QCOMPARE(d.last().size(), 1 + 476);
+        // The card was told 3000 bytes; waiting for it would never end.
+        d.accept(257);
+        QCOMPARE(d.finished.size(), 1);
+        QCOMPARE(d.failure(), int(ProgrammingRun::ImageUnreadable));
+        QCOMPARE(d.sent.size(), 4);
+    }
+
+    void imageTooLargeForTheSizeField()
+    {
+        const QString path = m_dir->path(QStringLiteral("huge.bin"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        if (!f.resize(ProgrammingRun::kMaxImageSize + 1)) // sparse: no disk space is used
+            QSKIP("the file system holds no file this large");
+        f.close();
+        Driver d;
+        d.run.start(path, 1);
+        d.reply(1, kVersion);
+        QCOMPARE(d.failure(), int(ProgrammingRun::ImageUnreadable));
+        QCOMPARE(d.sent.size(), 1);
+        QVERIFY(QFile::resize(path, ProgrammingRun::kMaxImageSize));
+        d.run.start(path, 1);
+        d.reply(1, kVersion);
+        QCOMPARE(d.last(), QByteArray::fromHex("01FFFFFFFF"));
+    }
+
+    void repliesOutOfTurn_data()
+    {
+        QTest::addColumn<int>("step"); // the card's unasked code comes before this step of the run
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("failure"); // the outcome of the run
+        enum { Version, Start, SecondAck, ThirdAck, LastAck, End };
+        const int ok = ProgrammingRun::NoFailure;
+        // Before the card accepted the start they cannot be about this run.
+        QTest::newRow("259 awaiting the version") << int(Version) << 259 << ok;
+        QTest::newRow("258 awaiting the start") << int(Start) << 258 << ok;
+        QTest::newRow("259 awaiting the start") << int(Start) << 259 << ok;
+        QTest::newRow("258 mid-transfer") << int(SecondAck) << 258 << ok;
+        // The end before every byte is out cannot be an installed image.
+        QTest::newRow("259 mid-transfer") << int(SecondAck) << 259 << int(ProgrammingRun::ChunkRefused);
+        // Every byte is out: the card may end before its last acknowledgement.
+        QTest::newRow("259 before the last acknowledgement") << int(LastAck) << 259 << ok;
+        QTest::newRow("259 after 258") << int(End) << 259 << ok;
+    }
+    // A run that has ended sends nothing more and ends once, whatever the card repeats.
+    void repliesOutOfTurn()
+    {
+        QFETCH(int, step);
+        QFETCH(int, code);
+        QFETCH(int, failure);
+        Driver d;
+        d.run.start(m_dir->file("image.bin", PackageBuilder::payload(3000)), 2);
+        const QVector<std::function<void()>> steps {
+            [&] { d.reply(1, kVersion); }, // the start goes out
+            [&] { d.accept(256); }, // the first chunk
+            [&] { d.accept(257); }, // the second
+            [&] { d.accept(257); }, // the third and last: every byte is out
+            [&] { d.accept(257), d.reply(258); }, // the card installs
+            [&] { d.reply(259), d.reply(259); }, // and ends, once however often it says so
+        };
+        for (int i = 0; i < steps.size() && d.finished.isEmpty(); ++i) {
+            if (i == step)
+                d.reply(code);
+            steps[i]();
+        }
+        QCOMPARE(d.finished.size(), 1);
+        QCOMPARE(d.failure(), failure);
+        QCOMPARE(d.run.state(), ProgrammingRun::State::Idle);
+        QCOMPARE(d.sent.first().cmd, 1);
+        QCOMPARE(d.sent.first().data, QByteArray(1, '\1'));
+        QCOMPARE(d.sent.at(1).data, QByteArray::fromHex("0200000bb8"));
+        QCOMPARE(d.sent.size(), failure == ProgrammingRun::NoFailure ? 2 + 3 : 2 + step - 1);
+        QCOMPARE(d.run.version(), QStringLiteral("v1.3.0"));
+    }
+
+    // The fault matrix (docs/fault-matrix.md): one row per fault of the card.
+    void wireFaults_data()
+    {
+        QTest::addColumn<QString>("card"); // the simulator's options
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<int>("chunks"); // command-257 frames the card got; -1: not counted
+        QTest::addColumn<int>("resends");
+        const int ok = ProgrammingRun::NoFailure, refused = ProgrammingRun::ChunkRefused;
+        const int timeout = ProgrammingRun::ChunkTimeout, lost = ProgrammingRun::ConnectionLost;
+        const int install = ProgrammingRun::InstallationTimeout, noStart = ProgrammingRun::StartRefused;
+        const auto row = [](const char* name, const char* card, int failure, int chunks, int resends) {
+            QTest::newRow(name) << QString::fromLatin1(card) << failure << chunks << resends;
+        };
+        // Each chunk is given the whole time-out from when it left, however long
+        // the run has been going (twenty chunks take longer than one time-out).
+        row("every acknowledgement late, all in time", "--prog-ack-delay-ms 60", ok, 20, 0);
+        row("one acknowledgement lost: one identical resend", "--prog-drop-ack 3", ok, 21, 1);
+        row("replies split across reads", "--split-gap-ms 20", ok, 20, 0);
+        row("bad checksums", "--corrupt-every 6", ok, -1, -1);
+        row("garbage between frames", "--garbage 00ff1337a5", ok, 20, 0);
+        // A false start swallows the frame behind it, until the link's 100 ms
+        // reassembly time-out: lost acknowledgements are resent.
+        row("false start byte", "--garbage 68 --garbage-every 4 --prog-install-ms 200 --prog-finish-ms 200", ok, -1,
+            -1);
+        row("flood of unknown codes", "--flood 4660,20,339 --flood-count 3000 --flood-data 6801020304", ok, 20, 0);
+        row("flood of other operations' codes", "--flood 4,5,7,10,13,19,336,337,338 --flood-count 900 --flood-data 01",
+            ok, 20, 0);
+        // A runaway card's "finished" before it has the image is no success.
+        row("flood of 258 and 259 mid-transfer",
+            "--flood 258,259 --flood-count 1000 --flood-delay-ms 40 --flood-burst 2 --prog-ack-delay-ms 4", refused, -1,
+            -1);
+        row("wrong length: start reply without result byte", "--reply-size 256:0", noStart, 0, 0);
+        row("wrong length: chunk reply without result byte", "--reply-size 257:0", refused, 1, 0);
+        row("wrong length: chunk reply of 40 bytes", "--reply-size 257:40", ok, 20, 0);
+        row("wrong length: empty version reply", "--reply-size 1:0 --prog-protocol sequenced", ok, 20, 0);
+        row("start refused", "--prog-refuse-start", noStart, 0, 0);
+        row("chunk refused", "--prog-refuse-chunk 4", refused, 4, 0);
+        row("silent card: three identical resends", "--prog-silent-from 2", timeout, 2 + 3, 3);
+        // The plain transfer is never resent.
+        row("silent card, plain transfer: no resend", "--prog-silent-from 1 --version v1.2.2", timeout, 1, 0);
+        row("connection lost mid-transfer", "--prog-close-at-chunk 5", lost, 5, 0);
+        row("connection lost while installing", "--prog-drop-installing", lost, 20, 0);
+        row("installation never reported", "--prog-no-finish", install, 20, 0);
+        row("installing reported, the end never", "--prog-finish-ms 600000", install, 20, 0);
+        row("259 without 258 ends the run", "--prog-skip-installing", ok, 20, 0);
+    }
+    // The run ends once, with the failure the card earned; a run that
+    // succeeds leaves the very image in the card's flash.
+    void wireFaults()
+    {
+        QFETCH(QString, card);
+        QFETCH(int, failure);
+        QFETCH(int, chunks);
+        QFETCH(int, resends);
+        const QString address = TestAddresses::card(kArea, m_case);
+        SimulatorFixture sim(QStringList { "--listen", address, "--prog-store", m_dir->store(), "--prog-install-ms",
+                                 "20", "--prog-finish-ms", "20" }
+            + card.split(' '));
+        QVERIFY(sim.start());
+        const QByteArray bytes = PackageBuilder::payload(20000, 77);
+        CommTcp link;
+        ProgrammingRun run(ProgrammingRun::Policy::batch());
+        run.setChunkTimeout(150);
+        run.setInstallTimeout(800);
+        QSignalSpy finished(&run, &ProgrammingRun::finished);
+        QVERIFY(wire(run, link, address));
+        run.start(m_dir->file("image.bin", bytes), 0);
+        QVERIFY(finished.wait(20000));
+        QTest::qWait(300); // anything the card still floods or repeats has arrived by then
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().toInt(), failure);
+        QCOMPARE(run.state(), ProgrammingRun::State::Idle);
+        if (failure == ProgrammingRun::NoFailure) {
+            QCOMPARE(run.sentBytes(), qint64(bytes.size()));
+            QCOMPARE(m_dir->flash(address, 0), bytes);
+        }
+        const auto sent = sim.frames("in", 257);
+        if (chunks >= 0)
+            QCOMPARE(sent.size(), chunks);
+        if (resends >= 0)
+            QCOMPARE(run.resends(), resends);
+        // A resend repeats the unanswered chunk byte for byte.
+        for (int i = 1; i < sent.size(); ++i) {
+            if (ProgrammingTest::data(sent[i]).left(1) == ProgrammingTest::data(sent[i - 1]).left(1))
+                QCOMPARE(ProgrammingTest::data(sent[i]), ProgrammingTest::data(sent[i - 1]));
+        }
+    }
+
+    void backupWireFaults_data()
+    {
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<int>("result");
+        const auto row = [](const char* name, const char* card, int result) {
+            QTest::newRow(name) << QString::fromLatin1(card) << result;
+        };
+        const int ok = BackupRun::Finished;
+        row("pieces beyond the announced size", "--backup-announce 14900 --backup-piece 600", ok);
+        row("replies split across reads", "--split-gap-ms 20", ok);
+        row("garbage between frames", "--garbage 00ff1337a5", ok);
+        row("flood of unknown codes", "--flood 4660,20 --flood-count 3000", ok);
+        row("flood of programming codes", "--flood 256,257,258,259 --flood-count 400 --flood-data 01", ok);
+        // A lost piece cannot be asked for again (the card serves the next one):
+        // the backup fails after the piece time-out instead of waiting for ever.
+        row("bad checksums", "--corrupt-every 5", BackupRun::NoReply);
+        row("false start byte", "--garbage 68 --garbage-every 6", BackupRun::NoReply);
+        row("refused (size 0)", "--backup-refuse", BackupRun::StartFailed);
+        row("wrong length: start reply of 2 bytes", "--reply-size 337:2", BackupRun::StartFailed);
+        row("wrong length: empty piece", "--reply-size 338:0", BackupRun::Failed);
+        row("connection lost", "--backup-close-at-piece 2", BackupRun::LinkLost);
+    }
+    // Either the whole new backup under the chosen name or yesterday's, never
+    // a piece of one, and never a stray file beside it.
+    void backupWireFaults()
+    {
+        QFETCH(QString, card);
+        QFETCH(int, result);
+        const QString address = TestAddresses::card(kArea, m_case);
+        const QByteArray source = PackageBuilder::payload(20000, 11);
+        const QString served = m_dir->file("card program.bin", source);
+        SimulatorFixture sim(
+            QStringList { "--listen", address, "--backup-file", served, "--backup-prepare-ms", "5" } + card.split(' '));
+        QVERIFY(sim.start());
+        QVERIFY(QDir(m_dir->path()).mkpath("backups"));
+        const QString target = m_dir->path("backups/program.bin");
+        QVERIFY(PackageBuilder::write(target, "yesterday's backup"));
+        CommTcp link;
+        BackupRun run(300);
+        connect(&run, &BackupRun::sizeAnnounced, &run, [&] { run.receiveInto(target); });
+        QSignalSpy finished(&run, &BackupRun::finished);
+        QVERIFY(wire(run, link, address));
+        run.start(2);
+        QVERIFY(finished.wait(20000));
+        QTest::qWait(300);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().toInt(), result);
+        QCOMPARE(ProgrammingTest::data(sim.frames("in", 337).first()), QByteArray(1, '\2'));
+        // Everything that came is kept, though more than announced.
+        const int kept = card.contains("14900") ? 15000 : source.size();
+        QCOMPARE(PackageBuilder::read(target),
+            result == BackupRun::Finished ? source.left(kept) : QByteArray("yesterday's backup"));
+        QCOMPARE(QDir(m_dir->path("backups")).entryList(QDir::Files), QStringList { "program.bin" });
+    }
+
+    void announcedSize_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<quint32>("size");
+        QTest::newRow("big-endian") << QByteArray::fromHex("01020304") << true << quint32(0x01020304);
+        QTest::newRow("maximum") << QByteArray::fromHex("FFFFFFFF") << true << quint32(0xFFFFFFFF);
+        QTest::newRow("3 bytes") << QByteArray::fromHex("000003") << false << quint32(0);
+        QTest::newRow("5 bytes") << QByteArray::fromHex("00000003E8") << false << quint32(0);
+    }
+    void announcedSize()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, valid);
+        QFETCH(quint32, size);
+        quint32 got = 0;
+        QCOMPARE(BackupTransfer::announcedSize(bytesOf(reply), reply.size(), &got), valid);
+        QCOMPARE(got, valid ? size : got);
+    }
+
+    // A backup that fails before its first byte leaves no file at all.
+    void failedBackupLeavesNoFile()
+    {
+        const QString path = m_dir->path(QStringLiteral("backup.bin"));
+        {
+            BackupTransfer backup;
+            QVERIFY(backup.open(path, 5000));
+            const QByteArray bytes(1000, 'b');
+            QCOMPARE(int(backup.addPiece(bytesOf(bytes), bytes.size())), int(BackupTransfer::Piece::More));
+            QCOMPARE(int(backup.addPiece(nullptr, 0)), int(BackupTransfer::Piece::Failed));
+            QVERIFY(!backup.isReceiving());
+        }
+        QVERIFY(QDir(m_dir->path()).entryList(QDir::Files).isEmpty());
+        BackupTransfer backup;
+        QVERIFY(!backup.open(m_dir->path(QStringLiteral("no such folder/backup.bin")), 10));
+        QVERIFY(!backup.isReceiving());
+        const quint8 byte = 1;
+        QCOMPARE(int(backup.addPiece(&byte, 1)), int(BackupTransfer::Piece::Failed));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestProgrammingRun)
 #include "tst_programmingrun.moc"
