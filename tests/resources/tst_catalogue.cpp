@@ -67,35 +67,33 @@ class TestCatalogue : public QObject {
     Q_OBJECT
 
 private slots:
-    void everyEntryKeepsItsForm();
-};
-
-void TestCatalogue::everyEntryKeepsItsForm()
-{
-    const QList<Entry> entries = readCatalogue(QStringLiteral(NETQUILL_TS_FILE));
-    QVERIFY(entries.size() > 100);
-    const QRegularExpression placeholder(QStringLiteral("%\\d+"));
-    const QRegularExpression tag(QStringLiteral("<[^>]+>"));
-    QSet<QString> contexts;
-    for (const Entry& e : entries) {
-        contexts.insert(e.context);
-        const QByteArray where = (e.context + QStringLiteral(": ") + e.source).toUtf8();
-        QVERIFY2(e.type.isEmpty(), where.constData());
-        QVERIFY2(!e.translation.isEmpty(), where.constData());
-        QVERIFY2(
-            sorted(matches(e.source, placeholder)) == sorted(matches(e.translation, placeholder)), where.constData());
-        QVERIFY2(matches(e.source, tag) == matches(e.translation, tag), where.constData());
-        QVERIFY2(e.source.count(QLatin1Char('\n')) == e.translation.count(QLatin1Char('\n')), where.constData());
-        // A text that ends in a colon or a space is followed by something on screen.
-        if (e.source.endsWith(QLatin1Char(' ')))
-            QVERIFY2(
-                e.translation.endsWith(QLatin1Char(' ')) || e.translation.endsWith(QChar(0xFF1A)), where.constData());
+    void everyEntryKeepsItsForm()
+    {
+        const QList<Entry> entries = readCatalogue(QStringLiteral(NETQUILL_TS_FILE));
+        QVERIFY(entries.size() > 100);
+        const QRegularExpression placeholder(QStringLiteral("%\\d+"));
+        const QRegularExpression tag(QStringLiteral("<[^>]+>"));
+        QSet<QString> contexts;
+        for (const Entry& e : entries) {
+            contexts.insert(e.context);
+            const QByteArray where = (e.context + QStringLiteral(": ") + e.source).toUtf8();
+            QVERIFY2(e.type.isEmpty(), where.constData());
+            QVERIFY2(!e.translation.isEmpty(), where.constData());
+            QVERIFY2(sorted(matches(e.source, placeholder)) == sorted(matches(e.translation, placeholder)),
+                where.constData());
+            QVERIFY2(matches(e.source, tag) == matches(e.translation, tag), where.constData());
+            QVERIFY2(e.source.count(QLatin1Char('\n')) == e.translation.count(QLatin1Char('\n')), where.constData());
+            // A text that ends in a colon or a space is followed by something on screen.
+            if (e.source.endsWith(QLatin1Char(' ')))
+                QVERIFY2(e.translation.endsWith(QLatin1Char(' ')) || e.translation.endsWith(QChar(0xFF1A)),
+                    where.constData());
+        }
+        for (const char* context : { "MainWindow", "CommTcp", "MessageBox", "CrashHandler", "ProgrammingPage",
+                 "SettingsPage", "FixedParamPage", "DisplayLogPage", "SPTestPage", "PageRoot", "BatchProgrammingDialog",
+                 "DevSearchPage", "DevSereachPage", "DialogSetIP" })
+            QVERIFY2(contexts.contains(QLatin1String(context)), context);
     }
-    for (const char* context : { "MainWindow", "CommTcp", "MessageBox", "CrashHandler", "ProgrammingPage",
-             "SettingsPage", "FixedParamPage", "DisplayLogPage", "SPTestPage", "PageRoot", "BatchProgrammingDialog",
-             "DevSearchPage", "DevSereachPage", "DialogSetIP" })
-        QVERIFY2(contexts.contains(QLatin1String(context)), context);
-}
+};
 
 QTEST_APPLESS_MAIN(TestCatalogue)
 #include "tst_catalogue.moc"
