@@ -14,12 +14,8 @@
 
 namespace {
 
-constexpr int kArea = 10;
-
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
+const auto hx = [](const char* text) { return QByteArray::fromHex(text); };
+const auto frame = [](int cmd, const QByteArray& data) { return CommandFrame::build(cmd, data); };
 
 struct Reply {
     QString family;
@@ -27,61 +23,49 @@ struct Reply {
     QByteArray data;
 };
 
-// Collects every reply signal of a link with a copy of its data.
-class ReplySpy : public QObject {
-public:
-    explicit ReplySpy(CommTcp& link)
-    {
-        auto hook = [this](const char* family) {
-            return [this, family](int cmd, const quint8* data, int size) {
-                replies.append(
-                    Reply { QString::fromLatin1(family), cmd, QByteArray(reinterpret_cast<const char*>(data), size) });
-            };
-        };
-        connect(&link, &CommTcp::gotProgRespond, this, hook("prog"));
-        connect(&link, &CommTcp::gotSettingsRespond, this, hook("settings"));
-        connect(&link, &CommTcp::gotLogRespond, this, hook("log"));
-        connect(&link, &CommTcp::gotSPTestRespond, this, hook("sptest"));
-        connect(&link, &CommTcp::gotFixedParamRespond, this, hook("fixed"));
-        connect(&link, &CommTcp::gotRootRespond, this, hook("root"));
-    }
-    QList<Reply> replies;
-};
-
-// A link, the replies it dispatches, the boxes the main window shows for its
+// A link, every reply it dispatches, the boxes the main window shows for its
 // reports, and a hand-driven peer on `address` that accepts the link's
 // connection and writes whatever the test says.
 struct Wire {
     explicit Wire(const QString& address)
         : address(address)
     {
-        QVERIFY2(m_server.listen(QHostAddress(address), CommTcp::kCommandPort), qPrintable(m_server.errorString()));
+        QVERIFY2(server.listen(QHostAddress(address), CommTcp::kCommandPort), qPrintable(server.errorString()));
+        const auto hook = [this](const char* family) {
+            return [this, family](int cmd, const quint8* data, int size) {
+                replies.append({ QLatin1String(family), cmd, QByteArray(reinterpret_cast<const char*>(data), size) });
+            };
+        };
+        QObject::connect(&link, &CommTcp::gotProgRespond, hook("prog"));
+        QObject::connect(&link, &CommTcp::gotSettingsRespond, hook("settings"));
+        QObject::connect(&link, &CommTcp::gotLogRespond, hook("log"));
+        QObject::connect(&link, &CommTcp::gotSPTestRespond, hook("sptest"));
+        QObject::connect(&link, &CommTcp::gotFixedParamRespond, hook("fixed"));
+        QObject::connect(&link, &CommTcp::gotRootRespond, hook("root"));
     }
     bool open()
     {
         link.connectToDevice(address);
-        if (!m_server.hasPendingConnections() && !m_server.waitForNewConnection(2000))
+        if (!server.hasPendingConnections() && !server.waitForNewConnection(2000))
             return false;
-        socket = m_server.nextPendingConnection();
-        return socket;
+        return (socket = server.nextPendingConnection());
     }
     void write(const QByteArray& bytes)
     {
         socket->write(bytes);
         socket->flush();
     }
-    // Reads until `size` bytes have come, or five seconds have passed.
-    QByteArray read(int size)
+    // Writes `bytes` and a marker frame, and waits until the marker is dispatched.
+    bool writeAndMark(const QByteArray& bytes)
     {
-        QByteArray got;
-        QTest::qWaitFor([&] { return (got += socket->readAll()).size() >= size; }, 5000);
-        return got;
+        write(bytes + frame(19, "end"));
+        return QTest::qWaitFor([&] { return !replies.isEmpty() && replies.last().data == "end"; }, 5000);
     }
 
-    QTcpServer m_server;
+    QTcpServer server;
     const QString address;
     CommTcp link;
-    ReplySpy spy { link };
+    QList<Reply> replies;
     LinkNotices notices { &link };
     QTcpSocket* socket = nullptr;
 };
@@ -91,238 +75,194 @@ struct Wire {
 class TestCommTcp : public QObject {
     Q_OBJECT
 
-private slots:
-    void sentFramesAreExact();
-    void theLinkItselfOpensNoBox();
-    void routing_data();
-    void routing();
-    void wireFaults_data();
-    void wireFaults();
-    void splitReplyWithinTimeout_data();
-    void splitReplyWithinTimeout();
-    void maximalReplyDispatchedLargerNever();
-    void peerCloseGivesOneDisconnected();
-    void repliesDuringAModalBoxAreNotLost();
-
-private:
     int m_case = 0;
-    QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
-};
+    QString nextAddress() { return TestAddresses::card(10, ++m_case); }
 
-// The frame layouts are the frame tests' business; here the link puts
-// exactly the built frames on the wire.
-void TestCommTcp::sentFramesAreExact()
-{
-    Wire wire(nextAddress());
-    QSignalSpy connected(&wire.link, &CommTcp::connectedToDevice);
-    QVERIFY(wire.open());
-    QCOMPARE(connected.count(), 1);
-    wire.link.send(2);
-    wire.link.send(18, QByteArray("abc"));
-    const QByteArray expected = hex("68 00 02 00 02 6C  68 00 05 00 12 61 62 63 A5");
-    QCOMPARE(wire.read(expected.size()).toHex(' '), expected.toHex(' '));
-}
-
-// The batch worker's links live in threads of their own, where no box may
-// open: the link reports, and only its owner shows.
-void TestCommTcp::theLinkItselfOpensNoBox()
-{
-    BoxRecorder boxes;
-    CommTcp bare;
-    bare.send(2);
-    Wire wire(nextAddress());
-    CommTcp& link = wire.link;
-    QSignalSpy notices(&link, &CommTcp::notice);
-    QObject::disconnect(&link, nullptr, &wire.notices, nullptr);
-    QVERIFY(wire.open());
-    // Two refusals in one read are one report.
-    wire.write(CommandFrame::build(7, QByteArray()) + CommandFrame::build(7, hex("00")));
-    QTRY_COMPARE(notices.count(), 1);
-    QCOMPARE(notices.first().at(0).toInt(), 7);
-    QCOMPARE(notices.first().at(1).toBool(), false);
-    QVERIFY(boxes.boxes.isEmpty());
-}
-
-void TestCommTcp::routing_data()
-{
-    QTest::addColumn<int>("cmd");
-    QTest::addColumn<QByteArray>("data");
-    // Empty: dropped; "box:" prefix: an information box; "warn:" prefix: a warning box.
-    QTest::addColumn<QString>("family");
-    const struct {
-        int cmd;
-        const char* family;
-    } table[] = { { 1, "prog" }, { 2, "" }, { 3, "settings" }, { 4, "box:Set device's IP Settings success!" },
-        { 5, "box:Reset device's IP Settings success!" }, { 6, "settings" }, { 7, "box:Set device's date success!" },
-        { 8, "log" }, { 9, "log" }, { 10, "log" }, { 11, "sptest" }, { 12, "sptest" }, { 13, "sptest" },
-        { 14, "fixed" }, { 15, "fixed" }, { 16, "settings" }, { 17, "settings" }, { 18, "" }, { 19, "root" },
-        { 20, "" }, { 256, "prog" }, { 257, "prog" }, { 258, "prog" }, { 259, "prog" }, { 336, "prog" },
-        { 337, "prog" }, { 338, "prog" }, { 339, "" } };
-    for (const auto& row : table)
-        QTest::newRow(qPrintable(QString::number(row.cmd)))
-            << row.cmd << hex("01 02") << QString::fromLatin1(row.family);
-    // A set date is acknowledged by its result byte: 0, or none, is a refusal.
-    QTest::newRow("7, result 0") << 7 << hex("00") << "warn:Set device's date failed!";
-    QTest::newRow("7, no result byte") << 7 << QByteArray() << "warn:Set device's date failed!";
-}
-
-void TestCommTcp::routing()
-{
-    QFETCH(int, cmd);
-    QFETCH(QByteArray, data);
-    QFETCH(QString, family);
-    BoxRecorder boxes;
-    Wire wire(TestAddresses::card(kArea, 100));
-    QVERIFY(wire.open());
-    // A marker frame in the same read shows when the one under test has been handled.
-    wire.write(CommandFrame::build(cmd, data) + CommandFrame::build(19, QByteArray("end")));
-    QList<Reply>& replies = wire.spy.replies;
-    QTRY_VERIFY(!replies.isEmpty() && replies.last().data == "end");
-    replies.removeLast();
-
-    if (family.isEmpty()) {
-        QVERIFY(replies.isEmpty());
-        QVERIFY(boxes.boxes.isEmpty());
-    } else if (family.contains(QLatin1Char(':'))) {
-        const bool warning = family.startsWith(QLatin1String("warn:"));
-        QVERIFY(replies.isEmpty());
-        QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.last()->icon, warning ? QMessageBox::Warning : QMessageBox::Information);
-        QCOMPARE(boxes.last()->title, warning ? QStringLiteral("Warning") : QStringLiteral("Information"));
-        QCOMPARE(boxes.last()->text, family.mid(family.indexOf(QLatin1Char(':')) + 1));
-        QVERIFY(!boxes.last()->parent);
-    } else {
-        QCOMPARE(replies.size(), 1);
-        QCOMPARE(replies.first().family, family);
-        QCOMPARE(replies.first().cmd, cmd);
-        QCOMPARE(replies.first().data, hex("01 02"));
+private slots:
+    // The frame layouts are the frame tests' business; here the link puts
+    // exactly the built frames on the wire.
+    void sentFramesAreExact()
+    {
+        Wire wire(nextAddress());
+        QSignalSpy connected(&wire.link, &CommTcp::connectedToDevice);
+        QVERIFY(wire.open());
+        QCOMPARE(connected.count(), 1);
+        wire.link.send(2);
+        wire.link.send(18, QByteArray("abc"));
+        const QByteArray expected = hx("68 00 02 00 02 6C  68 00 05 00 12 61 62 63 A5");
+        QByteArray got;
+        QTest::qWaitFor([&] { return (got += wire.socket->readAll()).size() >= expected.size(); }, 5000);
+        QCOMPARE(got.toHex(' '), expected.toHex(' '));
     }
-}
 
-// Each fault, then a good frame and a marker in the same stream: what the
-// link hands on shows what it dropped and that it found its feet again.
-void TestCommTcp::wireFaults_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("dispatched"); // replies before the good frame's
-    const QByteArray good = CommandFrame::build(16, hex("01 00 16"));
-    QByteArray badSum = good;
-    badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) ^ 0x01);
-    QByteArray shortLength = good;
-    shortLength[2] = char(shortLength.at(2) - 1);
-    QByteArray flood;
-    for (int i = 0; i < 500; ++i)
-        flood += CommandFrame::build(10, QByteArray::number(i));
-    QTest::newRow("bad checksum") << badSum << 0;
-    QTest::newRow("garbage") << hex("00 11 FF 22 13 37") << 0;
-    QTest::newRow("false start byte") << hex("68 00 01 05 6E") << 0;
-    QTest::newRow("length one short") << shortLength << 0;
-    QTest::newRow("two frames in one read") << good << 1;
-    QTest::newRow("flood") << flood << 500;
-}
+    // The batch worker's links live in threads of their own, where no box may
+    // open: the link reports, and only its owner shows.
+    void theLinkItselfOpensNoBox()
+    {
+        BoxRecorder boxes;
+        CommTcp().send(2);
+        Wire wire(nextAddress());
+        QSignalSpy notices(&wire.link, &CommTcp::notice);
+        QObject::disconnect(&wire.link, nullptr, &wire.notices, nullptr);
+        QVERIFY(wire.open());
+        wire.write(frame(7, {}) + frame(7, hx("00"))); // two refusals in one read are one report
+        QTRY_COMPARE(notices.count(), 1);
+        QCOMPARE(notices.first(), (QVariantList { 7, false }));
+        QVERIFY(boxes.boxes.isEmpty());
+    }
 
-void TestCommTcp::wireFaults()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, dispatched);
-    BoxRecorder boxes;
-    Wire wire(nextAddress());
-    QVERIFY(wire.open());
-    wire.write(bytes + CommandFrame::build(16, hex("01 00 16")) + CommandFrame::build(19, QByteArray("end")));
-    QList<Reply>& replies = wire.spy.replies;
-    QTRY_VERIFY(!replies.isEmpty() && replies.last().data == "end");
-    QCOMPARE(replies.size(), dispatched + 2);
-    QCOMPARE(replies.at(dispatched).data, hex("01 00 16"));
-    QVERIFY(boxes.boxes.isEmpty());
-}
+    // Empty: dropped; "box:" prefix: an information box; "warn:" prefix: a warning box.
+    void routing_data()
+    {
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("family");
+        const QStringList table { "prog", "", "settings", "box:Set device's IP Settings success!",
+            "box:Reset device's IP Settings success!", "settings", "box:Set device's date success!", "log", "log",
+            "log", "sptest", "sptest", "sptest", "fixed", "fixed", "settings", "settings", "", "root", "" };
+        for (int cmd = 1; cmd <= 20; ++cmd)
+            QTest::newRow(qPrintable(QString::number(cmd))) << cmd << hx("01 02") << table.at(cmd - 1);
+        for (int cmd : { 256, 257, 258, 259, 336, 337, 338, 339 })
+            QTest::newRow(qPrintable(QString::number(cmd))) << cmd << hx("01 02") << (cmd == 339 ? "" : "prog");
+        // A set date is acknowledged by its result byte: 0, or none, is a refusal.
+        QTest::newRow("7, result 0") << 7 << hx("00") << "warn:Set device's date failed!";
+        QTest::newRow("7, no result byte") << 7 << QByteArray() << "warn:Set device's date failed!";
+    }
+    void routing()
+    {
+        QFETCH(int, cmd);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, family);
+        BoxRecorder boxes;
+        Wire wire(TestAddresses::card(10, 100));
+        QVERIFY(wire.open());
+        QVERIFY(wire.writeAndMark(frame(cmd, data)));
+        wire.replies.removeLast();
+        QStringList got;
+        for (const Reply& r : wire.replies)
+            got << QStringLiteral("%1 %2 %3").arg(r.family).arg(r.cmd).arg(QString::fromLatin1(r.data.toHex()));
+        for (const MessageBox::Box& b : boxes.boxes)
+            got << QStringLiteral("%1 %2 %3 %4").arg(b.icon).arg(b.title, b.text).arg(bool(b.parent));
+        const bool warning = family.startsWith(QLatin1String("warn:"));
+        const QString text = family.section(QLatin1Char(':'), 1);
+        QStringList expected;
+        if (family.contains(QLatin1Char(':')))
+            expected << QStringLiteral("%1 %2 %3 0")
+                            .arg(warning ? QMessageBox::Warning : QMessageBox::Information)
+                            .arg(warning ? "Warning" : "Information", text);
+        else if (!family.isEmpty())
+            expected << QStringLiteral("%1 %2 0102").arg(family).arg(cmd);
+        QCOMPARE(got, expected);
+    }
 
-void TestCommTcp::splitReplyWithinTimeout_data()
-{
-    QTest::addColumn<int>("gapMs");
-    QTest::addColumn<bool>("dispatched");
-    QTest::newRow("50 ms gap") << 50 << true;
-    QTest::newRow("150 ms gap") << 150 << false;
-}
+    // Each fault, then a good frame and a marker in the same stream: what the
+    // link hands on shows what it dropped and that it found its feet again.
+    void wireFaults_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("dispatched"); // replies before the good frame's
+        const QByteArray good = frame(16, hx("01 00 16"));
+        QByteArray badSum = good, shortLength = good, flood;
+        badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) ^ 0x01);
+        shortLength[2] = char(shortLength.at(2) - 1);
+        for (int i = 0; i < 500; ++i)
+            flood += frame(10, QByteArray::number(i));
+        QTest::newRow("bad checksum") << badSum << 0;
+        QTest::newRow("garbage") << hx("00 11 FF 22 13 37") << 0;
+        QTest::newRow("false start byte") << hx("68 00 01 05 6E") << 0;
+        QTest::newRow("length one short") << shortLength << 0;
+        QTest::newRow("two frames in one read") << good << 1;
+        QTest::newRow("flood") << flood << 500;
+    }
+    void wireFaults()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, dispatched);
+        BoxRecorder boxes;
+        Wire wire(nextAddress());
+        QVERIFY(wire.open());
+        QVERIFY(wire.writeAndMark(bytes + frame(16, hx("01 00 16"))));
+        QCOMPARE(wire.replies.size(), dispatched + 2);
+        QCOMPARE(wire.replies.at(dispatched).data, hx("01 00 16"));
+        QVERIFY(boxes.boxes.isEmpty());
+    }
 
-void TestCommTcp::splitReplyWithinTimeout()
-{
-    QFETCH(int, gapMs);
-    QFETCH(bool, dispatched);
-    Wire wire(nextAddress());
-    QVERIFY(wire.open());
-    const QByteArray frame = CommandFrame::build(1, QByteArray("v1.3.0 x"));
-    wire.write(frame.left(3));
-    QTest::qWait(gapMs);
-    wire.write(frame.mid(3));
-    QTest::qWait(30);
-    // The reply after it is dispatched either way.
-    wire.write(CommandFrame::build(19, QByteArray("next")));
-    const QList<Reply>& replies = wire.spy.replies;
-    QTRY_VERIFY(!replies.isEmpty() && replies.last().cmd == 19);
-    QCOMPARE(replies.size(), dispatched ? 2 : 1);
-    if (dispatched)
-        QCOMPARE(replies.first().data, QByteArray("v1.3.0 x"));
-}
+    void splitReplyWithinTimeout_data()
+    {
+        QTest::addColumn<int>("gapMs");
+        QTest::addColumn<int>("dispatched"); // with the reply after it, dispatched either way
+        QTest::newRow("50 ms gap") << 50 << 2;
+        QTest::newRow("150 ms gap") << 150 << 1;
+    }
+    void splitReplyWithinTimeout()
+    {
+        QFETCH(int, gapMs);
+        QFETCH(int, dispatched);
+        Wire wire(nextAddress());
+        QVERIFY(wire.open());
+        const QByteArray split = frame(1, "v1.3.0 x");
+        wire.write(split.left(3));
+        QTest::qWait(gapMs);
+        wire.write(split.mid(3));
+        QTest::qWait(30);
+        QVERIFY(wire.writeAndMark({}));
+        QCOMPARE(wire.replies.size(), dispatched);
+        if (dispatched == 2)
+            QCOMPARE(wire.replies.first().data, QByteArray("v1.3.0 x"));
+    }
 
-void TestCommTcp::maximalReplyDispatchedLargerNever()
-{
-    Wire wire(nextAddress());
-    QVERIFY(wire.open());
-    const QList<Reply>& replies = wire.spy.replies;
-    wire.write(CommandFrame::build(10, QByteArray(4090, 'L')));
-    QTRY_COMPARE(replies.size(), 1);
-    QCOMPARE(replies.first().data.size(), 4090);
+    void maximalReplyDispatchedLargerNever()
+    {
+        Wire wire(nextAddress());
+        QVERIFY(wire.open());
+        wire.write(frame(10, QByteArray(4090, 'L')));
+        QTRY_COMPARE(wire.replies.size(), 1);
+        QCOMPARE(wire.replies.first().data.size(), 4090);
+        wire.write(frame(10, QByteArray(4091, 'M')));
+        QTest::qWait(CommTcp::kReassemblyTimeoutMs + 50);
+        QVERIFY(wire.writeAndMark({}));
+        QCOMPARE(wire.replies.size(), 2);
+    }
 
-    wire.write(CommandFrame::build(10, QByteArray(4091, 'M')));
-    QTest::qWait(CommTcp::kReassemblyTimeoutMs + 50);
-    wire.write(CommandFrame::build(19, QByteArray("after")));
-    QTRY_COMPARE(replies.size(), 2);
-    QCOMPARE(replies.last().data, QByteArray("after"));
-}
+    void peerCloseGivesOneDisconnected()
+    {
+        BoxRecorder boxes;
+        Wire wire(nextAddress());
+        QSignalSpy disconnected(&wire.link, &CommTcp::disconnected);
+        QVERIFY(wire.open());
+        wire.socket->disconnectFromHost();
+        QTRY_COMPARE(disconnected.count(), 1);
+        QTest::qWait(50);
+        QCOMPARE(disconnected.count(), 1);
+        wire.link.send(2);
+        QVERIFY(boxes.saw(QStringLiteral("Device not connected!")));
+        wire.link.connectToDevice(wire.address); // the link is reused for the next connection
+        QVERIFY(wire.link.isConnected());
+        wire.link.disconnectFromDevice();
+        QTRY_COMPARE(disconnected.count(), 2);
+    }
 
-void TestCommTcp::peerCloseGivesOneDisconnected()
-{
-    BoxRecorder boxes;
-    Wire wire(nextAddress());
-    QSignalSpy disconnected(&wire.link, &CommTcp::disconnected);
-    QVERIFY(wire.open());
-    wire.socket->disconnectFromHost();
-    QTRY_COMPARE(disconnected.count(), 1);
-    QTest::qWait(50);
-    QCOMPARE(disconnected.count(), 1);
-    wire.link.send(2);
-    QVERIFY(boxes.saw(QStringLiteral("Device not connected!")));
-
-    // The link is reused for the next connection.
-    wire.link.connectToDevice(wire.address);
-    QVERIFY(wire.link.isConnected());
-    wire.link.disconnectFromDevice();
-    QTRY_COMPARE(disconnected.count(), 2);
-}
-
-void TestCommTcp::repliesDuringAModalBoxAreNotLost()
-{
     // A receiver that opens a modal box runs a nested loop while more replies
     // arrive; they are all dispatched, in order, once it returns.
-    Wire wire(nextAddress());
-    bool nested = false;
-    connect(&wire.link, &CommTcp::gotSettingsRespond, this, [&](int cmd, const quint8*, int) {
-        if (cmd != 6 || nested)
-            return;
-        nested = true;
-        wire.write(CommandFrame::build(16, QByteArray(12, '\0')));
-        QTest::qWait(200); // longer than the reassembly timer
-        wire.write(CommandFrame::build(17, hex("01")));
-        QTest::qWait(50);
-    });
-    QVERIFY(wire.open());
-    wire.write(CommandFrame::build(6, QByteArray("2026-12-06 10:00:00")));
-    const QList<Reply>& replies = wire.spy.replies;
-    QTRY_COMPARE(replies.size(), 3);
-    QCOMPARE(replies.at(0).cmd, 6);
-    QCOMPARE(replies.at(1).cmd, 16);
-    QCOMPARE(replies.at(2).cmd, 17);
-}
+    void repliesDuringAModalBoxAreNotLost()
+    {
+        Wire wire(nextAddress());
+        bool nested = false;
+        connect(&wire.link, &CommTcp::gotSettingsRespond, this, [&](int cmd, const quint8*, int) {
+            if (cmd != 6 || std::exchange(nested, true))
+                return;
+            wire.write(frame(16, QByteArray(12, '\0')));
+            QTest::qWait(200); // longer than the reassembly timer
+            wire.write(frame(17, hx("01")));
+            QTest::qWait(50);
+        });
+        QVERIFY(wire.open());
+        wire.write(frame(6, "2026-12-06 10:00:00"));
+        QTRY_COMPARE(wire.replies.size(), 3);
+        QCOMPARE((QList<int> { wire.replies.at(0).cmd, wire.replies.at(1).cmd, wire.replies.at(2).cmd }),
+            (QList<int> { 6, 16, 17 }));
+    }
+};
 
 QTEST_MAIN(TestCommTcp)
 #include "tst_commtcp.moc"
