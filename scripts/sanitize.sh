@@ -33,8 +33,8 @@ tsan)
   # and the dialog over them), the capture thread (only ever started inside
   # network namespaces), and the link, the programming run and page against
   # the simulator running in its own thread.
-  TESTS=(tst_batchprogrammingthread tst_batchprogrammingdialog tst_discovery_netns tst_commtcp tst_cardsim
-    tst_programmingpage tst_programmingrun tst_batchrules)
+  TESTS=(tst_batchpool tst_batchprogrammingdialog tst_discovery_netns tst_commtcp tst_cardsim
+    tst_programmingpage tst_programmingrun)
   TARGETS=("${TESTS[@]}" netquill-discoverysim)
   # Debian's Qt and GLib are not instrumented: their own loads and stores
   # are never checked, but without ignore_noninstrumented_modules their

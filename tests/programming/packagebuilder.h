@@ -16,15 +16,15 @@ inline QByteArray payload(qint64 size, quint32 seed = 7)
 {
     QByteArray bytes(int(size), Qt::Uninitialized);
     QRandomGenerator generator(seed);
-    for (int i = 0; i < bytes.size(); ++i)
-        bytes[i] = char(generator.generate() & 0xFF);
-    if (bytes.size() >= 2 && quint8(bytes.at(0)) == 0x41 && quint8(bytes.at(1)) == 0x54)
+    for (char& byte : bytes)
+        byte = char(generator.generate() & 0xFF);
+    if (bytes.startsWith("AT"))
         bytes[0] = '\0';
     return bytes;
 }
 
 struct Options {
-    quint32 flags = 0;
+    quint32 flags = 0; // 0x1 CRC trailer, 0x2 scrambled
     bool badCrc = false;
     qint64 lengthField = -1; // scrambled: the announced length, -1 = the real one
     QByteArray afterPayload; // scrambled: ignored bytes behind the payload
@@ -37,26 +37,27 @@ inline QByteArray package(const QByteArray& payload, const Options& o = Options(
     qToLittleEndian<quint16>(0x5441, out.data());
     qToLittleEndian<quint16>(o.reserved, out.data() + 2);
     qToLittleEndian<quint32>(o.flags, out.data() + 4);
-    QByteArray body;
+    QByteArray body = payload;
     if (o.flags & 0x2) {
         QByteArray length(4, '\0');
         qToLittleEndian<quint32>(quint32(o.lengthField >= 0 ? o.lengthField : payload.size()), length.data());
         body = length + payload + o.afterPayload;
         for (char& c : body)
             c = char(quint8(c) + 1);
-    } else {
-        body = payload;
     }
     out += body;
     if (o.flags & 0x1) {
-        quint16 crc = crc16Modbus(body);
-        if (o.badCrc)
-            crc ^= 0x0100;
         QByteArray trailer(2, '\0');
-        qToLittleEndian<quint16>(crc, trailer.data());
+        qToLittleEndian<quint16>(crc16Modbus(body) ^ (o.badCrc ? 0x0100 : 0), trailer.data());
         out += trailer;
     }
     return out;
+}
+
+inline QByteArray package(const QByteArray& payload, quint32 flags, qint64 length = -1,
+    const QByteArray& afterPayload = {}, bool badCrc = false)
+{
+    return package(payload, Options { flags, badCrc, length, afterPayload });
 }
 
 inline bool write(const QString& path, const QByteArray& bytes)

@@ -64,7 +64,7 @@ inline QStringList addresses(int area, int testCase, int count)
 }
 
 // The simulator's command line: the cards, where they keep their images, a
-// quick installation, then `extra` (per-card faults as --card ADDR:option).
+// quick installation, then `extra` (options, or per-card faults as --card ADDR:option).
 inline QStringList arguments(const QStringList& cards, const QString& store, const QStringList& extra = {})
 {
     return QStringList { "--listen", cards.join(','), "--prog-store", store, "--prog-install-ms", "10",
@@ -72,41 +72,35 @@ inline QStringList arguments(const QStringList& cards, const QString& store, con
     + extra;
 }
 
-// Frames from the tool to one card, optionally of one code.
-inline QVector<QJsonObject> frames(const SimulatorFixture& sim, const QString& card, int cmd = -1)
+// The records of one card, optionally only frames from the tool of one code.
+inline QVector<QJsonObject> of(const QString& card, const QVector<QJsonObject>& records)
 {
     QVector<QJsonObject> result;
-    for (const QJsonObject& r : sim.frames(QStringLiteral("in"), cmd))
-        if (r.value(QStringLiteral("card")).toString() == card)
-            result.append(r);
+    std::copy_if(records.begin(), records.end(), std::back_inserter(result),
+        [&](const QJsonObject& r) { return r.value(QStringLiteral("card")).toString() == card; });
     return result;
 }
-
 inline int connections(const SimulatorFixture& sim, const QString& card)
 {
-    const auto events = sim.events(QStringLiteral("connected"));
-    return int(std::count_if(events.begin(), events.end(), [&](const QJsonObject& r) { return r["card"] == card; }));
+    return of(card, sim.events(QStringLiteral("connected"))).size();
+}
+inline int openNow(const SimulatorFixture& sim)
+{
+    return sim.events(QStringLiteral("connected")).size() - sim.events(QStringLiteral("closed")).size();
 }
 
 // The most cards worked on at the same time: from the connection to the
 // card's 259 (a worker connects to its next card only after it).
 inline int mostAtOnce(const SimulatorFixture& sim)
 {
-    int open = 0;
-    int most = 0;
+    int open = 0, most = 0;
     for (const QJsonObject& r : sim.records()) {
         if (r.value(QStringLiteral("event")).toString() == QLatin1String("connected"))
             most = qMax(most, ++open);
-        else if (r.value(QStringLiteral("dir")).toString() == QLatin1String("out")
-            && r.value(QStringLiteral("cmd")).toInt() == 259)
+        else if (r.value(QStringLiteral("dir")).toString() == QLatin1String("out") && r.value("cmd").toInt() == 259)
             --open;
     }
     return most;
-}
-
-inline int openNow(const SimulatorFixture& sim)
-{
-    return sim.events(QStringLiteral("connected")).size() - sim.events(QStringLiteral("closed")).size();
 }
 
 } // namespace BatchCards

@@ -19,10 +19,6 @@
 
 namespace {
 
-QStringList repeated(const QString& text, int count)
-{
-    return QVector<QString>(count, text).toList();
-}
 constexpr int kArea = 51;
 constexpr int kBatchMs = 30000;
 
@@ -35,28 +31,13 @@ struct Rig {
     {
         dialog.pool().setReplyTimeout(150);
         dialog.pool().setInstallTimeout(600);
-    }
-    bool start()
-    {
         dialog.show();
-        return cards.isEmpty() || sim.start();
     }
     template <typename T> T* widget(const char* name) { return dialog.findChild<T*>(QString::fromLatin1(name)); }
     QTableWidget* table() { return widget<QTableWidget>("tableWidgetDevice"); }
     QPushButton* button(const char* name) { return widget<QPushButton>(name); }
     void add(const QString& address) { widget<QLineEdit>("leIP")->setText(address), button("btnAdd")->click(); }
-    void addAll()
-    {
-        std::for_each(cards.begin(), cards.end(), [this](const QString& c) { add(c); });
-    }
-    void startProgram(const QString& file)
-    {
-        widget<QLineEdit>("leFile")->setText(file), button("btnProgram")->click();
-    }
-    bool finish()
-    {
-        return waitUntil([this] { return !dialog.isBatchRunning(); }, kBatchMs);
-    }
+    void program(const QString& file) { widget<QLineEdit>("leFile")->setText(file), button("btnProgram")->click(); }
     QStringList column(int column, int role = Qt::DisplayRole)
     {
         QStringList result;
@@ -64,10 +45,16 @@ struct Rig {
             result.append(table()->item(row, column)->data(role).toString());
         return result;
     }
-    QStringList addresses() { return column(0); }
-    QStringList statuses() { return column(3); }
-    bool allSucceeded() { return statuses() == repeated(QStringLiteral("Succeeded"), cards.size()); }
-    QProgressBar* bar(int row) { return qobject_cast<QProgressBar*>(table()->cellWidget(row, 2)); }
+    // Every card succeeded, was connected to once and has `image` in its flash.
+    void verifyAllProgrammed(const ProgrammingTest::Workspace& dir, const QByteArray& image)
+    {
+        QCOMPARE(column(3), QVector<QString>(cards.size(), QStringLiteral("Succeeded")).toList());
+        QCOMPARE(column(3, BatchProgrammingDialog::kStatusRole), QVector<QString>(cards.size(), "2").toList());
+        for (int row = 0; row < cards.size(); ++row) {
+            QCOMPARE(dir.flash(cards[row], 0), image);
+            QCOMPARE(BatchCards::connections(sim, cards[row]), 1);
+        }
+    }
     // The context menu of a row, answered with `choice`.
     void contextMenu(int row, const QString& choice)
     {
@@ -90,40 +77,46 @@ struct Rig {
 class TestBatchProgrammingDialog : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<ProgrammingTest::Workspace> m_dir;
+    int m_case = 0;
+    QStringList cards(int count) { return BatchCards::addresses(kArea, ++m_case, count); }
+
 private slots:
     void initTestCase() { ProgrammingTest::quietOffscreenWarnings(); }
-    void init()
-    {
-        ++m_case;
-        m_dir = std::make_unique<ProgrammingTest::Workspace>();
-        QVERIFY(m_dir->isValid());
-    }
+    void init() { QVERIFY((m_dir = std::make_unique<ProgrammingTest::Workspace>())->isValid()); }
 
-    void poolHandsOutEveryDevice()
+    // Fewer workers than cards: the rest are handed out as tasks end, each
+    // from the batch's own copy of the image.
+    void poolProgramsEveryDeviceFromItsCopy()
     {
-        // Fewer workers than cards: the rest are handed out as tasks end.
         const int pool = 3;
-        const int devices = 10;
-        Rig rig(cards(devices), store(), {}, pool);
-        QVERIFY(rig.start());
-        rig.addAll();
+        Rig rig(cards(10), m_dir->store(), { "--prog-install-ms", "100" }, pool);
+        QVERIFY(rig.sim.start());
+        for (const QString& card : rig.cards)
+            rig.add(card);
         const QByteArray payload = PackageBuilder::payload(3000);
-        rig.startProgram(file("image.bin", payload));
+        const QString chosen = m_dir->file("firmware.bin", PackageBuilder::package(payload));
+        rig.program(chosen);
         QVERIFY(rig.dialog.isBatchRunning());
+        const QString copy = rig.dialog.batchImagePath();
+        QVERIFY(!copy.isEmpty() && !FirmwarePackage::isTemporaryImage(copy));
+        QCOMPARE(PackageBuilder::read(copy), payload);
         // Closing the dialog only hides it; the batch goes on.
         rig.dialog.close();
-        QVERIFY(rig.finish());
-
-        QVERIFY(rig.allSucceeded());
-        QCOMPARE(rig.column(3, BatchProgrammingDialog::kStatusRole), repeated("2", devices));
-        for (int row = 0; row < devices; ++row) {
-            QCOMPARE(flash(rig.cards[row], 0), payload);
-            QCOMPARE(BatchCards::connections(rig.sim, rig.cards[row]), 1);
-            QCOMPARE(rig.bar(row)->value(), 3000);
-        }
+        // What the technician does to the chosen file does not reach the batch.
+        QVERIFY(waitUntil([&] { return BatchCards::connections(rig.sim, rig.cards[0]) == 1; }, kBatchMs));
+        QVERIFY(PackageBuilder::write(chosen, PackageBuilder::payload(700, 9)));
+        WAIT_VERIFY(!rig.dialog.isBatchRunning(), kBatchMs);
+        rig.verifyAllProgrammed(*m_dir, payload);
+        for (int row = 0; row < rig.cards.size(); ++row)
+            QCOMPARE(qobject_cast<QProgressBar*>(rig.table()->cellWidget(row, 2))->value(), 3000);
         // As many cards at a time as there are workers, never more.
         QCOMPARE(BatchCards::mostAtOnce(rig.sim), pool);
         QVERIFY(rig.boxes.boxes.isEmpty());
+        // The copy goes with the batch.
+        QVERIFY(rig.dialog.batchImagePath().isEmpty());
+        QVERIFY(!QFile::exists(copy));
+        QVERIFY(!QFileInfo::exists(QFileInfo(copy).absolutePath()));
     }
 
     // While a batch runs, nothing may shift the list under it: Program, Refresh,
@@ -131,26 +124,23 @@ private slots:
     void runningBatchKeepsItsList()
     {
         const QStringList cards = this->cards(4);
-        Rig rig(cards, store(), { "--prog-install-ms", "300" });
-        QVERIFY(rig.start());
+        Rig rig(cards, m_dir->store(), { "--prog-install-ms", "300" });
+        QVERIFY(rig.sim.start());
         for (int i = 0; i < 3; ++i)
             rig.add(cards[i]);
         const QByteArray payload = PackageBuilder::payload(1500);
-        rig.startProgram(file("image.bin", payload));
+        rig.program(m_dir->file("image.bin", payload));
         QVERIFY(rig.dialog.isBatchRunning());
         QCOMPARE(rig.column(3, BatchProgrammingDialog::kStatusRole), (QStringList { "1", "1", "0" }));
-
-        const QString refusal = QStringLiteral("The batch is still running, please wait until it has finished!");
         rig.button("btnProgram")->click();
         rig.button("btnRefresh")->click();
         rig.button("btnImport")->click();
         rig.contextMenu(1, QStringLiteral("Delete"));
-        QCOMPARE(rig.boxes.count(refusal), 4);
+        QCOMPARE(rig.boxes.count("The batch is still running, please wait until it has finished!"), 4);
         QCOMPARE(rig.boxes.last()->parent, &rig.dialog);
         // The import was refused before asking for a file; the menu was answered.
         QCOMPARE(rig.boxes.dialogs.size(), 1);
-        QCOMPARE(rig.addresses(), cards.mid(0, 3));
-
+        QCOMPARE(rig.column(0), cards.mid(0, 3));
         // Export during the batch tells where each card stands.
         rig.boxes.answerDialog(m_dir->path("during.txt"));
         rig.button("btnExport")->click();
@@ -158,57 +148,25 @@ private slots:
         QVERIFY2(report.endsWith(
                      cards[0] + "\t\tIn Progress\n" + cards[1] + "\t\tIn Progress\n" + cards[2] + "\t\tNot Start\n"),
             qPrintable(report));
-
         rig.add(cards[3]);
-        QVERIFY(rig.finish());
-        QCOMPARE(rig.addresses(), cards);
-        QVERIFY(rig.allSucceeded());
-        for (const QString& card : cards) {
-            QCOMPARE(BatchCards::connections(rig.sim, card), 1);
-            QCOMPARE(flash(card, 0), payload);
-        }
+        WAIT_VERIFY(!rig.dialog.isBatchRunning(), kBatchMs);
+        QCOMPARE(rig.column(0), cards);
+        rig.verifyAllProgrammed(*m_dir, payload);
         QCOMPARE(rig.boxes.boxes.size(), 4);
-
         // Once it has ended, the list is the technician's again.
         rig.contextMenu(1, QStringLiteral("Delete"));
-        QCOMPARE(rig.addresses(), (QStringList { cards[0], cards[2], cards[3] }));
-    }
-
-    void batchSendsItsOwnCopyOfTheImage()
-    {
-        Rig rig(cards(3), store(), { "--prog-install-ms", "200" }, 1);
-        QVERIFY(rig.start());
-        rig.addAll();
-        const QByteArray payload = PackageBuilder::payload(3000);
-        const QString chosen = file("firmware.bin", PackageBuilder::package(payload));
-        rig.startProgram(chosen);
-        const QString copy = rig.dialog.batchImagePath();
-        QVERIFY(!copy.isEmpty());
-        QVERIFY(!FirmwarePackage::isTemporaryImage(copy));
-        QCOMPARE(PackageBuilder::read(copy), payload);
-
-        // What the technician does to the chosen file does not reach the batch.
-        QVERIFY(waitUntil([&] { return BatchCards::connections(rig.sim, rig.cards[0]) == 1; }, kBatchMs));
-        QVERIFY(PackageBuilder::write(chosen, PackageBuilder::payload(700, 9)));
-        QVERIFY(rig.finish());
-        QVERIFY(rig.allSucceeded());
-        for (const QString& card : rig.cards)
-            QCOMPARE(flash(card, 0), payload);
-        // The copy goes with the batch.
-        QVERIFY(rig.dialog.batchImagePath().isEmpty());
-        QVERIFY(!QFile::exists(copy));
-        QVERIFY(!QFileInfo::exists(QFileInfo(copy).absolutePath()));
+        QCOMPARE(rig.column(0), (QStringList { cards[0], cards[2], cards[3] }));
     }
 
     void destroyedMidBatch()
     {
-        Rig rig(this->cards(5), store(), { "--prog-ack-delay-ms", "20" }, 3);
-        QVERIFY(rig.start());
-        rig.addAll();
-        rig.startProgram(file("image.bin", PackageBuilder::payload(50000)));
+        Rig rig(cards(5), m_dir->store(), { "--prog-ack-delay-ms", "20" }, 3);
+        QVERIFY(rig.sim.start());
+        for (const QString& card : rig.cards)
+            rig.add(card);
+        rig.program(m_dir->file("image.bin", PackageBuilder::payload(50000)));
         const QString copy = rig.dialog.batchImagePath();
         QVERIFY(waitUntil([&] { return rig.sim.frames("in", 257).size() >= 6; }, kBatchMs));
-
         // Each worker (with its link and timer) goes before its thread object.
         QMutex mutex;
         QStringList order;
@@ -255,70 +213,51 @@ private slots:
         QTest::newRow("xlsx in capitals is read as text")
             << "list.XLSX" << QByteArray("10.0.0.5\n") << QStringList { "10.0.0.5" } << "";
     }
+    // The import replaces the list; a cancelled one keeps it.
     void imports()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         QFETCH(QStringList, addresses);
         QFETCH(QString, warning);
-        Rig rig({}, store());
-        QVERIFY(rig.start());
+        Rig rig({}, m_dir->store());
         rig.add("10.9.9.9");
-
         if (!name.isEmpty())
-            rig.boxes.answerDialog(content.isEmpty() ? m_dir->path(name) : file(name, content));
+            rig.boxes.answerDialog(content.isEmpty() ? m_dir->path(name) : m_dir->file(name, content));
         rig.button("btnImport")->click();
-
         QCOMPARE(rig.boxes.dialogs.first().filter, QStringLiteral("(*.txt *.csv *.xlsx)"));
-        // The import replaces the list; a cancelled one keeps it.
-        QCOMPARE(rig.addresses(), addresses);
-        QCOMPARE(rig.table()->rowCount(), addresses.size());
-        if (warning.isEmpty()) {
-            QVERIFY(rig.boxes.boxes.isEmpty());
-        } else {
-            QCOMPARE(rig.boxes.texts(), QStringList { warning });
+        QCOMPARE(rig.column(0), addresses);
+        QCOMPARE(rig.boxes.texts(), warning.isEmpty() ? QStringList() : QStringList { warning });
+        if (!warning.isEmpty())
             QCOMPARE(rig.boxes.last()->parent, nullptr);
-        }
     }
 
     void programNeedsAFileAListAndNoDamagedPackage()
     {
-        const QStringList cards = this->cards(1);
-        Rig rig(cards, store());
-        QVERIFY(rig.start());
+        Rig rig(cards(1), m_dir->store());
+        QVERIFY(rig.sim.start());
         // No device yet, then no file, a missing one, a folder: silently nothing.
-        rig.startProgram(file("image.bin", PackageBuilder::payload(100)));
-        rig.add(cards[0]);
+        rig.program(m_dir->file("image.bin", PackageBuilder::payload(100)));
+        rig.add(rig.cards[0]);
         for (const QString& path : { QString(), m_dir->path("missing.bin"), m_dir->path() })
-            rig.startProgram(path);
+            rig.program(path);
         QVERIFY(!rig.dialog.isBatchRunning());
         QVERIFY(rig.boxes.boxes.isEmpty() && rig.boxes.dialogs.isEmpty());
         // A file with the package magic that fails its check is refused, naming
         // the file and the check.
-        PackageBuilder::Options damage;
-        damage.flags = 0x1;
-        damage.badCrc = true;
-        const QString damaged = file("damaged.pkg", PackageBuilder::package(PackageBuilder::payload(100), damage));
-        rig.startProgram(damaged);
+        const QString damaged
+            = m_dir->file("damaged.pkg", PackageBuilder::package(PackageBuilder::payload(100), 0x1, -1, {}, true));
+        rig.program(damaged);
         QVERIFY(!rig.dialog.isBatchRunning());
         QCOMPARE(rig.boxes.boxes.size(), 1);
-        QCOMPARE(rig.boxes.last()->icon, QMessageBox::Warning);
-        QVERIFY2(rig.boxes.last()->text.contains(QDir::toNativeSeparators(damaged))
-                && rig.boxes.last()->text.contains(QStringLiteral("CRC")),
-            qPrintable(rig.boxes.last()->text));
+        const MessageBox::Box box = rig.boxes.boxes.first();
+        QVERIFY2(box.icon == QMessageBox::Warning && box.text.contains(QDir::toNativeSeparators(damaged))
+                && box.text.contains(QStringLiteral("CRC")),
+            qPrintable(box.text));
         QTest::qWait(50);
-        QCOMPARE(BatchCards::connections(rig.sim, cards[0]), 0);
-        QCOMPARE(rig.statuses(), QStringList { "/" });
+        QCOMPARE(BatchCards::connections(rig.sim, rig.cards[0]), 0);
+        QCOMPARE(rig.column(3), QStringList { "/" });
     }
-
-private:
-    QString store() const { return m_dir->store(); }
-    QByteArray flash(const QString& card, int type) const { return m_dir->flash(card, type); }
-    QString file(const QString& name, const QByteArray& bytes) const { return m_dir->file(name, bytes); }
-    QStringList cards(int count) { return BatchCards::addresses(kArea, m_case, count); }
-
-    std::unique_ptr<ProgrammingTest::Workspace> m_dir;
-    int m_case = 0;
 };
 
 QTEST_MAIN(TestBatchProgrammingDialog)

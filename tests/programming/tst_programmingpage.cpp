@@ -5,8 +5,6 @@
 #include "programming/programmingpage.h"
 #include "programmingtest.h"
 #include "support/boxrecorder.h"
-#include "support/simulatorfixture.h"
-#include "support/testaddresses.h"
 #include "support/waituntil.h"
 
 #include <QComboBox>
@@ -15,31 +13,23 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QtEndian>
 #include <QtTest>
 
+using PackageBuilder::package;
 using PackageBuilder::payload;
 using ProgrammingTest::data;
 
 namespace {
 
 constexpr int kArea = 20;
-constexpr int kRunMs = 30000;
-
-QByteArray package(const QByteArray& bytes, quint32 flags)
-{
-    PackageBuilder::Options o;
-    o.flags = flags;
-    return PackageBuilder::package(bytes, o);
-}
 
 // One page wired to one link by the main window's wiring, a simulated card
 // and a recorder answering every box and dialog.
 struct Rig {
     Rig(const QString& address, const ProgrammingTest::Workspace& dir, const QStringList& card)
         : address(address)
-        , sim(QStringList { "--listen", address, "--prog-store", dir.store(), "--prog-install-ms", "20",
-                  "--prog-finish-ms", "20", "--backup-prepare-ms", "5" }
-              + card)
+        , sim(BatchCards::arguments({ address }, dir.store(), QStringList { "--backup-prepare-ms", "5" } + card))
     {
         MainWindow::wirePages(&link, { &page }, &link);
         page.setTimeouts(150, 800);
@@ -58,14 +48,10 @@ struct Rig {
     QString progressText() { return widget<QProgressBar>("progressBar")->format(); }
     QString status() { return widget<QLabel>("labelStatus")->text(); }
     QString version() { return widget<QLabel>("labelVersion")->text(); }
-    void program(const QString& file)
+    void program(const QString& file) { widget<QLineEdit>("leFile")->setText(file), button("btnProgramming")->click(); }
+    bool waitFor(const QString& box)
     {
-        widget<QLineEdit>("leFile")->setText(file);
-        button("btnProgramming")->click();
-    }
-    bool waitFor(const QString& box, int ms = kRunMs)
-    {
-        return waitUntil([&] { return boxes.saw(box); }, ms);
+        return waitUntil([&] { return boxes.saw(box); }, 30000);
     }
     int count(int cmd) { return sim.frames("in", cmd).size(); }
 
@@ -81,28 +67,55 @@ struct Rig {
 class TestProgrammingPage : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<ProgrammingTest::Workspace> m_dir;
+    int m_case = 0;
+    QString next() { return TestAddresses::card(kArea, ++m_case); }
+
+    // Idle again: no temporary image, no status, Backup enabled, and a Read
+    // only fills the label (the page takes no run on it).
+    void verifyIdle(Rig& rig)
+    {
+        QVERIFY(!QFile::exists(m_dir->path("app/firmware/tmp.bin")));
+        QCOMPARE(rig.status(), QString());
+        QVERIFY(rig.button("btnBackup")->isEnabled());
+        if (!rig.link.isConnected())
+            QVERIFY(rig.connect());
+        const int starts = rig.count(256);
+        const int versions = rig.count(1);
+        rig.widget<QLabel>("labelVersion")->clear();
+        rig.button("btnRead")->click();
+        QTRY_VERIFY(!rig.version().isEmpty());
+        QCOMPARE(QList<int>({ rig.count(1), rig.count(256) }), QList<int>({ versions + 1, starts }));
+    }
+
 private slots:
     void initTestCase() { ProgrammingTest::quietOffscreenWarnings(); }
-    void init()
-    {
-        m_dir = std::make_unique<ProgrammingTest::Workspace>();
-        QVERIFY(m_dir->isValid());
-    }
+    void init() { QVERIFY((m_dir = std::make_unique<ProgrammingTest::Workspace>())->isValid()); }
 
     void programs_data()
     {
-        QTest::addColumn<quint32>("flags"); // ~0: a plain image, else a package with these flags
+        QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("type");
-        QTest::newRow("plain image") << ~0u << 0;
-        QTest::newRow("scrambled package with CRC") << 0x3u << 2;
+        QTest::addColumn<int>("confirm"); // the answer to the question about a damaged package; -1: no question
+        QTest::addColumn<QByteArray>("image"); // what the card gets; empty: nothing
+        const QByteArray bytes = payload(5000, 3);
+        QTest::newRow("plain image") << bytes << 0 << -1 << bytes;
+        QTest::newRow("scrambled package with CRC") << package(bytes, 0x3) << 2 << -1 << bytes;
+        // A file with the package magic that fails its check may be a plain
+        // image that begins with the magic by chance: the technician decides,
+        // before the card gets anything, and a confirmed one goes whole.
+        const QByteArray crcMismatch = package(bytes, 0x1, -1, {}, true), overrun = package(bytes, 0x2, 6000);
+        QTest::newRow("damaged package, declined") << crcMismatch << 0 << int(QMessageBox::No) << QByteArray();
+        QTest::newRow("damaged package, confirmed") << overrun << 0 << int(QMessageBox::Ok) << overrun;
     }
     void programs()
     {
-        QFETCH(quint32, flags);
+        QFETCH(QByteArray, file);
         QFETCH(int, type);
-        const QByteArray bytes = payload(5000, 3);
-        const QString path = m_dir->file("image to program.bin", flags == ~0u ? bytes : package(bytes, flags));
-        Rig rig(nextAddress(), *m_dir, {});
+        QFETCH(int, confirm);
+        QFETCH(QByteArray, image);
+        const QString path = m_dir->file("image to program.bin", file);
+        Rig rig(next(), *m_dir, {});
         QVERIFY(rig.start());
         rig.types()->setCurrentIndex(type);
         QTRY_VERIFY(!rig.version().isEmpty() || type == 0);
@@ -112,24 +125,41 @@ private slots:
             if (cmd == 258)
                 installing.append(rig.status());
         });
+        if (confirm >= 0)
+            rig.boxes.answerNext(confirm);
         rig.program(path);
+        if (confirm >= 0) {
+            QVERIFY(!rig.boxes.boxes.isEmpty());
+            const MessageBox::Box q = rig.boxes.boxes.first();
+            QCOMPARE(q.text,
+                "The file looks like a firmware package, but its check failed. Send it to the device unchanged?");
+            QVERIFY(q.icon == QMessageBox::Question && q.defaultButton == QMessageBox::No && q.parent == &rig.page);
+        }
+        if (image.isEmpty()) {
+            QCOMPARE(rig.boxes.boxes.size(), 1);
+            verifyIdle(rig);
+            QCOMPARE(rig.count(256), 0);
+            return;
+        }
         QVERIFY(rig.waitFor("Programming finish!"));
-        QCOMPARE(rig.boxes.texts(), QStringList { QStringLiteral("Programming finish!") });
-        QCOMPARE(rig.boxes.last()->title, QStringLiteral("Information"));
-        QVERIFY(rig.boxes.last()->parent == &rig.page);
+        QCOMPARE(rig.boxes.texts().filter("Programming"), QStringList { QStringLiteral("Programming finish!") });
+        QVERIFY(rig.boxes.last()->title == QStringLiteral("Information") && rig.boxes.last()->parent == &rig.page);
         QCOMPARE(installing, QStringList { "Installing program..." });
-        QCOMPARE(m_dir->flash(rig.address, type), bytes);
+        QCOMPARE(m_dir->flash(rig.address, type), image);
         // The version of "Firmware" whatever the type, then the selected type.
         QCOMPARE(data(rig.sim.frames("in", 1).first()), QByteArray(1, '\1'));
-        QCOMPARE(data(rig.sim.frames("in", 256).first()), QByteArray(1, char(type)) + QByteArray::fromHex("00001388"));
+        QByteArray start(5, char(type));
+        qToBigEndian<quint32>(quint32(image.size()), start.data() + 1);
+        QCOMPARE(data(rig.sim.frames("in", 256).first()), start);
         QCOMPARE(rig.progressText(), QStringLiteral("Progress: 100.00%"));
-        QCOMPARE(QFileInfo::exists(m_dir->path("app/firmware")), flags != ~0u);
-        QVERIFY(QFile::exists(path));
+        if (confirm < 0)
+            QCOMPARE(QFileInfo::exists(m_dir->path("app/firmware")), file != image);
+        QCOMPARE(PackageBuilder::read(path), file);
         verifyIdle(rig);
         // The run is over: losing the link now is no failure of it.
         rig.link.disconnectFromDevice();
         QTRY_VERIFY(!rig.link.isConnected());
-        QCOMPARE(rig.boxes.boxes.size(), 1);
+        QCOMPARE(rig.boxes.boxes.size(), confirm < 0 ? 1 : 2);
     }
 
     void failedRunsLeaveThePageIdle_data()
@@ -158,7 +188,7 @@ private slots:
         QFETCH(int, icon);
         QFETCH(QString, progress);
         const QString path = m_dir->file("package.bin", package(payload(20000), 0x3));
-        Rig rig(nextAddress(), *m_dir, card);
+        Rig rig(next(), *m_dir, card);
         QVERIFY(rig.start());
         rig.program(path);
         QVERIFY(rig.waitFor(text));
@@ -170,51 +200,12 @@ private slots:
         QCOMPARE(rig.boxes.boxes.size(), 1);
     }
 
-    void damagedPackageIsSentOnlyWhenConfirmed_data()
-    {
-        QTest::addColumn<quint32>("flags");
-        QTest::addColumn<bool>("confirmed");
-        QTest::newRow("CRC mismatch, not confirmed") << 0x1u << false;
-        QTest::newRow("length overrun, confirmed") << 0x2u << true;
-    }
-    // A file with the package magic that fails its check may be a plain image
-    // that begins with the magic by chance: the technician decides, before the
-    // card gets anything, and a confirmed one goes whole.
-    void damagedPackageIsSentOnlyWhenConfirmed()
-    {
-        QFETCH(quint32, flags);
-        QFETCH(bool, confirmed);
-        PackageBuilder::Options damage;
-        damage.flags = flags;
-        damage.badCrc = true;
-        damage.lengthField = 5000;
-        const QByteArray bytes = PackageBuilder::package(payload(3000), damage);
-        Rig rig(nextAddress(), *m_dir, {});
-        QVERIFY(rig.start());
-        if (confirmed)
-            rig.boxes.answerNext(QMessageBox::Ok);
-        rig.program(m_dir->file("damaged.pkg", bytes));
-        QVERIFY(!rig.boxes.boxes.isEmpty());
-        const MessageBox::Box q = rig.boxes.boxes.first();
-        QCOMPARE(
-            q.text, "The file looks like a firmware package, but its check failed. Send it to the device unchanged?");
-        QVERIFY(q.icon == QMessageBox::Question && q.defaultButton == QMessageBox::No && q.parent == &rig.page);
-        if (!confirmed) {
-            QCOMPARE(rig.boxes.boxes.size(), 1);
-            verifyIdle(rig);
-            QCOMPARE(rig.count(256), 0);
-            return;
-        }
-        QVERIFY(rig.waitFor("Programming finish!"));
-        QCOMPARE(m_dir->flash(rig.address, 0), bytes);
-    }
-
     void backupAsksForTheFileAndShowsItsProgress()
     {
         const QByteArray source = payload(1200, 11);
-        const QString served = m_dir->file("card program.bin", source);
-        Rig rig(
-            nextAddress(), *m_dir, { "--backup-file", served, "--backup-announce", "1000", "--backup-piece", "600" });
+        Rig rig(next(), *m_dir,
+            { "--backup-file", m_dir->file("card program.bin", source), "--backup-announce", "1000", "--backup-piece",
+                "600" });
         QVERIFY(rig.start());
         const QString target = m_dir->path("backup ü.bin");
         rig.boxes.answerDialog(target);
@@ -240,7 +231,7 @@ private slots:
 
     void typeChangeReadsAndRootComesAndGoes()
     {
-        Rig rig(nextAddress(), *m_dir, {});
+        Rig rig(next(), *m_dir, {});
         QVERIFY(rig.start());
         QComboBox* combo = rig.types();
         QCOMPARE(combo->count(), 3);
@@ -268,31 +259,8 @@ private slots:
         rig.button("btnBackup")->click();
         rig.program(m_dir->file("image.bin", QByteArray(10, 'x')));
         QCOMPARE(rig.boxes.count("Programming type is not chosen!"), 3);
-        QCOMPARE(rig.count(1), 2);
-        QCOMPARE(rig.count(337), 0);
+        QCOMPARE(QList<int>({ rig.count(1), rig.count(337) }), QList<int>({ 2, 0 }));
     }
-
-private:
-    QString nextAddress() { return TestAddresses::card(kArea, ++m_case); }
-    // The page takes no run on a Read: the reply only fills the label.
-    void verifyIdle(Rig& rig)
-    {
-        QVERIFY(!QFile::exists(m_dir->path("app/firmware/tmp.bin")));
-        QCOMPARE(rig.status(), QString());
-        QVERIFY(rig.button("btnBackup")->isEnabled());
-        if (!rig.link.isConnected())
-            QVERIFY(rig.connect());
-        const int starts = rig.count(256);
-        const int versions = rig.count(1);
-        rig.widget<QLabel>("labelVersion")->clear();
-        rig.button("btnRead")->click();
-        QTRY_VERIFY(!rig.version().isEmpty());
-        QCOMPARE(rig.count(1), versions + 1);
-        QCOMPARE(rig.count(256), starts);
-    }
-
-    std::unique_ptr<ProgrammingTest::Workspace> m_dir;
-    int m_case = 0;
 };
 
 QTEST_MAIN(TestProgrammingPage)
