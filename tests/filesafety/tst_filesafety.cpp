@@ -1,6 +1,7 @@
 // Every file the tool writes, written onto a disk that fills up halfway: the
 // old content stays whole, the technician hears what the tool says about a
-// failed write, and no temporary file is left beside it.
+// failed write, and no temporary file is left beside it. And where the file
+// dialogs open, the names they suggest and the suffix a typed name gets.
 //
 // The disk is a small tmpfs mounted in a mount namespace of this process's
 // own (entered in main, before any thread starts), so nothing is mounted on
@@ -11,6 +12,7 @@
 #include "mainwindow/iphistory.h"
 #include "mainwindow/mainwindow.h"
 #include "pages/fixedparampage.h"
+#include "platform/filechoice.h"
 #include "programming/batchprogrammingdialog.h"
 #include "programming/firmwarepackage.h"
 #include "programming/packagebuilder.h"
@@ -52,16 +54,10 @@ QString g_whyNot;
 
 void enterPrivateMountNamespace()
 {
-    if (unshare(CLONE_NEWNS) != 0) {
-        g_whyNot = QStringLiteral("no mount namespace: %1").arg(QString::fromLocal8Bit(strerror(errno)));
-        return;
-    }
     // Mounts made here must not propagate back to the machine.
-    if (mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-        g_whyNot = QStringLiteral("cannot make / private: %1").arg(QString::fromLocal8Bit(strerror(errno)));
-        return;
-    }
-    g_canMount = true;
+    g_canMount = unshare(CLONE_NEWNS) == 0 && mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    if (!g_canMount)
+        g_whyNot = QStringLiteral("no private mount namespace: %1").arg(QString::fromLocal8Bit(strerror(errno)));
 }
 
 // A small tmpfs on a temporary folder, unmounted before the folder goes.
@@ -138,11 +134,10 @@ struct ProgrammingRig {
     bool start()
     {
         QString error;
-        if (!sim.start(&error)) {
+        if (sim.start(&error))
+            link.connectToDevice(address);
+        else
             qWarning() << error;
-            return false;
-        }
-        link.connectToDevice(address);
         return link.isConnected();
     }
     QPushButton* button(const char* name) { return page.findChild<QPushButton*>(QLatin1String(name)); }
@@ -174,31 +169,27 @@ private slots:
         QTest::addColumn<int>("spareKiB"); // room left on the disk before the write
         QTest::addColumn<int>("bytes"); // about how much the writer writes
         QTest::addColumn<QString>("message"); // the box the tool shows; empty: none
-
+        const auto row = [](const QString& name, Writer w, const char* file, int spare, int bytes, const char* box) {
+            QTest::newRow(qPrintable(name)) << int(w) << QString(file) << spare << bytes << QString(box);
+        };
         // Large files fail while being written; small ones only when the last
         // buffered bytes go to the disk, as the file is closed.
         for (const int bytes : { kLarge, kSmall }) {
             const int spare = bytes == kLarge ? 32 : 0;
-            const char* size = bytes == kLarge ? "large" : "small";
-            auto row = [&](const char* name) {
-                return &QTest::newRow(
-                    qPrintable(QStringLiteral("%1, %2").arg(QLatin1String(name), QLatin1String(size))));
-            };
-            *row("ip history") << int(History) << "config/completer.dat" << spare << bytes << QString();
-            *row("backup") << int(Backup) << "program.bin" << spare << bytes << "Backup file failed!";
-            *row("fixed parameters") << int(FixedParameters) << "card.ini" << spare << bytes
-                                     << "Save fixed parameter failed!";
-            *row("temporary image") << int(TemporaryImage) << "app/firmware/tmp.bin" << spare << bytes
-                                    << "Open programming file failed!";
-            *row("batch image, plain") << int(BatchPlainImage) << QString() << spare << bytes
-                                       << "Cannot prepare the programming file!";
-            *row("batch image, package") << int(BatchPackage) << QString() << spare << bytes
-                                         << "Cannot prepare the programming file!";
+            const QString size = bytes == kLarge ? ", large" : ", small";
+            row("ip history" + size, History, "config/completer.dat", spare, bytes, nullptr);
+            row("backup" + size, Backup, "program.bin", spare, bytes, "Backup file failed!");
+            row("fixed parameters" + size, FixedParameters, "card.ini", spare, bytes, "Save fixed parameter failed!");
+            row("temporary image" + size, TemporaryImage, "app/firmware/tmp.bin", spare, bytes,
+                "Open programming file failed!");
+            for (const Writer batch : { BatchPlainImage, BatchPackage })
+                row((batch == BatchPackage ? "batch image, package" : "batch image, plain") + size, batch, nullptr,
+                    spare, bytes, "Cannot prepare the programming file!");
         }
-        QTest::newRow("batch report") << int(Report) << "result.txt" << 0 << kSmall << "File cannot open!";
+        row("batch report", Report, "result.txt", 0, kSmall, "File cannot open!");
         // The settings' lock file takes the last page, or finds none.
-        QTest::newRow("settings, no room") << int(Settings) << "config/settings.ini" << 0 << kSmall << QString();
-        QTest::newRow("settings, one page") << int(Settings) << "config/settings.ini" << 4 << kSmall << QString();
+        row("settings, no room", Settings, "config/settings.ini", 0, kSmall, nullptr);
+        row("settings, one page", Settings, "config/settings.ini", 4, kSmall, nullptr);
     }
     void fullDiskKeepsTheOldFile()
     {
@@ -211,18 +202,15 @@ private slots:
             QSKIP(qPrintable(g_whyNot));
         SmallDisk disk;
         QVERIFY(disk.isValid());
-        QStringList before;
         if (!file.isEmpty()) {
             QVERIFY(QDir().mkpath(QFileInfo(disk.path(file)).absolutePath()));
             QVERIFY(PackageBuilder::write(disk.path(file), kOldContent));
         }
         QVERIFY(disk.fill(spareKiB));
-        before = disk.entries();
-
+        const QStringList before = disk.entries();
         const QStringList boxes = write(Writer(writer), bytes, disk);
         if (QTest::currentTestFailed())
             return;
-
         QCOMPARE(boxes, message.isEmpty() ? QStringList() : QStringList { message });
         if (writer == Settings && spareKiB > 0) {
             // QSettings writes through a buffered QSaveFile whose commit() does
@@ -233,6 +221,84 @@ private slots:
         if (!file.isEmpty())
             QCOMPARE(PackageBuilder::read(disk.path(file)), kOldContent);
         QCOMPARE(disk.entries(), before);
+    }
+
+    void folderPerPurpose()
+    {
+        QTemporaryDir root;
+        QDir dir(root.path());
+        for (const char* folder : { "first", "images", "backups" })
+            QVERIFY(dir.mkdir(QLatin1String(folder)));
+        DialogPrompt::setFolderMemory(dir.filePath(QStringLiteral("config/settings.ini")));
+        BoxRecorder recorder;
+        const QString first = dir.filePath(QStringLiteral("first"));
+        const auto open = [&](const char* purpose, const char* answer, const QString& start) {
+            recorder.answerDialog(answer ? dir.filePath(QLatin1String(answer)) : QString());
+            DialogPrompt::openFileName(nullptr, QString(), start, QString(), purpose);
+            return dir.relativeFilePath(recorder.dialogs.last().directory);
+        };
+        QCOMPARE(open(DialogPrompt::kImage, nullptr, first), "first"); // cancelled: nothing kept
+        QCOMPARE(open(DialogPrompt::kImage, "images/a.bin", first), "first");
+        QCOMPARE(open(DialogPrompt::kBackup, "backups/b.bin", first), "first");
+        QCOMPARE(open(DialogPrompt::kImage, nullptr, first), "images");
+        QCOMPARE(open(DialogPrompt::kBackup, nullptr, first), "backups");
+        QCOMPARE(QSettings(dir.filePath(QStringLiteral("config/settings.ini")), QSettings::IniFormat)
+                     .value(QStringLiteral("FileDialogs/backup")),
+            QVariant(dir.filePath(QStringLiteral("backups"))));
+        QVERIFY(QDir(dir.filePath(QStringLiteral("images"))).removeRecursively());
+        QCOMPARE(open(DialogPrompt::kImage, nullptr, first), "first");
+        // The image named in the path field is where its dialog opens.
+        QFile field(dir.filePath(QStringLiteral("backups/field.bin")));
+        QVERIFY(field.open(QIODevice::WriteOnly));
+        QCOMPARE(open(DialogPrompt::kImage, nullptr, field.fileName()), "backups/field.bin");
+        DialogPrompt::setFolderMemory(QString());
+    }
+
+    void typedNameGetsSuffix_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<int>("replace"); // the answer when the name with suffix exists
+        const auto row = [](const char* name, const char* typed, const char* filter, const char* saved, int replace) {
+            QTest::newRow(name) << typed << filter << saved << replace;
+        };
+        row("no suffix", "params", "(*.ini)", "params.ini", -1);
+        row("address holds dots", "10.0.0.2_params", "(*.ini)", "10.0.0.2_params.ini", -1);
+        row("suffix in other case", "params.INI", "(*.ini)", "params.INI", -1);
+        row("first of the filters", "img", "Binary Files(*.bin);;*", "img.bin", -1);
+        row("any of the patterns", "list.csv", "(*.txt *.csv)", "list.csv", -1);
+        row("filter without suffix", "img", "*", "img", -1);
+        row("exists, replaced", "old", "(*.ini)", "old.ini", int(QMessageBox::Yes));
+        row("exists, kept: asked again", "old", "(*.ini)", "", int(QMessageBox::No));
+    }
+    void typedNameGetsSuffix()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, filter);
+        QFETCH(QString, saved);
+        QFETCH(int, replace);
+        QTemporaryDir dir;
+        QFile(dir.filePath(QStringLiteral("old.ini"))).open(QIODevice::WriteOnly);
+        BoxRecorder recorder;
+        recorder.answerDialog(dir.filePath(typed));
+        recorder.answerNext(replace);
+        const QString path = DialogPrompt::saveFileName(nullptr, QString(), dir.path(), filter);
+        QCOMPARE(path, saved.isEmpty() ? QString() : dir.filePath(saved));
+        QCOMPARE(recorder.boxes.size(), replace < 0 ? 0 : 1);
+        // Kept, the dialog opens again on the name asked about (then cancelled).
+        QCOMPARE(recorder.dialogs.size(), replace == QMessageBox::No ? 2 : 1);
+        QCOMPARE(recorder.dialogs.last().suggestedName, replace == QMessageBox::No ? "old.ini" : "");
+    }
+
+    void suggestedNames()
+    {
+        const QDateTime when(QDate(2026, 12, 7), QTime(9, 5, 3));
+        QCOMPARE(FileChoice::backupName(QStringLiteral("192.168.1.10"), 1, when),
+            "192.168.1.10_Firmware_20261207-090503.bin");
+        QCOMPARE(FileChoice::backupName(QString(), 3, when), "root_20261207-090503.bin");
+        QCOMPARE(FileChoice::parameterName(QStringLiteral("10.0.0.2")), "10.0.0.2_params.ini");
+        QCOMPARE(FileChoice::reportName(QStringLiteral("csv"), when), "batch_20261207-090503.csv");
     }
 
 private:
@@ -348,8 +414,6 @@ private:
     int m_case = 0;
 };
 
-// The same writers succeed once the disk has room again: nothing of the
-// failed attempt stands in the way.
 int main(int argc, char** argv)
 {
     // unshare(CLONE_NEWNS) is refused once a process has a second thread.
