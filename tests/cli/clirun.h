@@ -2,7 +2,6 @@
 
 #include <QJsonDocument>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 
 // One run of the real netquill-cli, as a script sees it.
