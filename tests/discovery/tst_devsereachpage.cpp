@@ -3,16 +3,11 @@
 // loopback, and texts as if its link layer had received them. "Refresh" is
 // never pressed here (the searches run in tst_discovery_netns).
 
-#include "discovery/devsereachpage.h"
-#include "discovery/dialogsetip.h"
 #include "support/boxrecorder.h"
 #include "support/searchpagedriver.h"
 #include "support/testaddresses.h"
 
-#include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -54,43 +49,34 @@ QByteArray networkInfoText(const QString& host, const QString& interfaceAddress,
         .toUtf8();
 }
 
-// Hands replies to a session; each waits (bounded) until the session has
-// taken them, which it does in batches, one a turn of the event loop.
-class SessionFeeder {
-public:
-    explicit SessionFeeder(DiscoverySession* session)
-        : m_session(session)
-        , m_nextReplies(session->findChild<QTimer*>(QStringLiteral("timerReplies")))
+// The page, and replies handed to its session: datagrams to its listening
+// socket from a loopback address, texts as if its link layer had received
+// them. Each waits (bounded) until the session has taken them, which it does
+// in batches, one a turn of the event loop.
+struct Page : SearchPageDriver {
+    QUdpSocket* listener() const
     {
         for (QUdpSocket* s : session->findChildren<QUdpSocket*>())
             if (s->localPort() == 8888)
-                m_listener = s;
+                return s;
+        return nullptr;
     }
-    bool deliver(const QString& from, const QByteArray& datagram) // from a loopback address
+    bool taken() const
+    {
+        auto* nextReplies = session->findChild<QTimer*>(QStringLiteral("timerReplies"));
+        return waitUntil([&] { return !listener()->hasPendingDatagrams() && !nextReplies->isActive(); }, 2000);
+    }
+    bool deliver(const QString& from, const QByteArray& datagram)
     {
         QUdpSocket sender;
-        return m_listener && sender.bind(QHostAddress(from), 0)
+        return listener() && sender.bind(QHostAddress(from), 0)
             && sender.writeDatagram(datagram, QHostAddress::LocalHost, 8888) == datagram.size()
-            && waitUntil([&] { return m_listener->hasPendingDatagrams(); }, 2000) && taken();
+            && waitUntil([&] { return listener()->hasPendingDatagrams(); }, 2000) && taken();
     }
     bool networkInfo(const QByteArray& text)
     {
-        return QMetaObject::invokeMethod(m_session, "onCommLinkNetworkInfo", Q_ARG(QByteArray, text)) && taken();
+        return QMetaObject::invokeMethod(session, "onCommLinkNetworkInfo", Q_ARG(QByteArray, text)) && taken();
     }
-
-private:
-    bool taken() const
-    {
-        return waitUntil([&] { return !m_listener->hasPendingDatagrams() && !m_nextReplies->isActive(); }, 2000);
-    }
-    DiscoverySession* m_session;
-    QUdpSocket* m_listener = nullptr;
-    QTimer* m_nextReplies;
-};
-
-// The page and a feeder of its session.
-struct Page : SearchPageDriver {
-    SessionFeeder feed { session };
 };
 
 // A row as the technician sees it: host, product, its card address and
@@ -127,12 +113,12 @@ private slots:
     {
         ++m_case;
         Page p;
-        QVERIFY(p.feed.deliver(address(1), udpReply(address(1), "abc")));
-        QVERIFY(p.feed.deliver(address(2), udpReply(address(2), "def", "02 4E 51 0A 0B 0C")));
-        QVERIFY(p.feed.deliver(address(3), hex("00 25 18 05 61 62 63")));
-        QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.5", "10.1.0.5", "02:4e:51:00:00:07")));
+        QVERIFY(p.deliver(address(1), udpReply(address(1), "abc")));
+        QVERIFY(p.deliver(address(2), udpReply(address(2), "def", "02 4E 51 0A 0B 0C")));
+        QVERIFY(p.deliver(address(3), hex("00 25 18 05 61 62 63")));
+        QVERIFY(p.networkInfo(networkInfoText("10.1.0.5", "10.1.0.5", "02:4e:51:00:00:07")));
         // The last one's host is on none of its interfaces.
-        QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
+        QVERIFY(p.networkInfo(networkInfoText("10.1.0.6", "10.9.9.9", "02:4E:51:00:00:08")));
         QStringList rows;
         for (int i = 0; i < p.tree->topLevelItemCount(); ++i)
             rows << shown(p.tree->topLevelItem(i));
@@ -148,7 +134,7 @@ private slots:
                 address(1) + "|abc|" + address(1) + "|-|eth0 " + address(1) + " 255.255.255.0" }));
         QVERIFY(p.tree->topLevelItem(4)->isExpanded());
         // The link layer completes the row of a short UDP reply in place.
-        QVERIFY(p.feed.networkInfo(networkInfoText(address(1), address(1), "02:4E:51:00:00:09")));
+        QVERIFY(p.networkInfo(networkInfoText(address(1), address(1), "02:4E:51:00:00:09")));
         QCOMPARE(p.macs().mid(3), (QStringList { "02:4E:51:0A:0B:0C", "02:4E:51:00:00:09" }));
     }
 
@@ -208,10 +194,9 @@ private slots:
         ++m_case;
         BoxRecorder boxes;
         Page p;
-        QVERIFY(p.feed.deliver(address(1), udpReply(address(1), "NQ", "02 4E 51 00 00 01")));
-        QVERIFY(p.feed.deliver(address(2), hex("00 25 18 00 00 00 00")));
-        QVERIFY(
-            p.feed.networkInfo(R"({"product":"NQ","intfInfo":[["eth0","10.1.1.1","255.0.0.0","02:00:00:00:00:01"]]})"));
+        QVERIFY(p.deliver(address(1), udpReply(address(1), "NQ", "02 4E 51 00 00 01")));
+        QVERIFY(p.deliver(address(2), hex("00 25 18 00 00 00 00")));
+        QVERIFY(p.networkInfo(R"({"product":"NQ","intfInfo":[["eth0","10.1.1.1","255.0.0.0","02:00:00:00:00:01"]]})"));
         const QStringList targets { "nohost", "unknown", "card" };
         p.menuOn(target == "space"             ? nullptr
                 : target == "nohost-interface" ? p.tree->topLevelItem(0)->child(0)
@@ -245,7 +230,7 @@ private slots:
         QFETCH(QString, says);
         BoxRecorder boxes;
         Page p;
-        QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.6", interfaceAddress, mac)));
+        QVERIFY(p.networkInfo(networkInfoText("10.1.0.6", interfaceAddress, mac)));
         // Refused before the dialog: nothing to fill in for a card that cannot
         // be reached (a dialog that opens all the same is closed, and noted).
         DialogSetIPWatcher watcher([](DialogSetIP* dialog) { dialog->reject(); });
@@ -261,7 +246,7 @@ private slots:
     {
         BoxRecorder boxes;
         Page p;
-        QVERIFY(p.feed.networkInfo(networkInfoText("10.1.0.5", "10.1.0.5", "02:4E:51:00:00:07")));
+        QVERIFY(p.networkInfo(networkInfoText("10.1.0.5", "10.1.0.5", "02:4E:51:00:00:07")));
         // The dialog, without a parent, offers the card's interfaces; rejected,
         // nothing is sent and nothing said.
         QStringList offered;
