@@ -19,25 +19,18 @@ namespace {
 
 constexpr int kArea = 60;
 
-QByteArray hex(const char* text)
+QByteArray hex(QByteArray text)
 {
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+    return QByteArray::fromHex(text.replace(' ', ""));
 }
 
 // A UDP reply of a card with one interface eth0 at `address`; long form with
 // `mac` (hexadecimal bytes) when one is given.
 QByteArray udpReply(const QString& address, const QByteArray& product, const char* mac = nullptr)
 {
-    QByteArray reply = hex("00 25 18");
-    reply.append(char(product.size()))
-        .append(product)
-        .append(mac ? hex("00 12") : QByteArray())
-        .append("\x04"
-                "eth0");
-    const quint32 a = QHostAddress(address).toIPv4Address();
-    for (int shift = 24; shift >= 0; shift -= 8)
-        reply.append(char(a >> shift));
-    return reply.append(hex("FF FF FF 00")).append(mac ? hex(mac) : QByteArray());
+    return hex("00 25 18") + char(product.size()) + product + (mac ? hex("00 12") : QByteArray()) + "\x04" + "eth0"
+        + hex(QByteArray::number(QHostAddress(address).toIPv4Address(), 16).rightJustified(8, '0')) + hex("FF FF FF 00")
+        + (mac ? hex(mac) : QByteArray());
 }
 
 // Network information: eth0 at `interfaceAddress` with `mac`, and an eth1.

@@ -47,17 +47,14 @@ bool setNetRaw(bool on)
 }
 
 // One netquill-discoverysim in the cards' namespace, for one test.
-class Cards {
-public:
+struct Cards {
     explicit Cards(const QStringList& arguments)
-        : m_record(m_dir.filePath(QStringLiteral("record.jsonl")))
-        , m_process(QStringLiteral("ip"),
-              QStringList { "netns", "exec", kCardsNs, DISCOVERYSIM_BIN, "--interface", kCardIf, "--record", m_record }
-                  + arguments)
+        : process(QStringLiteral("ip"),
+            QStringList { "netns", "exec", kCardsNs, DISCOVERYSIM_BIN, "--interface", kCardIf, "--record", record }
+                + arguments)
     {
     }
-    bool ready() const { return m_process.ready(); }
-    QVector<QJsonObject> events(const char* name) const { return SimulatorProcess::events(m_record, name); }
+    QVector<QJsonObject> events(const char* name) const { return SimulatorProcess::events(record, name); }
     QVector<QJsonObject> rawFrames(int cmd) const
     {
         QVector<QJsonObject> result;
@@ -66,15 +63,13 @@ public:
                 result.append(o);
         return result;
     }
-
-private:
-    QTemporaryDir m_dir;
-    const QString m_record;
-    SimulatorProcess m_process;
+    QTemporaryDir dir;
+    const QString record = dir.filePath(QStringLiteral("record.jsonl"));
+    SimulatorProcess process;
 };
 
 // The simulator's default: 02:4E:51:00:00:01 for card 0, plus the card's
-// number, plus 0x10000 per further interface.
+// number, plus 0x10000 per further interface (a few of each here).
 QString mac(int card, int interface = 0)
 {
     return QStringLiteral("02:4E:51:0%1:00:0%2").arg(interface).arg(card + 1);
@@ -161,7 +156,7 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         Cards cards(arguments);
-        QVERIFY(cards.ready());
+        QVERIFY(cards.process.ready());
         DiscoverySession session(nullptr, kFastCycleMs);
         QSignalSpy failed(&session, &DiscoverySession::captureFailed);
         QVERIFY(searchAndWait(session, 3));
@@ -203,7 +198,7 @@ private slots:
         constexpr int kLateMs = 400;
         Cards cards(
             { "--udp-form", "short", "--card-interfaces", "eth0,eth1", lateProtocol, QString::number(kLateMs) });
-        QVERIFY(cards.ready());
+        QVERIFY(cards.process.ready());
         DiscoverySession session(nullptr, kFastCycleMs);
         QVERIFY(searchAndWait(session, 1));
         QTRY_VERIFY(cardOf(session, "10.77.0.2") && !cardOf(session, "10.77.0.2")->cardHardwareAddress.isEmpty());
@@ -221,7 +216,7 @@ private slots:
         // them new IP settings and reboots another.
         Cards cards({ "--cards", "3", "--address", "192.168.5.5", "--netmask", "255.255.255.0", "--gateway",
             "192.168.5.1", "--assign-addresses", "--card-interfaces", "eth0,eth1" });
-        QVERIFY(cards.ready());
+        QVERIFY(cards.process.ready());
         BoxRecorder boxes;
         SearchPageDriver p(kFastCycleMs);
         QVERIFY(p.choose(kToolIf));
@@ -273,7 +268,7 @@ private slots:
         // Short-form UDP replies carry no hardware address: a row with the
         // card's hardware address comes only from the link layer.
         Cards cards({ "--udp-form", "short" });
-        QVERIFY(cards.ready());
+        QVERIFY(cards.process.ready());
         BoxRecorder boxes;
         SearchPageDriver p(kFastCycleMs);
         QVERIFY(p.choose(kToolIf));
@@ -331,7 +326,7 @@ private slots:
         QFETCH(QStringList, said);
         QFETCH(QString, reached);
         Cards cards(cardOptions);
-        QVERIFY(cards.ready());
+        QVERIFY(cards.process.ready());
         arguments.insert(1, QStringLiteral("--interface"));
         arguments.insert(2, kToolIf);
         const CliRun run = runCli(arguments);
