@@ -136,7 +136,7 @@ private slots:
             = arguments.contains("--json") ? QString::fromUtf8(run.json().toJson(QJsonDocument::Compact)) : run.out;
         QVERIFY2(out.isEmpty() == run.out.isEmpty(), qPrintable(run.out));
         for (const QString& part : qAsConst(out))
-            QVERIFY2(printed.contains(QString(part).replace("{ip}", ip)), qPrintable(printed));
+            QVERIFY2(printed.contains(part), qPrintable(printed));
         QVERIFY2(
             run.err.contains(err) && (exitCode != 2 || run.err.contains("Usage: netquill-cli")), qPrintable(run.err));
         if (exitCode == 2)

@@ -14,21 +14,12 @@ class TestCardSim : public QObject {
     Q_OBJECT
 
 private slots:
-    void addressLists_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("short range") << "127.0.0.254-255" << QStringList { "127.0.0.254", "127.0.0.255" };
-        QTest::newRow("range over an octet") << "127.0.0.255-127.0.1.0" << QStringList { "127.0.0.255", "127.0.1.0" };
-        QTest::newRow("backwards") << "127.0.0.4-127.0.0.2" << QStringList();
-        QTest::newRow("not an address") << "card-1" << QStringList();
-        QTest::newRow("IPv6") << "::1" << QStringList();
-    }
     void addressLists()
     {
-        QFETCH(QString, text);
-        QFETCH(QStringList, expected);
-        QCOMPARE(CardSimulator::expandAddresses(text), expected);
+        QCOMPARE(CardSimulator::expandAddresses("127.0.0.254-255"), (QStringList { "127.0.0.254", "127.0.0.255" }));
+        QCOMPARE(CardSimulator::expandAddresses("127.0.0.255-127.0.1.0"), (QStringList { "127.0.0.255", "127.0.1.0" }));
+        for (const char* refused : { "127.0.0.4-127.0.0.2", "card-1", "::1" })
+            QVERIFY2(CardSimulator::expandAddresses(refused).isEmpty(), refused);
     }
 
     void badCommandLinesAreRefused()
