@@ -355,6 +355,7 @@ private slots:
         // 10.0.0.2 with AA.
         row("new address", "10.0.0.3", "", true, false, Outcome::Added, 2);
         row("UDP short form, seen address", "10.0.0.1", "", true, false, Outcome::Repeated, -1);
+        row("UDP short form, seen address, whatever it holds", "10.0.0.2", "CC", true, false, Outcome::Repeated, -1);
         row("UDP long form, same MAC", "10.0.0.2", "AA", true, true, Outcome::Repeated, -1);
         row("UDP long form, other MAC: two cards, one address", "10.0.0.2", "BB", true, true, Outcome::Added, 2);
         row("UDP long form, no MAC matched", "10.0.0.2", "", true, true, Outcome::Repeated, -1);
