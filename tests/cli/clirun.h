@@ -2,7 +2,6 @@
 
 #include <QJsonDocument>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 
 // One run of the real netquill-cli, as a script sees it.
@@ -12,8 +11,6 @@ struct CliRun {
     QString err;
 
     QJsonDocument json() const { return QJsonDocument::fromJson(out.toUtf8()); }
-    // The exit code and stdout in one string, compared at once.
-    QString result() const { return QString::number(exitCode) + QLatin1Char(':') + out; }
 };
 
 inline CliRun runCli(const QStringList& arguments, int timeoutMs = 60000)

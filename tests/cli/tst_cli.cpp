@@ -1,4 +1,6 @@
-// The real netquill-cli against simulated cards: exit codes, output, what reached the cards.
+// The real netquill-cli against simulated cards: its own decisions (arguments,
+// exit codes, text and JSON output, the files it reads and writes). The
+// operations it drives are tested where they live, in the core.
 
 #include "clirun.h"
 #include "link/commandcodes.h"
@@ -14,252 +16,211 @@
 
 namespace {
 
-constexpr int kArea = 70;
-
 // Test cases (third octet) of this executable.
-enum Case { Usage = 1, Program, Failure, Maintenance, Batch };
+enum Case { Runs = 1, Program, Batch };
 
 QString card(int testCase, int number = 1)
 {
-    return TestAddresses::card(kArea, testCase, number);
+    return TestAddresses::card(70, testCase, number);
 }
 
 } // namespace
 
 class TestCli : public QObject {
     Q_OBJECT
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
 
 private slots:
-    void usageErrorsSendNothing_data()
+    void initTestCase()
     {
-        const QString ip = card(Usage);
-        const QString image = m_dir.filePath(QStringLiteral("usage.bin"));
-        PackageBuilder::write(image, PackageBuilder::payload(100));
-        const QString list = m_dir.filePath(QStringLiteral("usage.txt"));
-        PackageBuilder::write(list, ip.toUtf8() + '\n');
-        const QString mac = QStringLiteral("02:4E:51:00:00:01");
-
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("no command") << QStringList {};
-        QTest::newRow("unknown command") << QStringList { "flash", ip };
-        QTest::newRow("unknown option") << QStringList { "version", ip, "--colour" };
-        QTest::newRow("type out of range") << QStringList { "version", ip, "--type", "256" };
-        QTest::newRow("missing image") << QStringList { "program", ip, m_dir.filePath("none.bin") };
-        QTest::newRow("date neither get nor sync") << QStringList { "date", ip, "set" };
-        QTest::newRow("port 0") << QStringList { "ports", ip, "set", "ssh=on:0" };
-        QTest::newRow("batch without a device list") << QStringList { "batch", "--image", image };
-        QTest::newRow("batch with image and version-only")
-            << QStringList { "batch", "--devices", list, "--image", image, "--version-only" };
-        QTest::newRow("reboot, broadcast")
-            << QStringList { "reboot", "--interface", "lo", "--mac", "FF:FF:FF:FF:FF:FF" };
-        QTest::newRow("set-ip, bad netmask") << QStringList { "set-ip", "--interface", "lo", "--mac", mac, "--ip",
-            "10.0.0.2", "--netmask", "255.255.0" };
-        QTest::newRow("set-ip, no such interface")
-            << QStringList { "set-ip", "--interface", "nq-none0", "--mac", mac, "--ip", "10.0.0.2" };
+        QVERIFY(PackageBuilder::write(path("image.bin"), PackageBuilder::payload(8 * 1024)));
+        QVERIFY(PackageBuilder::write(path("served.bin"), PackageBuilder::payload(10 * 1024 + 3, 11)));
+        QVERIFY(PackageBuilder::write(path("devices.txt"), "127.0.0.1\n"));
+        QVERIFY(PackageBuilder::write(path("params.ini"), "[fixed_param]\nname=Line-7\nethaddr=02:00:00:00:07:07\n"));
+        QVERIFY(PackageBuilder::write(path("params.json"), R"({"ethaddr": "02:00"})"));
     }
-    void usageErrorsSendNothing()
+
+    // One card per row, at {ip}; {dir} is the test's folder.
+    void runs_data()
     {
+        QTest::addColumn<QStringList>("cardOptions"); // its options; "-": nothing listens at {ip}
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("out"); // parts of stdout (compact JSON with --json); none: it is empty
+        QTest::addColumn<QString>("err"); // a part of stderr
+        const auto row = [](const char* tag, const QStringList& cardOptions, const QStringList& arguments, int exitCode,
+                             const QStringList& out, const char* err) {
+            QTest::newRow(tag) << cardOptions << arguments << exitCode << out << QString::fromUtf8(err);
+        };
+        // Usage errors: exit 2 with the usage, and nothing reaches the card.
+        const QString mac = QStringLiteral("02:4E:51:00:00:01");
+        row("no command", {}, {}, 2, {}, "");
+        row("unknown command", {}, { "flash", "{ip}" }, 2, {}, "");
+        row("unknown option", {}, { "version", "{ip}", "--colour" }, 2, {}, "");
+        row("type out of range", {}, { "version", "{ip}", "--type", "256" }, 2, {}, "");
+        row("missing image", {}, { "program", "{ip}", "{dir}/none.bin" }, 2, {}, "");
+        row("date neither get nor sync", {}, { "date", "{ip}", "set" }, 2, {}, "");
+        row("port 0", {}, { "ports", "{ip}", "set", "ssh=on:0" }, 2, {}, "");
+        row("params, ethaddr no MAC address", {}, { "params", "{ip}", "set", "{dir}/params.json" }, 2, {}, "");
+        row("batch without a device list", {}, { "batch", "--image", "{dir}/image.bin" }, 2, {}, "");
+        row("batch with image and version-only", {},
+            { "batch", "--devices", "{dir}/devices.txt", "--image", "{dir}/image.bin", "--version-only" }, 2, {}, "");
+        row("reboot, broadcast", {}, { "reboot", "--interface", "lo", "--mac", "FF:FF:FF:FF:FF:FF" }, 2, {}, "");
+        row("set-ip, bad netmask", {},
+            { "set-ip", "--interface", "lo", "--mac", mac, "--ip", "10.0.0.2", "--netmask", "255.255.0" }, 2, {}, "");
+        row("set-ip, no such interface", {}, { "set-ip", "--interface", "nq-none0", "--mac", mac, "--ip", "10.0.0.2" },
+            2, {}, "");
+        row("set-ip, empty address", {}, { "set-ip", "--interface", "lo", "--mac", mac, "--ip", "" }, 2, {},
+            "--ip is required");
+
+        // Failures: exit 1 with the reason (a program run's also as its JSON
+        // "reason"), and nothing half-written under the name chosen.
+        const QStringList program { "program", "{ip}", "{dir}/image.bin", "--install-timeout", "0.5", "--timeout",
+            "0.5", "--json" };
+        row("program: start refused", { "prog-refuse-start" }, program, 1, { R"("reason":"start refused")" },
+            "start refused");
+        row("program: installation time-out", { "prog-no-finish" }, program, 1,
+            { R"("reason":"installation time-out")" }, "installation time-out");
+        row("program: no reply", { "version-silent" }, program, 1, { R"("reason":"no reply")" }, "no reply");
+        row("program: connect failed", { "-" }, program, 1, { R"("reason":"connect failed")" }, "connect failed");
+        row("backup: connection lost", { "backup-close-at-piece=3" }, { "backup", "{ip}", "{dir}/failed.bin" }, 1, {},
+            "connection lost");
+        row("version: connect failed", { "-" }, { "version", "{ip}" }, 1, {}, "connect failed: Connection refused");
+        row("date: silent card", { "split-gap-ms=5000" }, { "date", "{ip}", "get", "--timeout", "0.3" }, 1, {},
+            "no reply within 0.3 s");
+        row("console: card drops it", { "close-after=1" }, { "console", "{ip}", "ls", "--timeout", "3" }, 1, {},
+            "connection lost");
+        row("date sync: card refuses", { "date-refuse-set" }, { "date", "{ip}", "sync" }, 1, {},
+            "Set device's date failed!");
+
+        row("version", { "version=v2.5.0 20261201" }, { "version", "{ip}" }, 0, { "v2.5.0\n" }, "");
+        row("version of the application, JSON", { "version=v2.5.0 20261201" },
+            { "version", "{ip}", "--type", "app", "--json" }, 0, { R"("version":"v2.4.1")" }, "");
+        row("date sync", {}, { "date", "{ip}", "sync" }, 0, { "\nSet device's date success!\n" }, "");
+        // A set that names some services keeps the others.
+        row("ports set", {}, { "ports", "{ip}", "set", "telnet=off:2323,https=on:8443" }, 0,
+            { "ssh=on:22,telnet=off:2323,http=on:80,https=on:8443\nOperation success!\n" }, "");
+        row("ports get, JSON", { "ports=1:22,0:2323,1:80,1:443" }, { "ports", "{ip}", "get", "--json" }, 0,
+            { R"("telnet":{"enabled":false,"port":2323})" }, "");
+        row("params set from INI", {}, { "params", "{ip}", "set", "{dir}/params.ini" }, 0, { "Operation success!\n" },
+            "");
+        row("params get", { R"(fixed-params={"name":"Line-7","ethaddr":"02:00:00:00:07:07"})" },
+            { "params", "{ip}", "get" }, 0, { "name=Line-7\n", "ethaddr=02:00:00:00:07:07\n" }, "");
+        row("params get, JSON", { R"(fixed-params={"name":"Line-7"})" }, { "params", "{ip}", "get", "--json" }, 0,
+            { R"("params":{"name":"Line-7"})" }, "");
+        row("console", {}, { "console", "{ip}", "echo", "hello", "card" }, 0, { "hello card\n" }, "");
+        row("console, JSON", {}, { "console", "{ip}", "echo hi", "--json" }, 0, { R"("answer":"hi")" }, "");
+    }
+    void runs()
+    {
+        QFETCH(QStringList, cardOptions);
         QFETCH(QStringList, arguments);
-        SimulatorFixture sim({ "--listen", card(Usage) });
-        QVERIFY(sim.start());
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, out);
+        QFETCH(QString, err);
+        static int number = 0;
+        const QString ip = card(Runs, ++number);
+        arguments.replaceInStrings("{ip}", ip).replaceInStrings("{dir}", m_dir.path());
+        QStringList options { "--listen", ip, "--backup-file", path("served.bin"), "--prog-install-ms", "50",
+            "--prog-finish-ms", "50" };
+        for (const QString& option : qAsConst(cardOptions))
+            options << "--card" << ip + ':' + option;
+        SimulatorFixture sim(options);
+        if (cardOptions != QStringList { "-" })
+            QVERIFY(sim.start());
+
         const CliRun run = runCli(arguments);
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains(QStringLiteral("Usage: netquill-cli")), qPrintable(run.err));
-        QVERIFY(run.out.isEmpty());
-        QVERIFY(sim.events("connected").isEmpty());
+        QCOMPARE(run.exitCode, exitCode);
+        const QString printed
+            = arguments.contains("--json") ? QString::fromUtf8(run.json().toJson(QJsonDocument::Compact)) : run.out;
+        QVERIFY2(out.isEmpty() == run.out.isEmpty(), qPrintable(run.out));
+        for (const QString& part : qAsConst(out))
+            QVERIFY2(printed.contains(part), qPrintable(printed));
+        QVERIFY2(
+            run.err.contains(err) && (exitCode != 2 || run.err.contains("Usage: netquill-cli")), qPrintable(run.err));
+        if (exitCode == 2)
+            QVERIFY(sim.events("connected").isEmpty());
+        QVERIFY(!QFile::exists(path("failed.bin")));
     }
 
     void programAndBackup()
     {
         const QString ip = card(Program);
-        const QString served = m_dir.filePath(QStringLiteral("served.bin"));
-        QVERIFY(PackageBuilder::write(served, PackageBuilder::payload(10 * 1024 + 3, 11)));
-        SimulatorFixture sim({ "--listen", ip, "--prog-store", m_dir.filePath("{addr}-{type}.bin"), "--prog-install-ms",
-            "50", "--prog-finish-ms", "50", "--backup-file", served, "--backup-prepare-ms", "20" });
+        SimulatorFixture sim({ "--listen", ip, "--prog-store", path("{addr}-{type}.bin"), "--prog-install-ms", "50",
+            "--prog-finish-ms", "50", "--backup-file", path("served.bin"), "--backup-prepare-ms", "20" });
         QVERIFY(sim.start());
         const QByteArray image = PackageBuilder::payload(70 * 1024 + 5);
         PackageBuilder::Options scrambled;
         scrambled.flags = 0x3; // CRC trailer, scrambled body
-        const QString file = m_dir.filePath(QStringLiteral("firmware.pkg"));
-        QVERIFY(PackageBuilder::write(file, PackageBuilder::package(image, scrambled)));
-
-        CliRun run = runCli({ "program", ip, file, "--type", "patch" });
-        QCOMPARE(run.result(), "0:" + ip + QStringLiteral(": Programming finish!\n"));
+        QVERIFY(PackageBuilder::write(path("firmware.pkg"), PackageBuilder::package(image, scrambled)));
+        CliRun run = runCli({ "program", ip, path("firmware.pkg"), "--type", "patch" });
+        QCOMPARE(QString::number(run.exitCode) + ':' + run.out, "0:" + ip + QStringLiteral(": Programming finish!\n"));
         // Not a terminal: plain percentage lines, the last at 100, then a line
         // as the card starts installing (and every 10 s after it).
         QVERIFY2(run.err.endsWith(ip + QStringLiteral(": 100.00%\n") + ip + QStringLiteral(": installing\n")),
             qPrintable(run.err));
-        QTRY_COMPARE(PackageBuilder::read(m_dir.filePath(ip + "-2.bin")), image);
-
-        run = runCli({ "program", ip, file, "--json" });
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.err.isEmpty());
-        const QJsonObject o = run.json().object();
-        QCOMPARE(o.value("status").toString(), QStringLiteral("Succeeded"));
-        QCOMPARE(o.value("bytesSent").toInt(), image.size());
-        QCOMPARE(o.value("resends").toInt(), 0);
-        QVERIFY(!o.contains("reason"));
+        QTRY_COMPARE(PackageBuilder::read(path(ip + "-2.bin")), image);
 
         // A package that fails its check reaches no card unless asked for, and
         // then whole.
         scrambled.lengthField = image.size() + 1;
         const QByteArray damaged = PackageBuilder::package(image, scrambled);
-        QVERIFY(PackageBuilder::write(file, damaged));
-        run = runCli({ "program", ip, file });
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("its length check failed")), qPrintable(run.err));
-        QCOMPARE(sim.events("connected").size(), 2);
-        QCOMPARE(runCli({ "program", ip, file, "--type", "app", "--send-unchanged" }).exitCode, 0);
-        QTRY_COMPARE(PackageBuilder::read(m_dir.filePath(ip + "-0.bin")), damaged);
+        QVERIFY(PackageBuilder::write(path("firmware.pkg"), damaged));
+        run = runCli({ "program", ip, path("firmware.pkg") });
+        QVERIFY2(run.exitCode == 1 && run.err.contains(QStringLiteral("its length check failed")), qPrintable(run.err));
+        QCOMPARE(sim.events("connected").size(), 1);
+        QCOMPARE(runCli({ "program", ip, path("firmware.pkg"), "--type", "app", "--send-unchanged" }).exitCode, 0);
+        QTRY_COMPARE(PackageBuilder::read(path(ip + "-0.bin")), damaged);
 
-        const QString target = m_dir.filePath(QStringLiteral("backup.bin"));
-        run = runCli({ "backup", ip, target, "--type", "app" });
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.out.contains(QStringLiteral("Backup file finished!")));
+        run = runCli({ "backup", ip, path("backup.bin"), "--type", "app" });
+        QVERIFY2(run.exitCode == 0 && run.out.contains(QStringLiteral("Backup file finished!")), qPrintable(run.out));
         QCOMPARE(ProgrammingTest::data(sim.frames("in", CommandCode::StartBackup).first()), QByteArray(1, '\0'));
-        QCOMPARE(PackageBuilder::read(target), PackageBuilder::read(served));
+        QCOMPARE(PackageBuilder::read(path("backup.bin")), PackageBuilder::read(path("served.bin")));
     }
 
-    void failsWithItsReason_data()
+    void batchTellsWhichFailedAndWhy()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("cardOption"); // of the card at .1
-        QTest::addColumn<QString>("message"); // on stderr, and the JSON "reason" of a program run
-        const QString ip = QStringLiteral("{ip}");
-        const QString image = m_dir.filePath(QStringLiteral("failure.bin"));
-        PackageBuilder::write(image, PackageBuilder::payload(8 * 1024));
-        const QStringList program { "program", ip, image, "--install-timeout", "0.5", "--timeout", "0.5", "--json" };
-        const QString backup = m_dir.filePath(QStringLiteral("failure-backup.bin"));
-        const auto row = [](const char* name, const QStringList& arguments, const char* option, const char* message) {
-            QTest::newRow(name) << arguments << option << message;
-        };
-        row("program: start refused", program, "prog-refuse-start", "start refused");
-        row("program: installation time-out", program, "prog-no-finish", "installation time-out");
-        row("program: no reply", program, "version-silent", "no reply");
-        row("program: connect failed", program, "", "connect failed");
-        row("backup: connection lost", { "backup", ip, backup }, "backup-close-at-piece=3", "connection lost");
-        row("version: connect failed", { "version", ip }, "", "connect failed: Connection refused");
-        row("date: silent card", { "date", ip, "get", "--timeout", "0.3" }, "split-gap-ms=5000",
-            "no reply within 0.3 s");
-        row("console: card drops it", { "console", ip, "ls", "--timeout", "3" }, "close-after=1", "connection lost");
-        row("date sync: card refuses", { "date", ip, "sync" }, "date-refuse-set", "Set device's date failed!");
-    }
-    // Exit 1 with the reason, and nothing half-written under a chosen name.
-    void failsWithItsReason()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, cardOption);
-        QFETCH(QString, message);
-        static int number = 0;
-        const QString ip = card(Failure, ++number);
-        arguments.replaceInStrings(QStringLiteral("{ip}"), ip);
-        const QString served = m_dir.filePath(QStringLiteral("served-failure.bin"));
-        QVERIFY(PackageBuilder::write(served, PackageBuilder::payload(10 * 1024, 11)));
-        SimulatorFixture sim({ "--listen", ip, "--backup-file", served, "--card", ip + ":" + cardOption });
-        // No card listens on the address of a connect failure.
-        if (!cardOption.isEmpty())
-            QVERIFY(sim.start());
-        const CliRun run = runCli(arguments);
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        if (arguments.contains("--json"))
-            QCOMPARE(run.json().object().value("reason").toString(), message);
-        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("failure-backup.bin"))));
-    }
-
-    void readsAndWritesTheCardsSettings()
-    {
-        const QString ip = card(Maintenance);
-        SimulatorFixture sim({ "--listen", ip, "--version", "v2.5.0 20261201" });
+        const QString refusing = card(Batch, 4), dropping = card(Batch, 9);
+        SimulatorFixture sim({ "--listen", card(Batch, 1) + "-" + card(Batch, 12), "--prog-store",
+            path("batch-{addr}.bin"), "--prog-install-ms", "100", "--prog-finish-ms", "100", "--card",
+            refusing + ":prog-refuse-start", "--card", dropping + ":prog-drop-installing" });
         QVERIFY(sim.start());
-
-        QCOMPARE(runCli({ "version", ip }).result(), "0:v2.5.0\n");
-        CliRun run = runCli({ "version", ip, "--type", "app", "--json" });
-        QCOMPARE(run.json().object().value("version").toString(), QStringLiteral("v2.4.1"));
-
-        run = runCli({ "date", ip, "sync" });
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.out.endsWith(QStringLiteral("Set device's date success!\n")));
-        QCOMPARE(sim.frames("in", CommandCode::SetDate).size(), 1);
-
-        // A set that names some services keeps the others.
-        QCOMPARE(runCli({ "ports", ip, "set", "telnet=off:2323,https=on:8443" }).result(),
-            "0:ssh=on:22,telnet=off:2323,http=on:80,https=on:8443\nOperation success!\n");
-        run = runCli({ "ports", ip, "get", "--json" });
-        const QJsonObject telnet = run.json().object().value("ports").toObject().value("telnet").toObject();
-        QCOMPARE(telnet.value("enabled").toBool(), false);
-        QCOMPARE(telnet.value("port").toInt(), 2323);
-
-        const QString ini = m_dir.filePath(QStringLiteral("params.ini"));
-        QVERIFY(PackageBuilder::write(ini, "[fixed_param]\nname=Line-7\nethaddr=02:00:00:00:07:07\n"));
-        QCOMPARE(runCli({ "params", ip, "set", ini }).result(), "0:Operation success!\n");
-        run = runCli({ "params", ip, "get", "--json" });
-        QCOMPARE(run.json().object().value("params").toObject().value("name").toString(), QStringLiteral("Line-7"));
-        QVERIFY(runCli({ "params", ip, "get" }).out.contains(QStringLiteral("ethaddr=02:00:00:00:07:07\n")));
-        // An "ethaddr" that is no MAC address never reaches the card.
-        const QString json = m_dir.filePath(QStringLiteral("params.json"));
-        QVERIFY(PackageBuilder::write(json, R"({"ethaddr": "02:00"})"));
-        QCOMPARE(runCli({ "params", ip, "set", json }).exitCode, 2);
-        QCOMPARE(sim.frames("in", CommandCode::WriteFixedParams).size(), 1);
-
-        QCOMPARE(runCli({ "console", ip, "echo", "hello", "card" }).result(), "0:hello card\n");
-        run = runCli({ "console", ip, "echo hi", "--json" });
-        QCOMPARE(run.json().object().value("answer").toString(), QStringLiteral("hi"));
-    }
-
-    void batchOfTwelveCardsTellsWhichFailedAndWhy()
-    {
-        const QString first = card(Batch, 1);
-        const QString last = card(Batch, 12);
-        const QString refusing = card(Batch, 4);
-        const QString dropping = card(Batch, 9);
-        SimulatorFixture sim({ "--listen", first + "-" + last, "--prog-store", m_dir.filePath("batch-{addr}.bin"),
-            "--prog-install-ms", "100", "--prog-finish-ms", "100", "--card", refusing + ":prog-refuse-start", "--card",
-            dropping + ":prog-drop-installing" });
-        QVERIFY(sim.start());
-        QStringList devices;
-        for (int i = 1; i <= 12; ++i)
-            devices << card(Batch, i) + (i % 3 == 0 ? "," : "");
-        const QString list = m_dir.filePath(QStringLiteral("devices.csv"));
-        QVERIFY(PackageBuilder::write(list, devices.join('\n').toUtf8()));
+        QStringList devices, expected;
+        for (int i = 1; i <= 12; ++i) {
+            const QString ip = card(Batch, i);
+            devices << ip + (i % 3 == 0 ? "," : "");
+            expected << ip
+                    + (ip == refusing        ? " Failed start refused"
+                            : ip == dropping ? " Failed connection lost"
+                                             : " Succeeded");
+        }
+        QVERIFY(PackageBuilder::write(path("devices.csv"), devices.join('\n').toUtf8()));
         const QByteArray image = PackageBuilder::payload(20 * 1024 + 1, 3);
-        const QString file = m_dir.filePath(QStringLiteral("batch.bin"));
-        QVERIFY(PackageBuilder::write(file, image));
-        const QString report = m_dir.filePath(QStringLiteral("report.txt"));
+        QVERIFY(PackageBuilder::write(path("batch.bin"), image));
 
-        const CliRun run = runCli({ "batch", "--devices", list, "--image", file, "--jobs", "5", "--report", report,
-            "--install-timeout", "5", "--json" });
+        const CliRun run = runCli({ "batch", "--devices", path("devices.csv"), "--image", path("batch.bin"), "--jobs",
+            "5", "--report", path("report.txt"), "--install-timeout", "5", "--json" });
         QCOMPARE(run.exitCode, 1);
         // One line per card as it ends, on stderr beside the document.
         QVERIFY2(run.err.count(QStringLiteral("\tSucceeded\t")) + run.err.count(QStringLiteral("\tFailed\t")) == 12,
             qPrintable(run.err));
-
         const QJsonObject doc = run.json().object();
-        QCOMPARE(doc.value("image").toObject().value("sha256").toString(),
+        QCOMPARE(doc["image"].toObject()["sha256"].toString(),
             QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
-        QCOMPARE(doc.value("failed").toInt(), 2);
-        const QJsonArray results = doc.value("devices").toArray();
-        QCOMPARE(results.size(), 12);
-        for (int i = 0; i < 12; ++i) {
-            const QJsonObject o = results[i].toObject();
-            const QString ip = card(Batch, i + 1);
-            QCOMPARE(o.value("ip").toString(), ip);
-            if (ip == refusing || ip == dropping) {
-                QCOMPARE(o.value("status").toString(), QStringLiteral("Failed"));
-                QCOMPARE(o.value("reason").toString(), ip == refusing ? "start refused" : "connection lost");
-                continue;
-            }
-            QCOMPARE(o.value("status").toString(), QStringLiteral("Succeeded"));
-            QTRY_COMPARE(PackageBuilder::read(m_dir.filePath("batch-" + ip + ".bin")), image);
-        }
-
-        const QStringList lines = QString::fromUtf8(PackageBuilder::read(report)).split('\n');
-        QCOMPARE(lines.size(), 4 + 12 + 1);
-        QCOMPARE(lines[4 + 3], refusing + QStringLiteral("\t\tFailed"));
+        QCOMPARE(doc["failed"].toInt(), 2);
+        QStringList results;
+        for (const QJsonValue& v : doc["devices"].toArray())
+            results << QStringList { v["ip"].toString(), v["status"].toString(), v["reason"].toString() }
+                           .join(' ')
+                           .trimmed();
+        QCOMPARE(results, expected);
+        for (int i = 1; i <= 12; ++i)
+            if (expected[i - 1].endsWith("Succeeded"))
+                QTRY_COMPARE(PackageBuilder::read(path("batch-" + card(Batch, i) + ".bin")), image);
+        const QStringList lines = QString::fromUtf8(PackageBuilder::read(path("report.txt"))).split('\n');
+        QVERIFY(lines.size() == 4 + 12 + 1 && lines[4 + 3] == refusing + QStringLiteral("\t\tFailed"));
     }
-
-private:
-    QTemporaryDir m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -41,7 +41,6 @@ public:
     }
     SimulatorProcess(const SimulatorProcess&) = delete;
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
-
     bool ready() const { return m_ready; }
 
     // The lines of a record file whose "event" is `name` (every line when
