@@ -4,6 +4,7 @@
 
 #include "link/commandframe.h"
 #include "link/commtcp.h"
+#include "link/tablerows.h"
 #include "mainwindow/linknotices.h"
 #include "support/boxrecorder.h"
 #include "support/testaddresses.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-const auto hx = [](const char* text) { return QByteArray::fromHex(text); };
 const auto frame = [](int cmd, const QByteArray& data) { return CommandFrame::build(cmd, data); };
 
 struct Reply {
@@ -105,12 +105,12 @@ private slots:
             "box:Reset device's IP Settings success!", "settings", "box:Set device's date success!", "log", "log",
             "log", "sptest", "sptest", "sptest", "fixed", "fixed", "settings", "settings", "", "root", "" };
         for (int cmd = 1; cmd <= 20; ++cmd)
-            QTest::newRow(qPrintable(QString::number(cmd))) << cmd << hx("01 02") << table.at(cmd - 1);
+            row(qPrintable(QString::number(cmd)), cmd, hx("01 02"), table.at(cmd - 1));
         for (int cmd : { 256, 257, 258, 259, 336, 337, 338, 339 })
-            QTest::newRow(qPrintable(QString::number(cmd))) << cmd << hx("01 02") << (cmd == 339 ? "" : "prog");
+            row(qPrintable(QString::number(cmd)), cmd, hx("01 02"), (cmd == 339 ? "" : "prog"));
         // A set date is acknowledged by its result byte: 0, or none, is a refusal.
-        QTest::newRow("7, result 0") << 7 << hx("00") << "warn:Set device's date failed!";
-        QTest::newRow("7, no result byte") << 7 << QByteArray() << "warn:Set device's date failed!";
+        row("7, result 0", 7, hx("00"), "warn:Set device's date failed!");
+        row("7, no result byte", 7, QByteArray(), "warn:Set device's date failed!");
     }
     void routing()
     {
@@ -146,12 +146,12 @@ private slots:
         shortLength[2] = char(shortLength.at(2) - 1);
         for (int i = 0; i < 500; ++i)
             flood += frame(10, QByteArray::number(i));
-        QTest::newRow("bad checksum") << badSum << 0;
-        QTest::newRow("garbage") << hx("00 11 FF 22 13 37") << 0;
-        QTest::newRow("false start byte") << hx("68 00 01 05 6E") << 0;
-        QTest::newRow("length one short") << shortLength << 0;
-        QTest::newRow("two frames in one read") << good << 1;
-        QTest::newRow("flood") << flood << 500;
+        row("bad checksum", badSum, 0);
+        row("garbage", hx("00 11 FF 22 13 37"), 0);
+        row("false start byte", hx("68 00 01 05 6E"), 0);
+        row("length one short", shortLength, 0);
+        row("two frames in one read", good, 1);
+        row("flood", flood, 500);
     }
     void wireFaults()
     {
@@ -170,8 +170,8 @@ private slots:
     {
         QTest::addColumn<int>("gapMs");
         QTest::addColumn<int>("dispatched"); // with the reply after it, dispatched either way
-        QTest::newRow("50 ms gap") << 50 << 2;
-        QTest::newRow("150 ms gap") << 150 << 1;
+        row("50 ms gap", 50, 2);
+        row("150 ms gap", 150, 1);
     }
     void splitReplyWithinTimeout()
     {

@@ -5,11 +5,11 @@
 #include "link/cardrequests.h"
 #include "link/commandframe.h"
 #include "link/crc16.h"
+#include "link/tablerows.h"
 
 #include <QtTest>
 
 namespace {
-const auto hx = [](const char* text) { return QByteArray::fromHex(text); };
 const char* const kOutcomes[] = { "waiting", "replied", "refused", "timed out", "connection lost" };
 }
 
@@ -22,12 +22,12 @@ private slots:
         QTest::addColumn<int>("cmd");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("reboot") << 2 << QByteArray() << hx("68 00 02 00 02 6C");
-        QTest::newRow("console abc") << 18 << QByteArray("abc") << hx("68 00 05 00 12 61 62 63 A5");
-        QTest::newRow("code above 255") << 257 << hx("00 01") << hx("68 00 04 01 01 00 01 6F");
-        QTest::newRow("only low 16 bits of the code") << 0x10002 << QByteArray() << hx("68 00 02 00 02 6C");
-        QTest::newRow("largest data") << 1 << QByteArray(CommandFrame::kMaxSentData, 'x') << QByteArray();
-        QTest::newRow("data too large") << 1 << QByteArray(CommandFrame::kMaxSentData + 1, 'x') << QByteArray();
+        row("reboot", 2, QByteArray(), hx("68 00 02 00 02 6C"));
+        row("console abc", 18, QByteArray("abc"), hx("68 00 05 00 12 61 62 63 A5"));
+        row("code above 255", 257, hx("00 01"), hx("68 00 04 01 01 00 01 6F"));
+        row("only low 16 bits of the code", 0x10002, QByteArray(), hx("68 00 02 00 02 6C"));
+        row("largest data", 1, QByteArray(CommandFrame::kMaxSentData, 'x'), QByteArray());
+        row("data too large", 1, QByteArray(CommandFrame::kMaxSentData + 1, 'x'), QByteArray());
     }
     void build()
     {
@@ -49,18 +49,17 @@ private slots:
         const QByteArray largest = CommandFrame::build(10, QByteArray(4090, 'L'));
         QByteArray badSum = a;
         badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) ^ 0x01);
-        QTest::newRow("one frame") << a << QList<QByteArray> { a };
-        QTest::newRow("two frames in one read") << a + b << QList<QByteArray> { a, b };
-        QTest::newRow("bytes before the start byte") << hx("00 11 FF 22") + a << QList<QByteArray> { a };
-        QTest::newRow("wrong checksum dropped, next dispatched") << badSum + b << QList<QByteArray> { b };
-        QTest::newRow("no data") << hx("68 00 02 00 10 7A") << QList<QByteArray> { hx("68 00 02 00 10 7A") };
-        QTest::newRow("4096-byte frame") << largest + b << QList<QByteArray> { largest, b };
+        row("one frame", a, QList<QByteArray> { a });
+        row("two frames in one read", a + b, QList<QByteArray> { a, b });
+        row("bytes before the start byte", hx("00 11 FF 22") + a, QList<QByteArray> { a });
+        row("wrong checksum dropped, next dispatched", badSum + b, QList<QByteArray> { b });
+        row("no data", hx("68 00 02 00 10 7A"), QList<QByteArray> { hx("68 00 02 00 10 7A") });
+        row("4096-byte frame", largest + b, QList<QByteArray> { largest, b });
         // Length 0 or 1 leaves no room for a command code.
-        QTest::newRow("length 0 never dispatched") << hx("68 00 00 68") + b << QList<QByteArray> { b };
-        QTest::newRow("length 1 never dispatched") << hx("68 00 01 05 6E") + b << QList<QByteArray> { b };
+        row("length 0 never dispatched", hx("68 00 00 68") + b, QList<QByteArray> { b });
+        row("length 1 never dispatched", hx("68 00 01 05 6E") + b, QList<QByteArray> { b });
         // The bytes of a dropped frame are not rescanned for 0x68.
-        QTest::newRow("dropped frame's bytes not rescanned")
-            << hx("68 00 04 00 13 68 00 00") + b << QList<QByteArray> { b };
+        row("dropped frame's bytes not rescanned", hx("68 00 04 00 13 68 00 00") + b, QList<QByteArray> { b });
     }
     void assemble()
     {
@@ -84,9 +83,9 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("crc");
-        QTest::newRow("check string") << QByteArray("123456789") << 0x4B37;
-        QTest::newRow("no bytes") << QByteArray() << 0xFFFF;
-        QTest::newRow("modbus read holding registers") << hx("01 03 00 00 00 0A") << 0xCDC5;
+        row("check string", QByteArray("123456789"), 0x4B37);
+        row("no bytes", QByteArray(), 0xFFFF);
+        row("modbus read holding registers", hx("01 03 00 00 00 0A"), 0xCDC5);
     }
     void crc16Modbus()
     {
@@ -101,7 +100,6 @@ private slots:
         QTest::addColumn<QString>("handed"); // replies handed in: "code:hex data"
         QTest::addColumn<QString>("taken"); // what take() said for each
         QTest::addColumn<QString>("finished"); // "request outcome data", in the order they finished
-        const auto row = [](const char* name, auto... v) { (QTest::newRow(name) << ... << QString(v)); };
         row("result byte: done", "17", "17:01", "1", "0 replied 01");
         row("result byte: refused", "17", "17:00", "1", "0 refused 00");
         row("result reply without its byte is a refusal", "9", "9:", "1", "0 refused ");

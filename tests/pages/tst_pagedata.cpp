@@ -4,6 +4,7 @@
 // the log list and the console's answer.
 
 #include "link/resultbyte.h"
+#include "link/tablerows.h"
 #include "pages/consoletext.h"
 #include "pages/devicedate.h"
 #include "pages/fixedparams.h"
@@ -22,12 +23,7 @@ Q_DECLARE_METATYPE(P::Outcome)
 
 namespace {
 
-const auto hx = [](const char* text) { return QByteArray::fromHex(text); };
 const auto bytes = [](const QByteArray& data) { return reinterpret_cast<const quint8*>(data.constData()); };
-template <typename... V> void row(const char* name, V... v)
-{
-    (QTest::newRow(name) << ... << v);
-}
 
 // "k=v|k2=v2": rows in order; "k=" an empty value; "~" a row lacking a cell.
 QVector<Row> rows(const QString& text)

@@ -5,6 +5,7 @@
 // reader finds on every page and dialog.
 
 #include "discovery/dialogsetip.h"
+#include "link/tablerows.h"
 #include "mainwindow/mainwindow.h"
 #include "pages/displaylogpage.h"
 #include "pages/fixedparampage.h"
@@ -36,21 +37,11 @@ Q_DECLARE_METATYPE(Make)
 
 namespace {
 
-const auto hx = [](const char* text) { return QByteArray::fromHex(text); };
 const QByteArray kYes("\1");
 
 template <typename W> W* childOf(const QWidget& page, const char* name)
 {
     return page.findChild<W*>(QLatin1String(name));
-}
-void click(const QWidget& page, const char* button)
-{
-    QTest::mouseClick(childOf<QPushButton>(page, button), Qt::LeftButton);
-}
-// Hands a reply to the page as if the link had received it.
-template <typename Page> void feed(Page& page, int cmd, const QByteArray& data)
-{
-    page.handleRespond(cmd, reinterpret_cast<const quint8*>(data.constData()), data.size());
 }
 // A box in one line, "Title: text [icon, parent]", so that what a box said
 // and where it stood are compared in one go.
@@ -63,6 +54,21 @@ QString describe(const MessageBox::Box* box, const QWidget* page)
     return QStringLiteral("%1: %2 [%3, %4]")
         .arg(box->title, box->text, QLatin1String(icons[box->icon]), QLatin1String(parent));
 }
+
+// A page with its boxes answered and what it sends recorded.
+template <typename Page> struct Rig {
+    BoxRecorder boxes;
+    Page page;
+    QSignalSpy sent { &page, &Page::sendCmd };
+    template <typename W = QPushButton> W* child(const char* name) const { return childOf<W>(page, name); }
+    void click(const char* button) const { QTest::mouseClick(child(button), Qt::LeftButton); }
+    // Hands a reply to the page as if the link had received it.
+    void feed(int cmd, const QByteArray& data)
+    {
+        page.handleRespond(cmd, reinterpret_cast<const quint8*>(data.constData()), data.size());
+    }
+    QString box() const { return describe(boxes.last(), &page); }
+};
 
 QStringList offered(const DisplayLogPage& page)
 {
@@ -87,7 +93,7 @@ void setRows(FixedParamPage& page, const QString& text)
 {
     table(page)->setRowCount(0);
     for (const QString& part : text.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
-        click(page, "btnAdd");
+        QTest::mouseClick(childOf<QPushButton>(page, "btnAdd"), Qt::LeftButton);
         const int row = table(page)->rowCount() - 1;
         table(page)->item(row, 0)->setText(part.section(QLatin1Char('='), 0, 0));
         table(page)->item(row, 1)->setText(part.section(QLatin1Char('='), 1));
@@ -191,89 +197,85 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QStringList>("names");
-        QTest::newRow("repeated once, case counts")
-            << LogList::build({ "a.log", "b.log", "a.log", "A.log" }) << QStringList { "a.log", "b.log", "A.log" };
-        QTest::newRow("no data") << QByteArray() << QStringList();
-        QTest::newRow("only an entry running past the end") << hx("05 61 62") << QStringList();
+        row("repeated once, case counts", LogList::build({ "a.log", "b.log", "a.log", "A.log" }),
+            QStringList { "a.log", "b.log", "A.log" });
+        row("no data", QByteArray(), QStringList());
+        row("only an entry running past the end", hx("05 61 62"), QStringList());
     }
     void logList()
     {
         QFETCH(QByteArray, reply);
         QFETCH(QStringList, names);
-        BoxRecorder boxes;
-        DisplayLogPage page;
-        QSignalSpy sent(&page, &DisplayLogPage::sendCmd);
+        Rig<DisplayLogPage> r;
         // Open with no names only warns.
-        click(page, "btnOpen");
-        QCOMPARE(describe(boxes.last(), &page), "Warning: Log file error! [warning, no parent]");
-        QCOMPARE(sent.count(), 0);
-        boxes.clear();
+        r.click("btnOpen");
+        QCOMPARE(r.box(), "Warning: Log file error! [warning, no parent]");
+        QCOMPARE(r.sent.count(), 0);
+        r.boxes.clear();
         for (int i = 0; i < 2; ++i) {
-            click(page, "Refresh");
-            QCOMPARE(offered(page), QStringList()); // emptied at once
-            feed(page, 8, reply);
+            r.click("Refresh");
+            QCOMPARE(offered(r.page), QStringList()); // emptied at once
+            r.feed(8, reply);
         }
-        QCOMPARE(sent, (QList<QVariantList> { { 8, QByteArray() }, { 8, QByteArray() } }));
-        QCOMPARE(offered(page), names);
+        QCOMPARE(r.sent, (QList<QVariantList> { { 8, QByteArray() }, { 8, QByteArray() } }));
+        QCOMPARE(offered(r.page), names);
         // Only the answer to a refresh tells of an empty list.
-        feed(page, 8, reply);
+        r.feed(8, reply);
         const QStringList none { QStringLiteral("No log file is accessible!") };
-        QCOMPARE(boxes.texts(), names.isEmpty() ? none + none : QStringList());
+        QCOMPARE(r.boxes.texts(), names.isEmpty() ? none + none : QStringList());
     }
 
     void logOpenFollowClose()
     {
-        BoxRecorder boxes;
-        DisplayLogPage page;
-        QSignalSpy sent(&page, &DisplayLogPage::sendCmd);
-        auto* open = childOf<QPushButton>(page, "btnOpen");
-        auto* choice = childOf<QComboBox>(page, "comboBoxLogType");
-        feed(page, 8, LogList::build({ "system.log", "network.log" }));
+        Rig<DisplayLogPage> r;
+        auto* open = r.child<QPushButton>("btnOpen");
+        auto* choice = r.child<QComboBox>("comboBoxLogType");
+        r.feed(8, LogList::build({ "system.log", "network.log" }));
         // Answers nobody asked for change nothing.
-        feed(page, 9, kYes);
-        QVERIFY(!page.isLogOpen());
+        r.feed(9, kYes);
+        QVERIFY(!r.page.isLogOpen());
         choice->setCurrentIndex(1);
         open->click();
         QCOMPARE(open->text(), QStringLiteral("Open")); // open only once the card says so
-        feed(page, 9, hx("00"));
-        QCOMPARE(describe(boxes.last(), &page), "Information: Open log file failed! [information, no parent]");
+        r.feed(9, hx("00"));
+        QCOMPARE(r.box(), "Information: Open log file failed! [information, no parent]");
         open->click();
-        feed(page, 9, kYes);
-        QVERIFY(page.isLogOpen());
+        r.feed(9, kYes);
+        QVERIFY(r.page.isLogOpen());
         QCOMPARE(open->text(), QStringLiteral("Close"));
-        feed(page, 10, "one");
-        feed(page, 10, "\xe6\xb8\xa9\xe5\xba\xa6 25 \xc2\xb0");
-        QCOMPARE(text(page), QStringLiteral("one\n\u6e29\u5ea6 25 \u00b0"));
-        click(page, "btnClear");
-        QCOMPARE(text(page), QString());
-        QVERIFY(page.isLogOpen());
+        r.feed(10, "one");
+        r.feed(10, "\xe6\xb8\xa9\xe5\xba\xa6 25 \xc2\xb0");
+        QCOMPARE(text(r.page), QStringLiteral("one\n\u6e29\u5ea6 25 \u00b0"));
+        r.click("btnClear");
+        QCOMPARE(text(r.page), QString());
+        QVERIFY(r.page.isLogOpen());
 
         // The close names the file that is open, whatever is chosen now, and
         // the card's answer to it opens nothing again.
         choice->setCurrentIndex(0);
         open->click();
-        QVERIFY(!page.isLogOpen());
-        feed(page, 9, kYes);
-        QVERIFY(!page.isLogOpen());
+        QVERIFY(!r.page.isLogOpen());
+        r.feed(9, kYes);
+        QVERIFY(!r.page.isLogOpen());
         QCOMPARE(open->text(), QStringLiteral("Open"));
         const QVariantList openOrClose { 9, QByteArray("network.log") };
-        QCOMPARE(sent, (QList<QVariantList> { openOrClose, openOrClose, openOrClose }));
-        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(r.sent, (QList<QVariantList> { openOrClose, openOrClose, openOrClose }));
+        QCOMPARE(r.boxes.boxes.size(), 1);
 
         // An open log ends with the link, and its list goes with it.
         open->click();
-        feed(page, 9, kYes);
-        page.linkChanged();
-        QVERIFY(!page.isLogOpen());
-        QCOMPARE(open->text() + offered(page).join(QString()), QStringLiteral("Open"));
+        r.feed(9, kYes);
+        r.page.linkChanged();
+        QVERIFY(!r.page.isLogOpen());
+        QCOMPARE(open->text() + offered(r.page).join(QString()), QStringLiteral("Open"));
     }
 
     void logParagraphCap()
     {
-        DisplayLogPage page;
+        Rig<DisplayLogPage> r;
         for (int i = 1; i <= DisplayLogPage::kMaxParagraphs + 1; ++i)
-            feed(page, 10, "line " + QByteArray::number(i));
-        const QStringList p = text(page).split(QLatin1Char('\n'));
+            r.feed(10, "line " + QByteArray::number(i));
+        const QStringList p = text(r.page).split(QLatin1Char('\n'));
         QCOMPARE(p.size(), DisplayLogPage::kMaxParagraphs);
         QCOMPARE(p.first(), QStringLiteral("line 2"));
     }
@@ -284,27 +286,22 @@ private slots:
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("box");
-        QTest::newRow("ascending keys") << R"({"name":"x","count":5,"ethaddr":"001A2B3C4D5E","Ethaddr":"001a"})"
-                                        << "Ethaddr=001a|count=|ethaddr=00:1A:2B:3C:4D:5E|name=x"
-                                        << "Information: Read data finished! [information, page]";
-        QTest::newRow("an array") << "[1]"
-                                  << "old=1"
-                                  << "Warning: Read data failed! [warning, page]";
-        QTest::newRow("no data") << ""
-                                 << "old=1"
-                                 << "Warning: Read data failed! [warning, page]";
+        row("ascending keys", R"({"name":"x","count":5,"ethaddr":"001A2B3C4D5E","Ethaddr":"001a"})",
+            "Ethaddr=001a|count=|ethaddr=00:1A:2B:3C:4D:5E|name=x",
+            "Information: Read data finished! [information, page]");
+        row("an array", "[1]", "old=1", "Warning: Read data failed! [warning, page]");
+        row("no data", "", "old=1", "Warning: Read data failed! [warning, page]");
     }
     void paramsReadReply()
     {
         QFETCH(QString, reply);
         QFETCH(QString, shown);
         QFETCH(QString, box);
-        BoxRecorder boxes;
-        FixedParamPage page;
-        setRows(page, QStringLiteral("old=1"));
-        feed(page, 14, reply.toUtf8());
-        QCOMPARE(rows(page), shown);
-        QCOMPARE(describe(boxes.last(), &page), box);
+        Rig<FixedParamPage> r;
+        setRows(r.page, QStringLiteral("old=1"));
+        r.feed(14, reply.toUtf8());
+        QCOMPARE(rows(r.page), shown);
+        QCOMPARE(r.box(), box);
     }
 
     void paramsWrite_data()
@@ -316,13 +313,12 @@ private slots:
         const QString empty
             = QStringLiteral("Warning: There is item or value is empty! And these will no be set to device!\n"
                              "Do you want to continue? [warning, page]");
-        QTest::newRow("complete") << "name=Rack 4|ethaddr=0a1b2c3d4e5f" << -1
-                                  << QByteArray(R"({"ethaddr":"0a:1b:2c:3d:4e:5f","name":"Rack 4"})") << "no box";
-        QTest::newRow("bad MAC") << "ethaddr=00:11:22:33:44" << -1 << QByteArray()
-                                 << "Warning: Invaild settings! [warning, page]";
-        QTest::newRow("empty items, Yes") << "name=A|devserial=|=orphan" << 0 << QByteArray(R"({"name":"A"})") << empty;
-        QTest::newRow("empty items, No") << "name=A|devserial=" << 1 << QByteArray() << empty;
-        QTest::newRow("empty table") << "" << -1 << QByteArray() << "no box";
+        row("complete", "name=Rack 4|ethaddr=0a1b2c3d4e5f", -1,
+            QByteArray(R"({"ethaddr":"0a:1b:2c:3d:4e:5f","name":"Rack 4"})"), "no box");
+        row("bad MAC", "ethaddr=00:11:22:33:44", -1, QByteArray(), "Warning: Invaild settings! [warning, page]");
+        row("empty items, Yes", "name=A|devserial=|=orphan", 0, QByteArray(R"({"name":"A"})"), empty);
+        row("empty items, No", "name=A|devserial=", 1, QByteArray(), empty);
+        row("empty table", "", -1, QByteArray(), "no box");
     }
     void paramsWrite()
     {
@@ -330,62 +326,59 @@ private slots:
         QFETCH(int, answer);
         QFETCH(QByteArray, json);
         QFETCH(QString, box);
-        BoxRecorder boxes;
-        FixedParamPage page;
-        QSignalSpy sent(&page, &FixedParamPage::sendCmd);
-        setRows(page, rows);
+        Rig<FixedParamPage> r;
+        setRows(r.page, rows);
         if (answer >= 0)
-            boxes.answerNext(answer);
-        click(page, "btnWrite");
-        QCOMPARE(describe(boxes.last(), &page), box);
+            r.boxes.answerNext(answer);
+        r.click("btnWrite");
+        QCOMPARE(r.box(), box);
         if (answer >= 0)
-            QCOMPARE(boxes.last()->escapeIndex, 1);
-        QCOMPARE(sent, (json.isEmpty() ? QList<QVariantList>() : QList<QVariantList> { { 15, json } }));
+            QCOMPARE(r.boxes.last()->escapeIndex, 1);
+        QCOMPARE(r.sent, (json.isEmpty() ? QList<QVariantList>() : QList<QVariantList> { { 15, json } }));
         if (json.isEmpty())
             return;
-        feed(page, 15, QByteArray());
-        QCOMPARE(describe(boxes.last(), &page), "Warning: Operation failed! [warning, no parent]");
-        feed(page, 15, kYes);
-        QCOMPARE(describe(boxes.last(), &page), "Information: Operation success! [warning, no parent]");
+        r.feed(15, QByteArray());
+        QCOMPARE(r.box(), "Warning: Operation failed! [warning, no parent]");
+        r.feed(15, kYes);
+        QCOMPARE(r.box(), "Information: Operation success! [warning, no parent]");
     }
 
     void paramsBackupAndLoad()
     {
-        BoxRecorder boxes;
-        FixedParamPage page;
+        Rig<FixedParamPage> r;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("card.ini"));
         // Nothing to back up: no dialog.
-        click(page, "btnReset");
-        click(page, "btnBackup");
-        QCOMPARE(boxes.texts(), QStringList { QStringLiteral("No content to backup!") });
-        QVERIFY(boxes.dialogs.isEmpty());
+        r.click("btnReset");
+        r.click("btnBackup");
+        QCOMPARE(r.boxes.texts(), QStringList { QStringLiteral("No content to backup!") });
+        QVERIFY(r.boxes.dialogs.isEmpty());
 
-        setRows(page, QStringLiteral("name=NMC 7, rack 2|devserial=|=orphan|a/b=slash|Zeta=last"));
-        boxes.clear();
-        boxes.answerDialog(dir.path()); // a folder: nothing can be written there
-        click(page, "btnBackup");
-        QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Save fixed parameter failed!") });
+        setRows(r.page, QStringLiteral("name=NMC 7, rack 2|devserial=|=orphan|a/b=slash|Zeta=last"));
+        r.boxes.clear();
+        r.boxes.answerDialog(dir.path()); // a folder: nothing can be written there
+        r.click("btnBackup");
+        QCOMPARE(r.boxes.texts(), QStringList { QStringLiteral("Save fixed parameter failed!") });
         QVERIFY(QDir(dir.path()).isEmpty());
-        boxes.clear();
-        boxes.answerDialog(path);
-        click(page, "btnBackup");
-        QCOMPARE(boxes.dialogs.first().kind, DialogPrompt::Kind::SaveFile);
-        QCOMPARE(boxes.dialogs.first().filter, QStringLiteral("(*.ini)"));
-        QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Save fixed parameter success!") });
+        r.boxes.clear();
+        r.boxes.answerDialog(path);
+        r.click("btnBackup");
+        QCOMPARE(r.boxes.dialogs.first().kind, DialogPrompt::Kind::SaveFile);
+        QCOMPARE(r.boxes.dialogs.first().filter, QStringLiteral("(*.ini)"));
+        QCOMPARE(r.boxes.texts(), QStringList { QStringLiteral("Save fixed parameter success!") });
 
         // Loading keeps the complete rows, in key order; a cancelled dialog or an
         // unreadable file changes nothing.
-        click(page, "btnReset");
-        boxes.clear();
-        click(page, "btnLoad");
-        boxes.answerDialog(dir.path());
-        click(page, "btnLoad");
-        QCOMPARE(rows(page), QStringLiteral("name=|devserial=|ethaddr="));
-        boxes.answerDialog(path);
-        click(page, "btnLoad");
-        QCOMPARE(boxes.texts(), (QStringList { "Load fixed parameter failed!", "Load fixed parameter success!" }));
-        QCOMPARE(rows(page), QStringLiteral("Zeta=last|a/b=slash|name=NMC 7, rack 2"));
+        r.click("btnReset");
+        r.boxes.clear();
+        r.click("btnLoad");
+        r.boxes.answerDialog(dir.path());
+        r.click("btnLoad");
+        QCOMPARE(rows(r.page), QStringLiteral("name=|devserial=|ethaddr="));
+        r.boxes.answerDialog(path);
+        r.click("btnLoad");
+        QCOMPARE(r.boxes.texts(), (QStringList { "Load fixed parameter failed!", "Load fixed parameter success!" }));
+        QCOMPARE(rows(r.page), QStringLiteral("Zeta=last|a/b=slash|name=NMC 7, rack 2"));
     }
 
     // A port out of 1..65534, checked or not, stops the write with a box.
@@ -395,41 +388,39 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("box");
         const QString ports = QStringLiteral("on:22 off:2323 on:8080 off:443");
-        QTest::newRow("done") << ports << kYes << "Information: Operation success! [warning, no parent]";
-        QTest::newRow("refused") << ports << hx("00") << "Warning: Operation failed! [warning, no parent]";
-        QTest::newRow("no result byte") << ports << QByteArray() << "Warning: Operation failed! [warning, no parent]";
+        row("done", ports, kYes, "Information: Operation success! [warning, no parent]");
+        row("refused", ports, hx("00"), "Warning: Operation failed! [warning, no parent]");
+        row("no result byte", ports, QByteArray(), "Warning: Operation failed! [warning, no parent]");
         const QString bad = QStringLiteral("Warning: Port settings error! [warning, no parent]");
-        QTest::newRow("0 checked") << "on:0 on:23 on:80 on:443" << QByteArray() << bad;
-        QTest::newRow("65535 unchecked") << "on:22 off:65535 on:80 on:443" << QByteArray() << bad;
-        QTest::newRow("empty") << "on:22 on:23 off: on:443" << QByteArray() << bad;
+        row("0 checked", "on:0 on:23 on:80 on:443", QByteArray(), bad);
+        row("65535 unchecked", "on:22 off:65535 on:80 on:443", QByteArray(), bad);
+        row("empty", "on:22 on:23 off: on:443", QByteArray(), bad);
     }
     void portsWrite()
     {
         QFETCH(QString, rows);
         QFETCH(QByteArray, reply);
         QFETCH(QString, box);
-        BoxRecorder boxes;
-        SettingsPage page;
-        page.show();
-        QSignalSpy sent(&page, &SettingsPage::sendCmd);
-        setRows(page, rows);
-        click(page, "btnWrite");
+        Rig<SettingsPage> r;
+        r.page.show();
+        setRows(r.page, rows);
+        r.click("btnWrite");
         if (box.contains(QLatin1String("Port settings error!"))) {
-            QCOMPARE(describe(boxes.last(), &page), box);
-            QCOMPARE(boxes.boxes.size(), 1);
-            QCOMPARE(sent.count(), 0);
+            QCOMPARE(r.box(), box);
+            QCOMPARE(r.boxes.boxes.size(), 1);
+            QCOMPARE(r.sent.count(), 0);
             return;
         }
-        QCOMPARE(sent, (QList<QVariantList> { { 17, hx("01 00 16 00 09 13 01 1F 90 00 01 BB") } }));
+        QCOMPARE(r.sent, (QList<QVariantList> { { 17, hx("01 00 16 00 09 13 01 1F 90 00 01 BB") } }));
         // The box that waits for the answer has no loop of its own; a second
         // write replaces it rather than adding one.
-        QCOMPARE(describe(boxes.last(), &page), "Information: Writing data... [information, no parent]");
-        QCOMPARE(boxes.last()->kind, MessageBox::Kind::Pending);
-        click(page, "btnWrite");
+        QCOMPARE(r.box(), "Information: Writing data... [information, no parent]");
+        QCOMPARE(r.boxes.last()->kind, MessageBox::Kind::Pending);
+        r.click("btnWrite");
         QTRY_COMPARE(writingBoxes(), 1);
-        feed(page, 17, reply);
-        feed(page, 17, reply);
-        QCOMPARE(describe(boxes.last(), &page), box);
+        r.feed(17, reply);
+        r.feed(17, reply);
+        QCOMPARE(r.box(), box);
         QTRY_COMPARE(writingBoxes(), 0);
     }
 
@@ -440,14 +431,13 @@ private slots:
         QTest::addColumn<QString>("shown"); // the four rows, then the date field
         QTest::addColumn<QString>("box");
         const QString kept = QStringLiteral("on:1 off:2 on:3 off:4 typed");
-        QTest::newRow("ports") << 16 << hx("02 00 16 00 00 17 FF FF FE 01 00 00") << "on:22 off:23 on:65534 on:0 typed"
-                               << "Information: Read data finished! [information, page]";
-        QTest::newRow("ports, 11 bytes") << 16 << hx("01 00 16 00 00 17 01 1F 90 00 01") << kept
-                                         << "Tip: Read data failed! [information, no parent]";
-        QTest::newRow("date") << 6 << QByteArray("2031-05-06 07:08:09") << "on:1 off:2 on:3 off:4 2031-05-06 07:08:09"
-                              << "no box";
-        QTest::newRow("date, 20 bytes") << 6 << QByteArray("2031-05-06 07:08:09x") << kept
-                                        << "Tip: Read date failed! [information, no parent]";
+        row("ports", 16, hx("02 00 16 00 00 17 FF FF FE 01 00 00"), "on:22 off:23 on:65534 on:0 typed",
+            "Information: Read data finished! [information, page]");
+        row("ports, 11 bytes", 16, hx("01 00 16 00 00 17 01 1F 90 00 01"), kept,
+            "Tip: Read data failed! [information, no parent]");
+        row("date", 6, QByteArray("2031-05-06 07:08:09"), "on:1 off:2 on:3 off:4 2031-05-06 07:08:09", "no box");
+        row("date, 20 bytes", 6, QByteArray("2031-05-06 07:08:09x"), kept,
+            "Tip: Read date failed! [information, no parent]");
     }
     void portsAndDateShown()
     {
@@ -455,69 +445,65 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(QString, shown);
         QFETCH(QString, box);
-        BoxRecorder boxes;
-        SettingsPage page;
-        setRows(page, QStringLiteral("on:1 off:2 on:3 off:4"));
-        childOf<QLineEdit>(page, "leDate")->setText(QStringLiteral("typed"));
-        feed(page, cmd, reply);
-        QCOMPARE(rows(page) + QLatin1Char(' ') + childOf<QLineEdit>(page, "leDate")->text(), shown);
-        QCOMPARE(describe(boxes.last(), &page), box);
+        Rig<SettingsPage> r;
+        setRows(r.page, QStringLiteral("on:1 off:2 on:3 off:4"));
+        r.child<QLineEdit>("leDate")->setText(QStringLiteral("typed"));
+        r.feed(cmd, reply);
+        QCOMPARE(rows(r.page) + QLatin1Char(' ') + r.child<QLineEdit>("leDate")->text(), shown);
+        QCOMPARE(r.box(), box);
         for (int i = 0; i < 4; ++i)
-            QCOMPARE(port(page, i)->isEnabled(), check(page, i)->isChecked());
+            QCOMPARE(port(r.page, i)->isEnabled(), check(r.page, i)->isChecked());
     }
 
     void dateSyncSendsTheLocalTime()
     {
-        SettingsPage page;
-        QSignalSpy sent(&page, &SettingsPage::sendCmd);
-        click(page, "btnDeviceDate");
-        click(page, "btnSyncDate");
-        QCOMPARE(sent.count(), 2);
-        QCOMPARE((QList<int> { sent.at(0).at(0).toInt(), sent.at(1).at(0).toInt() }), (QList<int> { 6, 7 }));
+        Rig<SettingsPage> r;
+        r.click("btnDeviceDate");
+        r.click("btnSyncDate");
+        QCOMPARE(r.sent.count(), 2);
+        QCOMPARE((QList<int> { r.sent.at(0).at(0).toInt(), r.sent.at(1).at(0).toInt() }), (QList<int> { 6, 7 }));
         const QDateTime time
-            = QDateTime::fromString(sent.at(1).at(1).toString(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            = QDateTime::fromString(r.sent.at(1).at(1).toString(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
         QVERIFY(qAbs(time.secsTo(QDateTime::currentDateTime())) < 60);
     }
 
     void serialOpenSendClose()
     {
-        BoxRecorder boxes;
-        SPTestPage page;
-        QSignalSpy sent(&page, &SPTestPage::sendCmd);
-        auto* open = childOf<QPushButton>(page, "btnOpen");
+        Rig<SPTestPage> r;
+        auto* open = r.child<QPushButton>("btnOpen");
         // Closed: a send only warns, and answers nobody asked for change nothing.
-        childOf<QLineEdit>(page, "leSendData")->setText(QStringLiteral("01"));
-        click(page, "btnSend");
-        QCOMPARE(describe(boxes.last(), &page), "Warning: Port not opened! [warning, no parent]");
-        feed(page, 11, kYes);
-        QVERIFY(!page.isPortOpen());
-        QCOMPARE(sent.count(), 0);
+        r.child<QLineEdit>("leSendData")->setText(QStringLiteral("01"));
+        r.click("btnSend");
+        QCOMPARE(r.box(), "Warning: Port not opened! [warning, no parent]");
+        r.feed(11, kYes);
+        QVERIFY(!r.page.isPortOpen());
+        QCOMPARE(r.sent.count(), 0);
 
-        childOf<QLineEdit>(page, "lePortName")->setText(QStringLiteral("COM9"));
+        r.child<QLineEdit>("lePortName")->setText(QStringLiteral("COM9"));
         open->click();
-        QCOMPARE(sent.last().at(1).toByteArray().toHex(' '), hx("00 04 43 4F 4D 39 03 03 00 00 00").toHex(' '));
-        feed(page, 11, hx("00")); // refused
-        QCOMPARE(describe(boxes.last(), &page), "Warning: Open device's serial port failed! [warning, no parent]");
-        QVERIFY(!page.isPortOpen());
+        QCOMPARE(r.sent.last().at(1).toByteArray().toHex(' '), hx("00 04 43 4F 4D 39 03 03 00 00 00").toHex(' '));
+        r.feed(11, hx("00")); // refused
+        QCOMPARE(r.box(), "Warning: Open device's serial port failed! [warning, no parent]");
+        QVERIFY(!r.page.isPortOpen());
         open->click();
-        feed(page, 11, kYes);
-        QVERIFY(page.isPortOpen());
+        r.feed(11, kYes);
+        QVERIFY(r.page.isPortOpen());
         QCOMPARE(open->text(), QStringLiteral("Disconnect"));
 
         // Closing needs no answer, and the card's answer to it opens nothing.
         open->click();
-        QCOMPARE(sent.last(), (QVariantList { 11, QByteArray() }));
-        QVERIFY(!page.isPortOpen());
-        feed(page, 11, kYes);
-        QVERIFY(!page.isPortOpen());
+        QCOMPARE(r.sent.last(), (QVariantList { 11, QByteArray() }));
+        QVERIFY(!r.page.isPortOpen());
+        r.feed(11, kYes);
+        QVERIFY(!r.page.isPortOpen());
         QCOMPARE(open->text(), QStringLiteral("Connect"));
-        QCOMPARE(boxes.boxes.size(), 2);
+        QCOMPARE(r.boxes.boxes.size(), 2);
 
         // An open port ends with the link.
         open->click();
-        feed(page, 11, kYes);
-        page.linkChanged();
-        QVERIFY(!page.isPortOpen());
+        r.feed(11, kYes);
+        r.page.linkChanged();
+        QVERIFY(!r.page.isPortOpen());
         QCOMPARE(open->text(), QStringLiteral("Connect"));
     }
 
@@ -527,14 +513,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("wire");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("modbus") << "rbModbus"
-                                << "01 03 00 00 00 0A" << hx("01030000000AC5CD") << "01 03 00 00 00 0a c5 cd ";
-        QTest::newRow("hex") << "rbHex"
-                             << "01  1FF" << hx("0100FF") << "01 00 ff ";
-        QTest::newRow("ascii") << "rbASCII"
-                               << "a<b" << hx("613C62") << "a<b";
-        QTest::newRow("empty sends nothing") << "rbHex"
-                                             << "" << QByteArray() << "";
+        row("modbus", "rbModbus", "01 03 00 00 00 0A", hx("01030000000AC5CD"), "01 03 00 00 00 0a c5 cd ");
+        row("hex", "rbHex", "01  1FF", hx("0100FF"), "01 00 ff ");
+        row("ascii", "rbASCII", "a<b", hx("613C62"), "a<b");
+        row("empty sends nothing", "rbHex", "", QByteArray(), "");
     }
     void serialSend()
     {
@@ -542,58 +524,56 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QByteArray, wire);
         QFETCH(QString, shown);
-        BoxRecorder boxes;
-        SPTestPage page;
-        click(page, "btnOpen");
-        feed(page, 11, kYes);
-        QSignalSpy sent(&page, &SPTestPage::sendCmd);
-        childOf<QRadioButton>(page, qPrintable(mode))->click();
-        auto* edit = childOf<QLineEdit>(page, "leSendData");
+        Rig<SPTestPage> r;
+        r.click("btnOpen");
+        r.feed(11, kYes);
+        r.sent.clear();
+        r.child<QRadioButton>(qPrintable(mode))->click();
+        auto* edit = r.child<QLineEdit>("leSendData");
         edit->setText(text);
         QTest::keyClick(edit, Qt::Key_Return); // Return sends like the button
-        QCOMPARE(sent, (text.isEmpty() ? QList<QVariantList>() : QList<QVariantList> { { 12, wire } }));
-        QCOMPARE(record(page).join(QString()).isEmpty(), text.isEmpty());
+        QCOMPARE(r.sent, (text.isEmpty() ? QList<QVariantList>() : QList<QVariantList> { { 12, wire } }));
+        QCOMPARE(record(r.page).join(QString()).isEmpty(), text.isEmpty());
         if (text.isEmpty())
             return;
         // "[yyyy-MM-dd hh:mm:ss.zzz] Send: " then the payload; what the card's
         // port received is recorded the same way, as UTF-8 in text mode.
-        feed(page, 13, QByteArray("t=25\xc2\xb0"));
-        const QStringList lines = record(page);
+        r.feed(13, QByteArray("t=25\xc2\xb0"));
+        const QStringList lines = record(r.page);
         QVERIFY2(lines.at(0).endsWith(QLatin1String("] Send: ")), qPrintable(lines.at(0)));
         QCOMPARE(lines.at(1), shown);
         QVERIFY(lines.at(3).endsWith(QLatin1String("] Receive: ")));
         QCOMPARE(lines.at(4), mode == "rbASCII" ? QStringLiteral("t=25\u00b0") : QStringLiteral("74 3d 32 35 c2 b0 "));
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(r.boxes.boxes.isEmpty());
     }
 
     void serialFailedSendClosesThePort_data()
     {
         QTest::addColumn<QByteArray>("reply");
-        QTest::newRow("reply 0") << hx("00");
-        QTest::newRow("reply without data byte") << QByteArray();
+        row("reply 0", hx("00"));
+        row("reply without data byte", QByteArray());
     }
     void serialFailedSendClosesThePort()
     {
         QFETCH(QByteArray, reply);
-        BoxRecorder boxes;
-        SPTestPage page;
-        click(page, "btnOpen");
-        feed(page, 11, kYes);
-        childOf<QLineEdit>(page, "leSendData")->setText(QStringLiteral("01"));
-        click(page, "btnSend");
-        feed(page, 12, reply);
-        feed(page, 12, reply); // a repeated answer opens no second box
-        QCOMPARE(boxes.texts(), QStringList { QStringLiteral("Send data to device's serial port failed!") });
-        QVERIFY(!page.isPortOpen());
-        QCOMPARE(childOf<QPushButton>(page, "btnOpen")->text(), QStringLiteral("Connect"));
+        Rig<SPTestPage> r;
+        r.click("btnOpen");
+        r.feed(11, kYes);
+        r.child<QLineEdit>("leSendData")->setText(QStringLiteral("01"));
+        r.click("btnSend");
+        r.feed(12, reply);
+        r.feed(12, reply); // a repeated answer opens no second box
+        QCOMPARE(r.boxes.texts(), QStringList { QStringLiteral("Send data to device's serial port failed!") });
+        QVERIFY(!r.page.isPortOpen());
+        QCOMPARE(r.child<QPushButton>("btnOpen")->text(), QStringLiteral("Connect"));
     }
 
     void serialRecordIsCapped()
     {
-        SPTestPage page;
+        Rig<SPTestPage> r;
         for (int i = 0; i < SPTestPage::kMaxRecordEntries + 3; ++i)
-            feed(page, 13, QByteArray(1, char(i)));
-        const auto* doc = childOf<QTextBrowser>(page, "textBrowserRecord")->document();
+            r.feed(13, QByteArray(1, char(i)));
+        const auto* doc = r.child<QTextBrowser>("textBrowserRecord")->document();
         QCOMPARE(doc->blockCount(), SPTestPage::kMaxRecordEntries);
         QVERIFY2(
             doc->firstBlock().text().simplified().endsWith(QLatin1String(" 03")), qPrintable(doc->firstBlock().text()));
@@ -601,69 +581,64 @@ private slots:
 
     void serialRetranslationKeepsIndexes()
     {
-        BoxRecorder boxes;
-        SPTestPage page;
-        auto* flow = childOf<QComboBox>(page, "comboBoxFlowControl");
+        Rig<SPTestPage> r;
+        auto* flow = r.child<QComboBox>("comboBoxFlowControl");
         flow->setCurrentIndex(2);
-        childOf<QComboBox>(page, "comboBoxParity")->setCurrentIndex(1);
+        r.child<QComboBox>("comboBoxParity")->setCurrentIndex(1);
         MarkingTranslator translator;
         QCoreApplication::installTranslator(&translator);
         QTRY_COMPARE(flow->currentText(), QStringLiteral("~Software"));
         QCoreApplication::removeTranslator(&translator);
         QTRY_COMPARE(flow->currentText(), QStringLiteral("Software"));
-        QSignalSpy sent(&page, &SPTestPage::sendCmd);
-        click(page, "btnOpen");
-        QCOMPARE(sent.at(0).at(1).toByteArray(), hx("00 00 03 03 01 02 00"));
+        r.click("btnOpen");
+        QCOMPARE(r.sent.at(0).at(1).toByteArray(), hx("00 00 03 03 01 02 00"));
     }
 
     // What the console sends, what it keeps to itself ("clear"), which replies
     // are answers, and where entries go.
     void consoleSendAndAnswer()
     {
-        BoxRecorder boxes;
-        PageRoot page;
-        QSignalSpy sent(&page, &PageRoot::sendCmd);
-        auto* browser = childOf<QTextBrowser>(page, "textBrowserCmd");
-        auto* line = childOf<QLineEdit>(page, "leCmd");
+        Rig<PageRoot> r;
+        auto* browser = r.child<QTextBrowser>("textBrowserCmd");
+        auto* line = r.child<QLineEdit>("leCmd");
         line->setText(QStringLiteral("ver"));
-        click(page, "btnSendCmd");
+        r.click("btnSendCmd");
         QTest::keyClick(line, Qt::Key_Return); // the line stays; Return sends it again
         // Only code 19 is an answer, and it ends at its zero byte.
         for (int cmd : { 18, 1, 20 })
-            feed(page, cmd, "no");
-        feed(page, 19, QByteArray("v1.3\0more", 9));
+            r.feed(cmd, "no");
+        r.feed(19, QByteArray("v1.3\0more", 9));
         QCOMPARE(browser->toPlainText(), QStringLiteral("Send: ver\nSend: ver\nRecv: v1.3\n"));
         QCOMPARE(browser->textCursor().charFormat().foreground().color(), QColor(0, 128, 0));
 
         // "clear" empties the transcript and is not sent; "Clear" is.
         line->setText(QStringLiteral("clear"));
-        click(page, "btnSendCmd");
+        r.click("btnSendCmd");
         QCOMPARE(browser->toPlainText(), QString());
         line->setText(QStringLiteral("Clear"));
-        click(page, "btnSendCmd");
-        QCOMPARE(sent.count(), 3);
-        QCOMPARE(sent.last(), (QVariantList { 18, QByteArray("Clear") }));
+        r.click("btnSendCmd");
+        QCOMPARE(r.sent.count(), 3);
+        QCOMPARE(r.sent.last(), (QVariantList { 18, QByteArray("Clear") }));
 
         // An entry goes to the end even while the technician selects the start.
         QTextCursor selection(browser->document());
         selection.movePosition(QTextCursor::Start);
         selection.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
         browser->setTextCursor(selection);
-        feed(page, 19, "second");
+        r.feed(19, "second");
         QCOMPARE(browser->toPlainText(), QStringLiteral("Send: Clear\nRecv: second\n"));
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(r.boxes.boxes.isEmpty());
     }
 
     void everyInputAndViewHasAName_data()
     {
         QTest::addColumn<Make>("make");
         // The window holds every page but those opened on demand.
-        QTest::newRow("main window") << Make([] { return new MainWindow; });
-        QTest::newRow("batch") << Make([] { return new BatchProgrammingDialog(nullptr, 1); });
-        QTest::newRow("console") << Make([] { return new PageRoot; });
-        QTest::newRow("set ip") << Make([] { return new DialogSetIP; });
+        row("main window", Make([] { return new MainWindow; }));
+        row("batch", Make([] { return new BatchProgrammingDialog(nullptr, 1); }));
+        row("console", Make([] { return new PageRoot; }));
+        row("set ip", Make([] { return new DialogSetIP; }));
     }
-
     void everyInputAndViewHasAName()
     {
         QFETCH(Make, make);
