@@ -57,10 +57,9 @@ bool writeAll(const QString& path, const QByteArray& bytes)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
-QStringList entries(const QTemporaryDir& dir)
-{
+const auto entries = [](const QTemporaryDir& dir) {
     return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-}
+};
 
 // "on:22 off:23 on:80 off:443" as a port table, and back.
 PortRecords::Table table(const QString& text)
@@ -81,10 +80,7 @@ QString text(const PortRecords::Table& t)
 }
 // The bytes live in a buffer of exactly their size, so a read past the end
 // shows under the sanitizers.
-std::vector<quint8> exact(const QByteArray& wire)
-{
-    return std::vector<quint8>(wire.begin(), wire.end());
-}
+const auto exact = [](const QByteArray& wire) { return std::vector<quint8>(wire.begin(), wire.end()); };
 
 const auto entry = [](const QByteArray& name) { return char(name.size()) + name; };
 const char* const kOutcomes[] = { "waiting", "replied", "refused", "timed out", "connection lost" };

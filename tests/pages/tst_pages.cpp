@@ -39,9 +39,9 @@ namespace {
 
 const QByteArray kYes("\1");
 
-template <typename W> W* childOf(const QWidget& page, const char* name)
+template <typename W> W* childOf(const QWidget& page, const QByteArray& name)
 {
-    return page.findChild<W*>(QLatin1String(name));
+    return page.findChild<W*>(QString::fromLatin1(name));
 }
 // A box in one line, "Title: text [icon, parent]", so that what a box said
 // and where it stood are compared in one go.
@@ -78,17 +78,11 @@ QStringList offered(const DisplayLogPage& page)
         names.append(combo->itemText(i));
     return names;
 }
-QString text(const DisplayLogPage& page)
-{
-    return childOf<QTextEdit>(page, "textLog")->toPlainText();
-}
+const auto text = [](const DisplayLogPage& page) { return childOf<QTextEdit>(page, "textLog")->toPlainText(); };
 
 // "k=v|k2=v2" as the parameter table's rows, filled the way the technician's
 // edits fill them, and back.
-QTableWidget* table(const FixedParamPage& page)
-{
-    return childOf<QTableWidget>(page, "tableWidgetParam");
-}
+const auto table = [](const FixedParamPage& page) { return childOf<QTableWidget>(page, "tableWidgetParam"); };
 void setRows(FixedParamPage& page, const QString& text)
 {
     table(page)->setRowCount(0);
@@ -109,14 +103,10 @@ QString rows(const FixedParamPage& page)
 
 // "on:22 off:23 ..." in the port fields, and back.
 const char* const kServices[] = { "SSH", "Telnet", "HTTP", "HTTPS" };
-QCheckBox* check(const SettingsPage& page, int row)
-{
-    return childOf<QCheckBox>(page, QByteArray("checkBox").append(kServices[row]).constData());
-}
-QLineEdit* port(const SettingsPage& page, int row)
-{
-    return childOf<QLineEdit>(page, QByteArray("lePort").append(kServices[row]).constData());
-}
+const auto check
+    = [](const SettingsPage& page, int i) { return childOf<QCheckBox>(page, QByteArray("checkBox") + kServices[i]); };
+const auto port
+    = [](const SettingsPage& page, int i) { return childOf<QLineEdit>(page, QByteArray("lePort") + kServices[i]); };
 QString rows(const SettingsPage& page)
 {
     QStringList result;
@@ -141,10 +131,9 @@ int writingBoxes()
     return alive;
 }
 
-QStringList record(const SPTestPage& page)
-{
+const auto record = [](const SPTestPage& page) {
     return childOf<QTextBrowser>(page, "textBrowserRecord")->toPlainText().split(QLatin1Char('\n'));
-}
+};
 // Marks every text of the page, to see what it sets again on a language change.
 class MarkingTranslator : public QTranslator {
 public:
