@@ -26,18 +26,16 @@ struct Wire {
         : address(address)
     {
         QVERIFY2(server.listen(QHostAddress(address), CommTcp::kCommandPort), qPrintable(server.errorString()));
-        const auto hook = [this](const char* family) {
-            return [this, family](int cmd, const quint8* data, int size) {
+        using Reply = void (CommTcp::*)(int, const quint8*, int);
+        const std::pair<const char*, Reply> families[]
+            = { { "prog", &CommTcp::gotProgRespond }, { "settings", &CommTcp::gotSettingsRespond },
+                  { "log", &CommTcp::gotLogRespond }, { "sptest", &CommTcp::gotSPTestRespond },
+                  { "fixed", &CommTcp::gotFixedParamRespond }, { "root", &CommTcp::gotRootRespond } };
+        for (const auto& [family, signal] : families)
+            QObject::connect(&link, signal, [this, family = family](int cmd, const quint8* data, int size) {
                 replies << QStringLiteral("%1 %2 ").arg(QLatin1String(family)).arg(cmd)
                         + QByteArray(reinterpret_cast<const char*>(data), size).toHex();
-            };
-        };
-        QObject::connect(&link, &CommTcp::gotProgRespond, hook("prog"));
-        QObject::connect(&link, &CommTcp::gotSettingsRespond, hook("settings"));
-        QObject::connect(&link, &CommTcp::gotLogRespond, hook("log"));
-        QObject::connect(&link, &CommTcp::gotSPTestRespond, hook("sptest"));
-        QObject::connect(&link, &CommTcp::gotFixedParamRespond, hook("fixed"));
-        QObject::connect(&link, &CommTcp::gotRootRespond, hook("root"));
+            });
     }
     bool open()
     {

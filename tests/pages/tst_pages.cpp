@@ -124,10 +124,8 @@ void setRows(SettingsPage& page, const QString& text)
 int writingBoxes()
 {
     int alive = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        alive += box && box->text() == QLatin1String("Writing data...");
-    }
+    for (QWidget* w : QApplication::topLevelWidgets())
+        alive += qobject_cast<QMessageBox*>(w) && static_cast<QMessageBox*>(w)->text() == "Writing data...";
     return alive;
 }
 
