@@ -18,9 +18,8 @@ namespace {
 const auto frame = [](int cmd, const QByteArray& data) { return CommandFrame::build(cmd, data); };
 const QString kMarker = QStringLiteral("root 19 656e64"); // "end"
 
-// A link, every reply it dispatches ("family code hex data"), the boxes the main window shows for its
-// reports, and a hand-driven peer on `address` that accepts the link's
-// connection and writes whatever the test says.
+// A link, every reply it dispatches ("family code hex data"), the boxes the main window shows for its reports, and a
+// hand-driven peer on `address` that accepts the link's connection and writes whatever the test says.
 struct Wire {
     explicit Wire(const QString& address)
         : address(address)

@@ -1,9 +1,7 @@
-// The bytes the tool puts on the wire and into files, without sockets or
-// windows: the command frame and its reassembly, requests awaiting their
-// replies (the owner hands each reply in, as a page does), and what the pages
-// send and keep: the fixed parameters (reply, write object, MAC completion,
-// parameter file on real files), the port records and date, the serial port's
-// frames and record, the log list and the console's answer.
+// The bytes the tool puts on the wire and into files, without sockets or windows: the command frame and its
+// reassembly, requests awaiting their replies (the owner hands each reply in, as a page does), and what the pages send
+// and keep: the fixed parameters (reply, write object, MAC completion, parameter file on real files), the port records
+// and date, the serial port's frames and record, the log list and the console's answer.
 
 #include "link/cardrequests.h"
 #include "link/commandframe.h"
@@ -27,8 +25,6 @@ using P = FixedParams::WritePlan;
 Q_DECLARE_METATYPE(P::Outcome)
 
 namespace {
-
-const auto bytes = [](const QByteArray& data) { return reinterpret_cast<const quint8*>(data.constData()); };
 
 // "k=v|k2=v2": rows in order; "k=" an empty value; "~" a row lacking a cell.
 QVector<Row> rows(const QString& text)
@@ -142,8 +138,7 @@ private slots:
         FrameAssembler whole, single;
         QList<QByteArray> got, one; // the second fed byte by byte gives the same frames
         const auto into = [](QList<QByteArray>& list) {
-            return
-                [&list](const quint8* f, int size) { list.append(QByteArray(reinterpret_cast<const char*>(f), size)); };
+            return [&list](const quint8* f, int size) { list << QByteArray(reinterpret_cast<const char*>(f), size); };
         };
         whole.feed(input.constData(), input.size(), into(got));
         for (char c : input)

@@ -1,8 +1,6 @@
-// Each page's own decisions, with the card's replies fed in: what it shows,
-// sends, refuses and enables, its boxes, and what it forgets when the link
-// closes. The link and the wiring are tested in tests/link and
-// tests/mainwindow; files are real, in temporary folders. Last, what a screen
-// reader finds on every page and dialog.
+// Each page's own decisions, with the card's replies fed in: what it shows, sends, refuses and enables, its boxes,
+// what it forgets when the link closes (the link and the wiring are tested in tests/link and tests/mainwindow); files
+// are real, in temporary folders. Last, what a screen reader finds on every page and dialog.
 
 #include "discovery/dialogsetip.h"
 #include "link/tablerows.h"
@@ -63,10 +61,7 @@ template <typename Page> struct Rig {
     template <typename W = QPushButton> W* child(const char* name) const { return childOf<W>(page, name); }
     void click(const char* button) const { QTest::mouseClick(child(button), Qt::LeftButton); }
     // Hands a reply to the page as if the link had received it.
-    void feed(int cmd, const QByteArray& data)
-    {
-        page.handleRespond(cmd, reinterpret_cast<const quint8*>(data.constData()), data.size());
-    }
+    void feed(int cmd, const QByteArray& data) { page.handleRespond(cmd, bytes(data), data.size()); }
     QString box() const { return describe(boxes.last(), &page); }
 };
 
@@ -255,16 +250,6 @@ private slots:
         r.page.linkChanged();
         QVERIFY(!r.page.isLogOpen());
         QCOMPARE(open->text() + offered(r.page).join(QString()), QStringLiteral("Open"));
-    }
-
-    void logParagraphCap()
-    {
-        Rig<DisplayLogPage> r;
-        for (int i = 1; i <= DisplayLogPage::kMaxParagraphs + 1; ++i)
-            r.feed(10, "line " + QByteArray::number(i));
-        const QStringList p = text(r.page).split(QLatin1Char('\n'));
-        QCOMPARE(p.size(), DisplayLogPage::kMaxParagraphs);
-        QCOMPARE(p.first(), QStringLiteral("line 2"));
     }
 
     // A number shows as empty; a bare MAC gets its colons, under its exact key only.
@@ -550,12 +535,19 @@ private slots:
         QCOMPARE(r.child<QPushButton>("btnOpen")->text(), QStringLiteral("Connect"));
     }
 
-    void serialRecordIsCapped()
+    // The log and the serial port's record keep only their newest entries.
+    void logAndRecordAreCapped()
     {
-        Rig<SPTestPage> r;
+        Rig<DisplayLogPage> log;
+        for (int i = 1; i <= DisplayLogPage::kMaxParagraphs + 1; ++i)
+            log.feed(10, "line " + QByteArray::number(i));
+        const QStringList p = text(log.page).split(QLatin1Char('\n'));
+        QCOMPARE(p.size(), DisplayLogPage::kMaxParagraphs);
+        QCOMPARE(p.first(), QStringLiteral("line 2"));
+        Rig<SPTestPage> serial;
         for (int i = 0; i < SPTestPage::kMaxRecordEntries + 3; ++i)
-            r.feed(13, QByteArray(1, char(i)));
-        const auto* doc = r.child<QTextBrowser>("textBrowserRecord")->document();
+            serial.feed(13, QByteArray(1, char(i)));
+        const auto* doc = serial.child<QTextBrowser>("textBrowserRecord")->document();
         QCOMPARE(doc->blockCount(), SPTestPage::kMaxRecordEntries);
         QVERIFY2(
             doc->firstBlock().text().simplified().endsWith(QLatin1String(" 03")), qPrintable(doc->firstBlock().text()));
