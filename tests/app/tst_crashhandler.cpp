@@ -15,31 +15,21 @@ class TestCrashHandler : public QObject {
     Q_OBJECT
 
 private slots:
+    // The codes the probe below cannot raise; it raises the others for real.
     void exceptionCodes_data()
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<int>("code");
-        QTest::addColumn<quint64>("fault");
-        QTest::addColumn<quint64>("sp");
         QTest::addColumn<uint>("expected");
-        const quint64 sp = 0x7ffd00001000ULL;
-        QTest::newRow("access violation") << SIGSEGV << int(SEGV_MAPERR) << quint64(0x10) << sp << 0xc0000005u;
-        QTest::newRow("stack overflow") << SIGSEGV << int(SEGV_MAPERR) << sp - 8 << sp << 0xc00000fdu;
-        QTest::newRow("bus error") << SIGBUS << int(BUS_ADRERR) << quint64(0x1000) << sp << 0xc0000006u;
-        QTest::newRow("illegal instruction") << SIGILL << int(ILL_ILLOPN) << quint64(0x401000) << sp << 0xc000001du;
-        QTest::newRow("privileged instruction") << SIGILL << int(ILL_PRVOPC) << quint64(0x401000) << sp << 0xc0000096u;
-        QTest::newRow("integer divide by zero") << SIGFPE << int(FPE_INTDIV) << quint64(0) << sp << 0xc0000094u;
-        QTest::newRow("float invalid") << SIGFPE << int(FPE_FLTINV) << quint64(0) << sp << 0xc0000090u;
-        QTest::newRow("abort") << SIGABRT << 0 << quint64(0) << sp << 0x40000015u;
+        QTest::newRow("privileged instruction") << SIGILL << int(ILL_PRVOPC) << 0xc0000096u;
+        QTest::newRow("float invalid") << SIGFPE << int(FPE_FLTINV) << 0xc0000090u;
     }
     void exceptionCodes()
     {
         QFETCH(int, signal);
         QFETCH(int, code);
-        QFETCH(quint64, fault);
-        QFETCH(quint64, sp);
         QFETCH(uint, expected);
-        QCOMPARE(CrashHandler::exceptionCode(signal, code, uintptr_t(fault), uintptr_t(sp)), uint32_t(expected));
+        QCOMPARE(CrashHandler::exceptionCode(signal, code, 0, 0x7ffd00001000ULL), uint32_t(expected));
     }
 
     // The probe's arguments, then what the dump and the box must say; in a

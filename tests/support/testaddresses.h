@@ -12,11 +12,8 @@ inline QString card(int area, int testCase, int cardNumber = 1)
     return QStringLiteral("127.%1.%2.%3").arg(area).arg(testCase).arg(cardNumber);
 }
 
-// Areas in use (keep them distinct):
-//   10 link, 11 main window, 12 simulator, 20 programming, 21 firmware package,
-//   22 programming and backup runs,
-//   30 settings, 31 fixed parameters, 40 serial port test, 41 device log,
-//   42 console, 50 batch worker, 51 batch dialog, 60 discovery, 61 discovery
-//   session, 70 command line, 80 page faults, 81 file safety
+// Areas in use (keep them distinct): 10 link, 11 main window, 20 programming
+// page, 22 programming and backup runs, 50 batch pool, 51 batch dialog,
+// 60 search page, 70 command line, 81 file safety.
 
 } // namespace TestAddresses
