@@ -146,14 +146,13 @@ private slots:
 
     void programAndBackup()
     {
-        const QString ip = card(Program);
+        const QString ip = TestAddresses::card(70, Program);
         SimulatorFixture sim({ "--listen", ip, "--prog-store", path("{addr}-{type}.bin"), "--prog-install-ms", "50",
             "--prog-finish-ms", "50", "--backup-file", path("served.bin"), "--backup-prepare-ms", "20" });
         QVERIFY(sim.start());
         const QByteArray image = PackageBuilder::payload(70 * 1024 + 5);
-        PackageBuilder::Options scrambled;
-        scrambled.flags = 0x3; // CRC trailer, scrambled body
-        QVERIFY(PackageBuilder::write(path("firmware.pkg"), PackageBuilder::package(image, scrambled)));
+        // CRC trailer, scrambled body.
+        QVERIFY(PackageBuilder::write(path("firmware.pkg"), PackageBuilder::package(image, 0x3)));
         CliRun run = runCli({ "program", ip, path("firmware.pkg"), "--type", "patch" });
         QCOMPARE(QString::number(run.exitCode) + ':' + run.out, "0:" + ip + QStringLiteral(": Programming finish!\n"));
         // Not a terminal: plain percentage lines, the last at 100, then a line
@@ -164,8 +163,7 @@ private slots:
 
         // A package that fails its check reaches no card unless asked for, and
         // then whole.
-        scrambled.lengthField = image.size() + 1;
-        const QByteArray damaged = PackageBuilder::package(image, scrambled);
+        const QByteArray damaged = PackageBuilder::package(image, 0x3, image.size() + 1);
         QVERIFY(PackageBuilder::write(path("firmware.pkg"), damaged));
         run = runCli({ "program", ip, path("firmware.pkg") });
         QVERIFY2(run.exitCode == 1 && run.err.contains(QStringLiteral("its length check failed")), qPrintable(run.err));
