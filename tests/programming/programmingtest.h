@@ -9,30 +9,8 @@
 
 #include <QJsonObject>
 #include <QStringList>
-#include <QTemporaryDir>
 
 namespace ProgrammingTest {
-
-// The temporary folder of one test case: the files the test writes and the
-// images the simulated cards store there (the simulator's --prog-store).
-class Workspace {
-public:
-    bool isValid() const { return m_dir.isValid(); }
-    QString path(const QString& name = QString()) const { return name.isEmpty() ? m_dir.path() : m_dir.filePath(name); }
-    // Writes `bytes` to `name` in the folder; the path, or empty on failure.
-    QString file(const QString& name, const QByteArray& bytes) const
-    {
-        return PackageBuilder::write(path(name), bytes) ? path(name) : QString();
-    }
-    QString store() const { return path(QStringLiteral("{addr}-{type}.bin")); }
-    QByteArray flash(const QString& card, int type) const
-    {
-        return PackageBuilder::read(path(QStringLiteral("%1-%2.bin").arg(card).arg(type)));
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
 
 inline QByteArray data(const QJsonObject& record)
 {
@@ -72,21 +50,12 @@ inline QStringList arguments(const QStringList& cards, const QString& store, con
     + extra;
 }
 
-// The records of one card, optionally only frames from the tool of one code.
-inline QVector<QJsonObject> of(const QString& card, const QVector<QJsonObject>& records)
-{
-    QVector<QJsonObject> result;
-    std::copy_if(records.begin(), records.end(), std::back_inserter(result),
-        [&](const QJsonObject& r) { return r.value(QStringLiteral("card")).toString() == card; });
-    return result;
-}
+// How often the tool connected to `card`.
 inline int connections(const SimulatorFixture& sim, const QString& card)
 {
-    return of(card, sim.events(QStringLiteral("connected"))).size();
-}
-inline int openNow(const SimulatorFixture& sim)
-{
-    return sim.events(QStringLiteral("connected")).size() - sim.events(QStringLiteral("closed")).size();
+    const QVector<QJsonObject> connected = sim.events(QStringLiteral("connected"));
+    return int(std::count_if(connected.begin(), connected.end(),
+        [&](const QJsonObject& r) { return r.value(QStringLiteral("card")).toString() == card; }));
 }
 
 // The most cards worked on at the same time: from the connection to the

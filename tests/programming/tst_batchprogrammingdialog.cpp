@@ -193,7 +193,8 @@ private slots:
                 worker >= 0 && worker < order.indexOf(QStringLiteral("thread %1").arg(i)), qPrintable(order.join('|')));
         }
         // The links were closed and the batch's copy removed.
-        QVERIFY(waitUntil([&] { return BatchCards::openNow(rig.sim) == 0; }, kBatchMs));
+        QVERIFY(
+            waitUntil([&] { return rig.sim.events("connected").size() == rig.sim.events("closed").size(); }, kBatchMs));
         QVERIFY(!QFile::exists(copy));
         QVERIFY(rig.boxes.boxes.isEmpty());
     }
