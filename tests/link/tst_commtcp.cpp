@@ -4,7 +4,7 @@
 
 #include "link/commandframe.h"
 #include "link/commtcp.h"
-#include "link/tablerows.h"
+#include "support/tablerows.h"
 #include "mainwindow/linknotices.h"
 #include "support/boxrecorder.h"
 #include "support/testaddresses.h"

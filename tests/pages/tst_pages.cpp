@@ -3,7 +3,7 @@
 // are real, in temporary folders. Last, what a screen reader finds on every page and dialog.
 
 #include "discovery/dialogsetip.h"
-#include "link/tablerows.h"
+#include "support/tablerows.h"
 #include "mainwindow/mainwindow.h"
 #include "pages/displaylogpage.h"
 #include "pages/fixedparampage.h"
