@@ -7,13 +7,13 @@
 #include "link/commandframe.h"
 #include "link/crc16.h"
 #include "link/resultbyte.h"
-#include "link/tablerows.h"
 #include "pages/consoletext.h"
 #include "pages/devicedate.h"
 #include "pages/fixedparams.h"
 #include "pages/loglist.h"
 #include "pages/portrecords.h"
 #include "pages/serialframes.h"
+#include "support/tablerows.h"
 
 #include <QDir>
 #include <QFile>
