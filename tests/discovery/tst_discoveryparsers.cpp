@@ -24,9 +24,9 @@ const CardFrame::HardwareAddress kSource { 0x02, 0x4E, 0x51, 0x00, 0x00, 0x01 };
 // A frame as a card sends it: header, payload, CRC over both, low byte first.
 QByteArray cardFrame(quint32 command, const QByteArray& payload, bool swapCrc = false)
 {
-    QByteArray frame = hx("02 4E 51 00 00 01 00 1A 2B 3C 4D 5E 54 41 00 00 00 01") + QByteArray(8, '\0') + payload;
-    qToLittleEndian<quint32>(command, frame.data() + 18);
-    qToLittleEndian<quint32>(quint32(payload.size() + 28), frame.data() + 22);
+    const auto le32 = [](quint32 v) { return v = qToLittleEndian(v), QByteArray(reinterpret_cast<char*>(&v), 4); };
+    QByteArray frame = hx("02 4E 51 00 00 01 00 1A 2B 3C 4D 5E 54 41 00 00 00 01") + le32(command)
+        + le32(quint32(payload.size() + 28)) + payload;
     const quint16 crc = crc16Modbus(frame);
     return frame.append(char(swapCrc ? crc >> 8 : crc & 0xFF)).append(char(swapCrc ? crc & 0xFF : crc >> 8));
 }

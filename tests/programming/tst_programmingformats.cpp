@@ -265,7 +265,7 @@ private slots:
     void cellReferences()
     {
         QStringList got;
-        for (const QString& reference : { "A1", "AA3", "XFD1048576", "XFE1", "A0", "AB", "12", "A-1" }) {
+        for (const char* reference : { "A1", "AA3", "XFD1048576", "XFE1", "A0", "AB", "12", "A-1" }) {
             int r = 0, c = 0;
             got << (XlsxReader::parseReference(reference, &r, &c)
                     ? QStringLiteral("%1,%2,%3").arg(r).arg(c).arg(XlsxReader::columnName(c))
