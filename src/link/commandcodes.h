@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // The command codes of the card's TCP command service, one table for the
 // tool, the batch worker and the card simulator. A request and its reply
 // carry the same code; codes the card sends unasked are marked.
@@ -39,6 +41,16 @@ inline bool repliesWithResult(int cmd)
 {
     return cmd == SetDate || cmd == OpenLog || cmd == OpenSerialPort || cmd == SerialSend || cmd == WriteFixedParams
         || cmd == WritePorts || cmd == StartProgramming || cmd == ImageChunk;
+}
+
+// The programming type carried by StartProgramming, ReadVersion and
+// StartBackup, by its fixed name ("APP", "Firmware", "Patch", "root"; the
+// number for any other value), as backup names, the journal and the batch's
+// CSV give it.
+inline QString programmingTypeName(int type)
+{
+    static const char* const names[] = { "APP", "Firmware", "Patch", "root" };
+    return type >= 0 && type < 4 ? QString::fromLatin1(names[type]) : QString::number(type);
 }
 
 } // namespace CommandCode

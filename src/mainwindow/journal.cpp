@@ -20,11 +20,7 @@ QString shortText(const QByteArray& bytes)
 
 QString typeName(const QByteArray& data)
 {
-    static const char* const names[] = { "APP", "Firmware", "Patch", "root" };
-    if (data.isEmpty())
-        return QString();
-    const int type = quint8(data.at(0));
-    return type < 4 ? QString::fromLatin1(names[type]) : QString::number(type);
+    return data.isEmpty() ? QString() : CommandCode::programmingTypeName(quint8(data.at(0)));
 }
 
 // The codes whose frames the card may send again and again after one

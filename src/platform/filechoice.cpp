@@ -1,11 +1,11 @@
 #include "filechoice.h"
 
+#include "link/commandcodes.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
-
-#include <iterator>
 
 namespace {
 
@@ -66,11 +66,9 @@ QString withFilterSuffix(const QString& path, const QString& filter)
 
 QString backupName(const QString& address, int type, const QDateTime& when)
 {
-    static const char* const types[] = { "APP", "Firmware", "Patch", "root" };
-    const QString typeName
-        = type >= 0 && type < int(std::size(types)) ? QLatin1String(types[type]) : QString::number(type);
     const QString prefix = address.isEmpty() ? QString() : address + QLatin1Char('_');
-    return prefix + typeName + QLatin1Char('_') + when.toString(kStampFormat) + QStringLiteral(".bin");
+    return prefix + CommandCode::programmingTypeName(type) + QLatin1Char('_') + when.toString(kStampFormat)
+        + QStringLiteral(".bin");
 }
 
 QString parameterName(const QString& address)

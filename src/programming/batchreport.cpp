@@ -1,5 +1,6 @@
 #include "batchreport.h"
 
+#include "link/commandcodes.h"
 #include "platform/safesave.h"
 #include <QCoreApplication>
 
@@ -65,12 +66,6 @@ bool write(const QString& path, const QDateTime& when, const QList<Row>& rows, c
     return SafeSave::write(path, format(when, rows, texts));
 }
 
-QString typeName(int type)
-{
-    static const char* const names[] = { "APP", "Firmware", "Patch", "root" };
-    return type >= 0 && type < 4 ? QString::fromLatin1(names[type]) : QString::number(type);
-}
-
 QByteArray csv(const QList<CsvRow>& rows, const CsvBatch& batch)
 {
     QString out = QStringLiteral(
@@ -80,7 +75,7 @@ QByteArray csv(const QList<CsvRow>& rows, const CsvBatch& batch)
                                                                   : QStringLiteral("Code: %1").arg(row.status);
         const QStringList fields { row.address, status, row.reason, row.version, QString::number(row.bytesSent),
             QString::number(row.resends), QString::number(row.seconds, 'f', 1), QString::fromLatin1(batch.imageSha256),
-            typeName(batch.type), batch.toolVersion };
+            CommandCode::programmingTypeName(batch.type), batch.toolVersion };
         QStringList escaped;
         for (const QString& field : fields)
             escaped.append(csvField(field));

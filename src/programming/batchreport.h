@@ -60,8 +60,6 @@ struct CsvBatch {
     QString toolVersion;
 };
 
-// "APP", "Firmware", "Patch", "root", else the number.
-QString typeName(int type);
 QByteArray csv(const QList<CsvRow>& rows, const CsvBatch& batch);
 bool writeCsv(const QString& path, const QList<CsvRow>& rows, const CsvBatch& batch);
 
